@@ -1,0 +1,22 @@
+#pragma once
+
+#include <QDate>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+
+class TZTConnection;
+
+// What the main window takes from the process: where the executable lies (the
+// settings and the database sit beside it), the command line, and the clock.
+struct StartupEnvironment
+{
+    QString executablePath;
+    QStringList arguments; // without the program name
+    std::function<QDate()> today = [] { return QDate::currentDate(); };
+    // Makes the database connection; throws when the database layer cannot start.
+    std::function<std::unique_ptr<TZTConnection>()> makeConnection;
+
+    static StartupEnvironment FromApplication();
+};

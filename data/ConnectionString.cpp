@@ -1,0 +1,92 @@
+#include "data/ConnectionString.h"
+
+#include <QStringList>
+
+namespace {
+
+const QString ProviderKey = QStringLiteral("Provider");
+const QString DataSourceKey = QStringLiteral("Data Source");
+const QString SupportedProvider = QStringLiteral("SQLite");
+
+// Splits at ';' outside quotes; returns false on an unterminated quote.
+bool SplitPairs(const QString& text, QStringList& pairs)
+{
+    QString current;
+    QChar quote;
+    for (const QChar c : text) {
+        if (!quote.isNull()) {
+            if (c == quote)
+                quote = QChar();
+            current += c;
+        } else if (c == u';') {
+            pairs.append(current);
+            current.clear();
+        } else {
+            if ((c == u'"' || c == u'\'') && current.section(u'=', 1).trimmed().isEmpty()
+                && current.contains(u'='))
+                quote = c;
+            current += c;
+        }
+    }
+    pairs.append(current);
+    return quote.isNull();
+}
+
+QString Unquote(QString value)
+{
+    value = value.trimmed();
+    if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
+        && value.back() == value.front())
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+}
+
+bool ConnectionString::Parse(const QString& text, ConnectionString& result, QString& error)
+{
+    if (text.trimmed().isEmpty()) {
+        error = QStringLiteral("Empty connection string");
+        return false;
+    }
+    QStringList pairs;
+    if (!SplitPairs(text, pairs)) {
+        error = QStringLiteral("Unterminated quote in the connection string");
+        return false;
+    }
+    QString provider;
+    bool hasDataSource = false;
+    for (const QString& pair : pairs) {
+        if (pair.trimmed().isEmpty())
+            continue;
+        const qsizetype eq = pair.indexOf(u'=');
+        if (eq < 0) {
+            error = QStringLiteral("Connection string item not understood: '%1'").arg(pair.trimmed());
+            return false;
+        }
+        const QString key = pair.left(eq).trimmed();
+        const QString value = Unquote(pair.mid(eq + 1));
+        if (key.compare(ProviderKey, Qt::CaseInsensitive) == 0) {
+            provider = value;
+        } else if (key.compare(DataSourceKey, Qt::CaseInsensitive) == 0) {
+            result.dataSource = value;
+            hasDataSource = true;
+        } else {
+            error = QStringLiteral("Connection string key not supported: '%1'").arg(key);
+            return false;
+        }
+    }
+    if (provider.isEmpty()) {
+        error = QStringLiteral("Connection string names no provider");
+        return false;
+    }
+    if (provider.compare(SupportedProvider, Qt::CaseInsensitive) != 0) {
+        error = QStringLiteral("Provider not supported: '%1' (expected '%2')").arg(provider, SupportedProvider);
+        return false;
+    }
+    if (!hasDataSource || result.dataSource.isEmpty()) {
+        error = QStringLiteral("Connection string names no data source");
+        return false;
+    }
+    return true;
+}

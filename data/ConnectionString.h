@@ -1,0 +1,15 @@
+#pragma once
+
+#include <QString>
+
+// A connection string of "key=value;" pairs. Keys match without regard to
+// case; a value may be quoted with " or ' to hold a ';'. The provider must be
+// SQLite and a data source is required; anything else is refused, so a
+// string meant for another database engine never opens the wrong file.
+struct ConnectionString
+{
+    QString dataSource;
+
+    // Returns false and sets `error` to a description naming what was not understood.
+    static bool Parse(const QString& text, ConnectionString& result, QString& error);
+};

@@ -1,0 +1,72 @@
+#include "data/Sql.h"
+
+#include "util/Formats.h"
+
+namespace {
+
+QString Quoted(TDateTime date)
+{
+    return u'\'' + Formats::SqlDate(date) + u'\'';
+}
+
+QString PeriodCondition(TDateTime start, TDateTime end)
+{
+    return QStringLiteral("(Data >= %1) AND (Data <= %2)").arg(Quoted(start), Quoted(end));
+}
+
+}
+
+namespace Sql {
+
+QString RideTypeNames()
+{
+    return QStringLiteral("SELECT Descrizione FROM TipiUscita ORDER BY IDTipoUscita");
+}
+
+QString MonthRides(int year, int month)
+{
+    // A date range rather than functions of Data, so the date index serves it.
+    const TDateTime first = TDateTime::EncodeDate(year, month, 1);
+    const TDateTime next = month == 12 ? TDateTime::EncodeDate(year + 1, 1, 1)
+                                       : TDateTime::EncodeDate(year, month + 1, 1);
+    return QStringLiteral("SELECT * FROM Uscite WHERE (Data >= %1) AND (Data < %2) ORDER BY Data, IDUscita")
+        .arg(Quoted(first), Quoted(next));
+}
+
+QString RideTable()
+{
+    return QStringLiteral("SELECT * FROM Uscite LIMIT 1");
+}
+
+QString RideById(int id)
+{
+    return QStringLiteral("SELECT * FROM Uscite WHERE IDUscita = %1").arg(id);
+}
+
+QString DeleteRide(int id)
+{
+    return QStringLiteral("DELETE FROM Uscite WHERE IDUscita = %1").arg(id);
+}
+
+QString AllRidesByKey()
+{
+    return QStringLiteral("SELECT * FROM Uscite ORDER BY IDUscita");
+}
+
+QString PeriodRides(TDateTime start, TDateTime end)
+{
+    return QStringLiteral("SELECT IDUscita, IDTipoUscita, Data, Descrizione, KM FROM Uscite WHERE (%1) "
+                          "ORDER BY Data, IDUscita")
+        .arg(PeriodCondition(start, end));
+}
+
+QString Top10(TDateTime start, TDateTime end)
+{
+    const QString period = PeriodCondition(start, end);
+    return QStringLiteral("SELECT Data, KM, Descrizione FROM Uscite WHERE KM >= "
+                          "(SELECT min(KM) FROM (SELECT KM FROM Uscite WHERE (%1) ORDER BY KM DESC LIMIT 10)) "
+                          "AND (%1) ORDER BY KM DESC, Data, IDUscita")
+        .arg(period);
+}
+
+}

@@ -1,0 +1,32 @@
+#pragma once
+
+#include "util/TDateTime.h"
+
+#include <QString>
+
+// Every SQL statement of the program. Only numbers and dates that the program
+// formats itself are put into a statement's text; anything a user typed or a
+// file supplied is bound as a parameter by TZTRecordset.
+namespace Sql {
+
+inline constexpr char EnableForeignKeys[] = "PRAGMA foreign_keys = ON";
+inline constexpr char RideTablesPresent[] =
+    "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('Uscite', 'TipiUscita')";
+
+// Ride type names, position k being the type whose key is k.
+QString RideTypeNames();
+// The rides of one month, by date and, within a day, in the order they were added.
+QString MonthRides(int year, int month);
+// A query on the ride table for appending one ride.
+QString RideTable();
+QString RideById(int id);
+QString DeleteRide(int id);
+// All rides in key order, for appending many.
+QString AllRidesByKey();
+// The rides of a period, both days included.
+QString PeriodRides(TDateTime start, TDateTime end);
+// Rides of a period at least as long as its tenth-longest ride, longest first;
+// equal distances by date, then in the order they were added.
+QString Top10(TDateTime start, TDateTime end);
+
+}

@@ -1,0 +1,140 @@
+#include "data/TZTConnection.h"
+
+#include "data/ConnectionString.h"
+#include "data/Sql.h"
+#include "util/Exception.h"
+
+#include <QFileInfo>
+
+#include <sqlite3.h>
+
+namespace {
+
+const QString OpenOperation = QStringLiteral("TZTConnection::Open");
+const QString ExecuteOperation = QStringLiteral("TZTConnection::Execute");
+
+QString FileDescription(const QString& path)
+{
+    return QStringLiteral("Database: '%1'").arg(path);
+}
+
+}
+
+void RaiseADOException(const QString& operation, const TZTConnection& connection)
+{
+    QString message = QStringLiteral("ZTADO exception: ") + operation;
+    const QStringList& errors = connection.Errors();
+    if (!errors.isEmpty())
+        message += QStringLiteral(": ") + errors.join(QStringLiteral("; "));
+    throw Exception(message);
+}
+
+TZTConnection::TZTConnection()
+{
+    if (sqlite3_initialize() != SQLITE_OK)
+        throw Exception(QStringLiteral("Create(intfObj): the SQLite library could not be initialised"));
+}
+
+TZTConnection::~TZTConnection()
+{
+    Close();
+}
+
+QString TZTConnection::LastSqliteError() const
+{
+    return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("The connection is closed");
+}
+
+void TZTConnection::Fail(const QString& operation, const QStringList& descriptions)
+{
+    m_errors = descriptions;
+    RaiseADOException(operation, *this);
+}
+
+void TZTConnection::Open(const QString& connectionString)
+{
+    if (m_db)
+        Fail(OpenOperation, {QStringLiteral("Operation is not allowed when the object is open")});
+
+    ConnectionString parsed;
+    QString error;
+    if (!ConnectionString::Parse(connectionString, parsed, error))
+        Fail(OpenOperation, {error});
+
+    // A directory or a missing path must not reach SQLite, which would make a
+    // journal beside it or report a vaguer error.
+    const QFileInfo file(parsed.dataSource);
+    if (!file.exists())
+        Fail(OpenOperation, {QStringLiteral("Database file not found"), FileDescription(parsed.dataSource)});
+    if (!file.isFile())
+        Fail(OpenOperation, {QStringLiteral("Not a database file"), FileDescription(parsed.dataSource)});
+
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(parsed.dataSource.toUtf8().constData(), &db,
+                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    m_db = db; // set even on failure, so Close releases the handle
+    if (rc != SQLITE_OK) {
+        const QString description = LastSqliteError();
+        Close();
+        Fail(OpenOperation, {description, FileDescription(parsed.dataSource)});
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
+    m_dataSource = parsed.dataSource;
+    try {
+        // SQLite reads the file only now: a file that is not a database, or a
+        // database locked by another process, fails here rather than later.
+        if (sqlite3_exec(m_db, Sql::EnableForeignKeys, nullptr, nullptr, nullptr) != SQLITE_OK)
+            Fail(OpenOperation, {LastSqliteError(), FileDescription(m_dataSource)});
+        CheckRideTables();
+    } catch (...) {
+        Close();
+        throw;
+    }
+    m_errors.clear();
+}
+
+void TZTConnection::CheckRideTables()
+{
+    sqlite3_stmt* stmt = nullptr;
+    if (sqlite3_prepare_v2(m_db, Sql::RideTablesPresent, -1, &stmt, nullptr) != SQLITE_OK)
+        Fail(OpenOperation, {LastSqliteError(), FileDescription(m_dataSource)});
+    const int rc = sqlite3_step(stmt);
+    const int tables = rc == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : -1;
+    const QString description = LastSqliteError();
+    sqlite3_finalize(stmt);
+    if (rc != SQLITE_ROW)
+        Fail(OpenOperation, {description, FileDescription(m_dataSource)});
+    if (tables != 2)
+        Fail(OpenOperation, {QStringLiteral("Not a ride database: the tables Uscite and TipiUscita are missing"),
+                             FileDescription(m_dataSource)});
+}
+
+void TZTConnection::Execute(const QString& sql)
+{
+    if (!m_db)
+        Fail(ExecuteOperation, {QStringLiteral("Operation is not allowed when the object is closed")});
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &raw, &tail) != SQLITE_OK)
+        Fail(ExecuteOperation, {LastSqliteError()});
+    std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(raw, &sqlite3_finalize);
+    if (tail && !QByteArray(tail).trimmed().isEmpty())
+        Fail(ExecuteOperation, {QStringLiteral("Only one statement can be executed at a time")});
+    int rc = SQLITE_ROW;
+    while (stmt && rc == SQLITE_ROW)
+        rc = sqlite3_step(stmt.get());
+    if (stmt && rc != SQLITE_DONE)
+        Fail(ExecuteOperation, {LastSqliteError()});
+    m_errors.clear();
+}
+
+void TZTConnection::Close() noexcept
+{
+    if (!m_db)
+        return;
+    // close_v2 defers the release until recordsets still holding statements finish.
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+struct sqlite3;
+
+// The program's one handle on the ride database, an SQLite file named by a
+// connection string ("Provider=SQLite;Data Source=..."). Every failure is
+// raised as the "ZTADO exception: " text built by RaiseADOException.
+class TZTConnection
+{
+public:
+    TZTConnection();
+    ~TZTConnection();
+    TZTConnection(const TZTConnection&) = delete;
+    TZTConnection& operator=(const TZTConnection&) = delete;
+
+    // Opens an existing ride database; never creates a file.
+    void Open(const QString& connectionString);
+    // Runs one statement; any rows it returns are discarded.
+    void Execute(const QString& sql);
+    // Never raises; closing a closed connection does nothing.
+    void Close() noexcept;
+
+    bool IsOpen() const { return m_db != nullptr; }
+    QString DataSource() const { return m_dataSource; }
+
+    // How long a statement waits for another process's lock (default 10 s).
+    void SetBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
+
+    // The descriptions of the last failure, oldest first.
+    const QStringList& Errors() const { return m_errors; }
+    void SetErrors(const QStringList& descriptions) { m_errors = descriptions; }
+    // SQLite's description of the last failure on this connection.
+    QString LastSqliteError() const;
+
+    sqlite3* Handle() const { return m_db; }
+
+private:
+    [[noreturn]] void Fail(const QString& operation, const QStringList& descriptions);
+    void CheckRideTables();
+
+    sqlite3* m_db = nullptr;
+    QString m_dataSource;
+    QStringList m_errors;
+    int m_busyTimeoutMs = 10000;
+};
+
+// Throws Exception("ZTADO exception: " + operation + ": " + the connection's
+// descriptions joined by "; "), leaving out ": " when there are none.
+[[noreturn]] void RaiseADOException(const QString& operation, const TZTConnection& connection);

@@ -1,0 +1,421 @@
+#include "data/TZTRecordset.h"
+
+#include "data/TZTConnection.h"
+#include "util/Exception.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+namespace {
+
+const QString OpenOperation = QStringLiteral("TZTRecordset::Open");
+const QString EofOperation = QStringLiteral("TZTRecordset::Eof");
+const QString MoveNextOperation = QStringLiteral("TZTRecordset::MoveNext");
+const QString AddNewOperation = QStringLiteral("TZTRecordset::AddNew");
+const QString UpdateOperation = QStringLiteral("TZTRecordset::Update");
+
+const QString ClosedDescription = QStringLiteral("Operation is not allowed when the object is closed");
+const QString NoCurrentRowDescription =
+    QStringLiteral("Either BOF or EOF is True, or the current record has been deleted");
+
+QString FieldOperation(const char* operation, const QString& name)
+{
+    return QStringLiteral("TZTRecordset::%1[%2]").arg(QLatin1StringView(operation), name);
+}
+
+QString NoSuchColumn(const QString& name)
+{
+    return QStringLiteral("Item cannot be found in the collection: no column '%1'").arg(name);
+}
+
+QString QuotedIdentifier(const QString& name)
+{
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
+using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+
+FieldCell CellOfColumn(sqlite3_stmt* stmt, int index)
+{
+    FieldCell cell;
+    switch (sqlite3_column_type(stmt, index)) {
+    case SQLITE_INTEGER:
+        cell.type = FieldCell::Integer;
+        cell.integer = sqlite3_column_int64(stmt, index);
+        break;
+    case SQLITE_FLOAT:
+        cell.type = FieldCell::Real;
+        cell.real = sqlite3_column_double(stmt, index);
+        break;
+    case SQLITE_NULL:
+        break;
+    default: {
+        cell.type = FieldCell::Text;
+        const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, index));
+        // A view on SQLite's buffer, valid until the statement moves; read at once.
+        cell.text = QByteArray::fromRawData(text, sqlite3_column_bytes(stmt, index));
+        break;
+    }
+    }
+    return cell;
+}
+
+int BindCell(sqlite3_stmt* stmt, int index, const FieldCell& cell)
+{
+    switch (cell.type) {
+    case FieldCell::Integer: return sqlite3_bind_int64(stmt, index, cell.integer);
+    case FieldCell::Real: return sqlite3_bind_double(stmt, index, cell.real);
+    case FieldCell::Text:
+        return sqlite3_bind_text(stmt, index, cell.text.constData(), int(cell.text.size()), SQLITE_TRANSIENT);
+    case FieldCell::Null: break;
+    }
+    return sqlite3_bind_null(stmt, index);
+}
+
+}
+
+TZTRecordset::TZTRecordset(TZTConnection* connection)
+    : m_connection(connection)
+{
+}
+
+TZTRecordset::~TZTRecordset()
+{
+    Close();
+}
+
+void TZTRecordset::Fail(const QString& operation, const QString& description)
+{
+    m_connection->SetErrors({description});
+    RaiseADOException(operation, *m_connection);
+}
+
+void TZTRecordset::FailSqlite(const QString& operation)
+{
+    Fail(operation, m_connection->LastSqliteError());
+}
+
+bool TZTRecordset::StatementBelongsToConnection() const
+{
+    return m_stmt && m_connection->Handle() && sqlite3_db_handle(m_stmt) == m_connection->Handle();
+}
+
+void TZTRecordset::CheckOpen(const QString& operation)
+{
+    if (!StatementBelongsToConnection())
+        Fail(operation, ClosedDescription);
+}
+
+void TZTRecordset::Open(const QString& sql)
+{
+    if (m_stmt)
+        Fail(OpenOperation, QStringLiteral("Operation is not allowed when the object is open"));
+    if (!m_connection->Handle())
+        Fail(OpenOperation, ClosedDescription);
+
+    const QByteArray text = sql.toUtf8();
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(m_connection->Handle(), text.constData(), int(text.size()), &m_stmt, &tail) != SQLITE_OK) {
+        const QString description = m_connection->LastSqliteError();
+        Close();
+        Fail(OpenOperation, description);
+    }
+    if (!m_stmt || (tail && !QByteArray(tail).trimmed().isEmpty())) {
+        Close();
+        Fail(OpenOperation, QStringLiteral("Only one statement can be opened at a time"));
+    }
+    const int count = sqlite3_column_count(m_stmt);
+    m_columns.resize(count);
+    for (int i = 0; i < count; ++i) {
+        const char* declared = sqlite3_column_decltype(m_stmt, i);
+        m_columns[i].name = QString::fromUtf8(sqlite3_column_name(m_stmt, i));
+        m_columns[i].kind = FieldValue::KindOfDeclaredType(QString::fromUtf8(declared ? declared : ""));
+    }
+    try {
+        Step(OpenOperation);
+    } catch (...) {
+        Close();
+        throw;
+    }
+}
+
+void TZTRecordset::Close() noexcept
+{
+    if (m_stmt)
+        sqlite3_finalize(m_stmt);
+    m_stmt = nullptr;
+    m_columns.clear();
+    m_eof = true;
+    m_target.reset();
+    m_buffer.reset();
+}
+
+void TZTRecordset::Step(const QString& operation)
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW) {
+        m_eof = false;
+        return;
+    }
+    m_eof = true;
+    if (rc != SQLITE_DONE)
+        FailSqlite(operation);
+}
+
+bool TZTRecordset::Eof()
+{
+    CheckOpen(EofOperation);
+    return m_eof && !m_buffer;
+}
+
+void TZTRecordset::MoveNext()
+{
+    CheckOpen(MoveNextOperation);
+    if (m_buffer && m_buffer->adding)
+        Fail(MoveNextOperation, QStringLiteral("The added row has not been stored"));
+    const bool hadBuffer = m_buffer != nullptr;
+    m_buffer.reset();
+    // After an append the cursor never moved: the row it stands on was read already.
+    if (m_eof) {
+        if (hadBuffer)
+            return;
+        Fail(MoveNextOperation, NoCurrentRowDescription);
+    }
+    Step(MoveNextOperation);
+}
+
+FieldCell TZTRecordset::ReadCell(const char* reader, const QString& name)
+{
+    // The operation text is built only on failure: reads are the hot path.
+    if (!StatementBelongsToConnection())
+        Fail(FieldOperation(reader, name), ClosedDescription);
+    if (m_buffer)
+        return m_buffer->cells[BufferColumn(FieldOperation(reader, name), name)];
+    for (int i = 0; i < int(m_columns.size()); ++i) {
+        if (m_columns[i].name.compare(name, Qt::CaseInsensitive) != 0)
+            continue;
+        if (m_eof)
+            Fail(FieldOperation(reader, name), NoCurrentRowDescription);
+        return CellOfColumn(m_stmt, i);
+    }
+    Fail(FieldOperation(reader, name), NoSuchColumn(name));
+}
+
+QString TZTRecordset::GetFieldAsString(const QString& name)
+{
+    return FieldValue::ToString(ReadCell("GetFieldAsString", name));
+}
+
+int TZTRecordset::GetFieldAsInteger(const QString& name)
+{
+    return FieldValue::ToInteger(ReadCell("GetFieldAsInteger", name));
+}
+
+double TZTRecordset::GetFieldAsDouble(const QString& name)
+{
+    return FieldValue::ToDouble(ReadCell("GetFieldAsDouble", name));
+}
+
+TDateTime TZTRecordset::GetFieldAsDateTime(const QString& name)
+{
+    return FieldValue::ToDateTime(ReadCell("GetFieldAsDateTime", name));
+}
+
+const TZTRecordset::Target& TZTRecordset::WriteTarget(const QString& operation)
+{
+    CheckOpen(operation);
+    if (m_target)
+        return *m_target;
+
+    // The one table all columns of the query come from.
+    QString table;
+    for (int i = 0; i < sqlite3_column_count(m_stmt); ++i) {
+        const char* origin = sqlite3_column_table_name(m_stmt, i);
+        const QString name = QString::fromUtf8(origin ? origin : "");
+        if (name.isEmpty() || (!table.isEmpty() && name != table))
+            Fail(operation, QStringLiteral("The query cannot be updated: it does not read one table"));
+        table = name;
+    }
+    if (table.isEmpty())
+        Fail(operation, QStringLiteral("The query cannot be updated: it reads no table"));
+
+    auto target = std::make_unique<Target>();
+    target->table = table;
+    sqlite3_stmt* raw = nullptr;
+    const QByteArray pragma = QStringLiteral("PRAGMA table_info(%1)").arg(QuotedIdentifier(table)).toUtf8();
+    if (sqlite3_prepare_v2(m_connection->Handle(), pragma.constData(), -1, &raw, nullptr) != SQLITE_OK)
+        FailSqlite(operation);
+    Statement info(raw, &sqlite3_finalize);
+    int keyColumns = 0;
+    while (sqlite3_step(info.get()) == SQLITE_ROW) {
+        Column column;
+        column.name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
+        const QString declared = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2)));
+        column.kind = FieldValue::KindOfDeclaredType(declared);
+        column.maxLength = FieldValue::MaxLengthOfDeclaredType(declared);
+        if (sqlite3_column_int(info.get(), 5) > 0) {
+            ++keyColumns;
+            if (declared.compare(u"INTEGER", Qt::CaseInsensitive) == 0)
+                target->keyColumn = int(target->columns.size());
+        }
+        target->columns.push_back(column);
+    }
+    if (keyColumns != 1)
+        target->keyColumn = -1;
+    m_target = std::move(target);
+    return *m_target;
+}
+
+int TZTRecordset::BufferColumn(const QString& operation, const QString& name)
+{
+    const Target& target = WriteTarget(operation);
+    for (int i = 0; i < int(target.columns.size()); ++i)
+        if (target.columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    Fail(operation, NoSuchColumn(name));
+}
+
+void TZTRecordset::AddNew()
+{
+    const Target& target = WriteTarget(AddNewOperation);
+    auto buffer = std::make_unique<Buffer>();
+    buffer->cells.resize(target.columns.size());
+    buffer->dirty.assign(target.columns.size(), false);
+    buffer->adding = true;
+    m_buffer = std::move(buffer);
+}
+
+void TZTRecordset::StoreField(const QString& name, const Converter& convert, const QString& shown)
+{
+    const QString operation = FieldOperation("SetField", name);
+    const int index = BufferColumn(operation, name);
+    const Column& column = m_target->columns[index];
+    Cell cell;
+    if (!convert(column.kind, cell))
+        Fail(operation, QStringLiteral("Type mismatch: %1 does not fit the field").arg(shown));
+    if (column.maxLength > 0 && cell.type == FieldCell::Text) {
+        const qsizetype length = QString::fromUtf8(cell.text).size();
+        if (length > column.maxLength)
+            Fail(operation, QStringLiteral("The text is too long for the field: %1 characters, at most %2")
+                                .arg(length)
+                                .arg(column.maxLength));
+    }
+    if (!m_buffer) {
+        // Changing the row the cursor stands on: hold it in memory until Update.
+        if (m_eof)
+            Fail(operation, NoCurrentRowDescription);
+        if (m_target->keyColumn < 0)
+            Fail(operation, QStringLiteral("The query cannot be updated: its table has no integer key"));
+        const QString& keyName = m_target->columns[m_target->keyColumn].name;
+        const auto key = std::find_if(m_columns.begin(), m_columns.end(), [&](const Column& c) {
+            return c.name.compare(keyName, Qt::CaseInsensitive) == 0;
+        });
+        if (key == m_columns.end())
+            Fail(operation, QStringLiteral("The query cannot be updated: it does not read the key column"));
+        LoadBuffer(sqlite3_column_int64(m_stmt, int(key - m_columns.begin())), operation);
+    }
+    m_buffer->cells[index] = std::move(cell);
+    m_buffer->dirty[index] = true;
+}
+
+void TZTRecordset::SetField(const QString& name, const QString& value)
+{
+    StoreField(name, [&](Kind kind, Cell& cell) { return FieldValue::FromString(value, kind, cell); },
+               u'\'' + value + u'\'');
+}
+
+void TZTRecordset::SetField(const QString& name, int value)
+{
+    StoreField(name, [&](Kind kind, Cell& cell) { return FieldValue::FromInteger(value, kind, cell); },
+               QString::number(value));
+}
+
+void TZTRecordset::SetField(const QString& name, double value)
+{
+    StoreField(name, [&](Kind kind, Cell& cell) { return FieldValue::FromDouble(value, kind, cell); },
+               QString::number(value));
+}
+
+void TZTRecordset::SetField(const QString& name, TDateTime value)
+{
+    StoreField(name, [&](Kind kind, Cell& cell) { return FieldValue::FromDateTime(value, kind, cell); },
+               QStringLiteral("the date %1").arg(value.Val()));
+}
+
+void TZTRecordset::LoadBuffer(qint64 rowid, const QString& operation)
+{
+    const QByteArray sql =
+        QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(QuotedIdentifier(m_target->table)).toUtf8();
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(m_connection->Handle(), sql.constData(), -1, &raw, nullptr) != SQLITE_OK)
+        FailSqlite(operation);
+    Statement stmt(raw, &sqlite3_finalize);
+    sqlite3_bind_int64(stmt.get(), 1, rowid);
+    const int rc = sqlite3_step(stmt.get());
+    if (rc == SQLITE_DONE)
+        Fail(operation, QStringLiteral("Row cannot be located for updating: it has been deleted"));
+    if (rc != SQLITE_ROW)
+        FailSqlite(operation);
+    auto buffer = std::make_unique<Buffer>();
+    const int count = int(m_target->columns.size());
+    buffer->cells.resize(count);
+    buffer->dirty.assign(count, false);
+    buffer->rowid = rowid;
+    for (int i = 0; i < count && i < sqlite3_column_count(stmt.get()); ++i) {
+        buffer->cells[i] = CellOfColumn(stmt.get(), i);
+        buffer->cells[i].text.detach(); // own the bytes: the statement ends here
+    }
+    m_buffer = std::move(buffer);
+}
+
+void TZTRecordset::Update()
+{
+    CheckOpen(UpdateOperation);
+    if (!m_buffer) {
+        if (m_eof)
+            Fail(UpdateOperation, NoCurrentRowDescription);
+        return; // nothing was changed
+    }
+    Buffer& buffer = *m_buffer;
+    QStringList names;
+    std::vector<const Cell*> values;
+    for (size_t i = 0; i < buffer.dirty.size(); ++i) {
+        if (!buffer.dirty[i])
+            continue;
+        names.append(QuotedIdentifier(m_target->columns[i].name));
+        values.push_back(&buffer.cells[i]);
+    }
+    if (!buffer.adding && names.isEmpty())
+        return;
+
+    const QString table = QuotedIdentifier(m_target->table);
+    QString sql;
+    if (buffer.adding && names.isEmpty()) {
+        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
+    } else if (buffer.adding) {
+        QStringList marks;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            marks.append(QStringLiteral("?"));
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u", "), marks.join(u", "));
+    } else {
+        sql = QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(table, names.join(QStringLiteral(" = ?, ")));
+    }
+    const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(m_connection->Handle(), text.constData(), int(text.size()), &raw, nullptr) != SQLITE_OK)
+        FailSqlite(UpdateOperation);
+    Statement stmt(raw, &sqlite3_finalize);
+    int parameter = 1;
+    for (const Cell* cell : values)
+        BindCell(stmt.get(), parameter++, *cell);
+    if (!buffer.adding)
+        sqlite3_bind_int64(stmt.get(), parameter, buffer.rowid);
+    if (sqlite3_step(stmt.get()) != SQLITE_DONE)
+        FailSqlite(UpdateOperation);
+    if (!buffer.adding && sqlite3_changes(m_connection->Handle()) == 0)
+        Fail(UpdateOperation, QStringLiteral("Row cannot be located for updating: it has been deleted"));
+    const qint64 rowid = buffer.adding ? sqlite3_last_insert_rowid(m_connection->Handle()) : buffer.rowid;
+    // Read the stored row back, so its key and defaults are current.
+    LoadBuffer(rowid, UpdateOperation);
+}

@@ -1,0 +1,100 @@
+#pragma once
+
+#include "data/FieldValue.h"
+#include "util/TDateTime.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+class TZTConnection;
+struct sqlite3_stmt;
+
+// A forward cursor over one query on a TZTConnection, with fields addressed by
+// column name. Rows are streamed from SQLite one at a time. AddNew/SetField/
+// Update append or change a row of the table the query reads; after Update the
+// row stays current, so its new key can be read. Failures raise the
+// "ZTADO exception: " text naming the operation (and the field).
+class TZTRecordset
+{
+public:
+    explicit TZTRecordset(TZTConnection* connection);
+    ~TZTRecordset();
+    TZTRecordset(const TZTRecordset&) = delete;
+    TZTRecordset& operator=(const TZTRecordset&) = delete;
+
+    void Open(const QString& sql);
+    // Never raises; drops a row that was added or changed but not stored.
+    void Close() noexcept;
+    bool IsOpen() const { return m_stmt != nullptr; }
+
+    bool Eof();
+    void MoveNext();
+
+    // NULL, or a value that does not convert, reads as the type's zero.
+    QString GetFieldAsString(const QString& name);
+    int GetFieldAsInteger(const QString& name);
+    double GetFieldAsDouble(const QString& name);
+    TDateTime GetFieldAsDateTime(const QString& name);
+
+    void SetField(const QString& name, const QString& value);
+    void SetField(const QString& name, int value);
+    void SetField(const QString& name, double value);
+    void SetField(const QString& name, TDateTime value);
+
+    void AddNew();
+    // The current row is changed in place by SetField; nothing to do here.
+    void Edit() {}
+    void Update();
+
+private:
+    using Kind = FieldKind;
+    using Cell = FieldCell;
+
+    struct Column
+    {
+        QString name;
+        Kind kind = Kind::Other;
+        int maxLength = 0; // from "VARCHAR(n)"; 0 when unlimited
+    };
+
+    // The table that writes go to, learnt on the first write.
+    struct Target
+    {
+        QString table;
+        std::vector<Column> columns;
+        int keyColumn = -1; // the INTEGER PRIMARY KEY, -1 when there is none
+    };
+
+    // A row held in memory: one being added, one being changed, or one just stored.
+    struct Buffer
+    {
+        std::vector<Cell> cells; // by Target::columns
+        std::vector<bool> dirty;
+        bool adding = false;
+        qint64 rowid = 0;
+    };
+
+    [[noreturn]] void Fail(const QString& operation, const QString& description);
+    [[noreturn]] void FailSqlite(const QString& operation);
+    void CheckOpen(const QString& operation);
+    // Finds the field and returns its value, from the buffer or the statement.
+    Cell ReadCell(const char* reader, const QString& name);
+    const Target& WriteTarget(const QString& operation);
+    int BufferColumn(const QString& operation, const QString& name);
+    using Converter = std::function<bool(Kind, Cell&)>;
+    void StoreField(const QString& name, const Converter& convert, const QString& shown);
+    void LoadBuffer(qint64 rowid, const QString& operation);
+    void Step(const QString& operation);
+    bool StatementBelongsToConnection() const;
+
+    TZTConnection* m_connection;
+    sqlite3_stmt* m_stmt = nullptr;
+    std::vector<Column> m_columns;
+    bool m_eof = true;
+    std::unique_ptr<Target> m_target;
+    std::unique_ptr<Buffer> m_buffer;
+};

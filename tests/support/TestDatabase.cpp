@@ -1,0 +1,81 @@
+#include "TestDatabase.h"
+
+#include <QFile>
+
+#include <functional>
+
+#include <sqlite3.h>
+
+namespace {
+
+QString ReadFile(const char* path)
+{
+    QFile file(QString::fromUtf8(path));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+QString WithDatabase(const QString& path, int flags, const std::function<QString(sqlite3*)>& work)
+{
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr) != SQLITE_OK) {
+        const QString error = QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_close(db);
+        return error;
+    }
+    const QString result = work(db);
+    sqlite3_close(db);
+    return result;
+}
+
+QString ExecOn(sqlite3* db, const QString& sql)
+{
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &error) == SQLITE_OK)
+        return QString();
+    const QString text = QString::fromUtf8(error);
+    sqlite3_free(error);
+    return text.isEmpty() ? QStringLiteral("error") : text;
+}
+
+}
+
+namespace TestDatabase {
+
+QString Create(const QString& path)
+{
+    const QString schema = ReadFile(KV_SCHEMA_SQL);
+    const QString types = ReadFile(KV_TYPES_SQL);
+    if (schema.isEmpty() || types.isEmpty())
+        return QStringLiteral("schema files not found");
+    return WithDatabase(path, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                        [&](sqlite3* db) { return ExecOn(db, schema + types); });
+}
+
+QString Exec(const QString& path, const QString& sql)
+{
+    return WithDatabase(path, SQLITE_OPEN_READWRITE, [&](sqlite3* db) {
+        sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+        return ExecOn(db, sql);
+    });
+}
+
+QString Scalar(const QString& path, const QString& sql)
+{
+    QString value;
+    WithDatabase(path, SQLITE_OPEN_READONLY, [&](sqlite3* db) {
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &stmt, nullptr) == SQLITE_OK
+            && sqlite3_step(stmt) == SQLITE_ROW)
+            value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+        sqlite3_finalize(stmt);
+        return QString();
+    });
+    return value;
+}
+
+QString ConnectionStringFor(const QString& path)
+{
+    return QStringLiteral("Provider=SQLite;Data Source=") + path;
+}
+
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QString>
+
+// Ride databases for tests, made from the same schema the build uses.
+namespace TestDatabase {
+
+// Creates an empty ride database (with the ride types) at `path`; QFAIL-style
+// failures are reported through the returned text, empty on success.
+QString Create(const QString& path);
+// Runs SQL on a database file outside the code under test; returns the error, if any.
+QString Exec(const QString& path, const QString& sql);
+// The first column of the first row of a query, as text; empty when there is none.
+QString Scalar(const QString& path, const QString& sql);
+// "Provider=SQLite;Data Source=" + path.
+QString ConnectionStringFor(const QString& path);
+
+}

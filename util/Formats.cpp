@@ -1,0 +1,79 @@
+#include "util/Formats.h"
+
+#include <QLocale>
+
+namespace {
+
+QString Fixed(double value, int decimals)
+{
+    QLocale locale;
+    locale.setNumberOptions(QLocale::OmitGroupSeparator);
+    return locale.toString(value, 'f', decimals);
+}
+
+// The first punctuation character of a locale pattern such as "dd/MM/yy".
+QChar SeparatorOf(const QString& pattern, QChar fallback)
+{
+    bool quoted = false;
+    for (const QChar c : pattern) {
+        if (c == u'\'')
+            quoted = !quoted;
+        else if (!quoted && !c.isLetterOrNumber() && !c.isSpace())
+            return c;
+    }
+    return fallback;
+}
+
+QString TwoDigits(int value)
+{
+    return QString::number(value).rightJustified(2, u'0');
+}
+
+}
+
+namespace Formats {
+
+QString OneDecimal(double value)
+{
+    return Fixed(value, 1);
+}
+
+QString TwoDecimals(double value)
+{
+    return Fixed(value, 2);
+}
+
+QString Duration(TDateTime value)
+{
+    int h = 0, m = 0, s = 0, ms = 0;
+    value.DecodeTime(h, m, s, ms);
+    const QChar sep = TimeSeparator();
+    return QString::number(h) + sep + TwoDigits(m) + sep + TwoDigits(s);
+}
+
+QString Date(TDateTime value)
+{
+    int y = 0, m = 0, d = 0;
+    value.DecodeDate(y, m, d);
+    const QChar sep = DateSeparator();
+    return QString::number(d) + sep + QString::number(m) + sep + QString::number(y);
+}
+
+QString SqlDate(TDateTime value)
+{
+    int y = 0, m = 0, d = 0;
+    value.DecodeDate(y, m, d);
+    return QString::number(y).rightJustified(4, u'0') + u'-' + TwoDigits(m) + u'-' + TwoDigits(d);
+}
+
+QChar DateSeparator()
+{
+    return SeparatorOf(QLocale().dateFormat(QLocale::ShortFormat), u'/');
+}
+
+QChar TimeSeparator()
+{
+    return SeparatorOf(QLocale().timeFormat(QLocale::ShortFormat), u':');
+}
+
+}

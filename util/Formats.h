@@ -1,0 +1,28 @@
+#pragma once
+
+#include "util/TDateTime.h"
+
+#include <QString>
+
+// Display formats shared by the month list, the statistics and the reports.
+// Numbers use the locale's decimal separator and never a group separator.
+namespace Formats {
+
+inline const QString NotAvailable = QStringLiteral("n/d");
+inline const QString NoDuration = QStringLiteral("---");
+
+// "%.1f": distances and speeds.
+QString OneDecimal(double value);
+// "%.2f": averages.
+QString TwoDecimals(double value);
+// "h:nn:ss" with the locale's time separator.
+QString Duration(TDateTime value);
+// "d/m/yyyy" with the locale's date separator.
+QString Date(TDateTime value);
+// "yyyy-mm-dd", the form dates take inside SQL texts.
+QString SqlDate(TDateTime value);
+
+QChar DateSeparator();
+QChar TimeSeparator();
+
+}

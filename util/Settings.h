@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QString>
+
+// The options the rider can change, as kept in the "OPTIONS" section.
+struct Options
+{
+    bool calendarHotTrack = false;
+    QString printFont = QStringLiteral("Arial");
+    int printVerticalMargin = 2;   // percent, 0..10
+    int printHorizontalMargin = 1; // percent, 0..10
+};
+
+struct Settings
+{
+    QString connectionStringTemplate; // as written in the file
+    QString connectionString;         // with the placeholders filled in
+    Options options;
+};
+
+namespace SettingsFile {
+
+// The file beside the executable with the given extension: /opt/kv/kilovento + ".ini".
+QString SiblingPath(const QString& executablePath, const QString& extension);
+
+// "%DATASOURCE%" first, then "%PASSWORD%"; case-sensitive, every occurrence.
+QString ExpandConnectionString(const QString& connectionTemplate, const QString& dataSource);
+
+// Never fails: a missing file or key gives the defaults; out-of-range values are corrected.
+Settings Read(const QString& iniPath, const QString& dataSource);
+
+// Writes only the four "OPTIONS" keys, keeping every other line; throws Exception on failure.
+void WriteOptions(const QString& iniPath, const Options& options);
+
+}
