@@ -55,6 +55,7 @@ bool ConnectionString::Parse(const QString& text, ConnectionString& result, QStr
         return false;
     }
     QString provider;
+    QString unknownKey;
     bool hasDataSource = false;
     for (const QString& pair : pairs) {
         if (pair.trimmed().isEmpty())
@@ -71,17 +72,21 @@ bool ConnectionString::Parse(const QString& text, ConnectionString& result, QStr
         } else if (key.compare(DataSourceKey, Qt::CaseInsensitive) == 0) {
             result.dataSource = value;
             hasDataSource = true;
-        } else {
-            error = QStringLiteral("Connection string key not supported: '%1'").arg(key);
-            return false;
+        } else if (unknownKey.isNull()) {
+            unknownKey = key;
         }
     }
+    // The provider first: a string meant for another engine is best reported as such.
     if (provider.isEmpty()) {
         error = QStringLiteral("Connection string names no provider");
         return false;
     }
     if (provider.compare(SupportedProvider, Qt::CaseInsensitive) != 0) {
         error = QStringLiteral("Provider not supported: '%1' (expected '%2')").arg(provider, SupportedProvider);
+        return false;
+    }
+    if (!unknownKey.isNull()) {
+        error = QStringLiteral("Connection string key not supported: '%1'").arg(unknownKey);
         return false;
     }
     if (!hasDataSource || result.dataSource.isEmpty()) {

@@ -1,4 +1,168 @@
+// The real program in a real X server (Xvfb), driven with xdotool as a person
+// would drive it: windows are found by their captions and answered with keys.
+#include "support/TestDatabase.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QtTest>
-class Teste2e : public QObject { Q_OBJECT private Q_SLOTS: void placeholder() {} };
-QTEST_GUILESS_MAIN(Teste2e)
+
+namespace {
+
+// Runs a program to its end; returns its standard output, trimmed.
+QString Run(const QString& program, const QStringList& arguments, const QProcessEnvironment& environment,
+            int timeoutMs = 15000)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.start(program, arguments);
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    return QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+}
+
+}
+
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_xserver;
+    QProcessEnvironment m_environment;
+
+    QString ProgramPath() const { return m_dir.filePath(u"kilovento"_qs); }
+    QString DatabasePath() const { return m_dir.filePath(u"kilovento.mdb"_qs); }
+
+    // The X window whose caption is exactly `caption`, waiting up to `timeoutMs`; empty when none.
+    QString FindWindow(const QString& caption, int timeoutMs = 15000) const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < timeoutMs) {
+            const QString ids = Run(u"xdotool"_qs,
+                                    {u"search"_qs, u"--onlyvisible"_qs, u"--name"_qs,
+                                     u"^"_qs + QRegularExpression::escape(caption) + u"$"_qs},
+                                    m_environment);
+            if (!ids.isEmpty())
+                return ids.split(u'\n').last();
+            QTest::qWait(100);
+        }
+        return QString();
+    }
+
+    void PressKeys(const QString& window, const QStringList& keys) const
+    {
+        Run(u"xdotool"_qs, {u"windowfocus"_qs, u"--sync"_qs, window}, m_environment);
+        Run(u"xdotool"_qs, QStringList{u"key"_qs, u"--delay"_qs, u"50"_qs} + keys, m_environment);
+    }
+
+    void StartProgram(QProcess& program, const QStringList& arguments = {}) const
+    {
+        program.setProcessEnvironment(m_environment);
+        program.setProcessChannelMode(QProcess::ForwardedChannels);
+        program.start(ProgramPath(), arguments);
+        QVERIFY(program.waitForStarted());
+    }
+
+    static void ExpectCleanExit(QProcess& program, int timeoutMs = 15000)
+    {
+        QVERIFY2(program.waitForFinished(timeoutMs), "the program did not end");
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+    }
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void missingDatabaseShowsTheErrorAndExits();
+    void secondInstanceIsRefusedAndACrashedOneIsNot();
+};
+
+void TestEndToEnd::initTestCase()
+{
+    for (const char* tool : {"Xvfb", "xdotool"})
+        QVERIFY2(!QStandardPaths::findExecutable(QString::fromUtf8(tool)).isEmpty(),
+                 "Xvfb and xdotool are installed by scripts/install-deps.sh");
+    QVERIFY(m_dir.isValid());
+
+    // -displayfd picks a free display and writes its number to standard output.
+    m_xserver.start(u"Xvfb"_qs, {u"-displayfd"_qs, u"1"_qs, u"-screen"_qs, u"0"_qs, u"1024x768x24"_qs,
+                                  u"-nolisten"_qs, u"tcp"_qs});
+    QVERIFY(m_xserver.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(m_xserver.canReadLine() || m_xserver.waitForReadyRead(100), 15000);
+    const QString display = QString::fromUtf8(m_xserver.readLine()).trimmed();
+    QVERIFY(!display.isEmpty());
+
+    const QString runtime = m_dir.filePath(u"runtime"_qs);
+    QVERIFY(QDir().mkpath(runtime));
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    m_environment = QProcessEnvironment::systemEnvironment();
+    m_environment.insert(u"DISPLAY"_qs, u":"_qs + display);
+    m_environment.insert(u"QT_QPA_PLATFORM"_qs, u"xcb"_qs);
+    m_environment.insert(u"XDG_RUNTIME_DIR"_qs, runtime);
+    m_environment.insert(u"LANG"_qs, u"it_IT.UTF-8"_qs);
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    m_xserver.terminate();
+    m_xserver.waitForFinished();
+}
+
+void TestEndToEnd::init()
+{
+    // A portable program folder as `make run` installs it.
+    for (const QString& name : {u"kilovento"_qs, u"kilovento.ini"_qs, u"kilovento.mdb"_qs})
+        QFile::remove(m_dir.filePath(name));
+    QVERIFY(QFile::copy(QStringLiteral(KV_PROGRAM), ProgramPath()));
+    QVERIFY(QFile::copy(QStringLiteral(KV_TEMPLATE_DIR) + u"/kilovento.ini"_qs, m_dir.filePath(u"kilovento.ini"_qs)));
+    QVERIFY(QFile::copy(QStringLiteral(KV_TEMPLATE_DIR) + u"/kilovento.mdb"_qs, DatabasePath()));
+    QFile::setPermissions(DatabasePath(), QFile::ReadOwner | QFile::WriteOwner);
+}
+
+void TestEndToEnd::missingDatabaseShowsTheErrorAndExits()
+{
+    QVERIFY(QFile::remove(DatabasePath()));
+    QProcess program;
+    StartProgram(program);
+    const QString box = FindWindow(u"Kilovento"_qs);
+    QVERIFY2(!box.isEmpty(), "no error box titled Kilovento");
+    QVERIFY(FindWindow(u"Kilovento 1.1"_qs, 200).isEmpty()); // the main window is never shown
+    PressKeys(box, {u"Return"_qs});
+    ExpectCleanExit(program);
+    QVERIFY2(!QFile::exists(DatabasePath()), "the program must never create a database");
+}
+
+void TestEndToEnd::secondInstanceIsRefusedAndACrashedOneIsNot()
+{
+    QProcess first;
+    StartProgram(first, {u"/NOPROMPTONCLOSE"_qs});
+    QVERIFY2(!FindWindow(u"Kilovento 1.1"_qs).isEmpty(), "the main window did not appear");
+
+    QProcess second;
+    StartProgram(second);
+    const QString refusal = FindWindow(u"Kilovento"_qs);
+    QVERIFY2(!refusal.isEmpty(), "the second instance showed no message");
+    PressKeys(refusal, {u"Return"_qs});
+    ExpectCleanExit(second);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    // A crash leaves no lock behind: the next start opens its window.
+    first.kill();
+    first.waitForFinished();
+    QProcess third;
+    StartProgram(third, {u"/NOPROMPTONCLOSE"_qs});
+    QVERIFY2(!FindWindow(u"Kilovento 1.1"_qs).isEmpty(), "the program did not start after a crash");
+    third.terminate();
+    third.waitForFinished();
+}
+
+QTEST_GUILESS_MAIN(TestEndToEnd)
 #include "test_e2e.moc"

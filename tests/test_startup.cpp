@@ -1,4 +1,215 @@
+#include "app/Unitmain.h"
+#include "data/TZTConnection.h"
+#include "data/TZTRecordset.h"
+#include "support/ModalBoxes.h"
+#include "support/TestDatabase.h"
+#include "util/Exception.h"
+#include "util/IniFile.h"
+
+#include <QFile>
+#include <QTemporaryDir>
 #include <QtTest>
-class Teststartup : public QObject { Q_OBJECT private Q_SLOTS: void placeholder() {} };
-QTEST_GUILESS_MAIN(Teststartup)
+
+namespace {
+
+const QString ConnectionFailed = QStringLiteral(
+    "ATTENZIONE: connessione al database fallita! L'applicazione verrà terminata.\n\nEccezione: "
+    "ZTADO exception: TZTConnection::Open: ");
+const QString ObjectsFailed = QStringLiteral(
+    "ATTENZIONE: errore nella creazione degli oggetti per l'accesso al database! Probabile versione di "
+    "MDAC/Jet non sufficientemente aggiornata. L'applicazione verrà terminata.");
+const QString DateTooEarly = QStringLiteral(
+    "ATTENZIONE: la data di sistema non è aggiornata! Regolare la data tramite il pannello di controllo e "
+    "riavviare l'applicazione.");
+
+}
+
+class TestStartup : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+
+    QString Beside(const QString& extension) const { return m_dir.filePath(u"kilovento"_qs + extension); }
+
+    StartupEnvironment Environment(const QStringList& arguments = {}) const
+    {
+        StartupEnvironment environment;
+        environment.executablePath = Beside(QString());
+        environment.arguments = arguments;
+        environment.today = [] { return QDate(2005, 3, 15); };
+        return environment;
+    }
+
+    void WriteIni(const QString& text)
+    {
+        QFile file(Beside(u".ini"_qs));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(text.toUtf8());
+    }
+
+    static QString ReadFile(const QString& path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+    }
+
+private Q_SLOTS:
+    void init();
+    void startsOnAGoodDatabase();
+    void startupFailuresAreShownAndEndTheProgram_data();
+    void startupFailuresAreShownAndEndTheProgram();
+    void switchesAreTestedByName();
+    void optionsAreWrittenBackAtExit();
+    void writeFailureAtExitIsSwallowed();
+};
+
+void TestStartup::init()
+{
+    QVERIFY(m_dir.isValid());
+    QFile::remove(Beside(u".mdb"_qs));
+    QFile::remove(Beside(u".ini"_qs));
+    QCOMPARE(TestDatabase::Create(Beside(u".mdb"_qs)), QString());
+    WriteIni(u"; shipped settings\r\n[DATABASE]\r\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\r\n"_qs);
+}
+
+void TestStartup::startsOnAGoodDatabase()
+{
+    ModalBoxes boxes;
+    TFormMain form(Environment());
+    QVERIFY(boxes.seen().isEmpty());
+    QVERIFY(!form.TerminateRequested());
+    QCOMPARE(FormMain, &form);
+    QCOMPARE(form.windowTitle(), u"Kilovento 1.1"_qs);
+    QCOMPARE(form.StatusText(), u"Pronto."_qs);
+    QCOMPARE(form.DataSource, Beside(u".mdb"_qs));
+    QCOMPARE(form.ConnectionStringTemplate, u"Provider=SQLite;Data Source=%DATASOURCE%"_qs);
+    QCOMPARE(form.ConnectionString, u"Provider=SQLite;Data Source="_qs + Beside(u".mdb"_qs));
+    QCOMPARE(form.FirstYear, 1990);
+    QCOMPARE((QList<int>{form.VersionMajor, form.VersionMinor, form.VersionRelease, form.VersionBuild}),
+             (QList<int>{1, 1, 0, 0}));
+    QVERIFY(form.Connection && form.Connection->IsOpen());
+    QVERIFY(form.minimumSize() == QSize(667, 431));
+}
+
+void TestStartup::startupFailuresAreShownAndEndTheProgram_data()
+{
+    QTest::addColumn<QString>("ini");  // "-" removes the settings file
+    QTest::addColumn<bool>("database");
+    QTest::addColumn<QDate>("today");
+    QTest::addColumn<bool>("objectsFail");
+    QTest::addColumn<QStringList>("expected"); // the texts shown, each a prefix
+
+    const QString good = u"[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n"_qs;
+    const QDate today(2005, 3, 15);
+    QTest::newRow("database missing") << good << false << today << false
+                                      << QStringList{ConnectionFailed + u"Database file not found"_qs};
+    QTest::newRow("settings missing") << u"-"_qs << true << today << false
+                                      << QStringList{ConnectionFailed + u"Empty connection string"_qs};
+    QTest::newRow("settings empty") << QString() << true << today << false
+                                    << QStringList{ConnectionFailed + u"Empty connection string"_qs};
+    QTest::newRow("placeholder in lower case")
+        << u"[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%datasource%\n"_qs << true << today << false
+        << QStringList{ConnectionFailed + u"Database file not found"_qs};
+    QTest::newRow("another engine's string")
+        << u"[DATABASE]\nConnectionString=Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%DATASOURCE%;"
+           "Jet OLEDB:Database Password=%PASSWORD%\n"_qs
+        << true << today << false << QStringList{ConnectionFailed + u"Provider not supported"_qs};
+    QTest::newRow("clock before 1990") << good << true << QDate(1989, 12, 31) << false << QStringList{DateTooEarly};
+    QTest::newRow("clock in 1990") << good << true << QDate(1990, 1, 1) << false << QStringList{};
+    QTest::newRow("database layer fails") << good << true << today << true << QStringList{ObjectsFailed};
+}
+
+void TestStartup::startupFailuresAreShownAndEndTheProgram()
+{
+    QFETCH(QString, ini);
+    QFETCH(bool, database);
+    QFETCH(QDate, today);
+    QFETCH(bool, objectsFail);
+    QFETCH(QStringList, expected);
+
+    if (ini == u"-")
+        QVERIFY(QFile::remove(Beside(u".ini"_qs)));
+    else
+        WriteIni(ini);
+    if (!database)
+        QVERIFY(QFile::remove(Beside(u".mdb"_qs)));
+    StartupEnvironment environment = Environment();
+    environment.today = [today] { return today; };
+    if (objectsFail)
+        environment.makeConnection = []() -> std::unique_ptr<TZTConnection> {
+            throw Exception(u"Create(intfObj): failed"_qs);
+        };
+
+    ModalBoxes boxes;
+    auto form = std::make_unique<TFormMain>(environment);
+    QCOMPARE(boxes.seen().size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        const ModalBoxes::Seen& box = boxes.seen().at(i);
+        QVERIFY2(box.text.startsWith(expected.at(i)), qPrintable(box.text));
+        QCOMPARE(box.title, u"Kilovento"_qs);
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
+    }
+    QCOMPARE(form->TerminateRequested(), !expected.isEmpty());
+    QCOMPARE(form->windowTitle(), u"Kilovento 1.1"_qs); // construction goes on to the end
+    QCOMPARE(form->StatusText(), u"Pronto."_qs);
+    form.reset();
+    QVERIFY2(!QFile::exists(Beside(u".mdb"_qs)) == !database, "a failed start never creates a database");
+    // Even a failed start writes the options back at exit.
+    QVERIFY(ReadFile(Beside(u".ini"_qs)).contains(u"[OPTIONS]"_qs));
+}
+
+void TestStartup::switchesAreTestedByName()
+{
+    TFormMain form(Environment({u"/debug"_qs, u"-NOPROMPTONCLOSE"_qs, u"NOSPLASH"_qs, u"/MINIMIZE:1"_qs}));
+    QVERIFY(form.DebugMode);
+    QVERIFY(form.CommandLineSwitch(u"NOPROMPTONCLOSE"_qs));
+    QVERIFY(!form.CommandLineSwitch(u"NOSPLASH"_qs));
+    QVERIFY(!form.CommandLineSwitch(u"MINIMIZE"_qs));
+    TFormMain plain(Environment());
+    QVERIFY(!plain.DebugMode);
+}
+
+void TestStartup::optionsAreWrittenBackAtExit()
+{
+    WriteIni(u"; shipped settings\r\n[DATABASE]\r\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\r\n"
+             "\r\n[options]\r\nCalendarHotTrack=5\r\nPrintVerticalMargin=11\r\nExtra=keep me\r\n"_qs);
+    {
+        TFormMain form(Environment());
+        QVERIFY(form.CalendarHotTrack);
+        QCOMPARE(form.PrintVerticalMargin, 2);
+        QCOMPARE(form.PrintHorizontalMargin, 1);
+        QCOMPARE(form.PrintFont, u"Arial"_qs);
+        form.PrintFont = u"DejaVu Sans"_qs;
+        form.PrintHorizontalMargin = 0;
+    }
+    const QString text = ReadFile(Beside(u".ini"_qs));
+    QVERIFY2(text.startsWith(u"; shipped settings\r\n[DATABASE]\r\nConnectionString=Provider=SQLite;"
+                             "Data Source=%DATASOURCE%\r\n\r\n[options]\r\n"_qs),
+             qPrintable(text));
+    const IniFile ini(Beside(u".ini"_qs));
+    QCOMPARE(ini.ReadString(u"OPTIONS"_qs, u"CalendarHotTrack"_qs, QString()), u"1"_qs);
+    QCOMPARE(ini.ReadString(u"OPTIONS"_qs, u"PrintFont"_qs, QString()), u"DejaVu Sans"_qs);
+    QCOMPARE(ini.ReadString(u"OPTIONS"_qs, u"PrintVerticalMargin"_qs, QString()), u"2"_qs);
+    QCOMPARE(ini.ReadString(u"OPTIONS"_qs, u"PrintHorizontalMargin"_qs, QString()), u"0"_qs);
+    QCOMPARE(ini.ReadString(u"OPTIONS"_qs, u"Extra"_qs, QString()), u"keep me"_qs);
+}
+
+void TestStartup::writeFailureAtExitIsSwallowed()
+{
+    // A settings path that cannot be written: a folder stands where the file should be.
+    QVERIFY(QFile::remove(Beside(u".ini"_qs)));
+    QVERIFY(QDir(m_dir.path()).mkdir(u"kilovento.ini"_qs));
+    {
+        ModalBoxes boxes;
+        TFormMain form(Environment());
+        QCOMPARE(boxes.seen().size(), 1); // no settings: no connection string
+    }
+    QVERIFY(QFileInfo(Beside(u".ini"_qs)).isDir());
+    QVERIFY(QDir(m_dir.path()).rmdir(u"kilovento.ini"_qs));
+}
+
+QTEST_MAIN(TestStartup)
 #include "test_startup.moc"
