@@ -2,6 +2,7 @@
 
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
+#include "forms/CenterOnScreen.h"
 #include "forms/MessageBoxes.h"
 #include "util/Application.h"
 #include "util/CommandLine.h"
@@ -31,6 +32,8 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
 {
     FormMain = this;
     setupUi(this);
+    // Centred before anything is shown, so start-up messages appear over it.
+    CenterOnScreen(this);
     m_statusText = new QLabel(StatusBarMain);
     m_statusText->setFixedWidth(250);
     StatusBarMain->addWidget(m_statusText);
