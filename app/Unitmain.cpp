@@ -1,16 +1,24 @@
 #include "app/Unitmain.h"
 
+#include "data/MonthRides.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
 #include "forms/CenterOnScreen.h"
+#include "forms/GridLinesDelegate.h"
+#include "forms/HotTrackDelegate.h"
 #include "forms/MessageBoxes.h"
+#include "forms/WaitCursor.h"
 #include "util/Application.h"
 #include "util/CommandLine.h"
 #include "util/Exception.h"
+#include "util/StringTable.h"
 #include "util/Unitutils.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QLabel>
+#include <QMouseEvent>
 
 TFormMain* FormMain = nullptr;
 
@@ -24,6 +32,36 @@ const QString ConnectionFailedText =
 const QString SystemDateText = QStringLiteral(
     "ATTENZIONE: la data di sistema non è aggiornata! Regolare la data tramite il pannello di controllo e "
     "riavviare l'applicazione.");
+const QString MonthLoadFailedText = QStringLiteral("ATTENZIONE: impossibile estrarre i dati del mese selezionato.");
+
+// Width and alignment of the month list's columns.
+struct ColumnLayout
+{
+    int width;
+    Qt::Alignment alignment;
+};
+constexpr ColumnLayout MonthColumns[] = {
+    {20, Qt::AlignLeft},   {80, Qt::AlignHCenter}, {40, Qt::AlignHCenter},  {40, Qt::AlignHCenter},
+    {55, Qt::AlignHCenter}, {40, Qt::AlignHCenter}, {400, Qt::AlignLeft},
+};
+
+// Wide enough for the widest of `samples`, and never narrower than `documented`.
+int FittingWidth(const QFontMetrics& metrics, const QStringList& samples, int documented, int padding)
+{
+    int width = 0;
+    for (const QString& sample : samples)
+        width = std::max(width, metrics.horizontalAdvance(sample));
+    return std::max(documented, width + padding);
+}
+
+// A list keeps showing its selection in the active colour when it loses focus.
+void KeepSelectionVisible(QWidget* list)
+{
+    QPalette palette = list->palette();
+    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
+        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
+    list->setPalette(palette);
+}
 
 }
 
@@ -32,13 +70,16 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
 {
     FormMain = this;
     setupUi(this);
+    SetUpStatusBar();
+    SetUpCalendar();
+    SetUpMonthList();
+    ConnectCommands();
     // Centred before anything is shown, so start-up messages appear over it.
     CenterOnScreen(this);
-    m_statusText = new QLabel(StatusBarMain);
-    m_statusText->setFixedWidth(250);
-    StatusBarMain->addWidget(m_statusText);
 
     DebugMode = CommandLineSwitch(QStringLiteral("DEBUG"));
+    MenuImportaDaFileDAT->setEnabled(CommandLineSwitch(QStringLiteral("IMPORTENABLED")));
+    LogoDoubleClicked = false;
     ReadSettings();
     FirstYear = 1990;
 
@@ -77,6 +118,129 @@ TFormMain::~TFormMain()
         FormMain = nullptr;
 }
 
+void TFormMain::SetUpStatusBar()
+{
+    StatusBarMain->setFixedHeight(25);
+    m_logoPanel = new QLabel(StatusBarMain);
+    m_logoPanel->setObjectName(QStringLiteral("ImageCompanyLogo"));
+    const QPixmap logo = QIcon(QStringLiteral(":/icons/logo.svg")).pixmap(QSize(48, 21));
+    m_logoPanel->setPixmap(logo);
+    m_logoPanel->setFixedWidth(logo.width() + 2);
+    m_statusText = new QLabel(StatusBarMain);
+    m_statusText->setFixedWidth(250);
+    auto* empty = new QLabel(StatusBarMain);
+    empty->setFixedWidth(50);
+    for (QLabel* panel : {m_logoPanel, m_statusText, empty}) {
+        panel->setFrameShape(QFrame::Panel);
+        panel->setFrameShadow(QFrame::Sunken);
+        // The status bar itself sees the clicks, for the logo's double click.
+        panel->setAttribute(Qt::WA_TransparentForMouseEvents);
+        StatusBarMain->addWidget(panel);
+    }
+    StatusBarMain->installEventFilter(this);
+}
+
+void TFormMain::SetUpCalendar()
+{
+    // As wide as the longest month caption needs with the user's font.
+    QStringList captions;
+    for (int month = 1; month <= 12; ++month)
+        captions.append(MonthName(month) + QStringLiteral(" 2000"));
+    const int chrome = ListViewCalendario->iconSize().width() + 16 + 2 * ListViewCalendario->frameWidth()
+                       + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    PanelCalendario->setFixedWidth(FittingWidth(ListViewCalendario->fontMetrics(), captions, 129, chrome));
+
+    m_calendarDelegate = new HotTrackDelegate(ListViewCalendario);
+    ListViewCalendario->setItemDelegate(m_calendarDelegate);
+    ListViewCalendario->viewport()->setAttribute(Qt::WA_Hover);
+    KeepSelectionVisible(ListViewCalendario);
+    connect(ListViewCalendario->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this](const QItemSelection& selected, const QItemSelection& deselected) {
+                for (const QModelIndex& index : deselected.indexes())
+                    ListViewCalendarioSelectItem(index.row(), false);
+                for (const QModelIndex& index : selected.indexes())
+                    ListViewCalendarioSelectItem(index.row(), true);
+            });
+    connect(ListViewCalendario, &QListWidget::entered, this,
+            [this](const QModelIndex& index) { ListViewCalendarioMouseEnter(index.row()); });
+    connect(SpeedButtonMeseCorrente, &QToolButton::clicked, this, &TFormMain::SpeedButtonMeseCorrenteClick);
+    connect(SpeedButtonMesePrecedente, &QToolButton::clicked, this, &TFormMain::SpeedButtonMesePrecedenteClick);
+    connect(SpeedButtonMeseSuccessivo, &QToolButton::clicked, this, &TFormMain::SpeedButtonMeseSuccessivoClick);
+    connect(SpeedButtonAnnoPrecedente, &QToolButton::clicked, this, &TFormMain::SpeedButtonAnnoPrecedenteClick);
+    connect(SpeedButtonAnnoSuccessivo, &QToolButton::clicked, this, &TFormMain::SpeedButtonAnnoSuccessivoClick);
+}
+
+void TFormMain::SetUpMonthList()
+{
+    QFont title = LabelNomeMese->font();
+    title.setPixelSize(19);
+    LabelNomeMese->setFont(title);
+    QPalette caption = GroupBoxUsciteMensili->palette();
+    caption.setColor(QPalette::WindowText, QColor(0, 0, 0xC0));
+    GroupBoxUsciteMensili->setPalette(caption);
+
+    ListViewUsciteMensili->setItemDelegate(new GridLinesDelegate(ListViewUsciteMensili));
+    KeepSelectionVisible(ListViewUsciteMensili);
+    QHeaderView* header = ListViewUsciteMensili->header();
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
+    // The documented widths, widened where the user's font needs more room.
+    QStringList days;
+    for (int weekday = 1; weekday <= 7; ++weekday)
+        days.append(MonthRides::DayText(weekday, 28));
+    QList<QStringList> widest = {
+        {QStringLiteral("99")}, days, {}, {QStringLiteral("999,9")}, {QStringLiteral("23:59:59")},
+        {QStringLiteral("100,0")}, {},
+    };
+    const QFontMetrics metrics = ListViewUsciteMensili->fontMetrics();
+    for (int column = 0; column < int(std::size(MonthColumns)); ++column) {
+        ListViewUsciteMensili->setColumnWidth(
+            column, FittingWidth(metrics, widest[column] << ListViewUsciteMensili->headerItem()->text(column),
+                                 MonthColumns[column].width, 12));
+        ListViewUsciteMensili->headerItem()->setTextAlignment(column, MonthColumns[column].alignment | Qt::AlignVCenter);
+    }
+    // Figures keep their places from month to month.
+    for (QLabel* figure : {LabelKM, LabelUscite, LabelKMU, LabelKMG})
+        figure->setMinimumWidth(figure->fontMetrics().horizontalAdvance(QStringLiteral("99999,99")) + 16);
+    connect(ListViewUsciteMensili, &QTreeWidget::itemSelectionChanged, this,
+            [this] { ListViewUsciteMensiliSelectItem(!ListViewUsciteMensili->selectedItems().isEmpty()); });
+    connect(ListViewUsciteMensili, &QTreeWidget::itemClicked, this, &TFormMain::ListViewUsciteMensiliClick);
+    connect(ListViewUsciteMensili, &QTreeWidget::itemDoubleClicked, this, &TFormMain::ListViewUsciteMensiliDblClick);
+}
+
+void TFormMain::ConnectCommands()
+{
+    const std::pair<QAction*, void (TFormMain::*)()> actions[] = {
+        {MenuEsci, &TFormMain::MenuExitClick},
+        {MenuAggiungiUscita, &TFormMain::MenuAggiungiUscitaClick},
+        {MenuModificaUscita, &TFormMain::MenuModificaUscitaClick},
+        {MenuEliminaUscita, &TFormMain::MenuEliminaUscitaClick},
+        {MenuStampaMese, &TFormMain::MenuStampaMeseClick},
+        {MenuElaborazioneDati, &TFormMain::MenuElaborazioneDatiClick},
+        {MenuCompattaDB, &TFormMain::MenuCompattaDBClick},
+        {MenuImportaDaFileDAT, &TFormMain::MenuImportaDaFileDATClick},
+        {MenuOpzioni, &TFormMain::MenuOpzioniClick},
+        {MenuInformazioniSu, &TFormMain::MenuInformazioniSuClick},
+        {ToolButtonElaborazioneDati, &TFormMain::MenuElaborazioneDatiClick},
+        {ToolButtonOpzioni, &TFormMain::MenuOpzioniClick},
+    };
+    for (const auto& [action, handler] : actions)
+        connect(action, &QAction::triggered, this, handler);
+    for (QAction* action : {ToolButtonElaborazioneDati, ToolButtonOpzioni}) {
+        action->setIconText(action->text()); // keep the "..." that tool buttons drop
+        ToolBarMain->widgetForAction(action)->setMinimumSize(120, 36);
+    }
+
+    const std::pair<QToolButton*, void (TFormMain::*)()> buttons[] = {
+        {BitBtnAggiungiUscita, &TFormMain::MenuAggiungiUscitaClick},
+        {BitBtnModificaUscita, &TFormMain::MenuModificaUscitaClick},
+        {BitBtnEliminaUscita, &TFormMain::MenuEliminaUscitaClick},
+        {BitBtnStampaMese, &TFormMain::MenuStampaMeseClick},
+    };
+    for (const auto& [button, handler] : buttons)
+        connect(button, &QToolButton::clicked, this, handler);
+}
+
 bool TFormMain::CommandLineSwitch(const QString& name) const
 {
     return FindCmdLineSwitch(m_environment.arguments, name);
@@ -93,7 +257,7 @@ void TFormMain::ReadSettings()
     const Settings settings = SettingsFile::Read(SettingsPath(), DataSource);
     ConnectionStringTemplate = settings.connectionStringTemplate;
     ConnectionString = settings.connectionString;
-    CalendarHotTrack = settings.options.calendarHotTrack;
+    SetCalendarHotTrack(settings.options.calendarHotTrack);
     PrintFont = settings.options.printFont;
     PrintVerticalMargin = settings.options.printVerticalMargin;
     PrintHorizontalMargin = settings.options.printHorizontalMargin;
@@ -102,7 +266,7 @@ void TFormMain::ReadSettings()
 void TFormMain::WriteSettings()
 {
     Options options;
-    options.calendarHotTrack = CalendarHotTrack;
+    options.calendarHotTrack = CalendarHotTrack();
     options.printFont = PrintFont;
     options.printVerticalMargin = PrintVerticalMargin;
     options.printHorizontalMargin = PrintHorizontalMargin;
@@ -118,12 +282,6 @@ void TFormMain::OpenDatabase()
     }
     if (!FillCalendar())
         ShowStartupError(SystemDateText);
-}
-
-bool TFormMain::FillCalendar()
-{
-    // The calendar of months is filled here; for now only the date check.
-    return m_environment.today().year() >= FirstYear;
 }
 
 void TFormMain::ShowStartupError(const QString& text)
@@ -150,4 +308,269 @@ void TFormMain::SetStatusText(const QString& text)
 QString TFormMain::StatusText() const
 {
     return m_statusText->text();
+}
+
+// ---- Close request and status bar
+
+void TFormMain::closeEvent(QCloseEvent* event)
+{
+    bool canClose = true;
+    FormCloseQuery(canClose);
+    if (canClose)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TFormMain::FormCloseQuery(bool& canClose)
+{
+    if (CommandLineSwitch(QStringLiteral("NOPROMPTONCLOSE")))
+        return;
+    canClose = MessageBoxes::Show(this, StringTable::LoadStr(StringTable::ClosePrompt), QMessageBox::Question,
+                                  QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No)
+               == QMessageBox::Yes;
+}
+
+void TFormMain::MenuExitClick()
+{
+    close();
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == StatusBarMain) {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            StatusBarMainDblClick();
+        else if (event->type() == QEvent::MouseButtonRelease)
+            StatusBarMainMouseUp(static_cast<QMouseEvent*>(event)->position().toPoint().x());
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void TFormMain::StatusBarMainDblClick()
+{
+    LogoDoubleClicked = true;
+}
+
+void TFormMain::StatusBarMainMouseUp(int x)
+{
+    if (LogoDoubleClicked && x <= m_logoPanel->geometry().right())
+        MenuInformazioniSuClick();
+    LogoDoubleClicked = false;
+}
+
+// ---- Commands that later parts of the program fill
+
+void TFormMain::MenuAggiungiUscitaClick() {}
+void TFormMain::MenuModificaUscitaClick() {}
+void TFormMain::MenuEliminaUscitaClick() {}
+void TFormMain::MenuStampaMeseClick() {}
+void TFormMain::MenuElaborazioneDatiClick() {}
+void TFormMain::MenuCompattaDBClick() {}
+void TFormMain::MenuImportaDaFileDATClick() {}
+void TFormMain::MenuOpzioniClick() {}
+void TFormMain::MenuInformazioniSuClick() {}
+
+// ---- Calendar of months
+
+bool TFormMain::CalendarHotTrack() const
+{
+    return m_calendarDelegate->hotTrack();
+}
+
+void TFormMain::SetCalendarHotTrack(bool on)
+{
+    m_calendarDelegate->setHotTrack(on);
+    ListViewCalendario->setMouseTracking(on);
+    if (on)
+        ListViewCalendario->viewport()->setCursor(Qt::PointingHandCursor);
+    else
+        ListViewCalendario->viewport()->unsetCursor();
+    ListViewCalendario->viewport()->update();
+}
+
+bool TFormMain::FillCalendar()
+{
+    const QDate today = m_environment.today();
+    if (today.year() < FirstYear)
+        return false;
+    ListViewCalendario->setUpdatesEnabled(false);
+    try {
+        ListViewCalendario->clear();
+        const QIcon icon(QStringLiteral(":/icons/month.svg"));
+        for (int year = FirstYear; year <= today.year(); ++year) {
+            for (int month = 1; month <= 12; ++month) {
+                auto* item = new QListWidgetItem(icon, MonthName(month) + u' ' + QString::number(year));
+                ListViewCalendario->addItem(item);
+                // Selecting loads the month at once, before the fill is complete.
+                if (year == today.year() && month == today.month())
+                    item->setSelected(true);
+            }
+        }
+    } catch (const std::exception&) {
+    }
+    ListViewCalendario->setUpdatesEnabled(true);
+    const QList<QListWidgetItem*> selected = ListViewCalendario->selectedItems();
+    if (!selected.isEmpty()) {
+        ListViewCalendario->setCurrentItem(selected.first(), QItemSelectionModel::NoUpdate);
+        ListViewCalendario->scrollToItem(selected.first());
+    }
+    return true;
+}
+
+void TFormMain::GoToMonth(int month, int year, bool force)
+{
+    const int count = ListViewCalendario->count();
+    if (count == 0)
+        return;
+    const int target = std::clamp((year - FirstYear) * 12 + month - 1, 0, count - 1);
+    const QList<QListWidgetItem*> selected = ListViewCalendario->selectedItems();
+    if (!selected.isEmpty() && ListViewCalendario->row(selected.first()) == target && !force)
+        return;
+    // Clearing first makes a forced call reload the month already shown.
+    ListViewCalendario->clearSelection();
+    QListWidgetItem* item = ListViewCalendario->item(target);
+    ListViewCalendario->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+    item->setSelected(true);
+    ListViewCalendario->scrollToItem(item);
+}
+
+void TFormMain::ListViewCalendarioMouseEnter(int index)
+{
+    if (!CalendarHotTrack())
+        return;
+    QListWidgetItem* item = ListViewCalendario->item(index);
+    if (item && !item->isSelected()) {
+        ListViewCalendario->clearSelection();
+        ListViewCalendario->setCurrentItem(item, QItemSelectionModel::NoUpdate);
+        item->setSelected(true);
+    }
+}
+
+void TFormMain::SpeedButtonMeseCorrenteClick()
+{
+    const QDate today = m_environment.today();
+    GoToMonth(today.month(), today.year(), false);
+}
+
+void TFormMain::SpeedButtonMesePrecedenteClick()
+{
+    if (SelectedMonth == 1)
+        GoToMonth(12, SelectedYear - 1, false);
+    else
+        GoToMonth(SelectedMonth - 1, SelectedYear, false);
+}
+
+void TFormMain::SpeedButtonMeseSuccessivoClick()
+{
+    if (SelectedMonth == 12)
+        GoToMonth(1, SelectedYear + 1, false);
+    else
+        GoToMonth(SelectedMonth + 1, SelectedYear, false);
+}
+
+void TFormMain::SpeedButtonAnnoPrecedenteClick()
+{
+    GoToMonth(SelectedMonth, SelectedYear - 1, false);
+}
+
+void TFormMain::SpeedButtonAnnoSuccessivoClick()
+{
+    GoToMonth(SelectedMonth, SelectedYear + 1, false);
+}
+
+// ---- Month list
+
+void TFormMain::ListViewCalendarioSelectItem(int index, bool selected)
+{
+    if (!selected)
+        return;
+    const WaitCursor wait;
+    SelectedYear = index / 12 + FirstYear;
+    SelectedMonth = index % 12 + 1;
+    const bool sameMonth = SelectedYear == m_lastLoadedYear && SelectedMonth == m_lastLoadedMonth;
+    m_lastLoadedYear = SelectedYear;
+    m_lastLoadedMonth = SelectedMonth;
+    LabelNomeMese->setText(MonthName(SelectedMonth) + u' ' + QString::number(SelectedYear));
+
+    const QList<QTreeWidgetItem*> selectedRows = ListViewUsciteMensili->selectedItems();
+    const int previousRow =
+        selectedRows.isEmpty() ? -1 : ListViewUsciteMensili->indexOfTopLevelItem(selectedRows.first());
+    try {
+        ShowMonth(MonthRides::Load(*Recordset, SelectedYear, SelectedMonth));
+    } catch (const Exception& e) {
+        MessageBoxes::Show(this, MessageBoxes::WithException(MonthLoadFailedText, e.Message()),
+                           QMessageBox::Warning);
+        // Nothing of the previous month may stay under this month's title.
+        ClearMonth();
+    }
+    if (sameMonth && previousRow >= 0 && previousRow < ListViewUsciteMensili->topLevelItemCount()) {
+        QTreeWidgetItem* row = ListViewUsciteMensili->topLevelItem(previousRow);
+        ListViewUsciteMensili->setCurrentItem(row);
+        ListViewUsciteMensili->scrollToItem(row);
+    }
+    ListViewUsciteMensiliClick();
+    Recordset->Close();
+}
+
+void TFormMain::ShowMonth(const MonthRides& month)
+{
+    ListViewUsciteMensili->setUpdatesEnabled(false);
+    ListViewUsciteMensili->clear();
+    QList<QTreeWidgetItem*> items;
+    items.reserve(month.rows.size());
+    for (const MonthRides::Row& ride : month.rows) {
+        auto* item = new QTreeWidgetItem(
+            {ride.number, ride.day, ride.type, ride.km, ride.duration, ride.speed, ride.description});
+        item->setData(0, Qt::UserRole, ride.id);
+        for (int column = 0; column < int(std::size(MonthColumns)); ++column)
+            item->setTextAlignment(column, MonthColumns[column].alignment | Qt::AlignVCenter);
+        items.append(item);
+    }
+    ListViewUsciteMensili->addTopLevelItems(items);
+    const int typeColumn = 2;
+    ListViewUsciteMensili->setColumnWidth(
+        typeColumn, FittingWidth(ListViewUsciteMensili->fontMetrics(), month.typeNames,
+                                 ListViewUsciteMensili->columnWidth(typeColumn), 12));
+    ListViewUsciteMensili->setUpdatesEnabled(true);
+    if (month.summary) {
+        LabelKM->setText(month.summary->km);
+        LabelUscite->setText(month.summary->rides);
+        LabelKMU->setText(month.summary->kmPerRide);
+        LabelKMG->setText(month.summary->kmPerDay);
+    } else {
+        for (QLabel* figure : {LabelKM, LabelUscite, LabelKMU, LabelKMG})
+            figure->clear();
+    }
+}
+
+void TFormMain::ClearMonth()
+{
+    ShowMonth(MonthRides());
+}
+
+void TFormMain::ListViewUsciteMensiliSelectItem(bool selected)
+{
+    if (selected)
+        SetEditCommandsEnabled(true);
+}
+
+void TFormMain::ListViewUsciteMensiliClick()
+{
+    if (ListViewUsciteMensili->selectedItems().isEmpty())
+        SetEditCommandsEnabled(false);
+}
+
+void TFormMain::ListViewUsciteMensiliDblClick()
+{
+    if (!ListViewUsciteMensili->selectedItems().isEmpty())
+        MenuModificaUscitaClick();
+}
+
+void TFormMain::SetEditCommandsEnabled(bool enabled)
+{
+    for (QAction* action : {MenuModificaUscita, MenuEliminaUscita})
+        action->setEnabled(enabled);
+    for (QToolButton* button : {BitBtnModificaUscita, BitBtnEliminaUscita})
+        button->setEnabled(enabled);
 }

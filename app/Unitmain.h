@@ -9,9 +9,11 @@
 
 #include <memory>
 
+class HotTrackDelegate;
 class QLabel;
 class TZTConnection;
 class TZTRecordset;
+struct MonthRides;
 
 // The main window, and the holder of the state the rest of the program shares:
 // the database connection, the month shown and the print options.
@@ -24,8 +26,13 @@ public:
     // Opens the database, fills the calendar and loads the current month;
     // a failure is shown and ends the program.
     void OpenDatabase();
+    // Selects (and so loads) a month; `force` reloads the month already shown.
+    void GoToMonth(int month, int year, bool force);
     void SetStatusText(const QString& text);
     QString StatusText() const;
+
+    bool CalendarHotTrack() const;
+    void SetCalendarHotTrack(bool on);
 
     // A start-up failure asked the program to end: main() runs no event loop.
     bool TerminateRequested() const { return m_terminateRequested; }
@@ -48,9 +55,17 @@ public:
     QString PrintFont;
     int PrintVerticalMargin = 2;
     int PrintHorizontalMargin = 1;
-    bool CalendarHotTrack = false;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void SetUpStatusBar();
+    void SetUpCalendar();
+    void SetUpMonthList();
+    void ConnectCommands();
+
     void ReadSettings();
     void WriteSettings();
     bool FillCalendar();
@@ -58,8 +73,42 @@ private:
     void ShowStartupError(const QString& text);
     QString SettingsPath() const;
 
+    void FormCloseQuery(bool& canClose);
+    void MenuExitClick();
+    void MenuAggiungiUscitaClick();
+    void MenuModificaUscitaClick();
+    void MenuEliminaUscitaClick();
+    void MenuStampaMeseClick();
+    void MenuElaborazioneDatiClick();
+    void MenuCompattaDBClick();
+    void MenuImportaDaFileDATClick();
+    void MenuOpzioniClick();
+    void MenuInformazioniSuClick();
+
+    void ListViewCalendarioSelectItem(int index, bool selected);
+    void ListViewCalendarioMouseEnter(int index);
+    void ListViewUsciteMensiliSelectItem(bool selected);
+    void ListViewUsciteMensiliClick();
+    void ListViewUsciteMensiliDblClick();
+    void ShowMonth(const MonthRides& month);
+    void ClearMonth();
+    void SetEditCommandsEnabled(bool enabled);
+
+    void SpeedButtonMeseCorrenteClick();
+    void SpeedButtonMesePrecedenteClick();
+    void SpeedButtonMeseSuccessivoClick();
+    void SpeedButtonAnnoPrecedenteClick();
+    void SpeedButtonAnnoSuccessivoClick();
+
+    void StatusBarMainDblClick();
+    void StatusBarMainMouseUp(int x);
+
     StartupEnvironment m_environment;
+    QLabel* m_logoPanel = nullptr;
     QLabel* m_statusText = nullptr;
+    HotTrackDelegate* m_calendarDelegate = nullptr;
+    int m_lastLoadedYear = -1;
+    int m_lastLoadedMonth = -1;
     bool m_constructed = false;
     bool m_terminateRequested = false;
 };

@@ -98,3 +98,16 @@ private:
     std::unique_ptr<Target> m_target;
     std::unique_ptr<Buffer> m_buffer;
 };
+
+// Closes a recordset when the scope ends, on every path.
+class RecordsetCloser
+{
+public:
+    explicit RecordsetCloser(TZTRecordset& recordset) : m_recordset(recordset) {}
+    ~RecordsetCloser() { m_recordset.Close(); }
+    RecordsetCloser(const RecordsetCloser&) = delete;
+    RecordsetCloser& operator=(const RecordsetCloser&) = delete;
+
+private:
+    TZTRecordset& m_recordset;
+};

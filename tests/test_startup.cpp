@@ -18,6 +18,10 @@ const QString ConnectionFailed = QStringLiteral(
 const QString ObjectsFailed = QStringLiteral(
     "ATTENZIONE: errore nella creazione degli oggetti per l'accesso al database! Probabile versione di "
     "MDAC/Jet non sufficientemente aggiornata. L'applicazione verrà terminata.");
+// After a failed connection the current month's load fails too.
+const QString MonthLoadFailed = QStringLiteral(
+    "ATTENZIONE: impossibile estrarre i dati del mese selezionato.\n\nEccezione: ZTADO exception: "
+    "TZTRecordset::Open: Operation is not allowed when the object is closed");
 const QString DateTooEarly = QStringLiteral(
     "ATTENZIONE: la data di sistema non è aggiornata! Regolare la data tramite il pannello di controllo e "
     "riavviare l'applicazione.");
@@ -104,18 +108,18 @@ void TestStartup::startupFailuresAreShownAndEndTheProgram_data()
     const QString good = u"[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n"_qs;
     const QDate today(2005, 3, 15);
     QTest::newRow("database missing") << good << false << today << false
-                                      << QStringList{ConnectionFailed + u"Database file not found"_qs};
+                                      << QStringList{ConnectionFailed + u"Database file not found"_qs, MonthLoadFailed};
     QTest::newRow("settings missing") << u"-"_qs << true << today << false
-                                      << QStringList{ConnectionFailed + u"Empty connection string"_qs};
+                                      << QStringList{ConnectionFailed + u"Empty connection string"_qs, MonthLoadFailed};
     QTest::newRow("settings empty") << QString() << true << today << false
-                                    << QStringList{ConnectionFailed + u"Empty connection string"_qs};
+                                    << QStringList{ConnectionFailed + u"Empty connection string"_qs, MonthLoadFailed};
     QTest::newRow("placeholder in lower case")
         << u"[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%datasource%\n"_qs << true << today << false
-        << QStringList{ConnectionFailed + u"Database file not found"_qs};
+        << QStringList{ConnectionFailed + u"Database file not found"_qs, MonthLoadFailed};
     QTest::newRow("another engine's string")
         << u"[DATABASE]\nConnectionString=Provider=Microsoft.Jet.OLEDB.4.0;Data Source=%DATASOURCE%;"
            "Jet OLEDB:Database Password=%PASSWORD%\n"_qs
-        << true << today << false << QStringList{ConnectionFailed + u"Provider not supported"_qs};
+        << true << today << false << QStringList{ConnectionFailed + u"Provider not supported"_qs, MonthLoadFailed};
     QTest::newRow("clock before 1990") << good << true << QDate(1989, 12, 31) << false << QStringList{DateTooEarly};
     QTest::newRow("clock in 1990") << good << true << QDate(1990, 1, 1) << false << QStringList{};
     QTest::newRow("database layer fails") << good << true << today << true << QStringList{ObjectsFailed};
@@ -149,7 +153,8 @@ void TestStartup::startupFailuresAreShownAndEndTheProgram()
         const ModalBoxes::Seen& box = boxes.seen().at(i);
         QVERIFY2(box.text.startsWith(expected.at(i)), qPrintable(box.text));
         QCOMPARE(box.title, u"Kilovento"_qs);
-        QCOMPARE(box.icon, QMessageBox::Critical);
+        // Start-up failures end the program; the failed month load is a warning.
+        QCOMPARE(box.icon, expected.at(i) == MonthLoadFailed ? QMessageBox::Warning : QMessageBox::Critical);
         QCOMPARE(box.buttons, QMessageBox::StandardButtons(QMessageBox::Ok));
     }
     QCOMPARE(form->TerminateRequested(), !expected.isEmpty());
@@ -178,7 +183,7 @@ void TestStartup::optionsAreWrittenBackAtExit()
              "\r\n[options]\r\nCalendarHotTrack=5\r\nPrintVerticalMargin=11\r\nExtra=keep me\r\n"_qs);
     {
         TFormMain form(Environment());
-        QVERIFY(form.CalendarHotTrack);
+        QVERIFY(form.CalendarHotTrack());
         QCOMPARE(form.PrintVerticalMargin, 2);
         QCOMPARE(form.PrintHorizontalMargin, 1);
         QCOMPARE(form.PrintFont, u"Arial"_qs);
@@ -205,7 +210,7 @@ void TestStartup::writeFailureAtExitIsSwallowed()
     {
         ModalBoxes boxes;
         TFormMain form(Environment());
-        QCOMPARE(boxes.seen().size(), 1); // no settings: no connection string
+        QCOMPARE(boxes.seen().size(), 2); // no settings: no connection string, no month
     }
     QVERIFY(QFileInfo(Beside(u".ini"_qs)).isDir());
     QVERIFY(QDir(m_dir.path()).rmdir(u"kilovento.ini"_qs));

@@ -1,0 +1,82 @@
+#include "data/MonthRides.h"
+
+#include "data/Sql.h"
+#include "data/TZTRecordset.h"
+#include "util/Exception.h"
+#include "util/Formats.h"
+#include "util/Unitutils.h"
+
+namespace {
+
+QStringList RideTypeNames(TZTRecordset& recordset)
+{
+    QStringList names;
+    const RecordsetCloser closer(recordset);
+    recordset.Open(Sql::RideTypeNames());
+    for (; !recordset.Eof(); recordset.MoveNext())
+        names.append(recordset.GetFieldAsString(QStringLiteral("Descrizione")));
+    return names;
+}
+
+}
+
+QString MonthRides::DayText(int weekday, int day)
+{
+    return WeekdayName(weekday) + u' ' + QString::number(day);
+}
+
+void MonthRides::DurationAndSpeed(double km, double duration, QString& durationText, QString& speedText)
+{
+    const double oneSecond = 1.0 / TDateTime::SecsPerDay;
+    if (duration < oneSecond || duration >= 1.0) {
+        durationText = speedText = Formats::NoDuration;
+        return;
+    }
+    int h = 0, m = 0, s = 0, ms = 0;
+    TDateTime(duration).DecodeTime(h, m, s, ms);
+    const double hours = h + m * (1.0 / 60.0) + s * (1.0 / 3600.0);
+    const double speed = km / hours;
+    durationText = Formats::Duration(TDateTime(duration));
+    speedText = speed < 0.1 || speed > 100.0 ? Formats::NotAvailable : Formats::OneDecimal(speed);
+}
+
+MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
+{
+    MonthRides result;
+    result.typeNames = RideTypeNames(recordset);
+    const QStringList& typeNames = result.typeNames;
+    const RecordsetCloser closer(recordset);
+    recordset.Open(Sql::MonthRides(year, month));
+
+    double total = 0.0;
+    try {
+        for (; !recordset.Eof(); recordset.MoveNext()) {
+            Row row;
+            const TDateTime date = recordset.GetFieldAsDateTime(QStringLiteral("Data"));
+            row.number = QString::number(result.rows.size() + 1);
+            row.id = recordset.GetFieldAsInteger(QStringLiteral("IDUscita"));
+            row.day = DayText(date.DayOfWeek(), DatePart(date, 2));
+            // A type without a name (possible only in files older than the
+            // schema's foreign key) shows an empty text.
+            row.type = typeNames.value(recordset.GetFieldAsInteger(QStringLiteral("IDTipoUscita")));
+            const double km = recordset.GetFieldAsDouble(QStringLiteral("KM"));
+            total += km;
+            row.km = Formats::OneDecimal(km);
+            DurationAndSpeed(km, recordset.GetFieldAsDateTime(QStringLiteral("Durata")).Val(), row.duration,
+                             row.speed);
+            row.description = recordset.GetFieldAsString(QStringLiteral("Descrizione"));
+            result.rows.append(row);
+        }
+    } catch (const Exception&) {
+        return result;
+    }
+
+    const qsizetype count = result.rows.size();
+    Summary summary;
+    summary.km = Formats::OneDecimal(total);
+    summary.rides = QString::number(count);
+    summary.kmPerRide = count == 0 ? Formats::NotAvailable : Formats::TwoDecimals(total / double(count));
+    summary.kmPerDay = Formats::TwoDecimals(total / DaysInMonth(month, year));
+    result.summary = summary;
+    return result;
+}

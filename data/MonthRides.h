@@ -1,0 +1,40 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+class TZTRecordset;
+
+// One month of the log as the month list shows it: the texts of every row and
+// the four summary figures, formatted for the user's locale.
+struct MonthRides
+{
+    struct Row
+    {
+        int id = 0; // IDUscita
+        QString number, day, type, km, duration, speed, description;
+    };
+
+    struct Summary
+    {
+        QString km, rides, kmPerRide, kmPerDay;
+    };
+
+    QList<Row> rows;
+    QStringList typeNames; // by type key
+    // Absent when reading stopped at a row that could not be read: the rows
+    // before it are kept, but totals over part of a month would mislead.
+    std::optional<Summary> summary;
+
+    // Reads the ride types and the month's rides through `recordset`, which is
+    // closed again on return. Throws Exception when the queries cannot be opened.
+    static MonthRides Load(TZTRecordset& recordset, int year, int month);
+
+    // The "Giorno" text: weekday name, a blank and the day of the month.
+    static QString DayText(int weekday, int day);
+    // "Durata" and "KM/h" of a ride, "---" for both without a usable duration.
+    static void DurationAndSpeed(double km, double duration, QString& durationText, QString& speedText);
+};
