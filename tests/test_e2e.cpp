@@ -96,6 +96,7 @@ private Q_SLOTS:
     void init();
     void missingDatabaseShowsTheErrorAndExits();
     void secondInstanceIsRefusedAndACrashedOneIsNot();
+    void quitsThroughTheMenuAndWritesTheOptions();
 };
 
 void TestEndToEnd::initTestCase()
@@ -181,6 +182,30 @@ void TestEndToEnd::secondInstanceIsRefusedAndACrashedOneIsNot()
     QVERIFY2(!FindWindow(u"Kilovento 1.1"_qs).isEmpty(), "the program did not start after a crash");
     third.terminate();
     third.waitForFinished();
+}
+
+
+void TestEndToEnd::quitsThroughTheMenuAndWritesTheOptions()
+{
+    QCOMPARE(TestDatabase::Exec(DatabasePath(), u"INSERT INTO Uscite (IDTipoUscita, Data, KM) VALUES "
+                                                 "(0, date('now'), 42.5), (1, date('now', 'start of month'), 10)"_qs),
+             QString());
+    QProcess program;
+    StartProgram(program);
+    const QString window = FindWindow(u"Kilovento 1.1"_qs);
+    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    PressKeys(window, {u"ctrl+alt+x"_qs});
+    const QString prompt = FindWindow(u"Kilovento"_qs);
+    QVERIFY2(!prompt.isEmpty(), "no close prompt");
+    // "Sì" answers by its underlined letter; the preselected "No" would keep the window open.
+    PressKeys(prompt, {u"s"_qs});
+    ExpectCleanExit(program);
+    QFile ini(m_dir.filePath(u"kilovento.ini"_qs));
+    QVERIFY(ini.open(QIODevice::ReadOnly));
+    const QByteArray text = ini.readAll();
+    QVERIFY2(text.contains("[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n"), text);
+    for (const char* key : {"CalendarHotTrack=0", "PrintFont=Arial", "PrintVerticalMargin=2", "PrintHorizontalMargin=1"})
+        QVERIFY2(text.contains(key), key);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
