@@ -1,12 +1,15 @@
 #include "app/Unitmain.h"
 
 #include "data/MonthRides.h"
+#include "data/Sql.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
 #include "forms/CenterOnScreen.h"
 #include "forms/GridLinesDelegate.h"
 #include "forms/HotTrackDelegate.h"
 #include "forms/MessageBoxes.h"
+#include "forms/Styling.h"
+#include "forms/Unitedituscita.h"
 #include "forms/WaitCursor.h"
 #include "util/Application.h"
 #include "util/CommandLine.h"
@@ -32,6 +35,11 @@ const QString ConnectionFailedText =
 const QString SystemDateText = QStringLiteral(
     "ATTENZIONE: la data di sistema non è aggiornata! Regolare la data tramite il pannello di controllo e "
     "riavviare l'applicazione.");
+const QString AddFailedText = QStringLiteral("ATTENZIONE: errore nell'aggiunta dell'uscita.");
+const QString ModifyImpossibleText = QStringLiteral("ATTENZIONE: impossibile modificare l'uscita.");
+const QString ModifyFailedText = QStringLiteral("ATTENZIONE: errore nella modifica dell'uscita.");
+const QString DeleteFailedText = QStringLiteral("ATTENZIONE: errore nell'eliminazione dell'uscita.");
+const QString DeleteQuestionText = QStringLiteral("Eliminare l'uscita selezionata?");
 const QString MonthLoadFailedText = QStringLiteral("ATTENZIONE: impossibile estrarre i dati del mese selezionato.");
 
 // Width and alignment of the month list's columns.
@@ -54,14 +62,6 @@ int FittingWidth(const QFontMetrics& metrics, const QStringList& samples, int do
     return std::max(documented, width + padding);
 }
 
-// A list keeps showing its selection in the active colour when it loses focus.
-void KeepSelectionVisible(QWidget* list)
-{
-    QPalette palette = list->palette();
-    for (const QPalette::ColorRole role : {QPalette::Highlight, QPalette::HighlightedText})
-        palette.setColor(QPalette::Inactive, role, palette.color(QPalette::Active, role));
-    list->setPalette(palette);
-}
 
 }
 
@@ -175,9 +175,7 @@ void TFormMain::SetUpMonthList()
     QFont title = LabelNomeMese->font();
     title.setPixelSize(19);
     LabelNomeMese->setFont(title);
-    QPalette caption = GroupBoxUsciteMensili->palette();
-    caption.setColor(QPalette::WindowText, QColor(0, 0, 0xC0));
-    GroupBoxUsciteMensili->setPalette(caption);
+    SetCaptionColour(GroupBoxUsciteMensili, CaptionBlue());
 
     ListViewUsciteMensili->setItemDelegate(new GridLinesDelegate(ListViewUsciteMensili));
     KeepSelectionVisible(ListViewUsciteMensili);
@@ -359,11 +357,105 @@ void TFormMain::StatusBarMainMouseUp(int x)
     LogoDoubleClicked = false;
 }
 
+// ---- Adding, changing and deleting rides
+
+int TFormMain::SelectedRideId() const
+{
+    const QList<QTreeWidgetItem*> selected = ListViewUsciteMensili->selectedItems();
+    return selected.isEmpty() ? -1 : selected.first()->data(0, Qt::UserRole).toInt();
+}
+
+void TFormMain::WriteRide(const TFormEditUscita& dialog)
+{
+    Recordset->SetField(QStringLiteral("Data"), TDateTime::EncodeDate(SelectedYear, SelectedMonth, dialog.Giorno));
+    Recordset->SetField(QStringLiteral("IDTipoUscita"), dialog.Tipo);
+    Recordset->SetField(QStringLiteral("KM"), dialog.Chilometri);
+    Recordset->SetField(QStringLiteral("Descrizione"), dialog.TestoDescrizione);
+    Recordset->SetField(QStringLiteral("Durata"), dialog.Tempo);
+    Recordset->Update();
+}
+
+QString TFormMain::MonthCaption() const
+{
+    return MonthName(SelectedMonth) + u' ' + QString::number(SelectedYear);
+}
+
+void TFormMain::MenuAggiungiUscitaClick()
+{
+    TFormEditUscita dialog(this, Connection.get());
+    dialog.Modifica = false;
+    dialog.Anno = SelectedYear;
+    dialog.Mese = SelectedMonth;
+    const QDate today = m_environment.today();
+    dialog.Giorno = today.year() == SelectedYear && today.month() == SelectedMonth ? today.day() : 1;
+    dialog.setWindowTitle(QStringLiteral("Aggiungi uscita a ") + MonthCaption());
+    if (dialog.exec() != QDialog::Accepted)
+        return;
+    try {
+        const RecordsetCloser closer(*Recordset);
+        Recordset->Open(Sql::RideTable());
+        Recordset->AddNew();
+        WriteRide(dialog);
+    } catch (const Exception& e) {
+        MessageBoxes::Show(this, MessageBoxes::WithException(AddFailedText, e.Message()), QMessageBox::Warning);
+    }
+    GoToMonth(SelectedMonth, SelectedYear, true);
+}
+
+void TFormMain::MenuModificaUscitaClick()
+{
+    const int id = SelectedRideId();
+    if (id < 0)
+        return;
+    const RecordsetCloser closer(*Recordset);
+    TFormEditUscita dialog(this, Connection.get());
+    try {
+        Recordset->Open(Sql::RideById(id));
+        dialog.Modifica = true;
+        dialog.Anno = SelectedYear;
+        dialog.Mese = SelectedMonth;
+        dialog.Giorno = DatePart(Recordset->GetFieldAsDateTime(QStringLiteral("Data")), 2);
+        dialog.setWindowTitle(QStringLiteral("Modifica uscita di ") + MonthCaption());
+        dialog.Tipo = Recordset->GetFieldAsInteger(QStringLiteral("IDTipoUscita"));
+        dialog.Chilometri = Recordset->GetFieldAsDouble(QStringLiteral("KM"));
+        dialog.Tempo = Recordset->GetFieldAsDateTime(QStringLiteral("Durata"));
+        dialog.TestoDescrizione = Recordset->GetFieldAsString(QStringLiteral("Descrizione"));
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+    } catch (const Exception& e) {
+        MessageBoxes::Show(this, MessageBoxes::WithException(ModifyImpossibleText, e.Message()),
+                           QMessageBox::Warning);
+        return;
+    }
+    try {
+        Recordset->Edit();
+        WriteRide(dialog);
+    } catch (const Exception& e) {
+        MessageBoxes::Show(this, MessageBoxes::WithException(ModifyFailedText, e.Message()), QMessageBox::Warning);
+    }
+    Recordset->Close();
+    GoToMonth(SelectedMonth, SelectedYear, true);
+}
+
+void TFormMain::MenuEliminaUscitaClick()
+{
+    const int id = SelectedRideId();
+    if (id < 0)
+        return;
+    if (MessageBoxes::Show(this, DeleteQuestionText, QMessageBox::Question,
+                           QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    try {
+        Connection->Execute(Sql::DeleteRide(id));
+    } catch (const Exception& e) {
+        MessageBoxes::Show(this, MessageBoxes::WithException(DeleteFailedText, e.Message()), QMessageBox::Warning);
+    }
+    GoToMonth(SelectedMonth, SelectedYear, true);
+}
+
 // ---- Commands that later parts of the program fill
 
-void TFormMain::MenuAggiungiUscitaClick() {}
-void TFormMain::MenuModificaUscitaClick() {}
-void TFormMain::MenuEliminaUscitaClick() {}
 void TFormMain::MenuStampaMeseClick() {}
 void TFormMain::MenuElaborazioneDatiClick() {}
 void TFormMain::MenuCompattaDBClick() {}

@@ -12,6 +12,7 @@
 class HotTrackDelegate;
 class QLabel;
 class TZTConnection;
+class TFormEditUscita;
 class TZTRecordset;
 struct MonthRides;
 
@@ -72,6 +73,10 @@ private:
     void RequestTerminate();
     void ShowStartupError(const QString& text);
     QString SettingsPath() const;
+
+    int SelectedRideId() const; // -1 when no row is selected
+    void WriteRide(const TFormEditUscita& dialog);
+    QString MonthCaption() const;
 
     void FormCloseQuery(bool& canClose);
     void MenuExitClick();

@@ -40,6 +40,13 @@ TZTConnection::~TZTConnection()
     Close();
 }
 
+void TZTConnection::SetBusyTimeout(int milliseconds)
+{
+    m_busyTimeoutMs = milliseconds;
+    if (m_db)
+        sqlite3_busy_timeout(m_db, milliseconds);
+}
+
 QString TZTConnection::LastSqliteError() const
 {
     return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("The connection is closed");

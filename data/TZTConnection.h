@@ -29,7 +29,7 @@ public:
     QString DataSource() const { return m_dataSource; }
 
     // How long a statement waits for another process's lock (default 10 s).
-    void SetBusyTimeout(int milliseconds) { m_busyTimeoutMs = milliseconds; }
+    void SetBusyTimeout(int milliseconds);
 
     // The descriptions of the last failure, oldest first.
     const QStringList& Errors() const { return m_errors; }

@@ -5,7 +5,6 @@
 
 #include <sqlite3.h>
 
-#include <algorithm>
 
 namespace {
 
@@ -98,7 +97,26 @@ void TZTRecordset::FailSqlite(const QString& operation)
 
 bool TZTRecordset::StatementBelongsToConnection() const
 {
-    return m_stmt && m_connection->Handle() && sqlite3_db_handle(m_stmt) == m_connection->Handle();
+    // The handle the statement was prepared on stays allocated while the
+    // statement lives, so a reopened connection can never have its address.
+    return m_stmt && m_db == m_connection->Handle();
+}
+
+int TZTRecordset::ColumnIndex(const QString& name)
+{
+    const int count = int(m_columns.size());
+    // Callers read the fields of every row in the same order: start after the last one read.
+    for (int k = 0; k < count; ++k) {
+        const int i = (m_nextColumn + k) % count;
+        if (m_columns[i].name == name) {
+            m_nextColumn = (i + 1) % count;
+            return i;
+        }
+    }
+    for (int i = 0; i < count; ++i)
+        if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
+            return i;
+    return -1;
 }
 
 void TZTRecordset::CheckOpen(const QString& operation)
@@ -125,6 +143,8 @@ void TZTRecordset::Open(const QString& sql)
         Close();
         Fail(OpenOperation, QStringLiteral("Only one statement can be opened at a time"));
     }
+    m_db = m_connection->Handle();
+    m_nextColumn = 0;
     const int count = sqlite3_column_count(m_stmt);
     m_columns.resize(count);
     for (int i = 0; i < count; ++i) {
@@ -192,14 +212,12 @@ FieldCell TZTRecordset::ReadCell(const char* reader, const QString& name)
         Fail(FieldOperation(reader, name), ClosedDescription);
     if (m_buffer)
         return m_buffer->cells[BufferColumn(FieldOperation(reader, name), name)];
-    for (int i = 0; i < int(m_columns.size()); ++i) {
-        if (m_columns[i].name.compare(name, Qt::CaseInsensitive) != 0)
-            continue;
-        if (m_eof)
-            Fail(FieldOperation(reader, name), NoCurrentRowDescription);
-        return CellOfColumn(m_stmt, i);
-    }
-    Fail(FieldOperation(reader, name), NoSuchColumn(name));
+    const int index = ColumnIndex(name);
+    if (index < 0)
+        Fail(FieldOperation(reader, name), NoSuchColumn(name));
+    if (m_eof)
+        Fail(FieldOperation(reader, name), NoCurrentRowDescription);
+    return CellOfColumn(m_stmt, index);
 }
 
 QString TZTRecordset::GetFieldAsString(const QString& name)
@@ -308,12 +326,10 @@ void TZTRecordset::StoreField(const QString& name, const Converter& convert, con
         if (m_target->keyColumn < 0)
             Fail(operation, QStringLiteral("The query cannot be updated: its table has no integer key"));
         const QString& keyName = m_target->columns[m_target->keyColumn].name;
-        const auto key = std::find_if(m_columns.begin(), m_columns.end(), [&](const Column& c) {
-            return c.name.compare(keyName, Qt::CaseInsensitive) == 0;
-        });
-        if (key == m_columns.end())
+        const int key = ColumnIndex(keyName);
+        if (key < 0)
             Fail(operation, QStringLiteral("The query cannot be updated: it does not read the key column"));
-        LoadBuffer(sqlite3_column_int64(m_stmt, int(key - m_columns.begin())), operation);
+        LoadBuffer(sqlite3_column_int64(m_stmt, key), operation);
     }
     m_buffer->cells[index] = std::move(cell);
     m_buffer->dirty[index] = true;

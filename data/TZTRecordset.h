@@ -11,6 +11,7 @@
 #include <vector>
 
 class TZTConnection;
+struct sqlite3;
 struct sqlite3_stmt;
 
 // A forward cursor over one query on a TZTConnection, with fields addressed by
@@ -90,9 +91,12 @@ private:
     void LoadBuffer(qint64 rowid, const QString& operation);
     void Step(const QString& operation);
     bool StatementBelongsToConnection() const;
+    int ColumnIndex(const QString& name); // -1 when the query has no such column
 
     TZTConnection* m_connection;
     sqlite3_stmt* m_stmt = nullptr;
+    sqlite3* m_db = nullptr; // the handle m_stmt was prepared on
+    int m_nextColumn = 0;
     std::vector<Column> m_columns;
     bool m_eof = true;
     std::unique_ptr<Target> m_target;

@@ -25,7 +25,7 @@ public:
     QDate ToQDate() const;
 
     void DecodeDate(int& year, int& month, int& day) const;
-    // Hours may exceed 23 for values of a day or more.
+    // The time of day: whole days are left out.
     void DecodeTime(int& hour, int& minute, int& second, int& msec) const;
 
     // 1 = Sunday .. 7 = Saturday.

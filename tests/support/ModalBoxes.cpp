@@ -2,6 +2,7 @@
 
 #include <QPushButton>
 #include <QApplication>
+#include <QDialog>
 #include <QTest>
 
 ModalBoxes::ModalBoxes(QMessageBox::StandardButton answer)
@@ -14,8 +15,24 @@ ModalBoxes::ModalBoxes(QMessageBox::StandardButton answer)
 
 void ModalBoxes::poll()
 {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (!box || !box->isVisible())
+    QWidget* modal = QApplication::activeModalWidget();
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    if (!box) {
+        auto* dialog = qobject_cast<QDialog*>(modal);
+        if (dialog && dialog->isVisible() && dialog != m_handled && m_dialogHandler) {
+            m_handled = dialog;
+            ++m_dialogsSeen;
+            // Queued, so this poll has returned and can answer a box the handler opens.
+            QMetaObject::invokeMethod(
+                this, [this, dialog = QPointer<QDialog>(dialog)] {
+                    if (dialog)
+                        m_dialogHandler(dialog);
+                },
+                Qt::QueuedConnection);
+        }
+        return;
+    }
+    if (!box->isVisible())
         return;
     Seen seen;
     seen.title = box->windowTitle();

@@ -1,0 +1,76 @@
+#include "data/RideEntry.h"
+
+#include "util/Unitutils.h"
+
+namespace {
+
+// An empty or unreadable part of the duration counts as 0.
+int DurationPart(const QString& text)
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return ok ? value : 0;
+}
+
+}
+
+namespace RideValidation {
+
+Result Validate(const Fields& fields, const QLocale& locale)
+{
+    Result result;
+    QLocale strict = locale;
+    strict.setNumberOptions(QLocale::RejectGroupSeparator);
+    bool ok = false;
+    const double km = strict.toDouble(fields.km.trimmed(), &ok);
+    if (!ok || km < 0.0 || km > MaxKm) {
+        result.problem = Problem::Distance;
+        result.message = DistanceMessage;
+        return result;
+    }
+    const int hours = DurationPart(fields.hours);
+    const int minutes = DurationPart(fields.minutes);
+    const int seconds = DurationPart(fields.seconds);
+    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59) {
+        result.problem = Problem::Duration;
+        result.message = DurationMessage;
+        return result;
+    }
+    result.entry.chilometri = km;
+    result.entry.tempo = TDateTime::EncodeTime(hours, minutes, seconds, 0);
+    result.entry.giorno = fields.dayIndex + 1;
+    result.entry.tipo = fields.typeIndex;
+    result.entry.testoDescrizione = CleanDescription(fields.description);
+    return result;
+}
+
+QStringList DayList(int month, int year)
+{
+    QStringList days;
+    for (int day = 1; day <= DaysInMonth(month, year); ++day)
+        days.append(QString::number(day));
+    return days;
+}
+
+QString RemoveForbidden(const QString& text)
+{
+    QString kept = text;
+    kept.removeIf([](QChar c) {
+        return c == u'%' || c == u'*' || c == u'\'' || c.category() == QChar::Other_Control;
+    });
+    return kept;
+}
+
+QString CleanDescription(const QString& text)
+{
+    return RemoveForbidden(text).trimmed();
+}
+
+QString DistanceText(double km, const QLocale& locale)
+{
+    QLocale plain = locale;
+    plain.setNumberOptions(QLocale::OmitGroupSeparator);
+    return plain.toString(km, 'g', QLocale::FloatingPointShortest);
+}
+
+}

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "util/TDateTime.h"
+
+#include <QLocale>
+#include <QString>
+#include <QStringList>
+
+// A ride as the ride dialog returns it.
+struct RideEntry
+{
+    int giorno = 1;        // day of the month
+    int tipo = 0;          // ride type key; -1 when none is chosen
+    double chilometri = 0; // 0 to 999
+    TDateTime tempo;       // duration; 0 when there is none
+    QString testoDescrizione;
+};
+
+// The ride dialog's rules, kept apart from the widgets so every rule can be
+// checked without a window.
+namespace RideValidation {
+
+// The texts of the dialog's fields as typed.
+struct Fields
+{
+    int dayIndex = 0;  // position in the day list
+    int typeIndex = 0; // position in the type list, -1 for none
+    QString km, hours, minutes, seconds, description;
+};
+
+enum class Problem { None, Distance, Duration };
+
+struct Result
+{
+    Problem problem = Problem::None;
+    QString message; // the text to show when there is a problem
+    RideEntry entry; // valid only without a problem
+};
+
+inline constexpr double MaxKm = 999.0;
+inline const QString DistanceMessage = QStringLiteral("Campo KM non valido o fuori range (0-999).");
+inline const QString DurationMessage = QStringLiteral("Campo durata non valido.");
+
+// The distance first, then the duration: one message at a time.
+Result Validate(const Fields& fields, const QLocale& locale = QLocale());
+
+// "1" .. the number of days of the month.
+QStringList DayList(int month, int year);
+// The description as stored: no '%', '*' or ''', no control characters, trimmed.
+QString CleanDescription(const QString& text);
+// The text without the characters a description may not hold.
+QString RemoveForbidden(const QString& text);
+// The shortest text of a distance, with the locale's decimal separator.
+QString DistanceText(double km, const QLocale& locale = QLocale());
+
+}

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "util/TDateTime.h"
+
+#include "ui_Unitedituscita.h"
+
+#include <QDialog>
+
+#include <memory>
+
+class TZTConnection;
+class TZTRecordset;
+
+// The dialog in which a ride is entered or changed. The caller fills the
+// public members, shows it, and on OK reads them back validated.
+class TFormEditUscita : public QDialog, private Ui::TFormEditUscita
+{
+public:
+    TFormEditUscita(QWidget* owner, TZTConnection* connection);
+    ~TFormEditUscita() override;
+
+    bool Modifica = false;
+    int Anno = 0;
+    int Mese = 1;
+    int Giorno = 1;
+    int Tipo = 0;
+    double Chilometri = 0.0;
+    TDateTime Tempo;
+    QString TestoDescrizione;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void FormShow();
+    void BitBtnOKClick();
+
+    std::unique_ptr<TZTRecordset> RecordsetTipi;
+};
