@@ -1,5 +1,6 @@
 #include "app/Unitmain.h"
 
+#include "app/Commands.h"
 #include "data/MonthRides.h"
 #include "data/Sql.h"
 #include "data/TZTConnection.h"
@@ -454,14 +455,30 @@ void TFormMain::MenuEliminaUscitaClick()
     GoToMonth(SelectedMonth, SelectedYear, true);
 }
 
-// ---- Commands that later parts of the program fill
+// ---- Statistics, printing, maintenance and the small dialogs
 
 void TFormMain::MenuStampaMeseClick() {}
 void TFormMain::MenuElaborazioneDatiClick() {}
-void TFormMain::MenuCompattaDBClick() {}
-void TFormMain::MenuImportaDaFileDATClick() {}
-void TFormMain::MenuOpzioniClick() {}
-void TFormMain::MenuInformazioniSuClick() {}
+
+void TFormMain::MenuCompattaDBClick()
+{
+    CompactDatabaseCommand(*this);
+}
+
+void TFormMain::MenuImportaDaFileDATClick()
+{
+    ImportDatFilesCommand(*this);
+}
+
+void TFormMain::MenuOpzioniClick()
+{
+    OptionsCommand(*this);
+}
+
+void TFormMain::MenuInformazioniSuClick()
+{
+    AboutCommand(*this);
+}
 
 // ---- Calendar of months
 
