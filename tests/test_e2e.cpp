@@ -1,6 +1,7 @@
 // The real program in a real X server (Xvfb), driven with xdotool as a person
 // would drive it: windows are found by their captions and answered with keys.
 #include "support/TestDatabase.h"
+#include "util/Unitutils.h"
 
 #include <QDir>
 #include <QFile>
@@ -97,6 +98,7 @@ private Q_SLOTS:
     void missingDatabaseShowsTheErrorAndExits();
     void secondInstanceIsRefusedAndACrashedOneIsNot();
     void quitsThroughTheMenuAndWritesTheOptions();
+    void addsARideWithTheKeyboard();
 };
 
 void TestEndToEnd::initTestCase()
@@ -105,6 +107,7 @@ void TestEndToEnd::initTestCase()
         QVERIFY2(!QStandardPaths::findExecutable(QString::fromUtf8(tool)).isEmpty(),
                  "Xvfb and xdotool are installed by scripts/install-deps.sh");
     QVERIFY(m_dir.isValid());
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); // as the program runs with LANG below
 
     // -displayfd picks a free display and writes its number to standard output;
     // -noreset keeps the server up when its last client leaves.
@@ -206,6 +209,29 @@ void TestEndToEnd::quitsThroughTheMenuAndWritesTheOptions()
     QVERIFY2(text.contains("[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n"), text);
     for (const char* key : {"CalendarHotTrack=0", "PrintFont=Arial", "PrintVerticalMargin=2", "PrintHorizontalMargin=1"})
         QVERIFY2(text.contains(key), key);
+}
+
+void TestEndToEnd::addsARideWithTheKeyboard()
+{
+    QProcess program;
+    StartProgram(program, {u"/NOPROMPTONCLOSE"_qs});
+    const QString window = FindWindow(u"Kilovento 1.1"_qs);
+    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    PressKeys(window, {u"alt+a"_qs}); // "&Aggiungi uscita..."
+    const QDate today = QDate::currentDate();
+    const QString dialog =
+        FindWindow(u"Aggiungi uscita a "_qs + MonthName(today.month()) + u' ' + QString::number(today.year()));
+    QVERIFY2(!dialog.isEmpty(), "the ride dialog did not appear");
+    // Day and type keep what is proposed; then distance, duration and description.
+    PressKeys(dialog, {u"Tab"_qs, u"Tab"_qs, u"4"_qs, u"2"_qs, u"comma"_qs, u"5"_qs, u"Tab"_qs, u"1"_qs, u"Tab"_qs,
+                       u"5"_qs, u"Tab"_qs, u"3"_qs, u"0"_qs, u"Tab"_qs, u"L"_qs, u"a"_qs, u"g"_qs, u"o"_qs,
+                       u"percent"_qs, u"Return"_qs});
+    QTRY_COMPARE_WITH_TIMEOUT(TestDatabase::Scalar(DatabasePath(), u"SELECT count(*) FROM Uscite"_qs), u"1"_qs, 10000);
+    QCOMPARE(TestDatabase::Scalar(DatabasePath(), u"SELECT Data || '|' || KM || '|' || Durata || '|' || Descrizione "
+                                                   "|| '|' || IDTipoUscita FROM Uscite"_qs),
+             today.toString(Qt::ISODate) + u"|42.5|01:05:30|Lago|0"_qs);
+    PressKeys(window, {u"ctrl+alt+x"_qs});
+    ExpectCleanExit(program);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)
