@@ -11,6 +11,7 @@
 #include "forms/MessageBoxes.h"
 #include "forms/Styling.h"
 #include "forms/Unitedituscita.h"
+#include "forms/Unitelaborazionedati.h"
 #include "forms/WaitCursor.h"
 #include "util/Application.h"
 #include "util/CommandLine.h"
@@ -458,7 +459,14 @@ void TFormMain::MenuEliminaUscitaClick()
 // ---- Statistics, printing, maintenance and the small dialogs
 
 void TFormMain::MenuStampaMeseClick() {}
-void TFormMain::MenuElaborazioneDatiClick() {}
+void TFormMain::MenuElaborazioneDatiClick()
+{
+    try {
+        TFormElaborazioneDati dialog(this, FirstYear, Connection.get(), m_environment.today);
+        dialog.exec();
+    } catch (const std::exception&) {
+    }
+}
 
 void TFormMain::MenuCompattaDBClick()
 {

@@ -1,5 +1,6 @@
 #include "forms/Styling.h"
 
+#include <QAbstractButton>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPalette>
@@ -30,26 +31,48 @@ void KeepSelectionVisible(QWidget* list)
     list->setPalette(palette);
 }
 
-void FitLabelColumn(QWidget* box, int column)
+namespace {
+
+// Controls the form places itself, not the inner parts of composite widgets
+// (the viewport of a list, the editor of a date picker, the buttons of a tab bar).
+bool PlacedByForm(const QWidget* child, const QWidget* form)
 {
-    int needed = column;
-    for (const QLabel* label : box->findChildren<QLabel*>(Qt::FindDirectChildrenOnly))
-        if (label->x() < column)
-            needed = std::max(needed, label->x() + label->fontMetrics().horizontalAdvance(label->text()) + 4);
-    const int shift = needed - column;
-    if (shift <= 0)
-        return;
-    for (QWidget* child : box->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        if (child->x() >= column)
-            child->move(child->x() + shift, child->y());
-        else if (qobject_cast<QLabel*>(child))
-            child->resize(needed - child->x(), child->height());
+    const QWidget* parent = child->parentWidget();
+    if (parent == form)
+        return true;
+    const QByteArray kind = parent->metaObject()->className();
+    return !parent->layout() && (kind == "QGroupBox" || kind == "QFrame" || kind == "QWidget");
+}
+
+}
+
+void FitToFont(QWidget* form)
+{
+    // The font the positions were chosen for: 13 pixels a line.
+    constexpr double DesignLineHeight = 13.0;
+    QList<QWidget*> placed;
+    for (QWidget* child : form->findChildren<QWidget*>())
+        if (PlacedByForm(child, form))
+            placed.append(child);
+
+    double fx = 1.0;
+    for (const QWidget* child : placed) {
+        const auto* label = qobject_cast<const QLabel*>(child);
+        if ((qobject_cast<const QAbstractButton*>(child) || (label && !label->text().isEmpty())) && child->width() > 0)
+            fx = std::max(fx, double(child->sizeHint().width()) / child->width());
     }
-    box->resize(box->width() + shift, box->height());
-    // What stands beside the box in its window (the buttons) keeps its place relative to the right edge.
-    QWidget* form = box->parentWidget();
-    for (QWidget* sibling : form->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
-        if (sibling != box && sibling->x() > box->x())
-            sibling->move(sibling->x() + shift, sibling->y());
-    form->resize(form->width() + shift, form->height());
+    fx = std::min(fx, 2.0);
+    const double fy = std::clamp(form->fontMetrics().height() / DesignLineHeight, 1.0, 2.0);
+    if (fx == 1.0 && fy == 1.0)
+        return;
+    for (QWidget* child : placed) {
+        const QRect r = child->geometry();
+        // A picture (a label without text) keeps its shape.
+        const auto* label = qobject_cast<const QLabel*>(child);
+        const bool picture = label && label->text().isEmpty();
+        const double sx = picture ? std::min(fx, fy) : fx;
+        const double sy = picture ? std::min(fx, fy) : fy;
+        child->setGeometry(qRound(r.x() * fx), qRound(r.y() * fy), qRound(r.width() * sx), qRound(r.height() * sy));
+    }
+    form->resize(qRound(form->width() * fx), qRound(form->height() * fy));
 }

@@ -10,7 +10,7 @@ QColor CaptionBlue();
 void SetCaptionColour(QGroupBox* box, const QColor& colour);
 // A list keeps showing its selection in the active colour when it loses focus.
 void KeepSelectionVisible(QWidget* list);
-// Where a label left of `column` in `box` is too narrow for its text in the
-// user's font, moves the controls from `column` on to the right and widens the
-// box and its window by as much.
-void FitLabelColumn(QWidget* box, int column);
+// Windows laid out at fixed positions were drawn for a small 8-point font.
+// Scales every position and size in `form` by as much as the user's font
+// needs, so that no caption is clipped; never shrinks.
+void FitToFont(QWidget* form);

@@ -18,7 +18,7 @@ TFormEditUscita::TFormEditUscita(QWidget* owner, TZTConnection* connection)
       RecordsetTipi(std::make_unique<TZTRecordset>(connection))
 {
     setupUi(this);
-    FitLabelColumn(GroupBoxDatiUscita, ComboBoxGiorno->x());
+    FitToFont(this);
     setFixedSize(size());
     SetCaptionColour(GroupBoxDatiUscita, CaptionBlue());
     BitBtnOK->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "util/TDateTime.h"
+
+#include <QColor>
+#include <QImage>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+class TZTRecordset;
+
+// One of the ten longest rides; an empty slot has KM -1.
+struct TZTUscita
+{
+    double KM = 0.0;
+    TDateTime Data;
+    QString Descrizione;
+};
+
+// Distance and rides of one calendar month, weekday or day of the month.
+struct TZTMese
+{
+    double KM = 0.0;
+    int NumUscite = 0;
+};
+using TZTGiornoSettimanale = TZTMese;
+using TZTGiornoMensile = TZTMese;
+
+// The statistics of a period, as the statistics window shows and prints them.
+struct StatisticsResult
+{
+    TDateTime DataInizio;
+    TDateTime DataTermine;
+    double KMTotali = 0.0;
+    int UsciteTotali = 0;
+    int GiorniTotali = 0;
+    double MediaKMU = 0.0;
+    double MediaKMG = 0.0;
+    double MaxMediaKMU = 0.0;
+    TDateTime DataMaxMediaKMU;
+    double MaxMediaKMG = 0.0;
+    TDateTime DataMaxMediaKMG;
+    std::array<TZTUscita, 10> Top10;
+    std::array<TZTMese, 12> Mesi;                              // 0 = January
+    std::array<TZTGiornoSettimanale, 7> GiorniSettimanali;     // 0 = Sunday
+    std::array<TZTGiornoMensile, 31> GiorniMensili;            // 0 = day 1
+    std::array<int, 16> DecineDiKM{};                          // k: 10k <= KM < 10k+10; 15: KM >= 150
+};
+
+namespace Statistics {
+
+// Scans the rides of result.DataInizio..result.DataTermine in date order and
+// fills every member. Throws Exception when the period cannot be read; the
+// members then hold what was computed so far. A failure of the Top 10 query
+// alone is not thrown but returned, and the rest of the result is complete.
+std::optional<QString> Compute(TZTRecordset& recordset, StatisticsResult& result);
+
+// The texts of the page "Dati generali".
+struct GeneralTexts
+{
+    QString periodo, kmTotali, giorniTotali, usciteTotali, kmg, kmu;
+};
+GeneralTexts General(const StatisticsResult& result);
+QString PeriodText(TDateTime start, TDateTime end);
+
+// The rows of the five lists, column by column, as shown and printed.
+QList<QStringList> Top10Rows(const StatisticsResult& result);
+QList<QStringList> MonthRows(const StatisticsResult& result);
+QList<QStringList> WeekdayRows(const StatisticsResult& result);
+QList<QStringList> DayOfMonthRows(const StatisticsResult& result);
+QList<QStringList> TensOfKmRows(const StatisticsResult& result);
+
+// The twelve chart colours: month i and weekday i use entry i.
+QColor ColoriGrafici(int index);
+
+// One slice of a pie chart, in whole degrees counter-clockwise from three o'clock.
+struct PieSlice
+{
+    int start = 0;
+    int end = 0;
+    QColor colour;
+    bool operator==(const PieSlice&) const = default;
+};
+// Entries of 0 km leave no slice; each end is rounded half up from the previous
+// rounded end plus the share; the entry that completes the total closes the circle.
+QList<PieSlice> PieSlices(const QList<double>& km, double total);
+// The chart of `slices` on `background`, as big as `size`, in the ellipse that fills it.
+QImage PieChart(const QSize& size, const QList<PieSlice>& slices, const QColor& background);
+
+// Period shortcuts of the statistics window.
+struct Period
+{
+    QDate start, end;
+};
+Period WholeMonth(const QDate& end);
+Period WholeYear(const QDate& end);
+// One year back, but not before 1 January of `firstYear`; 29 February goes to 28 February.
+QDate PreviousYear(const QDate& date, int firstYear);
+
+}

@@ -1,0 +1,226 @@
+#include "forms/Unitelaborazionedati.h"
+
+#include "data/TZTRecordset.h"
+#include "forms/CenterOnScreen.h"
+#include "forms/GridLinesDelegate.h"
+#include "forms/MessageBoxes.h"
+#include "forms/Styling.h"
+#include "forms/WaitCursor.h"
+#include "util/Exception.h"
+
+#include <QHeaderView>
+#include <QLocale>
+#include <QStyle>
+
+namespace {
+
+const QString PeriodRefusedText = QStringLiteral("ATTENZIONE: la data di inizio è successiva a quella di termine.");
+const QString Top10FailedText = QStringLiteral("ATTENZIONE: errore nell'estrazione delle Top 10.");
+const QString ComputationFailedText = QStringLiteral("ATTENZIONE: errore nell'elaborazione dati.");
+
+struct Column
+{
+    const char* caption;
+    int width;
+    Qt::Alignment alignment;
+};
+
+void SetColumns(QTreeWidget* list, std::initializer_list<Column> columns)
+{
+    list->setColumnCount(int(columns.size()));
+    int index = 0;
+    for (const Column& column : columns) {
+        list->headerItem()->setText(index, QString::fromUtf8(column.caption));
+        list->headerItem()->setTextAlignment(index, column.alignment | Qt::AlignVCenter);
+        list->setColumnWidth(index, column.width);
+        ++index;
+    }
+    list->header()->setStretchLastSection(false);
+    list->setItemDelegate(new GridLinesDelegate(list));
+    KeepSelectionVisible(list);
+}
+
+// The locale's short date, always with a four-digit year.
+QString DatePickerFormat()
+{
+    QString format = QLocale().dateFormat(QLocale::ShortFormat);
+    if (!format.contains(u"yyyy"))
+        format.replace(u"yy"_qs, u"yyyy"_qs);
+    return format;
+}
+
+template <std::size_t N>
+QList<double> Distances(const std::array<TZTMese, N>& entries)
+{
+    QList<double> km;
+    for (const TZTMese& entry : entries)
+        km.append(entry.KM);
+    return km;
+}
+
+TDateTime WholeDay(const QDate& date)
+{
+    return TDateTime::FromQDate(date);
+}
+
+}
+
+TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTConnection* connessione,
+                                             std::function<QDate()> today)
+    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+                         | Qt::WindowCloseButtonHint),
+      Connessione(connessione), PrimoAnno(primoAnno), m_today(std::move(today))
+{
+    setupUi(this);
+    FitToFont(this);
+    setWindowIcon(QIcon(QStringLiteral(":/icons/statistics.svg")));
+    SetCaptionColour(GroupBoxPeriodo, CaptionBlue());
+    SetCaptionColour(GroupBoxRisultati, CaptionBlue());
+    BitBtnElabora->setIcon(QIcon(QStringLiteral(":/icons/statistics.svg")));
+    BitBtnStampaRisultati->setIcon(QIcon(QStringLiteral(":/icons/print.svg")));
+    BitBtnChiudi->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+
+    const QDate now = m_today();
+    const QDate first(PrimoAnno, 1, 1);
+    for (QDateEdit* picker : {DTPInizio, DTPTermine}) {
+        picker->setDisplayFormat(DatePickerFormat());
+        picker->setMinimumDate(first);
+    }
+    DTPInizio->setDate(QDate(now.year(), 1, 1));
+    DTPTermine->setDate(now);
+
+    SetColumns(ListViewTop10, {{"#", 20, Qt::AlignLeft}, {"Data", 130, Qt::AlignHCenter},
+                               {"KM", 40, Qt::AlignHCenter}, {"Descrizione", 400, Qt::AlignLeft}});
+    for (QTreeWidget* list : {ListViewMesi, ListViewGiorniSettimanali})
+        SetColumns(list, {{list == ListViewMesi ? "Mese" : "Giorno", 70, Qt::AlignLeft}, {"KM", 55, Qt::AlignHCenter},
+                          {"Uscite", 50, Qt::AlignHCenter}, {"KM/U", 50, Qt::AlignHCenter}, {"", 20, Qt::AlignHCenter}});
+    SetColumns(ListViewGiorniMensili,
+               {{"Giorno", 50, Qt::AlignLeft}, {"KM", 55, Qt::AlignHCenter}, {"Uscite", 50, Qt::AlignHCenter}});
+    SetColumns(ListViewDecineDiKM, {{"KM", 60, Qt::AlignLeft}, {"Uscite", 50, Qt::AlignHCenter}});
+
+    connect(ButtonDataOdierna, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonDataOdiernaClick);
+    connect(ButtonTuttoIlMese, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonTuttoIlMeseClick);
+    connect(ButtonTuttoLAnno, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonTuttoLAnnoClick);
+    connect(ButtonAnnoPrecedente, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonAnnoPrecedenteClick);
+    connect(BitBtnElabora, &QPushButton::clicked, this, &TFormElaborazioneDati::BitBtnElaboraClick);
+    connect(BitBtnStampaRisultati, &QPushButton::clicked, this, &TFormElaborazioneDati::BitBtnStampaRisultatiClick);
+    connect(BitBtnChiudi, &QPushButton::clicked, this, &QDialog::accept);
+
+    // Until the first computation only the period and the commands show.
+    GroupBoxRisultati->hide();
+    setFixedSize(width(), BitBtnChiudi->geometry().bottom() + 1 + 8);
+    BitBtnStampaRisultati->setEnabled(false);
+}
+
+void TFormElaborazioneDati::ButtonDataOdiernaClick()
+{
+    DTPTermine->setDate(m_today());
+}
+
+void TFormElaborazioneDati::ButtonTuttoIlMeseClick()
+{
+    const Statistics::Period period = Statistics::WholeMonth(DTPTermine->date());
+    DTPInizio->setDate(period.start);
+    DTPTermine->setDate(period.end);
+}
+
+void TFormElaborazioneDati::ButtonTuttoLAnnoClick()
+{
+    const Statistics::Period period = Statistics::WholeYear(DTPTermine->date());
+    DTPInizio->setDate(period.start);
+    DTPTermine->setDate(period.end);
+}
+
+void TFormElaborazioneDati::ButtonAnnoPrecedenteClick()
+{
+    for (QDateEdit* picker : {DTPInizio, DTPTermine})
+        picker->setDate(Statistics::PreviousYear(picker->date(), PrimoAnno));
+}
+
+void TFormElaborazioneDati::BitBtnElaboraClick()
+{
+    TZTRecordset recordset(Connessione);
+    // Written before the check: a refused period is also what a printout then names.
+    m_risultati.DataInizio = WholeDay(DTPInizio->date());
+    m_risultati.DataTermine = WholeDay(DTPTermine->date());
+    if (m_risultati.DataInizio > m_risultati.DataTermine) {
+        MessageBoxes::Show(this, PeriodRefusedText, QMessageBox::Warning);
+        DTPInizio->setFocus();
+        return;
+    }
+
+    bool failed = false;
+    {
+        const WaitCursor wait;
+        try {
+            if (const std::optional<QString> top10Error = Statistics::Compute(recordset, m_risultati))
+                MessageBoxes::Show(this, MessageBoxes::WithException(Top10FailedText, *top10Error),
+                                   QMessageBox::Warning);
+            ShowResultsArea();
+            ShowResults();
+        } catch (const Exception& e) {
+            MessageBoxes::Show(this, MessageBoxes::WithException(ComputationFailedText, e.Message()),
+                               QMessageBox::Warning);
+            failed = true;
+        }
+        recordset.Close();
+    }
+    BitBtnStampaRisultati->setEnabled(!failed);
+}
+
+void TFormElaborazioneDati::BitBtnStampaRisultatiClick() {}
+
+void TFormElaborazioneDati::ShowResultsArea()
+{
+    GroupBoxRisultati->show();
+    BitBtnChiudi->move(BitBtnChiudi->x(), GroupBoxRisultati->geometry().bottom() + 1 + 8);
+    setFixedSize(width(), BitBtnChiudi->geometry().bottom() + 1 + 8);
+    CenterOnScreen(this);
+}
+
+Statistics::GeneralTexts TFormElaborazioneDati::GeneralTexts() const
+{
+    return {LabelPeriodo->text(), LabelKMTotali->text(), LabelGiorniTotali->text(),
+            LabelUsciteTotali->text(), LabelKMG->text(), LabelKMU->text()};
+}
+
+void TFormElaborazioneDati::ShowResults()
+{
+    const Statistics::GeneralTexts texts = Statistics::General(m_risultati);
+    LabelPeriodo->setText(texts.periodo);
+    LabelKMTotali->setText(texts.kmTotali);
+    LabelGiorniTotali->setText(texts.giorniTotali);
+    LabelUsciteTotali->setText(texts.usciteTotali);
+    LabelKMG->setText(texts.kmg);
+    LabelKMU->setText(texts.kmu);
+
+    FillList(ListViewTop10, Statistics::Top10Rows(m_risultati));
+    FillList(ListViewMesi, Statistics::MonthRows(m_risultati), true);
+    DisegnaGrafico(ImageGraficoMesi, Distances(m_risultati.Mesi));
+    FillList(ListViewGiorniSettimanali, Statistics::WeekdayRows(m_risultati), true);
+    DisegnaGrafico(ImageGraficoGiorniSettimanali, Distances(m_risultati.GiorniSettimanali));
+    FillList(ListViewGiorniMensili, Statistics::DayOfMonthRows(m_risultati));
+    FillList(ListViewDecineDiKM, Statistics::TensOfKmRows(m_risultati));
+}
+
+void TFormElaborazioneDati::FillList(QTreeWidget* list, const QList<QStringList>& rows, bool colourKey)
+{
+    list->clear();
+    QList<QTreeWidgetItem*> items;
+    for (const QStringList& texts : rows) {
+        auto* item = new QTreeWidgetItem(texts);
+        for (int column = 0; column < texts.size(); ++column)
+            item->setTextAlignment(column, Qt::Alignment(list->headerItem()->textAlignment(column)));
+        // The fifth column is the colour of the row's slice in the chart.
+        if (colourKey)
+            item->setBackground(4, Statistics::ColoriGrafici(int(items.size())));
+        items.append(item);
+    }
+    list->addTopLevelItems(items);
+}
+
+void TFormElaborazioneDati::DisegnaGrafico(QLabel* image, const QList<double>& km)
+{
+    image->setPixmap(QPixmap::fromImage(Statistics::PieChart(
+        image->size(), Statistics::PieSlices(km, m_risultati.KMTotali), palette().color(QPalette::Button))));
+}

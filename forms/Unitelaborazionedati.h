@@ -1,0 +1,42 @@
+#pragma once
+
+#include "data/Statistics.h"
+
+#include "ui_Unitelaborazionedati.h"
+
+#include <QDialog>
+
+#include <functional>
+
+class TZTConnection;
+
+// The statistics window: a period, its computation, and the results in six
+// pages with two pie charts. It keeps the last results for the printout.
+class TFormElaborazioneDati : public QDialog, private Ui::TFormElaborazioneDati
+{
+public:
+    TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTConnection* connessione,
+                          std::function<QDate()> today = [] { return QDate::currentDate(); });
+
+    const StatisticsResult& Risultati() const { return m_risultati; }
+    // The texts on the page "Dati generali", as shown.
+    Statistics::GeneralTexts GeneralTexts() const;
+
+private:
+    void ButtonDataOdiernaClick();
+    void ButtonTuttoIlMeseClick();
+    void ButtonTuttoLAnnoClick();
+    void ButtonAnnoPrecedenteClick();
+    void BitBtnElaboraClick();
+    void BitBtnStampaRisultatiClick();
+
+    void ShowResultsArea();
+    void ShowResults();
+    static void FillList(QTreeWidget* list, const QList<QStringList>& rows, bool colourKey = false);
+    void DisegnaGrafico(QLabel* image, const QList<double>& km);
+
+    TZTConnection* Connessione;
+    int PrimoAnno;
+    std::function<QDate()> m_today;
+    StatisticsResult m_risultati;
+};
