@@ -126,6 +126,7 @@ void TestEndToEnd::initTestCase()
     m_environment.insert(u"QT_QPA_PLATFORM"_qs, u"xcb"_qs);
     m_environment.insert(u"XDG_RUNTIME_DIR"_qs, runtime);
     m_environment.insert(u"LANG"_qs, u"it_IT.UTF-8"_qs);
+    m_environment.insert(u"LC_ALL"_qs, u"it_IT.UTF-8"_qs);
 }
 
 void TestEndToEnd::cleanupTestCase()
