@@ -6,6 +6,8 @@
 #include <functional>
 #include <memory>
 
+class QPrinter;
+class QWidget;
 class TZTConnection;
 
 // What the main window takes from the process: where the executable lies (the
@@ -17,6 +19,8 @@ struct StartupEnvironment
     std::function<QDate()> today = [] { return QDate::currentDate(); };
     // Makes the database connection; throws when the database layer cannot start.
     std::function<std::unique_ptr<TZTConnection>()> makeConnection;
+    // Chooses the printer of a printout; the standard print dialog when empty.
+    std::function<bool(QPrinter&, QWidget*)> choosePrinter;
 
     static StartupEnvironment FromApplication();
 };

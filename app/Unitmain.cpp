@@ -5,10 +5,12 @@
 #include "data/Sql.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
+#include "print/Reports.h"
 #include "forms/CenterOnScreen.h"
 #include "forms/GridLinesDelegate.h"
 #include "forms/HotTrackDelegate.h"
 #include "forms/MessageBoxes.h"
+#include "forms/PrintJob.h"
 #include "forms/Styling.h"
 #include "forms/Unitedituscita.h"
 #include "forms/Unitelaborazionedati.h"
@@ -458,11 +460,44 @@ void TFormMain::MenuEliminaUscitaClick()
 
 // ---- Statistics, printing, maintenance and the small dialogs
 
-void TFormMain::MenuStampaMeseClick() {}
+PrintContext TFormMain::PrintSettings()
+{
+    PrintContext context;
+    context.options = [this] {
+        Options options;
+        options.printFont = PrintFont;
+        options.printVerticalMargin = PrintVerticalMargin;
+        options.printHorizontalMargin = PrintHorizontalMargin;
+        return options;
+    };
+    context.setStatusText = [this](const QString& text) { SetStatusText(text); };
+    context.choosePrinter = m_environment.choosePrinter;
+    return context;
+}
+
+void TFormMain::MenuStampaMeseClick()
+{
+    // The month as the list and the summary show it.
+    Reports::Month month;
+    month.title = MonthCaption();
+    for (int row = 0; row < ListViewUsciteMensili->topLevelItemCount(); ++row) {
+        const QTreeWidgetItem* item = ListViewUsciteMensili->topLevelItem(row);
+        QStringList texts;
+        for (int column = 1; column < item->columnCount(); ++column)
+            texts.append(item->text(column));
+        month.rides.append(texts);
+    }
+    month.km = LabelKM->text();
+    month.uscite = LabelUscite->text();
+    month.kmg = LabelKMG->text();
+    month.kmu = LabelKMU->text();
+    RunPrintJob(this, PrintSettings(),
+                [&](QPrinter& printer, const Options& options) { Reports::PrintMonth(printer, month, options); });
+}
 void TFormMain::MenuElaborazioneDatiClick()
 {
     try {
-        TFormElaborazioneDati dialog(this, FirstYear, Connection.get(), m_environment.today);
+        TFormElaborazioneDati dialog(this, FirstYear, Connection.get(), m_environment.today, PrintSettings());
         dialog.exec();
     } catch (const std::exception&) {
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/StartupEnvironment.h"
+#include "forms/PrintJob.h"
 #include "util/Settings.h"
 
 #include "ui_Unitmain.h"
@@ -74,6 +75,7 @@ private:
     void ShowStartupError(const QString& text);
     QString SettingsPath() const;
 
+    PrintContext PrintSettings();
     int SelectedRideId() const; // -1 when no row is selected
     void WriteRide(const TFormEditUscita& dialog);
     QString MonthCaption() const;

@@ -1,6 +1,8 @@
 #include "forms/Unitelaborazionedati.h"
 
 #include "data/TZTRecordset.h"
+#include "print/Reports.h"
+#include "util/Application.h"
 #include "forms/CenterOnScreen.h"
 #include "forms/GridLinesDelegate.h"
 #include "forms/MessageBoxes.h"
@@ -9,6 +11,7 @@
 #include "util/Exception.h"
 
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLocale>
 #include <QStyle>
 
@@ -66,10 +69,11 @@ TDateTime WholeDay(const QDate& date)
 }
 
 TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTConnection* connessione,
-                                             std::function<QDate()> today)
+                                             std::function<QDate()> today, PrintContext printContext)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowCloseButtonHint),
-      Connessione(connessione), PrimoAnno(primoAnno), m_today(std::move(today))
+      Connessione(connessione), PrimoAnno(primoAnno), m_today(std::move(today)),
+      m_printContext(std::move(printContext))
 {
     setupUi(this);
     FitToFont(this);
@@ -168,7 +172,45 @@ void TFormElaborazioneDati::BitBtnElaboraClick()
     BitBtnStampaRisultati->setEnabled(!failed);
 }
 
-void TFormElaborazioneDati::BitBtnStampaRisultatiClick() {}
+void TFormElaborazioneDati::BitBtnStampaRisultatiClick()
+{
+    Reports::Statistics report;
+    report.period = Reports::PeriodText(m_risultati.DataInizio, m_risultati.DataTermine);
+    bool confirmed = false;
+    report.description = QInputDialog::getText(this, ApplicationTitle,
+                                               QStringLiteral("Inserire una descrizione per il periodo:"),
+                                               QLineEdit::Normal, report.period, &confirmed);
+    if (!confirmed)
+        return;
+    const Statistics::GeneralTexts general = GeneralTexts();
+    report.kmTotali = general.kmTotali;
+    report.giorni = general.giorniTotali;
+    report.uscite = general.usciteTotali;
+    report.kmg = general.kmg;
+    report.kmu = general.kmu;
+    report.weekdays = ListTexts(ListViewGiorniSettimanali);
+    report.tensOfKm = ListTexts(ListViewDecineDiKM);
+    report.daysOfMonth = ListTexts(ListViewGiorniMensili);
+    report.months = ListTexts(ListViewMesi);
+    report.top10 = ListTexts(ListViewTop10);
+    for (const TZTUscita& ride : m_risultati.Top10)
+        report.top10Dates.append(ride.Data);
+    RunPrintJob(this, m_printContext, [&](QPrinter& printer, const Options& options) {
+        Reports::PrintStatistics(printer, report, options);
+    });
+}
+
+QList<QStringList> TFormElaborazioneDati::ListTexts(const QTreeWidget* list)
+{
+    QList<QStringList> rows;
+    for (int row = 0; row < list->topLevelItemCount(); ++row) {
+        QStringList texts;
+        for (int column = 0; column < list->columnCount(); ++column)
+            texts.append(list->topLevelItem(row)->text(column));
+        rows.append(texts);
+    }
+    return rows;
+}
 
 void TFormElaborazioneDati::ShowResultsArea()
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Statistics.h"
+#include "forms/PrintJob.h"
 
 #include "ui_Unitelaborazionedati.h"
 
@@ -16,7 +17,8 @@ class TFormElaborazioneDati : public QDialog, private Ui::TFormElaborazioneDati
 {
 public:
     TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTConnection* connessione,
-                          std::function<QDate()> today = [] { return QDate::currentDate(); });
+                          std::function<QDate()> today = [] { return QDate::currentDate(); },
+                          PrintContext printContext = {});
 
     const StatisticsResult& Risultati() const { return m_risultati; }
     // The texts on the page "Dati generali", as shown.
@@ -32,11 +34,13 @@ private:
 
     void ShowResultsArea();
     void ShowResults();
+    static QList<QStringList> ListTexts(const QTreeWidget* list);
     static void FillList(QTreeWidget* list, const QList<QStringList>& rows, bool colourKey = false);
     void DisegnaGrafico(QLabel* image, const QList<double>& km);
 
     TZTConnection* Connessione;
     int PrimoAnno;
     std::function<QDate()> m_today;
+    PrintContext m_printContext;
     StatisticsResult m_risultati;
 };

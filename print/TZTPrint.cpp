@@ -1,0 +1,116 @@
+#include "print/TZTPrint.h"
+
+#include "util/Exception.h"
+
+#include <QPrinter>
+
+#include <cmath>
+
+TZTPrint::TZTPrint(QPrinter* printer)
+    : m_printer(printer)
+{
+}
+
+TZTPrint::~TZTPrint()
+{
+    if (Printing())
+        Abort();
+}
+
+int TZTPrint::PageWidth() const
+{
+    return m_printer->width();
+}
+
+int TZTPrint::PageHeight() const
+{
+    return m_printer->height();
+}
+
+void TZTPrint::SetMargins(int verticalPercent, int horizontalPercent)
+{
+    m_verticalMargin = verticalPercent;
+    m_horizontalMargin = horizontalPercent;
+    m_verticalMarginPixels = int(std::trunc(PageHeight() * 0.01 * verticalPercent));
+    m_horizontalMarginPixels = int(std::trunc(PageWidth() * 0.01 * horizontalPercent));
+}
+
+void TZTPrint::BeginDoc()
+{
+    if (!m_painter.begin(m_printer))
+        throw Exception(QStringLiteral("La stampante non ha accettato il lavoro di stampa."));
+    m_painter.setFont(m_font);
+    m_y = m_verticalMarginPixels;
+}
+
+void TZTPrint::EndDoc()
+{
+    if (!m_painter.end() || m_printer->printerState() == QPrinter::Error)
+        throw Exception(QStringLiteral("Il lavoro di stampa non è stato completato."));
+}
+
+void TZTPrint::Abort()
+{
+    m_printer->abort();
+    if (m_painter.isActive())
+        m_painter.end();
+}
+
+void TZTPrint::NewPage()
+{
+    if (!m_printer->newPage())
+        throw Exception(QStringLiteral("La stampante non ha accettato una nuova pagina."));
+    m_y = m_verticalMarginPixels;
+}
+
+void TZTPrint::SetFont(const QString& name, int points, int lineSpacing, bool bold, bool italic, bool underline,
+                       bool strikeOut)
+{
+    m_font = QFont(name, points);
+    m_font.setBold(bold);
+    m_font.setItalic(italic);
+    m_font.setUnderline(underline);
+    m_font.setStrikeOut(strikeOut);
+    if (m_painter.isActive())
+        m_painter.setFont(m_font);
+    m_lineSpacing = lineSpacing;
+}
+
+int TZTPrint::TextHeight() const
+{
+    // The cell height of the font: the same for "A" as for any text.
+    return QFontMetrics(m_font, m_printer).height();
+}
+
+int TZTPrint::TextWidth(const QString& text) const
+{
+    return QFontMetrics(m_font, m_printer).horizontalAdvance(text);
+}
+
+void TZTPrint::PrintText(int leftPercent, int rightPercent, int alignment, bool newLine, const QString& text)
+{
+    const int printableWidth = PageWidth() - 2 * m_horizontalMarginPixels;
+    const int xLeft = int(std::trunc(printableWidth * 0.01 * leftPercent + m_horizontalMarginPixels));
+    const int xRight = int(std::trunc(printableWidth * 0.01 * rightPercent + m_horizontalMarginPixels));
+    int x = xLeft;
+    if (alignment == Centre)
+        x = xLeft + int(std::floor((xRight - xLeft - TextWidth(text)) / 2.0));
+    else if (alignment == Right)
+        x = xRight - TextWidth(text);
+    if (m_painter.isActive() && !text.isEmpty()) {
+        // The top-left corner of the text at (x, line top): Qt draws on the baseline.
+        m_painter.drawText(QPoint(x, m_y + QFontMetrics(m_font, m_printer).ascent()), text);
+    }
+    if (newLine)
+        m_y += LineAdvance();
+}
+
+void TZTPrint::PrintLine(int alignment, const QString& text)
+{
+    PrintText(0, 100, alignment, true, text);
+}
+
+void TZTPrint::PrintLine(const QString& text)
+{
+    PrintLine(Left, text);
+}
