@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// The words of a PDF with their boxes in points, as `pdftotext -bbox` reads them.
+struct PdfWord
+{
+    int page = 0; // from 0
+    QString text;
+    double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+};
+
+struct PdfText
+{
+    QList<PdfWord> words;
+    int pages = 0;
+    double pageWidth = 0, pageHeight = 0;
+
+    static PdfText Read(const QString& pdfPath);
+    // The words equal to `text`, in reading order.
+    QList<PdfWord> Find(const QString& text) const;
+    PdfWord First(const QString& text) const;
+};
