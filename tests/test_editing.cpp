@@ -1,6 +1,7 @@
 #include "app/Unitmain.h"
 #include "data/TZTConnection.h"
 #include "forms/Unitedituscita.h"
+#include "support/Controls.h"
 #include "support/ModalBoxes.h"
 #include "support/TestDatabase.h"
 
@@ -17,15 +18,6 @@
 #include <sqlite3.h>
 
 namespace {
-
-template <typename T>
-T* Child(QWidget* parent, const char* name)
-{
-    T* child = parent->findChild<T*>(QString::fromUtf8(name));
-    if (!child)
-        qFatal("no control %s", name);
-    return child;
-}
 
 QLineEdit* Edit(QWidget* dialog, const char* name)
 {
@@ -90,11 +82,7 @@ void TestEditing::init()
 {
     QVERIFY(m_dir.isValid());
     m_path = m_dir.filePath(u"kilovento.mdb"_qs);
-    QFile::remove(m_path);
-    QCOMPARE(TestDatabase::Create(m_path), QString());
-    QFile ini(m_dir.filePath(u"kilovento.ini"_qs));
-    QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ini.write("[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n");
+    QCOMPARE(TestDatabase::CreateProgramFolder(m_dir.path()), QString());
 }
 
 void TestEditing::dialogShowsTheRide_data()

@@ -1,5 +1,6 @@
 #include "app/Unitmain.h"
 #include "data/TZTConnection.h"
+#include "support/Controls.h"
 #include "support/ModalBoxes.h"
 #include "support/TestDatabase.h"
 
@@ -43,14 +44,6 @@ private:
                  QString());
     }
 
-    template <typename T>
-    static T* Child(QWidget* form, const char* name)
-    {
-        T* child = form->findChild<T*>(QString::fromUtf8(name));
-        if (!child)
-            qFatal("no control %s", name);
-        return child;
-    }
     static QListWidget* Calendar(QWidget* form) { return Child<QListWidget>(form, "ListViewCalendario"); }
     static QTreeWidget* Rides(QWidget* form) { return Child<QTreeWidget>(form, "ListViewUsciteMensili"); }
     static QString Title(QWidget* form) { return Child<QLabel>(form, "LabelNomeMese")->text(); }
@@ -94,11 +87,7 @@ void TestMainWindow::init()
 {
     QVERIFY(m_dir.isValid());
     m_path = m_dir.filePath(u"kilovento.mdb"_qs);
-    QFile::remove(m_path);
-    QCOMPARE(TestDatabase::Create(m_path), QString());
-    QFile ini(m_dir.filePath(u"kilovento.ini"_qs));
-    QVERIFY(ini.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    ini.write("[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n");
+    QCOMPARE(TestDatabase::CreateProgramFolder(m_dir.path()), QString());
 }
 
 void TestMainWindow::calendarCoversJanuary1990ToTheCurrentYear()

@@ -294,14 +294,10 @@ void TestPrint::monthCommand()
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     const QString folder = m_dir.filePath(QStringLiteral("program%1").arg(++m_count));
     QVERIFY(QDir().mkpath(folder));
-    QCOMPARE(TestDatabase::Create(folder + u"/kilovento.mdb"_qs), QString());
+    QCOMPARE(TestDatabase::CreateProgramFolder(folder), QString());
     QCOMPARE(TestDatabase::Exec(folder + u"/kilovento.mdb"_qs,
                                 u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) VALUES (0, '2005-03-02', 42.5, 'lago')"_qs),
              QString());
-    QFile ini(folder + u"/kilovento.ini"_qs);
-    QVERIFY(ini.open(QIODevice::WriteOnly));
-    ini.write("[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n");
-    ini.close();
 
     const QString pdfPath = folder + u"/month.pdf"_qs;
     StartupEnvironment environment;

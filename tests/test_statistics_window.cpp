@@ -1,5 +1,6 @@
 #include "data/TZTConnection.h"
 #include "forms/Unitelaborazionedati.h"
+#include "support/Controls.h"
 #include "support/ModalBoxes.h"
 #include "support/TestDatabase.h"
 
@@ -12,15 +13,6 @@
 #include <QtTest>
 
 namespace {
-
-template <typename T>
-T* Child(QWidget* parent, const char* name)
-{
-    T* child = parent->findChild<T*>(QString::fromUtf8(name));
-    if (!child)
-        qFatal("no control %s", name);
-    return child;
-}
 
 int CompactHeight(QWidget* dialog)
 {

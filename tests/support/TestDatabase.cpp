@@ -73,6 +73,19 @@ QString Scalar(const QString& path, const QString& sql)
     return value;
 }
 
+QString CreateProgramFolder(const QString& folder)
+{
+    const QString database = folder + QStringLiteral("/kilovento.mdb");
+    QFile::remove(database);
+    if (const QString error = Create(database); !error.isEmpty())
+        return error;
+    QFile ini(folder + QStringLiteral("/kilovento.ini"));
+    if (!ini.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return ini.errorString();
+    ini.write("[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n");
+    return QString();
+}
+
 QString ConnectionStringFor(const QString& path)
 {
     return QStringLiteral("Provider=SQLite;Data Source=") + path;

@@ -12,6 +12,9 @@ QString Create(const QString& path);
 QString Exec(const QString& path, const QString& sql);
 // The first column of the first row of a query, as text; empty when there is none.
 QString Scalar(const QString& path, const QString& sql);
+// A program folder as an installation leaves it: "kilovento.mdb" (new and
+// empty) and "kilovento.ini" naming it. Returns the error, if any.
+QString CreateProgramFolder(const QString& folder);
 // "Provider=SQLite;Data Source=" + path.
 QString ConnectionStringFor(const QString& path);
 
