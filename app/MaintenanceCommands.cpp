@@ -1,7 +1,97 @@
 #include "app/Commands.h"
 
 #include "app/Unitmain.h"
+#include "data/TZTConnection.h"
+#include "data/TZTRecordset.h"
+#include "forms/MessageBoxes.h"
+#include "forms/WaitCursor.h"
+#include "tools/Compaction.h"
+#include "tools/DatImport.h"
+#include "util/Exception.h"
 
-void ImportDatFilesCommand(TFormMain&) {}
+#include <QFileDialog>
 
-void CompactDatabaseCommand(TFormMain&) {}
+#include <optional>
+
+namespace {
+
+const QString ReadyText = QStringLiteral("Pronto.");
+
+const QString ChooseFolderText = QStringLiteral("Selezionare la cartella dove sono presenti i file DAT:");
+const QString ImportQuestionText = QStringLiteral(
+    "L'importazione dati può compromettere il database attuale e quindi il corretto funzionamento "
+    "dell'applicazione. Proseguire?");
+const QString ImportingText = QStringLiteral("Importazione in corso...");
+const QString ImportDoneText = QStringLiteral("Importazione conclusa. Numero di file (mesi) importati: %1.");
+const QString ImportFailedText = QStringLiteral("ERRORE nell'importazione dei dati.");
+
+const QString CompactQuestionText = QStringLiteral(
+    "Questa operazione compatta e verifica i dati presenti nel database. E' consigliato eseguirla "
+    "periodicamente per ottimizzare le funzionalità del software. In caso di problemi, il database "
+    "originario viene salvato con estensione .mdbbak e può quindi essere facilmente recuperato. Proseguire?");
+const QString CompactingText = QStringLiteral("Compattazione in corso...");
+const QString CompactDoneText = QStringLiteral("Compattazione eseguita con successo.");
+const QString CompactFailedText = QStringLiteral("ATTENZIONE: Impossibile compattare il database.");
+
+bool Confirmed(TFormMain& form, const QString& question, QMessageBox::StandardButton defaultButton)
+{
+    return MessageBoxes::Show(&form, question, QMessageBox::Question,
+                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, defaultButton)
+           == QMessageBox::Yes;
+}
+
+}
+
+void ImportDatFilesCommand(TFormMain& form)
+{
+    const QString folder = QFileDialog::getExistingDirectory(&form, ChooseFolderText);
+    if (folder.isEmpty() || !Confirmed(form, ImportQuestionText, QMessageBox::No))
+        return;
+
+    DatImportResult result;
+    {
+        const WaitCursor wait;
+        form.SetStatusText(ImportingText);
+        result = DatImport::ImportFolder(*form.Connection, folder, [&form](const QString& fileName) {
+            form.SetStatusText(ImportingText + u' ' + fileName);
+        });
+    }
+    // The rides appear when a month is next selected; the view is left as it is.
+    if (result.failure) {
+        MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, result.failure->Message()),
+                           QMessageBox::Warning);
+    } else if (result.files > 0) {
+        form.SetStatusText(ReadyText);
+        MessageBoxes::Show(&form, ImportDoneText.arg(result.files), QMessageBox::Information);
+    }
+    form.SetStatusText(ReadyText);
+}
+
+void CompactDatabaseCommand(TFormMain& form)
+{
+    if (!Confirmed(form, CompactQuestionText, QMessageBox::Yes))
+        return;
+
+    std::optional<Compaction::Result> result;
+    {
+        const WaitCursor wait;
+        form.SetStatusText(CompactingText);
+        try {
+            form.Recordset->Close();
+            form.Connection->Close();
+            result = Compaction::CompactDatabase(form.ConnectionStringTemplate, form.DataSource);
+        } catch (...) {
+            // Not a failure the rider can act on (memory ran out, say): no
+            // message, but the database is opened again all the same.
+        }
+    }
+    if (result && result->outcome == Compaction::Outcome::Compacted) {
+        form.SetStatusText(ReadyText);
+        MessageBoxes::Show(&form, CompactDoneText, QMessageBox::Information);
+    } else if (result) {
+        MessageBoxes::Show(&form, MessageBoxes::WithException(CompactFailedText, result->message),
+                           QMessageBox::Warning);
+    }
+    form.OpenDatabase();
+    form.SetStatusText(ReadyText);
+}

@@ -69,4 +69,36 @@ QString Top10(TDateTime start, TDateTime end)
         .arg(period);
 }
 
+QString RideTypeKeys()
+{
+    return QStringLiteral("SELECT IDTipoUscita FROM TipiUscita ORDER BY IDTipoUscita");
+}
+
+QString BeginTransaction()
+{
+    return QStringLiteral("BEGIN IMMEDIATE");
+}
+
+QString CommitTransaction()
+{
+    return QStringLiteral("COMMIT");
+}
+
+QString RollbackTransaction()
+{
+    return QStringLiteral("ROLLBACK");
+}
+
+QString VacuumInto(const QString& path)
+{
+    // The path is the program's own, beside the database; quoted as an SQL
+    // string literal all the same, since a folder name may hold a quote.
+    return QStringLiteral("VACUUM INTO '%1'").arg(QString(path).replace(u'\'', QStringLiteral("''")));
+}
+
+QString IntegrityCheck()
+{
+    return QStringLiteral("PRAGMA integrity_check");
+}
+
 }

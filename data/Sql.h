@@ -29,4 +29,18 @@ QString PeriodRides(TDateTime start, TDateTime end);
 // equal distances by date, then in the order they were added.
 QString Top10(TDateTime start, TDateTime end);
 
+// The keys of the ride types, in order.
+QString RideTypeKeys();
+
+// A write transaction that takes the write lock at once, so a locked database
+// fails before any work is done.
+QString BeginTransaction();
+QString CommitTransaction();
+QString RollbackTransaction();
+
+// A compacted copy of the open database written to a new file at `path`.
+QString VacuumInto(const QString& path);
+// One row "ok" for a sound database; otherwise one row per problem found.
+QString IntegrityCheck();
+
 }

@@ -1,0 +1,138 @@
+#include "tools/Compaction.h"
+
+#include "data/Sql.h"
+#include "data/TZTConnection.h"
+#include "data/TZTRecordset.h"
+#include "tools/DurableFiles.h"
+#include "util/Exception.h"
+#include "util/Settings.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringList>
+
+namespace {
+
+using Compaction::Outcome;
+using Compaction::Result;
+
+// Removes a file of this run when the scope ends, unless it was kept.
+class TemporaryName
+{
+public:
+    explicit TemporaryName(QString path) : m_path(std::move(path)) {}
+    ~TemporaryName()
+    {
+        if (!m_kept)
+            QFile::remove(m_path);
+    }
+    TemporaryName(const TemporaryName&) = delete;
+    TemporaryName& operator=(const TemporaryName&) = delete;
+    const QString& path() const { return m_path; }
+    void Keep() { m_kept = true; }
+
+private:
+    QString m_path;
+    bool m_kept = false;
+};
+
+Result Refused(const QString& detail)
+{
+    return {Outcome::BackupRefused, Compaction::RenameRefusedText, detail};
+}
+
+Result Failed(const QString& detail)
+{
+    return {Outcome::EngineFailed, Compaction::EngineFailedText, detail};
+}
+
+// The problems PRAGMA integrity_check reports; empty for a sound database.
+QStringList IntegrityProblems(const QString& connectionString)
+{
+    TZTConnection connection;
+    connection.Open(connectionString);
+    TZTRecordset check(&connection);
+    const RecordsetCloser closer(check);
+    check.Open(Sql::IntegrityCheck());
+    QStringList problems;
+    for (; !check.Eof(); check.MoveNext()) {
+        const QString row = check.GetFieldAsString(QStringLiteral("integrity_check"));
+        if (row != u"ok")
+            problems.append(row);
+    }
+    return problems;
+}
+
+}
+
+namespace Compaction {
+
+QString BackupPath(const QString& dataSource)
+{
+    return SettingsFile::SiblingPath(dataSource, QStringLiteral(".mdbbak"));
+}
+
+Result CompactDatabase(const QString& connectionTemplate, const QString& dataSource)
+{
+    const QString folder = QFileInfo(dataSource).absolutePath();
+    const QString backup = BackupPath(dataSource);
+    // Names of this run's own files; an interrupted run may have left them.
+    TemporaryName compacted(dataSource + QStringLiteral(".compacting"));
+    TemporaryName newBackup(backup + QStringLiteral(".new"));
+    for (const QString& leftover : {compacted.path(), compacted.path() + QStringLiteral("-journal"), newBackup.path()})
+        QFile::remove(leftover);
+
+    const QFileInfo oldBackup(backup);
+    if (oldBackup.exists() && !oldBackup.isFile())
+        return Refused(QStringLiteral("the backup path '%1' is not a file").arg(backup));
+
+    TZTConnection source;
+    try {
+        // Opening reads the file, so a journal left by a crash is rolled back
+        // now, before the file gets its second name.
+        source.Open(SettingsFile::ExpandConnectionString(connectionTemplate, dataSource));
+    } catch (const Exception& e) {
+        return Failed(e.Message());
+    }
+
+    // The backup is the database file itself under a second name: nothing is
+    // copied, and it becomes the only name of the old file at the end.
+    QString error;
+    if (!DurableFiles::LinkOrCopy(dataSource, newBackup.path(), error))
+        return Refused(error);
+
+    try {
+        source.Execute(Sql::VacuumInto(compacted.path()));
+    } catch (const Exception& e) {
+        return Failed(e.Message());
+    }
+    source.Close();
+    if (!DurableFiles::SyncFile(compacted.path(), error))
+        return Failed(error);
+    try {
+        const QStringList problems =
+            IntegrityProblems(SettingsFile::ExpandConnectionString(connectionTemplate, compacted.path()));
+        if (!problems.isEmpty())
+            return Failed(QStringLiteral("integrity check: ") + problems.join(QStringLiteral("; ")));
+    } catch (const Exception& e) {
+        return Failed(e.Message());
+    }
+
+    if (!DurableFiles::Replace(compacted.path(), dataSource, error))
+        return Refused(error);
+    compacted.Keep(); // it is the database now
+    if (!DurableFiles::Replace(newBackup.path(), backup, error)) {
+        // The database is compacted; the old one stays under the new name.
+        newBackup.Keep();
+        DurableFiles::SyncFolder(folder, error);
+        return Refused(QStringLiteral("the database was compacted, but the backup stays at '%1': %2")
+                           .arg(newBackup.path(), error));
+    }
+    newBackup.Keep();
+    // Both renames are done and each was whole; flushing the folder only
+    // makes them outlast a power cut, so a refusal here changes no outcome.
+    DurableFiles::SyncFolder(folder, error);
+    return {};
+}
+
+}

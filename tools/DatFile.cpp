@@ -1,0 +1,122 @@
+#include "tools/DatFile.h"
+
+#include <algorithm>
+
+namespace {
+
+bool IsDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+int Digits(QStringView text)
+{
+    int value = 0;
+    for (const QChar c : text)
+        value = value * 10 + (c.unicode() - u'0');
+    return value;
+}
+
+bool AllDigits(QStringView text)
+{
+    return !text.isEmpty() && std::all_of(text.begin(), text.end(), IsDigit);
+}
+
+// Blanks and control characters, as the older log's own trimming removed them.
+QString TrimmedOfControls(QStringView text)
+{
+    qsizetype first = 0, last = text.size();
+    while (first < last && text[first] <= u' ')
+        ++first;
+    while (last > first && text[last - 1] <= u' ')
+        --last;
+    return text.sliced(first, last - first).toString();
+}
+
+// Digits, a point and one digit, with blanks around allowed.
+bool ParseDistance(QStringView text, double& km)
+{
+    const QStringView number = text.trimmed();
+    const qsizetype point = number.indexOf(u'.');
+    if (point < 1 || point != number.size() - 2 || !AllDigits(number.first(point)) || !IsDigit(number.back()))
+        return false;
+    km = Digits(number.first(point)) + Digits(number.last(1)) / 10.0;
+    return true;
+}
+
+}
+
+namespace DatFile {
+
+bool ParseName(const QString& fileName, Month& month)
+{
+    if (fileName.size() < 6 || !AllDigits(QStringView(fileName).first(6)))
+        return false;
+    month.month = Digits(QStringView(fileName).first(2));
+    month.year = Digits(QStringView(fileName).sliced(2, 4));
+    return month.month >= 1 && month.month <= 12 && month.year >= 1;
+}
+
+QStringList SplitLines(const QString& text)
+{
+    QStringList lines;
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines.append(text.sliced(start, i - start));
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
+    }
+    if (start < text.size())
+        lines.append(text.sliced(start));
+    return lines;
+}
+
+bool ParseLine(const QString& line, Month month, Ride& ride, QString& reason)
+{
+    if (TrimmedOfControls(line).isEmpty()) {
+        reason = QStringLiteral("riga vuota");
+        return false;
+    }
+    if (line.size() < 3 || !AllDigits(QStringView(line).first(2))) {
+        reason = QStringLiteral("il giorno non è di due cifre");
+        return false;
+    }
+    const int day = Digits(QStringView(line).first(2));
+    if (!TDateTime::TryEncodeDate(month.year, month.month, day, ride.date)) {
+        reason = QStringLiteral("il giorno %1 non esiste nel mese %2/%3")
+                     .arg(day)
+                     .arg(month.month, 2, 10, QChar(u'0'))
+                     .arg(month.year);
+        return false;
+    }
+    const qsizetype caret = line.indexOf(u'^');
+    if (caret < 0) {
+        reason = QStringLiteral("manca il carattere \"^\" prima del tipo di uscita");
+        return false;
+    }
+    // The distance runs from the fourth character to the one after the
+    // line's first point, so a point in the description does no harm.
+    const qsizetype point = line.indexOf(u'.');
+    if (point < 3) {
+        reason = QStringLiteral("manca il punto decimale della distanza");
+        return false;
+    }
+    const QStringView distance = QStringView(line).sliced(3, std::min(point - 1, line.size() - 3));
+    if (caret <= point + 1 || !ParseDistance(distance, ride.km)) {
+        reason = QStringLiteral("distanza non valida: \"%1\"").arg(distance);
+        return false;
+    }
+    if (caret + 1 >= line.size() || !IsDigit(line[caret + 1])) {
+        reason = QStringLiteral("manca la cifra del tipo di uscita dopo \"^\"");
+        return false;
+    }
+    ride.description = TrimmedOfControls(QStringView(line).sliced(point + 2, caret - point - 2));
+    ride.typeCode = line[caret + 1].unicode() - u'0';
+    return true;
+}
+
+}

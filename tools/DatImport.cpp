@@ -1,0 +1,152 @@
+#include "tools/DatImport.h"
+
+#include "data/Sql.h"
+#include "data/TZTConnection.h"
+#include "data/TZTRecordset.h"
+#include "tools/DatFile.h"
+#include "tools/Transaction.h"
+#include "tools/Windows1252.h"
+#include "util/Exception.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+namespace {
+
+const QString IDTipoUscita = QStringLiteral("IDTipoUscita");
+const QString Data = QStringLiteral("Data");
+const QString Descrizione = QStringLiteral("Descrizione");
+const QString KM = QStringLiteral("KM");
+const QString Note = QStringLiteral("Note");
+
+// Ends the run: carries the failure out of the transaction's scope.
+struct Stop
+{
+    DatImportFailure failure;
+};
+
+struct MonthFile
+{
+    QString path;
+    QString name;
+    DatFile::Month month;
+};
+
+std::vector<MonthFile> MonthFilesIn(const QString& folder)
+{
+    // Case-insensitive like the older log's own search, so "032004.DAT" counts too.
+    const QFileInfoList found =
+        QDir(folder).entryInfoList({QStringLiteral("*.dat")}, QDir::Files | QDir::NoDotAndDotDot, QDir::Name);
+    std::vector<MonthFile> files;
+    for (const QFileInfo& info : found) {
+        MonthFile file{info.filePath(), info.fileName(), {}};
+        if (!DatFile::ParseName(file.name, file.month))
+            throw Stop{{file.name, 0,
+                        QStringLiteral("il nome del file non inizia con il mese e l'anno (MMAAAA)")}};
+        files.push_back(std::move(file));
+    }
+    std::stable_sort(files.begin(), files.end(),
+                     [](const MonthFile& a, const MonthFile& b) { return a.month < b.month; });
+    return files;
+}
+
+std::set<int> RideTypeKeys(TZTConnection& connection)
+{
+    std::set<int> keys;
+    TZTRecordset types(&connection);
+    const RecordsetCloser closer(types);
+    types.Open(Sql::RideTypeKeys());
+    for (; !types.Eof(); types.MoveNext())
+        keys.insert(types.GetFieldAsInteger(IDTipoUscita));
+    return keys;
+}
+
+QString ReadText(const MonthFile& file)
+{
+    QFile input(file.path);
+    if (!input.open(QIODevice::ReadOnly))
+        throw Stop{{file.name, 0, QStringLiteral("impossibile leggere il file: ") + input.errorString()}};
+    const QByteArray bytes = input.readAll();
+    if (input.error() != QFileDevice::NoError)
+        throw Stop{{file.name, 0, QStringLiteral("impossibile leggere il file: ") + input.errorString()}};
+    return DecodeWindows1252(bytes);
+}
+
+void Append(TZTRecordset& rides, const DatFile::Ride& ride, int type)
+{
+    rides.AddNew();
+    rides.SetField(IDTipoUscita, type);
+    rides.SetField(Data, ride.date);
+    rides.SetField(Descrizione, ride.description);
+    rides.SetField(KM, ride.km);
+    rides.SetField(Note, QString());
+    rides.Update();
+}
+
+}
+
+QString DatImportFailure::Message() const
+{
+    if (fileName.isEmpty())
+        return reason;
+    QString where = QStringLiteral("File \"%1\"").arg(fileName);
+    if (line > 0)
+        where += QStringLiteral(", riga %1").arg(line);
+    return where + QStringLiteral(": ") + reason;
+}
+
+namespace DatImport {
+
+DatImportResult ImportFolder(TZTConnection& connection, const QString& folder,
+                             const std::function<void(const QString& fileName)>& fileStarted)
+{
+    DatImportResult result;
+    try {
+        const std::vector<MonthFile> files = MonthFilesIn(folder);
+        if (files.empty())
+            return result;
+        const std::set<int> types = RideTypeKeys(connection);
+
+        Transaction transaction(connection);
+        {
+            // Closed before the commit, and before the rollback on failure.
+            TZTRecordset rides(&connection);
+            const RecordsetCloser closer(rides);
+            rides.Open(Sql::AllRidesByKey());
+            for (const MonthFile& file : files) {
+                if (fileStarted)
+                    fileStarted(file.name);
+                const QStringList lines = DatFile::SplitLines(ReadText(file));
+                for (int i = 0; i < lines.size(); ++i) {
+                    DatFile::Ride ride;
+                    QString reason;
+                    if (!DatFile::ParseLine(lines[i], file.month, ride, reason))
+                        throw Stop{{file.name, i + 1, reason}};
+                    const int type = ride.typeCode - 1;
+                    if (!types.contains(type))
+                        throw Stop{{file.name, i + 1,
+                                    QStringLiteral("il codice %1 non è un tipo di uscita").arg(ride.typeCode)}};
+                    try {
+                        Append(rides, ride, type);
+                    } catch (const Exception& e) {
+                        throw Stop{{file.name, i + 1, e.Message()}};
+                    }
+                    ++result.rides;
+                }
+                ++result.files;
+            }
+        }
+        transaction.Commit();
+        return result;
+    } catch (const Stop& stop) {
+        return {0, 0, stop.failure};
+    } catch (const Exception& e) {
+        return {0, 0, DatImportFailure{QString(), 0, e.Message()}};
+    }
+}
+
+}

@@ -1,0 +1,103 @@
+#include "tools/DurableFiles.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+QString SystemError(const QString& what, const QString& path)
+{
+    return QStringLiteral("%1 '%2': %3").arg(what, path, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+QByteArray Native(const QString& path)
+{
+    return QFile::encodeName(path);
+}
+
+// A file descriptor closed when the scope ends.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+
+private:
+    int m_fd;
+};
+
+bool Sync(const QString& path, int flags, const QString& what, QString& error)
+{
+    const Descriptor fd(::open(Native(path).constData(), flags | O_CLOEXEC));
+    if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
+        error = SystemError(what, path);
+        return false;
+    }
+    return true;
+}
+
+bool HardLinksUnsupported(int error)
+{
+    return error == EPERM || error == EOPNOTSUPP || error == ENOTSUP || error == EMLINK || error == EXDEV;
+}
+
+}
+
+namespace DurableFiles {
+
+bool SyncFile(const QString& path, QString& error)
+{
+    return Sync(path, O_RDONLY, QStringLiteral("fsync"), error);
+}
+
+bool SyncFolder(const QString& path, QString& error)
+{
+    return Sync(path, O_RDONLY | O_DIRECTORY, QStringLiteral("fsync of the folder"), error);
+}
+
+bool LinkOrCopy(const QString& from, const QString& to, QString& error)
+{
+    if (::link(Native(from).constData(), Native(to).constData()) == 0)
+        return true;
+    if (!HardLinksUnsupported(errno)) {
+        error = SystemError(QStringLiteral("link to"), to);
+        return false;
+    }
+    // EPERM also comes from a folder that refuses changes: the copy then
+    // fails as well, and its error is the one reported.
+    QFile source(from);
+    if (!source.copy(to)) {
+        error = QStringLiteral("copy to '%1': %2").arg(to, source.errorString());
+        QFile::remove(to);
+        return false;
+    }
+    if (!SyncFile(to, error)) {
+        QFile::remove(to);
+        return false;
+    }
+    return true;
+}
+
+bool Replace(const QString& from, const QString& to, QString& error)
+{
+    if (std::rename(Native(from).constData(), Native(to).constData()) != 0) {
+        error = SystemError(QStringLiteral("rename to"), to);
+        return false;
+    }
+    return true;
+}
+
+}
