@@ -1,11 +1,13 @@
 #include "app/Unitmain.h"
 #include "forms/MessageBoxes.h"
+#include "forms/StartupSplash.h"
 #include "util/Application.h"
 #include "util/CommandLine.h"
 #include "util/Exception.h"
 #include "util/SingleInstanceLock.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QLibraryInfo>
 #include <QTranslator>
 
@@ -26,6 +28,9 @@ int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(ApplicationTitle);
+    // Lets the desktop match the windows with the menu entry `make install` writes, kilovento.desktop.
+    QGuiApplication::setDesktopFileName(QStringLiteral("kilovento"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kilovento.svg")));
     QTranslator translator;
     LoadItalianTranslation(app, translator);
 
@@ -36,9 +41,12 @@ int main(int argc, char* argv[])
             return 0;
         }
         const StartupEnvironment environment = StartupEnvironment::FromApplication();
+        // Up before the main window is built, so it covers the time the database takes to open.
+        StartupSplash splash(environment.arguments);
         TFormMain form(environment);
         if (form.TerminateRequested())
             return 0;
+        splash.Finish();
         if (FindCmdLineSwitch(environment.arguments, QStringLiteral("MINIMIZE")))
             form.showMinimized();
         else

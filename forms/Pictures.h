@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QPixmap>
+
+class QLabel;
+
+// Shows one of the program's pictures (resources/icons/<name>.svg) in an image
+// label at exactly `size`, drawn sharp for the screen's pixel ratio.
+void ShowPicture(QLabel* image, const QString& name, const QSize& size);

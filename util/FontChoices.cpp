@@ -1,0 +1,78 @@
+#include "util/FontChoices.h"
+
+#include <QFont>
+#include <QFontDatabase>
+#include <QFontInfo>
+
+#include <algorithm>
+
+namespace {
+
+// Face names that settings written on other systems commonly carry and for which
+// free metric-compatible families exist; the list gives them their usual spelling.
+const QStringList WellKnownFaces = {
+    QStringLiteral("Arial"),   QStringLiteral("Arial Narrow"), QStringLiteral("Calibri"),
+    QStringLiteral("Cambria"), QStringLiteral("Courier"),      QStringLiteral("Courier New"),
+    QStringLiteral("Georgia"), QStringLiteral("Helvetica"),    QStringLiteral("Times"),
+    QStringLiteral("Times New Roman"),
+};
+
+bool ListedIgnoringCase(const QStringList& names, const QString& name)
+{
+    return names.contains(name, Qt::CaseInsensitive);
+}
+
+QString DrawnWith(const QString& name)
+{
+    return QFontInfo(QFont(name)).family();
+}
+
+}
+
+namespace FontChoices {
+
+QStringList Build(const QStringList& installed, const QString& stored, const Resolver& resolve)
+{
+    QStringList names;
+    for (const QString& family : installed)
+        if (!family.isEmpty() && !names.contains(family))
+            names.append(family);
+    const auto addAlias = [&](const QString& name) {
+        if (name.isEmpty() || name.compare(u"Default", Qt::CaseInsensitive) == 0 || ListedIgnoringCase(names, name))
+            return;
+        if (installed.contains(resolve(name)))
+            names.append(name);
+    };
+    for (const QString& face : WellKnownFaces)
+        addAlias(face);
+    addAlias(stored);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const int order = a.compare(b, Qt::CaseInsensitive);
+        return order != 0 ? order < 0 : a < b;
+    });
+    names.prepend(QStringLiteral("Default"));
+    return names;
+}
+
+int IndexOf(const QStringList& choices, const QString& name)
+{
+    const qsizetype index = choices.lastIndexOf(name);
+    return index < 0 ? 0 : int(index);
+}
+
+QStringList ForSystem(const QString& stored)
+{
+    // What the system draws an unknown name and the generic families with: a
+    // name that lands on one of these has no font of its own here.
+    const QStringList fallbacks = {
+        DrawnWith(QStringLiteral("Kilovento no such font")), DrawnWith(QStringLiteral("sans-serif")),
+        DrawnWith(QStringLiteral("serif")), DrawnWith(QStringLiteral("monospace")),
+    };
+    const Resolver resolve = [&fallbacks](const QString& name) {
+        const QString family = DrawnWith(name);
+        return fallbacks.contains(family) ? QString() : family;
+    };
+    return Build(QFontDatabase::families(), stored, resolve);
+}
+
+}

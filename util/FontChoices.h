@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+// The print fonts the options dialog offers, and how a stored name is found among them.
+namespace FontChoices {
+
+// The installed family the system draws `name` with, or an empty text when it
+// would only fall back to a generic default.
+using Resolver = std::function<QString(const QString& name)>;
+
+// "Default", then the installed families, the well-known face names the system
+// maps onto one of them (Arial onto Liberation Sans, say) and `stored` when it
+// is mapped too, all sorted without regard to case. A name that differs from
+// one already listed only in letter case is not added, so it is not found.
+QStringList Build(const QStringList& installed, const QString& stored, const Resolver& resolve);
+
+// The index of the last entry equal to `name` (case-sensitive); 0 when there is none.
+int IndexOf(const QStringList& choices, const QString& name);
+
+// Build() on this system's font database. Needs a QGuiApplication.
+QStringList ForSystem(const QString& stored);
+
+}
