@@ -8,6 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n libqt6svg6
   libsqlite3-dev sqlite3
   xvfb xauth xdotool x11-utils poppler-utils fonts-liberation2 fonts-dejavu-core
+  libxcb1-dev libxcb-damage0-dev
 )
 
 missing=()

@@ -1,0 +1,243 @@
+#include "bench/BenchSupport.h"
+
+#include "data/FieldValue.h"
+
+#include <QByteArray>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+#include <memory>
+#include <stdexcept>
+
+namespace Bench {
+
+namespace {
+
+void ExecFile(sqlite3* db, const char* path)
+{
+    QFile file(QString::fromUtf8(path));
+    if (!file.open(QIODevice::ReadOnly))
+        throw std::runtime_error(std::string("cannot read ") + path);
+    Check(db, sqlite3_exec(db, file.readAll().constData(), nullptr, nullptr, nullptr), path);
+}
+
+// Rides are logged in date order, spread evenly over the period; everything
+// else about them is pseudo-random.
+void FillRides(sqlite3* db, qint64 rides, QDate first, QDate last)
+{
+    static const char* const descriptions[] = {
+        "Giro del lago", "Salita al passo", "Uscita con il gruppo", "Allenamento", "Recupero",
+        "Gran fondo", "Giro in città", "Rulli", "Colline", "Lungo della domenica",
+    };
+    const qint64 days = first.daysTo(last) + 1;
+    Random random;
+    sqlite3_stmt* insert = nullptr;
+    Check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "BEGIN");
+    Check(db, sqlite3_prepare_v2(db, "INSERT INTO Uscite (IDTipoUscita, Data, Descrizione, KM, Durata, Note) "
+                                     "VALUES (?, ?, ?, ?, ?, ?)", -1, &insert, nullptr), "prepare INSERT");
+    char date[16] = {};
+    char duration[16] = {};
+    qint64 shownDay = -1;
+    for (qint64 i = 0; i < rides; ++i) {
+        const qint64 day = i * days / rides;
+        if (day != shownDay) {
+            const QDate d = first.addDays(day);
+            std::snprintf(date, sizeof date, "%04d-%02d-%02d", d.year(), d.month(), d.day());
+            shownDay = day;
+        }
+        const double km = random.Below(2001) / 10.0;
+        sqlite3_bind_int(insert, 1, random.Below(6));
+        sqlite3_bind_text(insert, 2, date, 10, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 3, descriptions[random.Below(int(std::size(descriptions)))], -1, SQLITE_STATIC);
+        sqlite3_bind_double(insert, 4, km);
+        if (random.Below(8) == 0) {
+            sqlite3_bind_null(insert, 5);
+        } else {
+            const int seconds = int(km * 3600.0 / (15 + random.Below(21)));
+            std::snprintf(duration, sizeof duration, "%02d:%02d:%02d", seconds / 3600, seconds / 60 % 60,
+                          seconds % 60);
+            sqlite3_bind_text(insert, 5, duration, -1, SQLITE_STATIC);
+        }
+        if (random.Below(10) == 0)
+            sqlite3_bind_text(insert, 6, "Vento contrario", -1, SQLITE_STATIC);
+        else
+            sqlite3_bind_null(insert, 6);
+        Check(db, sqlite3_step(insert), "INSERT");
+        sqlite3_reset(insert);
+    }
+    sqlite3_finalize(insert);
+    Check(db, sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), "COMMIT");
+}
+
+std::string Quantity(double value, const std::string& unit)
+{
+    char text[48];
+    std::snprintf(text, sizeof text, unit == "MB" ? "%.1f %s" : "%.3f %s", value, unit.c_str());
+    return text;
+}
+
+}
+
+QDate FirstDay()
+{
+    return QDate(1990, 1, 1);
+}
+
+QDate LastDay()
+{
+    return QDate(2026, 12, 31);
+}
+
+int Main(int argc, char* argv[], const std::function<void(qint64 rides, const QTemporaryDir& dir)>& body)
+{
+    const std::string program = QFileInfo(QString::fromLocal8Bit(argv[0])).fileName().toStdString();
+    try {
+        qint64 rides = DefaultRides;
+        if (argc > 1) {
+            bool ok = false;
+            rides = QByteArray(argv[1]).toLongLong(&ok);
+            if (!ok || rides < 1)
+                throw std::runtime_error("usage: " + program + " [number of rides > 0]");
+        }
+        const QTemporaryDir dir;
+        if (!dir.isValid())
+            throw std::runtime_error("cannot make a temporary folder");
+        body(rides, dir);
+        return 0;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s: %s\n", program.c_str(), e.what());
+        return 1;
+    }
+}
+
+void CreateDatabase(const QString& path, qint64 rides, QDate first, QDate last)
+{
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                                   nullptr);
+    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> guard(db, &sqlite3_close);
+    Check(db, rc, "open");
+    ExecFile(db, KV_SCHEMA_SQL);
+    ExecFile(db, KV_TYPES_SQL);
+    const double ms = TimeMs([&] { FillRides(db, rides, first, last); });
+    std::printf("Filled %lld rides (%s .. %s) in %.0f ms\n", rides, qPrintable(first.toString(Qt::ISODate)),
+                qPrintable(last.toString(Qt::ISODate)), ms);
+}
+
+void WriteSettingsFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)
+        || file.write("[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n") < 0)
+        throw std::runtime_error("cannot write " + path.toStdString());
+}
+
+void PrepareWindows()
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+}
+
+void Check(sqlite3* db, int rc, const char* what)
+{
+    if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
+        throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
+}
+
+Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
+{
+    const QByteArray text = sql.toUtf8();
+    Check(db, sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr), text.constData());
+}
+
+Statement::~Statement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+bool Statement::Step()
+{
+    const int rc = sqlite3_step(m_stmt);
+    Check(m_db, rc, "step");
+    return rc == SQLITE_ROW;
+}
+
+QString RawString(sqlite3_stmt* stmt, int column)
+{
+    if (sqlite3_column_type(stmt, column) == SQLITE_NULL)
+        return QString();
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    return QString::fromUtf8(text, sqlite3_column_bytes(stmt, column));
+}
+
+TDateTime RawDateTime(sqlite3_stmt* stmt, int column)
+{
+    TDateTime result;
+    if (sqlite3_column_type(stmt, column) != SQLITE_TEXT)
+        return result;
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(stmt, column));
+    return FieldValue::ParseDateTimeText(text, sqlite3_column_bytes(stmt, column), result) ? result : TDateTime();
+}
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0.0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2.0;
+}
+
+double TimeMs(const std::function<void()>& work)
+{
+    QElapsedTimer timer;
+    timer.start();
+    work();
+    return timer.nsecsElapsed() / 1e6;
+}
+
+bool Result::Missed() const
+{
+    switch (goal) {
+    case Goal::AtMost:
+        return ours > limit;
+    case Goal::RatioAtMost:
+        return !raw || ours / *raw > limit;
+    case Goal::None:
+        break;
+    }
+    return false;
+}
+
+void PrintTable(const std::string& title, const std::vector<Result>& results)
+{
+    // Other work on the machine slows every figure: the load says how much there was.
+    QFile load(QStringLiteral("/proc/loadavg"));
+    const QByteArray loadAverage =
+        load.open(QIODevice::ReadOnly) ? load.readLine().split(' ').mid(0, 3).join(' ') : QByteArray("unknown");
+    std::printf("\n%s (load average %s)\n%-46s %5s %14s %14s %7s  %-16s\n", title.c_str(), loadAverage.constData(),
+                "case", "runs", "ours (median)", "raw (median)", "ratio", "goal");
+    for (const Result& r : results) {
+        char ratio[16] = "-";
+        if (r.raw && *r.raw > 0)
+            std::snprintf(ratio, sizeof ratio, "%.2f", r.ours / *r.raw);
+        char goal[32] = "(information)";
+        if (r.goal == Result::Goal::AtMost)
+            std::snprintf(goal, sizeof goal, "<= %g %s", r.limit, r.unit.c_str());
+        else if (r.goal == Result::Goal::RatioAtMost)
+            std::snprintf(goal, sizeof goal, "ratio <= %g", r.limit);
+        std::printf("%-46s %5d %14s %14s %7s  %-16s %s\n", r.name.c_str(), r.runs, Quantity(r.ours, r.unit).c_str(),
+                    r.raw ? Quantity(*r.raw, r.unit).c_str() : "-", ratio, goal, r.Missed() ? "GOAL MISSED" : "");
+    }
+}
+
+}

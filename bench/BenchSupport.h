@@ -1,0 +1,115 @@
+#pragma once
+
+// What the benchmarks share: the ride database they measure, the command line,
+// raw SQLite reading, timing, and the table of results.
+
+#include "util/TDateTime.h"
+
+#include <QDate>
+#include <QString>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+class QTemporaryDir;
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace Bench {
+
+inline constexpr qint64 DefaultRides = 1000000;
+
+// A fixed-seed generator, so every run makes the same data.
+struct Random
+{
+    quint64 state = 0x9E3779B97F4A7C15ull;
+    quint64 Next()
+    {
+        state ^= state << 13;
+        state ^= state >> 7;
+        state ^= state << 17;
+        return state;
+    }
+    int Below(int n) { return int(Next() % quint64(n)); }
+};
+
+// The period the rides are spread over.
+QDate FirstDay();
+QDate LastDay();
+
+// Runs a benchmark: `body` gets the number of rides, the first argument
+// (DefaultRides without one), and a temporary folder for its files. Returns
+// the exit code: 0 when the measurement could be made, whatever it found;
+// 1, after printing why, when it could not.
+int Main(int argc, char* argv[], const std::function<void(qint64 rides, const QTemporaryDir& dir)>& body);
+
+// A new SQLite file at `path` with the program's schema and ride types and
+// `rides` rides in date order, spread evenly over first..last, the same every run.
+void CreateDatabase(const QString& path, qint64 rides, QDate first = FirstDay(), QDate last = LastDay());
+
+// The settings file of a program folder, naming the database beside it.
+void WriteSettingsFile(const QString& path);
+
+// Windows are made off screen unless QT_QPA_PLATFORM says otherwise, and
+// format in Italian as the program's users see them; call before the
+// QApplication is made.
+void PrepareWindows();
+
+// Throws with SQLite's message unless `rc` is OK, ROW or DONE.
+void Check(sqlite3* db, int rc, const char* what);
+
+// A statement prepared on `db`, finalised on every path.
+class Statement
+{
+public:
+    Statement(sqlite3* db, const QString& sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    // True while there is a row; throws on an error.
+    bool Step();
+    sqlite3_stmt* Handle() const { return m_stmt; }
+
+private:
+    sqlite3* m_db;
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// Column readers that convert exactly as TZTRecordset does: NULL reads as
+// empty or zero, text is UTF-8, dates and times are parsed from their text.
+QString RawString(sqlite3_stmt* stmt, int column);
+TDateTime RawDateTime(sqlite3_stmt* stmt, int column);
+
+double Median(std::vector<double> values);
+double TimeMs(const std::function<void()>& work);
+
+// One line of the results table. A goal applies to our median, or to the
+// ratio of our median to the raw one; without a goal the line is information.
+struct Result
+{
+    enum class Goal { None, AtMost, RatioAtMost };
+
+    Result(std::string name, int runs, double ours, std::optional<double> raw = {}, Goal goal = Goal::None,
+           double limit = 0.0, std::string unit = "ms")
+        : name(std::move(name)), runs(runs), ours(ours), raw(raw), goal(goal), limit(limit), unit(std::move(unit))
+    {
+    }
+
+    std::string name;
+    int runs;
+    double ours;
+    std::optional<double> raw;
+    Goal goal;
+    double limit;
+    std::string unit;
+
+    bool Missed() const;
+};
+
+void PrintTable(const std::string& title, const std::vector<Result>& results);
+
+}

@@ -1,0 +1,100 @@
+// Month list benchmark: from a month selected in the calendar to the filled
+// month list and summary, in the real main window on a large ride database.
+// Every month of the calendar is selected once, in a shuffled order.
+//
+//   bench_month [rides]     (default 1,000,000)
+//
+// Runs off screen unless QT_QPA_PLATFORM is set. A missed goal is reported,
+// not failed: the exit code is 0 whenever the measurement could be made.
+
+#include "app/StartupEnvironment.h"
+#include "app/Unitmain.h"
+#include "bench/BenchSupport.h"
+#include "data/MonthRides.h"
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+constexpr double GoalMs = 10.0;
+
+struct Month
+{
+    int month;
+    int year;
+    bool operator==(const Month&) const = default;
+};
+
+// Every month from first to last once, in an order fixed by the seed, the first
+// one never being `current` (selecting the month already shown does nothing).
+std::vector<Month> ShuffledMonths(QDate first, QDate last, Month current)
+{
+    std::vector<Month> months;
+    for (QDate d(first.year(), first.month(), 1); d <= last; d = d.addMonths(1))
+        months.push_back({d.month(), d.year()});
+    std::shuffle(months.begin(), months.end(), std::mt19937(20240607));
+    if (months.size() > 1 && months.front() == current)
+        std::swap(months.front(), months.back());
+    return months;
+}
+
+}
+
+int main(int argc, char* argv[])
+{
+    Bench::PrepareWindows();
+    QApplication app(argc, argv);
+    return Bench::Main(argc, argv, [&](qint64 rides, const QTemporaryDir& dir) {
+        Bench::CreateDatabase(dir.filePath(QStringLiteral("kilovento.mdb")), rides);
+        Bench::WriteSettingsFile(dir.filePath(QStringLiteral("kilovento.ini")));
+
+        StartupEnvironment environment;
+        environment.executablePath = dir.filePath(QStringLiteral("kilovento"));
+        environment.arguments = {QStringLiteral("/NOPROMPTONCLOSE")};
+        // The calendar then ends with the last month that has rides.
+        environment.today = [] { return Bench::LastDay(); };
+        TFormMain form(environment);
+        if (form.TerminateRequested())
+            throw std::runtime_error("the main window could not open the database");
+        form.show();
+        QCoreApplication::processEvents();
+        const auto* list = form.findChild<QTreeWidget*>(QStringLiteral("ListViewUsciteMensili"));
+        if (!list)
+            throw std::runtime_error("no month list in the main window");
+
+        std::vector<double> select, repaint;
+        qint64 listed = 0;
+        for (const Month& m : ShuffledMonths(Bench::FirstDay(), Bench::LastDay(),
+                                             {form.SelectedMonth, form.SelectedYear})) {
+            select.push_back(Bench::TimeMs([&] { form.GoToMonth(m.month, m.year, false); }));
+            if (form.SelectedMonth != m.month || form.SelectedYear != m.year)
+                throw std::runtime_error("GoToMonth did not select the month asked for");
+            listed += list->topLevelItemCount();
+            // The paint the selection asked for, outside the selection's time.
+            repaint.push_back(Bench::TimeMs([] { QCoreApplication::processEvents(); }));
+        }
+        // The data layer's share of a selection: the same months read without the window.
+        std::vector<double> load;
+        for (const Month& m : ShuffledMonths(Bench::FirstDay(), Bench::LastDay(), {0, 0}))
+            load.push_back(Bench::TimeMs([&] { MonthRides::Load(*form.Recordset, m.year, m.month); }));
+
+        std::printf("%zu months selected, %lld rides listed in all (%s)\n", select.size(), listed,
+                    listed == rides ? "every ride once" : "NOT every ride once");
+
+        using Goal = Bench::Result::Goal;
+        const int runs = int(select.size());
+        Bench::PrintTable("Month list on " + std::to_string(rides) + " rides",
+                          {{"GoToMonth(month, year, false): list + summary", runs, Bench::Median(select), {},
+                            Goal::AtMost, GoalMs},
+                           {"  of which MonthRides::Load (read + format)", runs, Bench::Median(load)},
+                           {"repaint after the selection", runs, Bench::Median(repaint)}});
+    });
+}

@@ -1,0 +1,360 @@
+// Start-up benchmark: the real program, started with /NOSPLASH as a user
+// starts it, timed from the process start until its main window is mapped and
+// painted in an X server of our own (Xvfb). An xcb client sees the window
+// mapped through SubstructureNotify on the root window and its drawing
+// through the DAMAGE extension; the window counts as painted at the first
+// drawing after which it holds more than a background.
+//
+//   bench_startup [rides]     (default 1,000,000)
+//
+// Measured on the empty database an installation starts with and on one of
+// `rides` rides. A missed goal is reported, not failed: the exit code is 0
+// whenever the measurement could be made.
+
+#include "Version.h"
+#include "bench/BenchSupport.h"
+#include "util/Application.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <xcb/damage.h>
+#include <xcb/xcb.h>
+
+#include <poll.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <exception>
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+namespace {
+
+constexpr int Launches = 10;
+constexpr double GoalMs = 300.0;
+constexpr int TimeoutMs = 30000;
+
+template <typename T>
+using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+template <typename T>
+Reply<T> Owned(T* reply)
+{
+    return Reply<T>(reply, &std::free);
+}
+
+// An Xvfb of our own on a free display, with a black root window so that
+// nothing on screen passes for a painted window.
+class XServer
+{
+public:
+    XServer()
+    {
+        m_process.start(QStringLiteral("Xvfb"),
+                        {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
+                         QStringLiteral("-br"), QStringLiteral("-screen"), QStringLiteral("0"),
+                         QStringLiteral("1280x1024x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        if (!m_process.waitForStarted())
+            throw std::runtime_error("cannot start Xvfb (installed by scripts/install-deps.sh)");
+        QElapsedTimer clock;
+        clock.start();
+        while (!m_process.canReadLine() && clock.elapsed() < TimeoutMs)
+            m_process.waitForReadyRead(100);
+        m_display = u':' + QString::fromUtf8(m_process.readLine()).trimmed();
+        if (m_display.size() < 2)
+            throw std::runtime_error("Xvfb named no display");
+    }
+    ~XServer()
+    {
+        m_process.terminate();
+        m_process.waitForFinished();
+    }
+    QString Display() const { return m_display; }
+
+private:
+    QProcess m_process;
+    QString m_display;
+};
+
+// Watches the top-level windows of an X server: which is mapped under a given
+// name, and when it is drawn on.
+class WindowWatcher
+{
+public:
+    explicit WindowWatcher(const QString& display)
+        : m_connection(xcb_connect(display.toUtf8().constData(), nullptr))
+    {
+        if (xcb_connection_has_error(m_connection))
+            throw std::runtime_error("cannot connect to the X server");
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_connection)).data->root;
+        const xcb_query_extension_reply_t* damage = xcb_get_extension_data(m_connection, &xcb_damage_id);
+        if (!damage || !damage->present)
+            throw std::runtime_error("the X server has no DAMAGE extension");
+        m_damageNotify = damage->first_event + XCB_DAMAGE_NOTIFY;
+        Owned(xcb_damage_query_version_reply(m_connection, xcb_damage_query_version(m_connection, 1, 1), nullptr));
+        const uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
+        xcb_change_window_attributes(m_connection, m_root, XCB_CW_EVENT_MASK, &mask);
+        m_netWmName = Atom("_NET_WM_NAME");
+        Sync();
+    }
+    ~WindowWatcher() { xcb_disconnect(m_connection); }
+    WindowWatcher(const WindowWatcher&) = delete;
+    WindowWatcher& operator=(const WindowWatcher&) = delete;
+
+    struct Times
+    {
+        double mappedMs;
+        double paintedMs;
+    };
+
+    // Waits for the window named `name` to be mapped and painted; the times
+    // are those at which the X server told of each, from `started`.
+    Times WaitForPainted(const QElapsedTimer& started, const std::string& name)
+    {
+        m_name = name;
+        m_target = XCB_NONE;
+        m_times = {-1.0, -1.0};
+        while (m_times.paintedMs < 0) {
+            const qint64 left = TimeoutMs - started.elapsed();
+            if (left <= 0)
+                throw std::runtime_error("no window \"" + name + "\" was painted within the time allowed");
+            Handle(NextEvent(int(left)), started);
+        }
+        return m_times;
+    }
+
+    // Takes in every event up to now, so those of a closed program are not
+    // seen as the next one's.
+    void Sync()
+    {
+        const QElapsedTimer unused;
+        Owned(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
+        while (xcb_generic_event_t* event = xcb_poll_for_event(m_connection))
+            Handle(Owned(event), unused);
+    }
+
+private:
+    xcb_atom_t Atom(const char* name)
+    {
+        const auto reply = Owned(xcb_intern_atom_reply(
+            m_connection, xcb_intern_atom(m_connection, 1, uint16_t(std::strlen(name)), name), nullptr));
+        return reply ? reply->atom : XCB_NONE;
+    }
+
+    Reply<xcb_generic_event_t> NextEvent(int timeoutMs)
+    {
+        xcb_flush(m_connection);
+        if (xcb_generic_event_t* event = xcb_poll_for_event(m_connection))
+            return Owned(event);
+        pollfd fd = {xcb_get_file_descriptor(m_connection), POLLIN, 0};
+        ::poll(&fd, 1, timeoutMs);
+        if (xcb_connection_has_error(m_connection))
+            throw std::runtime_error("the connection to the X server broke");
+        return Owned(xcb_poll_for_event(m_connection));
+    }
+
+    void Handle(const Reply<xcb_generic_event_t>& event, const QElapsedTimer& started)
+    {
+        if (!event)
+            return;
+        const double now = started.isValid() ? started.nsecsElapsed() / 1e6 : 0.0;
+        const uint8_t type = event->response_type & 0x7f;
+        if (type == XCB_CREATE_NOTIFY) {
+            // Watched from its creation, so no drawing can come before the watch.
+            const auto* created = reinterpret_cast<const xcb_create_notify_event_t*>(event.get());
+            const xcb_damage_damage_t damage = xcb_generate_id(m_connection);
+            xcb_damage_create(m_connection, damage, created->window, XCB_DAMAGE_REPORT_LEVEL_NON_EMPTY);
+            m_damages[created->window] = damage;
+        } else if (type == XCB_DESTROY_NOTIFY) {
+            // The server drops a window's damage with the window.
+            m_damages.erase(reinterpret_cast<const xcb_destroy_notify_event_t*>(event.get())->window);
+        } else if (type == XCB_MAP_NOTIFY) {
+            const auto* mapped = reinterpret_cast<const xcb_map_notify_event_t*>(event.get());
+            if (m_target == XCB_NONE && !m_name.empty() && m_damages.count(mapped->window)
+                && WindowName(mapped->window) == m_name) {
+                m_target = mapped->window;
+                m_times.mappedMs = now;
+            }
+        } else if (type == m_damageNotify) {
+            const auto* damaged = reinterpret_cast<const xcb_damage_notify_event_t*>(event.get());
+            // Re-armed, so the next drawing is reported too.
+            xcb_damage_subtract(m_connection, damaged->damage, XCB_NONE, XCB_NONE);
+            if (damaged->drawable == m_target && m_target != XCB_NONE && HasContent(m_target))
+                m_times.paintedMs = now;
+        }
+    }
+
+    std::string Property(xcb_window_t window, xcb_atom_t property, xcb_atom_t type)
+    {
+        const auto reply = Owned(xcb_get_property_reply(
+            m_connection, xcb_get_property(m_connection, 0, window, property, type, 0, 256), nullptr));
+        if (!reply)
+            return std::string();
+        return std::string(static_cast<const char*>(xcb_get_property_value(reply.get())),
+                           size_t(xcb_get_property_value_length(reply.get())));
+    }
+
+    std::string WindowName(xcb_window_t window)
+    {
+        const std::string name = Property(window, m_netWmName, XCB_GET_PROPERTY_TYPE_ANY);
+        return name.empty() ? Property(window, XCB_ATOM_WM_NAME, XCB_ATOM_STRING) : name;
+    }
+
+    // More than a background: a drawn window has widgets, text and icons in
+    // many colours and little of the black that stands where nothing is drawn.
+    bool HasContent(xcb_window_t window)
+    {
+        const auto geometry =
+            Owned(xcb_get_geometry_reply(m_connection, xcb_get_geometry(m_connection, window), nullptr));
+        if (!geometry)
+            return false;
+        const auto image = Owned(xcb_get_image_reply(
+            m_connection,
+            xcb_get_image(m_connection, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, geometry->width, geometry->height,
+                          ~0u),
+            nullptr));
+        if (!image || image->depth < 24)
+            return false;
+        const auto* pixels = reinterpret_cast<const uint32_t*>(xcb_get_image_data(image.get()));
+        const size_t count = size_t(xcb_get_image_data_length(image.get())) / 4;
+        size_t black = 0;
+        std::unordered_set<uint32_t> colours;
+        for (size_t i = 0; i < count; ++i) {
+            const uint32_t rgb = pixels[i] & 0xFFFFFF;
+            black += rgb == 0;
+            colours.insert(rgb);
+        }
+        return count > 0 && black * 2 < count && colours.size() >= 8;
+    }
+
+    xcb_connection_t* m_connection;
+    xcb_window_t m_root = XCB_NONE;
+    xcb_atom_t m_netWmName = XCB_NONE;
+    uint8_t m_damageNotify = 0;
+    std::map<xcb_window_t, xcb_damage_damage_t> m_damages;
+    std::string m_name;
+    xcb_window_t m_target = XCB_NONE;
+    Times m_times{-1.0, -1.0};
+};
+
+// A program folder as an installation has it: the program, its settings and
+// the database beside it.
+QString MakeProgramFolder(const QString& folder, const std::function<void(const QString&)>& makeDatabase)
+{
+    if (!QDir().mkpath(folder))
+        throw std::runtime_error("cannot make " + folder.toStdString());
+    const QString program = folder + QStringLiteral("/kilovento");
+    if (!QFile::copy(QStringLiteral(KV_PROGRAM), program))
+        throw std::runtime_error("cannot copy the program from " KV_PROGRAM);
+    Bench::WriteSettingsFile(folder + QStringLiteral("/kilovento.ini"));
+    makeDatabase(folder + QStringLiteral("/kilovento.mdb"));
+    return program;
+}
+
+void CopyTemplateDatabase(const QString& path)
+{
+    if (!QFile::copy(QStringLiteral(KV_TEMPLATE_DIR "/kilovento.mdb"), path))
+        throw std::runtime_error("cannot copy the empty database from " KV_TEMPLATE_DIR);
+    QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner);
+}
+
+// Starts the program and times it to its painted window; it is then closed as
+// a session ends it (SIGTERM) and gone before this returns, lock file and all.
+WindowWatcher::Times Launch(const QString& program, const QProcessEnvironment& environment, WindowWatcher& watcher,
+                            const std::string& title)
+{
+    QProcess process;
+    process.setProcessEnvironment(environment);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    watcher.Sync();
+    QElapsedTimer started;
+    started.start();
+    process.start(program, {QStringLiteral("/NOSPLASH")});
+    std::optional<WindowWatcher::Times> times;
+    std::string failure;
+    try {
+        if (!process.waitForStarted())
+            throw std::runtime_error("the program did not start");
+        times = watcher.WaitForPainted(started, title);
+    } catch (const std::exception& e) {
+        failure = e.what();
+    }
+    process.terminate();
+    if (!process.waitForFinished(TimeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+    }
+    if (!times)
+        throw std::runtime_error(failure);
+    return *times;
+}
+
+}
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    return Bench::Main(argc, argv, [&](qint64 rides, const QTemporaryDir& dir) {
+        struct Case
+        {
+            std::string name;
+            QString program;
+        };
+        const std::vector<Case> cases = {
+            {"empty database", MakeProgramFolder(dir.filePath(QStringLiteral("empty")), CopyTemplateDatabase)},
+            {std::to_string(rides) + " rides",
+             MakeProgramFolder(dir.filePath(QStringLiteral("full")),
+                               [rides](const QString& path) { Bench::CreateDatabase(path, rides); })},
+        };
+
+        const XServer server;
+        WindowWatcher watcher(server.Display());
+        const QString runtime = dir.filePath(QStringLiteral("runtime"));
+        if (!QDir().mkpath(runtime)
+            || !QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner))
+            throw std::runtime_error("cannot make the runtime folder");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("DISPLAY"), server.Display());
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+        environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("it_IT.UTF-8"));
+        const std::string title =
+            QStringLiteral("%1 %2.%3").arg(ApplicationTitle).arg(KILOVENTO_VERSION_MAJOR).arg(KILOVENTO_VERSION_MINOR)
+                .toStdString();
+
+        std::vector<Bench::Result> results;
+        for (const Case& c : cases) {
+            // One untimed start first, so shared libraries and fonts are in the cache.
+            Launch(c.program, environment, watcher, title);
+            std::vector<double> mapped, painted;
+            for (int i = 0; i < Launches; ++i) {
+                const WindowWatcher::Times times = Launch(c.program, environment, watcher, title);
+                mapped.push_back(times.mappedMs);
+                painted.push_back(times.paintedMs);
+            }
+            std::printf("%s: painted after %s ms\n", c.name.c_str(), [&] {
+                std::string all;
+                for (double ms : painted)
+                    all += (all.empty() ? "" : " ") + std::to_string(int(ms + 0.5));
+                return all;
+            }().c_str());
+            results.push_back({"start to window mapped, " + c.name, Launches, Bench::Median(mapped)});
+            results.push_back({"start to window painted, " + c.name, Launches, Bench::Median(painted), {},
+                               Bench::Result::Goal::AtMost, GoalMs});
+        }
+        Bench::PrintTable("Start-up with /NOSPLASH to the painted window \"" + title + "\" (Xvfb)", results);
+    });
+}

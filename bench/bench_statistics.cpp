@@ -1,0 +1,244 @@
+// Statistics benchmark: "Elabora" over the whole period of a large ride
+// database. Statistics::Compute through TZTRecordset is timed against the same
+// aggregation written on the SQLite C API in this process, its peak memory is
+// measured, and the full button press in the statistics window is timed.
+//
+//   bench_statistics [rides]     (default 1,000,000)
+//
+// Runs off screen unless QT_QPA_PLATFORM is set. A missed goal is reported,
+// not failed: the exit code is 0 whenever the measurement could be made.
+
+#include "bench/BenchSupport.h"
+#include "data/Sql.h"
+#include "data/Statistics.h"
+#include "data/TZTConnection.h"
+#include "data/TZTRecordset.h"
+#include "forms/Unitelaborazionedati.h"
+
+#include <QApplication>
+#include <QDateEdit>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+
+#include <sqlite3.h>
+
+#include <malloc.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
+#include <vector>
+
+namespace {
+
+constexpr int Runs = 5;
+constexpr int WindowRuns = 3;
+constexpr double RatioGoal = 1.3;
+constexpr double MemoryGoalMb = 50.0;
+
+// Statistics::Compute written directly on the C API: the same two queries, the
+// same columns, the date text parsed as the recordset parses it, and the same
+// totals, running averages and breakdowns (the date decoded once a row).
+StatisticsResult RawCompute(sqlite3* db, TDateTime start, TDateTime end)
+{
+    StatisticsResult r;
+    r.DataInizio = start;
+    r.DataTermine = end;
+    for (TZTUscita& slot : r.Top10)
+        slot.KM = -1.0;
+
+    Bench::Statement period(db, Sql::PeriodRides(start, end));
+    sqlite3_stmt* row = period.Handle(); // IDUscita, IDTipoUscita, Data, Descrizione, KM
+    while (period.Step()) {
+        const TDateTime date = Bench::RawDateTime(row, 2);
+        const double km = sqlite3_column_double(row, 4);
+        r.UsciteTotali += 1;
+        r.GiorniTotali = int(std::trunc(date.Val() - start.Val() + 1));
+        r.KMTotali += km;
+        r.MediaKMU = r.KMTotali / r.UsciteTotali;
+        if (r.MediaKMU > r.MaxMediaKMU) {
+            r.MaxMediaKMU = r.MediaKMU;
+            r.DataMaxMediaKMU = date;
+        }
+        r.MediaKMG = r.KMTotali / r.GiorniTotali;
+        if (r.MediaKMG > r.MaxMediaKMG) {
+            r.MaxMediaKMG = r.MediaKMG;
+            r.DataMaxMediaKMG = date;
+        }
+        int year = 0, month = 0, day = 0;
+        date.DecodeDate(year, month, day);
+        for (TZTMese* entry : {&r.Mesi[month - 1], &r.GiorniSettimanali[date.DayOfWeek() - 1], &r.GiorniMensili[day - 1]}) {
+            entry->KM += km;
+            entry->NumUscite += 1;
+        }
+        r.DecineDiKM[km >= 150.0 ? 15 : int(std::trunc(km)) / 10] += 1;
+    }
+
+    Bench::Statement top10(db, Sql::Top10(start, end));
+    row = top10.Handle(); // Data, KM, Descrizione
+    for (TZTUscita& ride : r.Top10) {
+        if (!top10.Step())
+            break;
+        ride.Data = Bench::RawDateTime(row, 0);
+        ride.KM = sqlite3_column_double(row, 1);
+        ride.Descrizione = Bench::RawString(row, 2);
+    }
+    r.GiorniTotali = int(std::trunc(end.Val() - start.Val() + 1));
+    r.MediaKMG = r.KMTotali / r.GiorniTotali;
+    return r;
+}
+
+StatisticsResult Compute(TZTConnection& connection, TDateTime start, TDateTime end)
+{
+    StatisticsResult result;
+    result.DataInizio = start;
+    result.DataTermine = end;
+    TZTRecordset recordset(&connection);
+    if (const std::optional<QString> error = Statistics::Compute(recordset, result))
+        throw std::runtime_error("Top 10: " + error->toStdString());
+    return result;
+}
+
+template <typename Entries>
+bool SameEntries(const Entries& a, const Entries& b)
+{
+    return std::equal(a.begin(), a.end(), b.begin(),
+                      [](const TZTMese& x, const TZTMese& y) { return x.KM == y.KM && x.NumUscite == y.NumUscite; });
+}
+
+// Every figure equal to the last bit: the raw path did the same work.
+bool SameResult(const StatisticsResult& a, const StatisticsResult& b)
+{
+    const auto sameRide = [](const TZTUscita& x, const TZTUscita& y) {
+        return x.KM == y.KM && x.Data == y.Data && x.Descrizione == y.Descrizione;
+    };
+    return a.KMTotali == b.KMTotali && a.UsciteTotali == b.UsciteTotali && a.GiorniTotali == b.GiorniTotali
+           && a.MediaKMU == b.MediaKMU && a.MediaKMG == b.MediaKMG && a.MaxMediaKMU == b.MaxMediaKMU
+           && a.DataMaxMediaKMU == b.DataMaxMediaKMU && a.MaxMediaKMG == b.MaxMediaKMG
+           && a.DataMaxMediaKMG == b.DataMaxMediaKMG
+           && std::equal(a.Top10.begin(), a.Top10.end(), b.Top10.begin(), sameRide) && SameEntries(a.Mesi, b.Mesi)
+           && SameEntries(a.GiorniSettimanali, b.GiorniSettimanali) && SameEntries(a.GiorniMensili, b.GiorniMensili)
+           && a.DecineDiKM == b.DecineDiKM;
+}
+
+// The peak resident memory (VmHWM) of this process from construction on. The
+// kernel resets the peak through clear_refs where it allows it; elsewhere the
+// growth counts only what rises above the peak reached before. Free heap is
+// handed back first, so memory the work reuses from earlier work is counted.
+class PeakMemory
+{
+public:
+    PeakMemory()
+    {
+        malloc_trim(0);
+        m_reset = ResetPeak();
+        m_startKb = PeakKb();
+    }
+    // The kernel counts resident pages per thread in batches, so a growth below
+    // a fraction of a megabyte can read as a small negative one: it is none.
+    double GrowthMb() const { return std::max<qint64>(PeakKb() - m_startKb, 0) / 1024.0; }
+    bool WasReset() const { return m_reset; }
+
+private:
+    static bool ResetPeak()
+    {
+        // Unbuffered: the reset must happen here, not when the file is closed.
+        QFile clear(QStringLiteral("/proc/self/clear_refs"));
+        return clear.open(QIODevice::WriteOnly | QIODevice::Unbuffered) && clear.write("5") == 1;
+    }
+
+    static qint64 PeakKb()
+    {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            throw std::runtime_error("cannot read /proc/self/status");
+        for (QByteArray line = status.readLine(); !line.isEmpty(); line = status.readLine())
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').value(0).toLongLong();
+        throw std::runtime_error("no VmHWM in /proc/self/status");
+    }
+
+    bool m_reset = false;
+    qint64 m_startKb = 0;
+};
+
+double PeakGrowthMb(const std::function<void()>& work)
+{
+    const PeakMemory peak;
+    work();
+    if (!peak.WasReset())
+        std::printf("(peak memory could not be reset: growth above the earlier peak only)\n");
+    return peak.GrowthMb();
+}
+
+template <typename T>
+T* Child(QWidget* parent, const char* name)
+{
+    T* child = parent->findChild<T*>(QString::fromUtf8(name));
+    if (!child)
+        throw std::runtime_error(std::string("no control ") + name);
+    return child;
+}
+
+// The button press as the user makes it: the window open on the whole period.
+std::vector<double> PressElabora(TZTConnection& connection, qint64 rides)
+{
+    TFormElaborazioneDati dialog(nullptr, Bench::FirstDay().year(), &connection, [] { return Bench::LastDay(); });
+    Child<QDateEdit>(&dialog, "DTPInizio")->setDate(Bench::FirstDay());
+    Child<QDateEdit>(&dialog, "DTPTermine")->setDate(Bench::LastDay());
+    dialog.show();
+    QCoreApplication::processEvents();
+    auto* button = Child<QPushButton>(&dialog, "BitBtnElabora");
+    std::vector<double> ms;
+    for (int i = 0; i < WindowRuns; ++i) {
+        ms.push_back(Bench::TimeMs([&] { button->click(); }));
+        QCoreApplication::processEvents();
+        if (dialog.Risultati().UsciteTotali != rides)
+            throw std::runtime_error("the window did not count every ride");
+    }
+    return ms;
+}
+
+}
+
+int main(int argc, char* argv[])
+{
+    Bench::PrepareWindows();
+    QApplication app(argc, argv);
+    return Bench::Main(argc, argv, [&](qint64 rides, const QTemporaryDir& dir) {
+        const QString path = dir.filePath(QStringLiteral("kilovento.mdb"));
+        Bench::CreateDatabase(path, rides);
+        TZTConnection connection;
+        connection.Open(QStringLiteral("Provider=SQLite;Data Source=%1").arg(path));
+        const TDateTime start = TDateTime::FromQDate(Bench::FirstDay()), end = TDateTime::FromQDate(Bench::LastDay());
+
+        // Memory first, while neither path has raised the peak yet; these runs
+        // are also the warm-up of the timed ones.
+        StatisticsResult ours, raw;
+        const double oursMb = PeakGrowthMb([&] { ours = Compute(connection, start, end); });
+        const double rawMb = PeakGrowthMb([&] { raw = RawCompute(connection.Handle(), start, end); });
+        if (!SameResult(ours, raw))
+            throw std::runtime_error("Statistics::Compute and the raw aggregation disagree");
+        if (ours.UsciteTotali != rides)
+            throw std::runtime_error("not every ride was counted");
+
+        // Alternating, so cache state and clock drift affect both paths alike.
+        std::vector<double> oursMs, rawMs;
+        for (int i = 0; i < Runs; ++i) {
+            oursMs.push_back(Bench::TimeMs([&] { ours = Compute(connection, start, end); }));
+            rawMs.push_back(Bench::TimeMs([&] { raw = RawCompute(connection.Handle(), start, end); }));
+        }
+        const std::vector<double> windowMs = PressElabora(connection, rides);
+        connection.Close();
+
+        using Goal = Bench::Result::Goal;
+        Bench::PrintTable("Statistics over 1990-01-01 .. 2026-12-31 on " + std::to_string(rides) + " rides",
+                          {{"Statistics::Compute vs raw C API", Runs, Bench::Median(oursMs), Bench::Median(rawMs),
+                            Goal::RatioAtMost, RatioGoal},
+                           {"peak memory growth during Compute", 1, oursMb, {}, Goal::AtMost, MemoryGoalMb, "MB"},
+                           {"peak memory growth during the raw aggregation", 1, rawMb, {}, Goal::None, 0.0, "MB"},
+                           {"\"Elabora\" pressed in the window", WindowRuns, Bench::Median(windowMs)}});
+    });
+}
