@@ -134,9 +134,13 @@ void TFormMain::SetUpStatusBar()
     m_statusText->setFixedWidth(250);
     auto* empty = new QLabel(StatusBarMain);
     empty->setFixedWidth(50);
-    for (QLabel* panel : {m_logoPanel, m_statusText, empty}) {
+    // The logo is drawn from the panel's top-left corner; the text panels are sunken.
+    m_logoPanel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (QLabel* panel : {m_statusText, empty}) {
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
+    }
+    for (QLabel* panel : {m_logoPanel, m_statusText, empty}) {
         // The status bar itself sees the clicks, for the logo's double click.
         panel->setAttribute(Qt::WA_TransparentForMouseEvents);
         StatusBarMain->addWidget(panel);

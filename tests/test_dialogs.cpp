@@ -4,6 +4,7 @@
 #include "forms/Unitabout.h"
 #include "forms/Unitopzioni.h"
 #include "forms/Unitsplash.h"
+#include "support/Controls.h"
 #include "support/ModalBoxes.h"
 #include "support/TestDatabase.h"
 #include "util/FontChoices.h"
@@ -27,15 +28,6 @@
 #include <ctime>
 
 namespace {
-
-template <typename T>
-T* Child(const QObject* parent, const QString& name)
-{
-    T* child = parent->findChild<T*>(name);
-    if (!child)
-        qFatal("no control %s", qPrintable(name));
-    return child;
-}
 
 // Counts the paint events a widget receives.
 class PaintCounter : public QObject
@@ -221,7 +213,7 @@ void TestDialogs::optionsFontSelection()
     Options current;
     current.printFont = stored;
     TFormOpzioni dialog(nullptr, current);
-    auto* combo = Child<QComboBox>(&dialog, u"ComboBoxFont"_qs);
+    auto* combo = Child<QComboBox>(&dialog, "ComboBoxFont");
     QCOMPARE(combo->currentText(), selected);
     // The box shows its text in the chosen face, bold as designed.
     QCOMPARE(combo->font().families().value(0), selected);
@@ -229,7 +221,7 @@ void TestDialogs::optionsFontSelection()
     QVERIFY(!combo->isEditable());
 
     // A bare OK stores the selected entry: the same name whenever it was found.
-    Child<QPushButton>(&dialog, u"BitBtnOK"_qs)->click();
+    Child<QPushButton>(&dialog, "BitBtnOK")->click();
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.Values().printFont, selected);
 
@@ -251,19 +243,19 @@ void TestDialogs::optionsOkAppliesAtOnceAndIsWrittenAtExit()
         QString caption;
         boxes.setDialogHandler([&](QDialog* dialog) {
             caption = dialog->windowTitle();
-            Child<QCheckBox>(dialog, u"CheckBoxHotTrack"_qs)->click();
-            auto* combo = Child<QComboBox>(dialog, u"ComboBoxFont"_qs);
+            Child<QCheckBox>(dialog, "CheckBoxHotTrack")->click();
+            auto* combo = Child<QComboBox>(dialog, "ComboBoxFont");
             combo->setCurrentIndex(combo->findText(family));
             for (int i = 0; i < 3; ++i)
-                QTest::keyClick(Child<QSpinBox>(dialog, u"UpDownVerticalMargin"_qs), Qt::Key_Up);
-            QTest::keyClick(Child<QSpinBox>(dialog, u"UpDownHorizontalMargin"_qs), Qt::Key_Down);
-            Child<QPushButton>(dialog, u"BitBtnOK"_qs)->click();
+                QTest::keyClick(Child<QSpinBox>(dialog, "UpDownVerticalMargin"), Qt::Key_Up);
+            QTest::keyClick(Child<QSpinBox>(dialog, "UpDownHorizontalMargin"), Qt::Key_Down);
+            Child<QPushButton>(dialog, "BitBtnOK")->click();
         });
-        Child<QAction>(form.get(), u"MenuOpzioni"_qs)->trigger();
+        Child<QAction>(form.get(), "MenuOpzioni")->trigger();
         QCOMPARE(boxes.dialogsSeen(), 1);
         QCOMPARE(caption, u"Opzioni"_qs);
         QVERIFY(form->CalendarHotTrack());
-        QVERIFY(Child<QWidget>(form.get(), u"ListViewCalendario"_qs)->hasMouseTracking());
+        QVERIFY(Child<QWidget>(form.get(), "ListViewCalendario")->hasMouseTracking());
         QCOMPARE(form->PrintFont, family);
         QCOMPARE(form->PrintVerticalMargin, 5);
         QCOMPARE(form->PrintHorizontalMargin, 0);
@@ -297,14 +289,14 @@ void TestDialogs::optionsCancelAppliesNothing()
     ModalBoxes boxes;
     bool checkedWhenOpened = !hotTrack;
     boxes.setDialogHandler([&](QDialog* dialog) {
-        auto* check = Child<QCheckBox>(dialog, u"CheckBoxHotTrack"_qs);
+        auto* check = Child<QCheckBox>(dialog, "CheckBoxHotTrack");
         checkedWhenOpened = check->isChecked();
         check->click();
-        auto* combo = Child<QComboBox>(dialog, u"ComboBoxFont"_qs);
+        auto* combo = Child<QComboBox>(dialog, "ComboBoxFont");
         combo->setCurrentIndex(combo->count() - 1);
-        Child<QSpinBox>(dialog, u"UpDownVerticalMargin"_qs)->setValue(9);
+        Child<QSpinBox>(dialog, "UpDownVerticalMargin")->setValue(9);
         if (how == u"Annulla")
-            Child<QPushButton>(dialog, u"BitBtnAnnulla"_qs)->click();
+            Child<QPushButton>(dialog, "BitBtnAnnulla")->click();
         else if (how == u"Escape")
             QTest::keyClick(dialog, Qt::Key_Escape);
         else
@@ -357,7 +349,7 @@ void TestDialogs::marginSpinners()
         QTest::keyClick(box, Qt::Key(key));
     QCOMPARE(box->value(), value);
     QCOMPARE(edit->text(), QString::number(value));
-    Child<QPushButton>(&dialog, u"BitBtnOK"_qs)->click();
+    Child<QPushButton>(&dialog, "BitBtnOK")->click();
     const Options& chosen = dialog.Values();
     QCOMPARE(spinner == u"UpDownVerticalMargin" ? chosen.printVerticalMargin : chosen.printHorizontalMargin, value);
 }
@@ -386,13 +378,13 @@ void TestDialogs::aboutTexts()
     for (const QString& link : {u"LabelCompanyWebAddress"_qs, u"LabelCompanyEMail"_qs})
         QCOMPARE(Child<QLabel>(&about, link)->toolTip(), Child<QLabel>(&about, link)->text());
     // The yellow name lies one pixel right of the black one, underneath it.
-    auto* name = Child<QLabel>(&about, u"LabelProductName"_qs);
-    auto* shadow = Child<QLabel>(&about, u"LabelProductNameShadow"_qs);
+    auto* name = Child<QLabel>(&about, "LabelProductName");
+    auto* shadow = Child<QLabel>(&about, "LabelProductNameShadow");
     QCOMPARE(shadow->pos(), name->pos() + QPoint(1, 0));
     QVERIFY(name->parentWidget()->children().indexOf(shadow) < name->parentWidget()->children().indexOf(name));
 
     // Nothing is clipped: every text fits inside the panel, the links clear their captions.
-    auto* panel = Child<QWidget>(&about, u"PanelAbout"_qs);
+    auto* panel = Child<QWidget>(&about, "PanelAbout");
     QVERIFY(about.width() >= 433 && about.height() >= 248);
     for (QLabel* label : panel->findChildren<QLabel*>()) {
         const QRect inside = panel->contentsRect();
@@ -405,7 +397,7 @@ void TestDialogs::aboutTexts()
     for (const auto& [caption, link] : {std::pair{u"LabelLabelCompanyWebAddress"_qs, u"LabelCompanyWebAddress"_qs},
                                         std::pair{u"LabelLabelCompanyEMail"_qs, u"LabelCompanyEMail"_qs}})
         QVERIFY(Child<QLabel>(&about, caption)->geometry().right() < Child<QLabel>(&about, link)->x());
-    auto* ok = Child<QPushButton>(&about, u"BitBtnOK"_qs);
+    auto* ok = Child<QPushButton>(&about, "BitBtnOK");
     QVERIFY(ok->y() > panel->geometry().bottom() && ok->geometry().bottom() < about.height());
 }
 
@@ -416,10 +408,10 @@ void TestDialogs::aboutOpensFromTheMenuWithTheBuildsVersion()
     QString caption, version;
     boxes.setDialogHandler([&](QDialog* dialog) {
         caption = dialog->windowTitle();
-        version = Child<QLabel>(dialog, u"LabelVersion"_qs)->text();
+        version = Child<QLabel>(dialog, "LabelVersion")->text();
         dialog->accept();
     });
-    auto* item = Child<QAction>(form.get(), u"MenuInformazioniSu"_qs);
+    auto* item = Child<QAction>(form.get(), "MenuInformazioniSu");
     QCOMPARE(item->text(), u"&Informazioni su..."_qs);
     item->trigger();
     QCOMPARE(boxes.dialogsSeen(), 1);
@@ -504,7 +496,7 @@ void TestDialogs::logoDoubleClickOpensTheAboutBox()
     QFETCH(QString, releaseOn);
     QFETCH(int, opened);
     auto form = OpenMain();
-    auto* bar = Child<QStatusBar>(form.get(), u"StatusBarMain"_qs);
+    auto* bar = Child<QStatusBar>(form.get(), "StatusBarMain");
     const QList<QLabel*> panels = bar->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
     QVERIFY(panels.size() >= 2);
     QCOMPARE(panels.first()->objectName(), u"ImageCompanyLogo"_qs);
@@ -554,7 +546,7 @@ void TestDialogs::splashLooks()
         QCOMPARE(picture->pixmap().deviceIndependentSize().toSize(), size);
         QVERIFY2(picture->geometry().right() < 332 && picture->geometry().bottom() < 122, qPrintable(name));
     }
-    auto* label = Child<QLabel>(&splash, u"LabelProductName"_qs);
+    auto* label = Child<QLabel>(&splash, "LabelProductName");
     QCOMPARE(label->text(), u"Kilovento"_qs);
     QVERIFY(label->isHidden());
 }

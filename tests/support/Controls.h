@@ -1,15 +1,22 @@
 #pragma once
 
 #include <QObject>
+#include <QString>
 #include <QtGlobal>
 
 // A control of a window by its name; a missing one ends the test run, since
 // every later step would only fail for the same reason.
 template <typename T>
+T* Child(const QObject* parent, const QString& name)
+{
+    T* child = parent->findChild<T*>(name);
+    if (!child)
+        qFatal("no control %s", qPrintable(name));
+    return child;
+}
+
+template <typename T>
 T* Child(const QObject* parent, const char* name)
 {
-    T* child = parent->findChild<T*>(QString::fromUtf8(name));
-    if (!child)
-        qFatal("no control %s", name);
-    return child;
+    return Child<T>(parent, QString::fromUtf8(name));
 }
