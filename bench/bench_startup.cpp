@@ -62,6 +62,8 @@ class XServer
 public:
     XServer()
     {
+        // Its messages are not read: a full pipe would stall the server.
+        m_process.setStandardErrorFile(QProcess::nullDevice());
         m_process.start(QStringLiteral("Xvfb"),
                         {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-noreset"),
                          QStringLiteral("-br"), QStringLiteral("-screen"), QStringLiteral("0"),
@@ -79,7 +81,10 @@ public:
     ~XServer()
     {
         m_process.terminate();
-        m_process.waitForFinished();
+        if (!m_process.waitForFinished(TimeoutMs)) {
+            m_process.kill();
+            m_process.waitForFinished();
+        }
     }
     QString Display() const { return m_display; }
 
