@@ -9,6 +9,7 @@
 #include "tools/DatImport.h"
 #include "util/Exception.h"
 
+#include <QCoreApplication>
 #include <QFileDialog>
 
 #include <optional>
@@ -35,9 +36,14 @@ const QString CompactFailedText = QStringLiteral("ATTENZIONE: Impossibile compat
 
 bool Confirmed(TFormMain& form, const QString& question, QMessageBox::StandardButton defaultButton)
 {
-    return MessageBoxes::Show(&form, question, QMessageBox::Question,
-                              QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, defaultButton)
-           == QMessageBox::Yes;
+    const bool yes = MessageBoxes::Show(&form, question, QMessageBox::Question,
+                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, defaultButton)
+                     == QMessageBox::Yes;
+    // The work that follows processes no events: let the window paint over
+    // the closed box first (no input is taken meanwhile).
+    if (yes)
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return yes;
 }
 
 }

@@ -52,6 +52,7 @@ public:
                 m_label = label;
         if (!m_label)
             qFatal("no status text panel");
+        m_shown = m_label->text();
         m_label->installEventFilter(this);
     }
 
@@ -61,9 +62,10 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == m_label && event->type() == QEvent::Paint
-            && (texts.isEmpty() || texts.last() != m_label->text())) {
-            texts.append(m_label->text());
+        // A text is recorded when it is first painted; repaints of it are not.
+        if (watched == m_label && event->type() == QEvent::Paint && m_label->text() != m_shown) {
+            m_shown = m_label->text();
+            texts.append(m_shown);
             const QCursor* cursor = QGuiApplication::overrideCursor();
             hourglass.append(cursor && cursor->shape() == Qt::WaitCursor);
         }
@@ -72,6 +74,7 @@ protected:
 
 private:
     QLabel* m_label = nullptr;
+    QString m_shown;
 };
 
 // A folder in which no file can be made, renamed or removed, for as long as
