@@ -679,8 +679,6 @@ void TFormMain::ShowMonth(const MonthRides& month)
         auto* item = new QTreeWidgetItem(
             {ride.number, ride.day, ride.type, ride.km, ride.duration, ride.speed, ride.description});
         item->setData(0, Qt::UserRole, ride.id);
-        for (int column = 0; column < int(std::size(MonthColumns)); ++column)
-            item->setTextAlignment(column, MonthColumns[column].alignment | Qt::AlignVCenter);
         items.append(item);
     }
     ListViewUsciteMensili->addTopLevelItems(items);

@@ -44,6 +44,9 @@ MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
 {
     MonthRides result;
     result.typeNames = RideTypeNames(recordset);
+    QStringList weekdays; // the locale's names, looked up once a month rather than once a ride
+    for (int day = 1; day <= 7; ++day)
+        weekdays.append(WeekdayName(day));
     const QStringList& typeNames = result.typeNames;
     const RecordsetCloser closer(recordset);
     recordset.Open(Sql::MonthRides(year, month));
@@ -55,7 +58,7 @@ MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
             const TDateTime date = recordset.GetFieldAsDateTime(QStringLiteral("Data"));
             row.number = QString::number(result.rows.size() + 1);
             row.id = recordset.GetFieldAsInteger(QStringLiteral("IDUscita"));
-            row.day = DayText(date.DayOfWeek(), DatePart(date, 2));
+            row.day = weekdays.at(date.DayOfWeek() - 1) + u' ' + QString::number(DatePart(date, 2));
             // A type without a name (possible only in files older than the
             // schema's foreign key) shows an empty text.
             row.type = typeNames.value(recordset.GetFieldAsInteger(QStringLiteral("IDTipoUscita")));

@@ -11,3 +11,11 @@ void GridLinesDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
     painter->restore();
 }
+
+void GridLinesDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    const QVariant alignment = index.model()->headerData(index.column(), Qt::Horizontal, Qt::TextAlignmentRole);
+    if (alignment.isValid() && !index.data(Qt::TextAlignmentRole).isValid())
+        option->displayAlignment = Qt::Alignment(alignment.toInt());
+}

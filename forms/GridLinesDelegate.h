@@ -2,10 +2,14 @@
 
 #include <QStyledItemDelegate>
 
-// Draws a light grid between the cells of a report-style list.
+// Cells of a report-style list: a light grid between them, and each cell
+// aligned like its column heading (one setting a column, not one a cell).
 class GridLinesDelegate : public QStyledItemDelegate
 {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };

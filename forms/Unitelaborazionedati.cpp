@@ -251,8 +251,6 @@ void TFormElaborazioneDati::FillList(QTreeWidget* list, const QList<QStringList>
     QList<QTreeWidgetItem*> items;
     for (const QStringList& texts : rows) {
         auto* item = new QTreeWidgetItem(texts);
-        for (int column = 0; column < texts.size(); ++column)
-            item->setTextAlignment(column, Qt::Alignment(list->headerItem()->textAlignment(column)));
         // The fifth column is the colour of the row's slice in the chart.
         if (colourKey)
             item->setBackground(4, Statistics::ColoriGrafici(int(items.size())));

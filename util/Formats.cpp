@@ -4,11 +4,13 @@
 
 namespace {
 
+// The C form with the locale's decimal separator: never a group separator.
 QString Fixed(double value, int decimals)
 {
-    QLocale locale;
-    locale.setNumberOptions(QLocale::OmitGroupSeparator);
-    return locale.toString(value, 'f', decimals);
+    QString text = QString::number(value, 'f', decimals);
+    if (const qsizetype point = text.indexOf(u'.'); point >= 0)
+        text.replace(point, 1, QLocale().decimalPoint());
+    return text;
 }
 
 // The first punctuation character of a locale pattern such as "dd/MM/yy".
