@@ -157,6 +157,9 @@ void TestImport::linesBecomeRides_data()
         << u"122003.dat"_qs << QByteArray("01 1.0 a^1\r02 2.0 b^2\n03 3.0 c^3\r\n")
         << QStringList{u"2003-12-01|1.0|a|0||null"_qs, u"2003-12-02|2.0|b|1||null"_qs,
                        u"2003-12-03|3.0|c|2||null"_qs};
+    QTest::newRow("distances as written") << u"062004.dat"_qs << QByteArray("01 45.3 a^1\n02 0.1 b^1\n03 999.7 c^1\n")
+                                          << QStringList{u"2004-06-01|45.3|a|0||null"_qs, u"2004-06-02|0.1|b|0||null"_qs,
+                                                         u"2004-06-03|999.7|c|0||null"_qs};
     QTest::newRow("upper-case extension") << u"032004.DAT"_qs << QByteArray("31 0.5 x^1")
                                           << QStringList{u"2004-03-31|0.5|x|0||null"_qs};
     QTest::newRow("empty file") << u"052004.dat"_qs << QByteArray() << QStringList();
@@ -176,6 +179,9 @@ void TestImport::linesBecomeRides()
     QCOMPARE(result.rides, int(rows.size()));
     QCOMPARE(started, QStringList{fileName});
     QCOMPARE(Rows(m_path, RideRows), rows);
+    // Each distance is the double nearest to its text, as a decimal-point reading gives.
+    QCOMPARE(TestDatabase::Scalar(m_path, u"SELECT count(*) FROM Uscite WHERE KM <> CAST(printf('%.1f', KM) AS REAL)"_qs),
+             u"0"_qs);
     if (!rows.isEmpty())
         QCOMPARE(TestDatabase::Scalar(m_path, u"SELECT typeof(Note) FROM Uscite"_qs), u"text"_qs);
 }

@@ -1,5 +1,7 @@
 #include "tools/DatFile.h"
 
+#include <QLocale>
+
 #include <algorithm>
 
 namespace {
@@ -33,15 +35,17 @@ QString TrimmedOfControls(QStringView text)
     return text.sliced(first, last - first).toString();
 }
 
-// Digits, a point and one digit, with blanks around allowed.
+// Digits, a point and one digit, with blanks around allowed; read with the
+// point as decimal separator whatever the user's locale.
 bool ParseDistance(QStringView text, double& km)
 {
     const QStringView number = text.trimmed();
     const qsizetype point = number.indexOf(u'.');
     if (point < 1 || point != number.size() - 2 || !AllDigits(number.first(point)) || !IsDigit(number.back()))
         return false;
-    km = Digits(number.first(point)) + Digits(number.last(1)) / 10.0;
-    return true;
+    bool ok = false;
+    km = QLocale::c().toDouble(number, &ok);
+    return ok;
 }
 
 }
