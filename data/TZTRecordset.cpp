@@ -5,6 +5,8 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+
 
 namespace {
 
@@ -33,7 +35,7 @@ QString QuotedIdentifier(const QString& name)
     return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
-using Statement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
+using OneShotStatement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
 
 FieldCell CellOfColumn(sqlite3_stmt* stmt, int index)
 {
@@ -210,8 +212,12 @@ FieldCell TZTRecordset::ReadCell(const char* reader, const QString& name)
     // The operation text is built only on failure: reads are the hot path.
     if (!StatementBelongsToConnection())
         Fail(FieldOperation(reader, name), ClosedDescription);
-    if (m_buffer)
-        return m_buffer->cells[BufferColumn(FieldOperation(reader, name), name)];
+    if (m_buffer) {
+        const int index = BufferColumn(reader, name);
+        if (!m_buffer->loaded)
+            EnsureLoaded(FieldOperation(reader, name));
+        return m_buffer->cells[index];
+    }
     const int index = ColumnIndex(name);
     if (index < 0)
         Fail(FieldOperation(reader, name), NoSuchColumn(name));
@@ -264,7 +270,7 @@ const TZTRecordset::Target& TZTRecordset::WriteTarget(const QString& operation)
     const QByteArray pragma = QStringLiteral("PRAGMA table_info(%1)").arg(QuotedIdentifier(table)).toUtf8();
     if (sqlite3_prepare_v2(m_connection->Handle(), pragma.constData(), -1, &raw, nullptr) != SQLITE_OK)
         FailSqlite(operation);
-    Statement info(raw, &sqlite3_finalize);
+    OneShotStatement info(raw, &sqlite3_finalize);
     int keyColumns = 0;
     while (sqlite3_step(info.get()) == SQLITE_ROW) {
         Column column;
@@ -285,13 +291,18 @@ const TZTRecordset::Target& TZTRecordset::WriteTarget(const QString& operation)
     return *m_target;
 }
 
-int TZTRecordset::BufferColumn(const QString& operation, const QString& name)
+int TZTRecordset::BufferColumn(const char* operation, const QString& name)
 {
-    const Target& target = WriteTarget(operation);
-    for (int i = 0; i < int(target.columns.size()); ++i)
+    // The operation text is built only on failure: writes of an import are a hot path too.
+    const Target& target = m_target ? *m_target : WriteTarget(FieldOperation(operation, name));
+    const int count = int(target.columns.size());
+    for (int i = 0; i < count; ++i)
+        if (target.columns[i].name == name)
+            return i;
+    for (int i = 0; i < count; ++i)
         if (target.columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
             return i;
-    Fail(operation, NoSuchColumn(name));
+    Fail(FieldOperation(operation, name), NoSuchColumn(name));
 }
 
 void TZTRecordset::AddNew()
@@ -304,33 +315,36 @@ void TZTRecordset::AddNew()
     m_buffer = std::move(buffer);
 }
 
-void TZTRecordset::StoreField(const QString& name, const Converter& convert, const QString& shown)
+void TZTRecordset::StoreField(const QString& name, const Converter& convert, const Shown& shown)
 {
-    const QString operation = FieldOperation("SetField", name);
-    const int index = BufferColumn(operation, name);
+    const int index = BufferColumn("SetField", name);
+    const auto operation = [&] { return FieldOperation("SetField", name); };
     const Column& column = m_target->columns[index];
     Cell cell;
     if (!convert(column.kind, cell))
-        Fail(operation, QStringLiteral("Type mismatch: %1 does not fit the field").arg(shown));
-    if (column.maxLength > 0 && cell.type == FieldCell::Text) {
+        Fail(operation(), QStringLiteral("Type mismatch: %1 does not fit the field").arg(shown()));
+    // A text of no more bytes than characters allowed fits without counting.
+    if (column.maxLength > 0 && cell.type == FieldCell::Text && cell.text.size() > column.maxLength) {
         const qsizetype length = QString::fromUtf8(cell.text).size();
         if (length > column.maxLength)
-            Fail(operation, QStringLiteral("The text is too long for the field: %1 characters, at most %2")
+            Fail(operation(), QStringLiteral("The text is too long for the field: %1 characters, at most %2")
                                 .arg(length)
                                 .arg(column.maxLength));
     }
     if (!m_buffer) {
         // Changing the row the cursor stands on: hold it in memory until Update.
         if (m_eof)
-            Fail(operation, NoCurrentRowDescription);
+            Fail(operation(), NoCurrentRowDescription);
         if (m_target->keyColumn < 0)
-            Fail(operation, QStringLiteral("The query cannot be updated: its table has no integer key"));
+            Fail(operation(), QStringLiteral("The query cannot be updated: its table has no integer key"));
         const QString& keyName = m_target->columns[m_target->keyColumn].name;
         const int key = ColumnIndex(keyName);
         if (key < 0)
-            Fail(operation, QStringLiteral("The query cannot be updated: it does not read the key column"));
-        LoadBuffer(sqlite3_column_int64(m_stmt, key), operation);
+            Fail(operation(), QStringLiteral("The query cannot be updated: it does not read the key column"));
+        LoadBuffer(sqlite3_column_int64(m_stmt, key), operation());
     }
+    if (!m_buffer->loaded)
+        EnsureLoaded(operation());
     m_buffer->cells[index] = std::move(cell);
     m_buffer->dirty[index] = true;
 }
@@ -338,37 +352,53 @@ void TZTRecordset::StoreField(const QString& name, const Converter& convert, con
 void TZTRecordset::SetField(const QString& name, const QString& value)
 {
     StoreField(name, [&](Kind kind, Cell& cell) { return FieldValue::FromString(value, kind, cell); },
-               u'\'' + value + u'\'');
+               [&] { return u'\'' + value + u'\''; });
 }
 
 void TZTRecordset::SetField(const QString& name, int value)
 {
     StoreField(name, [&](Kind kind, Cell& cell) { return FieldValue::FromInteger(value, kind, cell); },
-               QString::number(value));
+               [&] { return QString::number(value); });
 }
 
 void TZTRecordset::SetField(const QString& name, double value)
 {
     StoreField(name, [&](Kind kind, Cell& cell) { return FieldValue::FromDouble(value, kind, cell); },
-               QString::number(value));
+               [&] { return QString::number(value); });
 }
 
 void TZTRecordset::SetField(const QString& name, TDateTime value)
 {
     StoreField(name, [&](Kind kind, Cell& cell) { return FieldValue::FromDateTime(value, kind, cell); },
-               QStringLiteral("the date %1").arg(value.Val()));
+               [&] { return QStringLiteral("the date %1").arg(value.Val()); });
+}
+
+void TZTRecordset::StatementDeleter::operator()(sqlite3_stmt* stmt) const
+{
+    sqlite3_finalize(stmt);
+}
+
+sqlite3_stmt* TZTRecordset::Prepared(Statement& slot, const QString& sql, const QString& operation)
+{
+    if (!slot) {
+        const QByteArray text = sql.toUtf8();
+        sqlite3_stmt* raw = nullptr;
+        if (sqlite3_prepare_v2(m_connection->Handle(), text.constData(), int(text.size()), &raw, nullptr) != SQLITE_OK)
+            FailSqlite(operation);
+        slot.reset(raw);
+    }
+    sqlite3_reset(slot.get());
+    sqlite3_clear_bindings(slot.get());
+    return slot.get();
 }
 
 void TZTRecordset::LoadBuffer(qint64 rowid, const QString& operation)
 {
-    const QByteArray sql =
-        QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(QuotedIdentifier(m_target->table)).toUtf8();
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_connection->Handle(), sql.constData(), -1, &raw, nullptr) != SQLITE_OK)
-        FailSqlite(operation);
-    Statement stmt(raw, &sqlite3_finalize);
-    sqlite3_bind_int64(stmt.get(), 1, rowid);
-    const int rc = sqlite3_step(stmt.get());
+    sqlite3_stmt* stmt = Prepared(
+        m_target->readBack, QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(QuotedIdentifier(m_target->table)),
+        operation);
+    sqlite3_bind_int64(stmt, 1, rowid);
+    const int rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE)
         Fail(operation, QStringLiteral("Row cannot be located for updating: it has been deleted"));
     if (rc != SQLITE_ROW)
@@ -378,11 +408,42 @@ void TZTRecordset::LoadBuffer(qint64 rowid, const QString& operation)
     buffer->cells.resize(count);
     buffer->dirty.assign(count, false);
     buffer->rowid = rowid;
-    for (int i = 0; i < count && i < sqlite3_column_count(stmt.get()); ++i) {
-        buffer->cells[i] = CellOfColumn(stmt.get(), i);
-        buffer->cells[i].text.detach(); // own the bytes: the statement ends here
+    for (int i = 0; i < count && i < sqlite3_column_count(stmt); ++i) {
+        buffer->cells[i] = CellOfColumn(stmt, i);
+        buffer->cells[i].text.detach(); // own the bytes: the statement moves on
     }
+    sqlite3_reset(stmt);
     m_buffer = std::move(buffer);
+}
+
+void TZTRecordset::EnsureLoaded(const QString& operation)
+{
+    if (m_buffer && !m_buffer->loaded)
+        LoadBuffer(m_buffer->rowid, operation);
+}
+
+sqlite3_stmt* TZTRecordset::WriteStatement(bool adding, const std::vector<bool>& columns, const QString& operation)
+{
+    QStringList names;
+    for (size_t i = 0; i < columns.size(); ++i)
+        if (columns[i])
+            names.append(QuotedIdentifier(m_target->columns[i].name));
+    const QString table = QuotedIdentifier(m_target->table);
+    Statement& slot = (adding ? m_target->inserts : m_target->updates)[columns];
+    if (slot)
+        return Prepared(slot, QString(), operation);
+    QString sql;
+    if (adding && names.isEmpty()) {
+        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
+    } else if (adding) {
+        QStringList marks;
+        for (qsizetype i = 0; i < names.size(); ++i)
+            marks.append(QStringLiteral("?"));
+        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u", "), marks.join(u", "));
+    } else {
+        sql = QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(table, names.join(QStringLiteral(" = ?, ")));
+    }
+    return Prepared(slot, sql, operation);
 }
 
 void TZTRecordset::Update()
@@ -394,44 +455,26 @@ void TZTRecordset::Update()
         return; // nothing was changed
     }
     Buffer& buffer = *m_buffer;
-    QStringList names;
-    std::vector<const Cell*> values;
-    for (size_t i = 0; i < buffer.dirty.size(); ++i) {
-        if (!buffer.dirty[i])
-            continue;
-        names.append(QuotedIdentifier(m_target->columns[i].name));
-        values.push_back(&buffer.cells[i]);
-    }
-    if (!buffer.adding && names.isEmpty())
+    const bool changed = std::find(buffer.dirty.begin(), buffer.dirty.end(), true) != buffer.dirty.end();
+    if (!buffer.adding && !changed)
         return;
 
-    const QString table = QuotedIdentifier(m_target->table);
-    QString sql;
-    if (buffer.adding && names.isEmpty()) {
-        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
-    } else if (buffer.adding) {
-        QStringList marks;
-        for (qsizetype i = 0; i < names.size(); ++i)
-            marks.append(QStringLiteral("?"));
-        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u", "), marks.join(u", "));
-    } else {
-        sql = QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(table, names.join(QStringLiteral(" = ?, ")));
-    }
-    const QByteArray text = sql.toUtf8();
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_connection->Handle(), text.constData(), int(text.size()), &raw, nullptr) != SQLITE_OK)
-        FailSqlite(UpdateOperation);
-    Statement stmt(raw, &sqlite3_finalize);
+    sqlite3_stmt* stmt = WriteStatement(buffer.adding, buffer.dirty, UpdateOperation);
     int parameter = 1;
-    for (const Cell* cell : values)
-        BindCell(stmt.get(), parameter++, *cell);
+    for (size_t i = 0; i < buffer.dirty.size(); ++i)
+        if (buffer.dirty[i])
+            BindCell(stmt, parameter++, buffer.cells[i]);
     if (!buffer.adding)
-        sqlite3_bind_int64(stmt.get(), parameter, buffer.rowid);
-    if (sqlite3_step(stmt.get()) != SQLITE_DONE)
+        sqlite3_bind_int64(stmt, parameter, buffer.rowid);
+    const int rc = sqlite3_step(stmt);
+    sqlite3_reset(stmt);
+    if (rc != SQLITE_DONE)
         FailSqlite(UpdateOperation);
     if (!buffer.adding && sqlite3_changes(m_connection->Handle()) == 0)
         Fail(UpdateOperation, QStringLiteral("Row cannot be located for updating: it has been deleted"));
-    const qint64 rowid = buffer.adding ? sqlite3_last_insert_rowid(m_connection->Handle()) : buffer.rowid;
-    // Read the stored row back, so its key and defaults are current.
-    LoadBuffer(rowid, UpdateOperation);
+    // The stored row stays current; its key and defaults are read back when asked for.
+    buffer.rowid = buffer.adding ? sqlite3_last_insert_rowid(m_connection->Handle()) : buffer.rowid;
+    buffer.adding = false;
+    buffer.loaded = false;
+    std::fill(buffer.dirty.begin(), buffer.dirty.end(), false);
 }

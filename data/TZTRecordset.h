@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <vector>
 
@@ -63,11 +64,22 @@ private:
     };
 
     // The table that writes go to, learnt on the first write.
+    struct StatementDeleter
+    {
+        void operator()(sqlite3_stmt* stmt) const;
+    };
+    using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
+
     struct Target
     {
         QString table;
         std::vector<Column> columns;
         int keyColumn = -1; // the INTEGER PRIMARY KEY, -1 when there is none
+        // Writes repeat with the same columns (an import appends thousands of
+        // rides): each statement is prepared once, keyed by the columns it sets.
+        std::map<std::vector<bool>, Statement> inserts;
+        std::map<std::vector<bool>, Statement> updates;
+        Statement readBack;
     };
 
     // A row held in memory: one being added, one being changed, or one just stored.
@@ -77,6 +89,7 @@ private:
         std::vector<bool> dirty;
         bool adding = false;
         qint64 rowid = 0;
+        bool loaded = true; // false: a stored row, read back only when needed
     };
 
     [[noreturn]] void Fail(const QString& operation, const QString& description);
@@ -85,10 +98,14 @@ private:
     // Finds the field and returns its value, from the buffer or the statement.
     Cell ReadCell(const char* reader, const QString& name);
     const Target& WriteTarget(const QString& operation);
-    int BufferColumn(const QString& operation, const QString& name);
+    int BufferColumn(const char* operation, const QString& name);
     using Converter = std::function<bool(Kind, Cell&)>;
-    void StoreField(const QString& name, const Converter& convert, const QString& shown);
+    using Shown = std::function<QString()>; // the value as a message names it
+    void StoreField(const QString& name, const Converter& convert, const Shown& shown);
     void LoadBuffer(qint64 rowid, const QString& operation);
+    void EnsureLoaded(const QString& operation);
+    sqlite3_stmt* WriteStatement(bool adding, const std::vector<bool>& columns, const QString& operation);
+    sqlite3_stmt* Prepared(Statement& slot, const QString& sql, const QString& operation);
     void Step(const QString& operation);
     bool StatementBelongsToConnection() const;
     int ColumnIndex(const QString& name); // -1 when the query has no such column
