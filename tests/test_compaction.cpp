@@ -1,4 +1,5 @@
 #include "data/TZTConnection.h"
+#include "support/ReadOnlyFolder.h"
 #include "support/TestDatabase.h"
 #include "tools/Compaction.h"
 
@@ -12,8 +13,6 @@
 #include <cstdio>
 
 #include <fcntl.h>
-#include <linux/fs.h>
-#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -55,43 +54,6 @@ QString FillRides(const QString& path, int count)
                              "DELETE FROM Uscite WHERE IDUscita % 3 = 0")
                   .arg(count));
 }
-
-// A folder in which no file can be made, renamed or removed, for as long as
-// this lives. Root ignores permissions, so it gets the immutable attribute.
-class ReadOnlyFolder
-{
-public:
-    explicit ReadOnlyFolder(const QString& path) : m_path(path)
-    {
-        m_done = geteuid() == 0 ? SetImmutable(true) : ::chmod(QFile::encodeName(path).constData(), 0555) == 0;
-    }
-    ~ReadOnlyFolder()
-    {
-        if (m_done && geteuid() == 0)
-            SetImmutable(false);
-        else if (m_done)
-            ::chmod(QFile::encodeName(m_path).constData(), 0755);
-    }
-    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
-    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
-    bool done() const { return m_done; }
-
-private:
-    bool SetImmutable(bool on)
-    {
-        const int fd = ::open(QFile::encodeName(m_path).constData(), O_RDONLY | O_DIRECTORY);
-        int flags = 0;
-        bool ok = fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0;
-        flags = on ? flags | FS_IMMUTABLE_FL : flags & ~FS_IMMUTABLE_FL;
-        ok = ok && ::ioctl(fd, FS_IOC_SETFLAGS, &flags) == 0;
-        if (fd >= 0)
-            ::close(fd);
-        return ok;
-    }
-
-    QString m_path;
-    bool m_done = false;
-};
 
 // The child process of the fault test: compacts a database and says "go" on
 // its standard output just before it starts.
