@@ -26,8 +26,12 @@ install: build
 run: install
 	"$(PROGRAM_DIR)/kilovento"
 
+BENCHMARKS = bench_data bench_month bench_statistics bench_maintenance bench_startup
+
 bench: build
-	$(BUILD)/bench/bench_data
+	@for b in $(BENCHMARKS); do \
+	  if [ -x "$(BUILD)/bench/$$b" ]; then "$(BUILD)/bench/$$b" || exit 1; fi; \
+	done
 
 # Removes the build folder only; the program folder with the rider's data stays.
 clean:

@@ -4,6 +4,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPalette>
+#include <QTabBar>
+#include <QTabWidget>
 
 QColor CaptionBlue()
 {
@@ -57,9 +59,14 @@ void FitToFont(QWidget* form)
 
     double fx = 1.0;
     for (const QWidget* child : placed) {
+        if (child->width() <= 0)
+            continue;
         const auto* label = qobject_cast<const QLabel*>(child);
-        if ((qobject_cast<const QAbstractButton*>(child) || (label && !label->text().isEmpty())) && child->width() > 0)
+        if (qobject_cast<const QAbstractButton*>(child) || (label && !label->text().isEmpty()))
             fx = std::max(fx, double(child->sizeHint().width()) / child->width());
+        // Every tab of a page control in sight, without scroll arrows.
+        if (const auto* tabs = qobject_cast<const QTabWidget*>(child))
+            fx = std::max(fx, double(tabs->tabBar()->sizeHint().width() + 4) / child->width());
     }
     fx = std::min(fx, 2.0);
     const double fy = std::clamp(form->fontMetrics().height() / DesignLineHeight, 1.0, 2.0);
