@@ -33,14 +33,10 @@ void ExecFile(sqlite3* db, const char* path)
 // else about them is pseudo-random.
 void FillRides(sqlite3* db, qint64 rides, QDate first, QDate last)
 {
-    static const char* const descriptions[] = {
-        "Giro del lago", "Salita al passo", "Uscita con il gruppo", "Allenamento", "Recupero",
-        "Gran fondo", "Giro in città", "Rulli", "Colline", "Lungo della domenica",
-    };
     const qint64 days = first.daysTo(last) + 1;
     Random random;
     sqlite3_stmt* insert = nullptr;
-    Check(db, sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr), "BEGIN");
+    Exec(db, "BEGIN");
     Check(db, sqlite3_prepare_v2(db, "INSERT INTO Uscite (IDTipoUscita, Data, Descrizione, KM, Durata, Note) "
                                      "VALUES (?, ?, ?, ?, ?, ?)", -1, &insert, nullptr), "prepare INSERT");
     char date[16] = {};
@@ -56,7 +52,7 @@ void FillRides(sqlite3* db, qint64 rides, QDate first, QDate last)
         const double km = random.Below(2001) / 10.0;
         sqlite3_bind_int(insert, 1, random.Below(6));
         sqlite3_bind_text(insert, 2, date, 10, SQLITE_STATIC);
-        sqlite3_bind_text(insert, 3, descriptions[random.Below(int(std::size(descriptions)))], -1, SQLITE_STATIC);
+        sqlite3_bind_text(insert, 3, RandomDescription(random), -1, SQLITE_STATIC);
         sqlite3_bind_double(insert, 4, km);
         if (random.Below(8) == 0) {
             sqlite3_bind_null(insert, 5);
@@ -74,7 +70,7 @@ void FillRides(sqlite3* db, qint64 rides, QDate first, QDate last)
         sqlite3_reset(insert);
     }
     sqlite3_finalize(insert);
-    Check(db, sqlite3_exec(db, "COMMIT", nullptr, nullptr, nullptr), "COMMIT");
+    Exec(db, "COMMIT");
 }
 
 std::string Quantity(double value, const std::string& unit)
@@ -84,6 +80,15 @@ std::string Quantity(double value, const std::string& unit)
     return text;
 }
 
+}
+
+const char* RandomDescription(Random& random)
+{
+    static const char* const descriptions[] = {
+        "Giro del lago", "Salita al passo", "Uscita con il gruppo", "Allenamento", "Recupero",
+        "Gran fondo", "Giro in città", "Rulli", "Colline", "Lungo della domenica",
+    };
+    return descriptions[random.Below(int(std::size(descriptions)))];
 }
 
 QDate FirstDay()
@@ -120,23 +125,31 @@ int Main(int argc, char* argv[], const std::function<void(qint64 rides, const QT
 
 void CreateDatabase(const QString& path, qint64 rides, QDate first, QDate last)
 {
-    sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                                   nullptr);
-    std::unique_ptr<sqlite3, decltype(&sqlite3_close)> guard(db, &sqlite3_close);
-    Check(db, rc, "open");
-    ExecFile(db, KV_SCHEMA_SQL);
-    ExecFile(db, KV_TYPES_SQL);
-    const double ms = TimeMs([&] { FillRides(db, rides, first, last); });
+    const Database db = OpenDatabase(path, OpenMode::Create);
+    ExecFile(db.get(), KV_SCHEMA_SQL);
+    ExecFile(db.get(), KV_TYPES_SQL);
+    if (rides == 0)
+        return;
+    const double ms = TimeMs([&] { FillRides(db.get(), rides, first, last); });
     std::printf("Filled %lld rides (%s .. %s) in %.0f ms\n", rides, qPrintable(first.toString(Qt::ISODate)),
                 qPrintable(last.toString(Qt::ISODate)), ms);
+}
+
+QString ConnectionTemplate()
+{
+    return QStringLiteral("Provider=SQLite;Data Source=%DATASOURCE%");
+}
+
+QString ConnectionString(const QString& path)
+{
+    return ConnectionTemplate().replace(QStringLiteral("%DATASOURCE%"), path);
 }
 
 void WriteSettingsFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly)
-        || file.write("[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n") < 0)
+        || file.write("[DATABASE]\nConnectionString=" + ConnectionTemplate().toUtf8() + '\n') < 0)
         throw std::runtime_error("cannot write " + path.toStdString());
 }
 
@@ -151,6 +164,23 @@ void Check(sqlite3* db, int rc, const char* what)
 {
     if (rc != SQLITE_OK && rc != SQLITE_DONE && rc != SQLITE_ROW)
         throw std::runtime_error(std::string(what) + ": " + sqlite3_errmsg(db));
+}
+
+Database OpenDatabase(const QString& path, OpenMode mode)
+{
+    const int flags = mode == OpenMode::ReadOnly ? SQLITE_OPEN_READONLY
+                      : mode == OpenMode::ReadWrite ? SQLITE_OPEN_READWRITE
+                                                    : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
+    sqlite3* db = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    Database guard(db, &sqlite3_close);
+    Check(db, rc, "open");
+    return guard;
+}
+
+void Exec(sqlite3* db, const char* sql)
+{
+    Check(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr), sql);
 }
 
 Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
@@ -235,8 +265,10 @@ void PrintTable(const std::string& title, const std::vector<Result>& results)
             std::snprintf(goal, sizeof goal, "<= %g %s", r.limit, r.unit.c_str());
         else if (r.goal == Result::Goal::RatioAtMost)
             std::snprintf(goal, sizeof goal, "ratio <= %g", r.limit);
+        const std::string verdict =
+            r.note + (r.Missed() ? (r.note.empty() ? "GOAL MISSED" : "  GOAL MISSED") : "");
         std::printf("%-46s %5d %14s %14s %7s  %-16s %s\n", r.name.c_str(), r.runs, Quantity(r.ours, r.unit).c_str(),
-                    r.raw ? Quantity(*r.raw, r.unit).c_str() : "-", ratio, goal, r.Missed() ? "GOAL MISSED" : "");
+                    r.raw ? Quantity(*r.raw, r.unit).c_str() : "-", ratio, goal, verdict.c_str());
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>
@@ -36,6 +37,9 @@ struct Random
     int Below(int n) { return int(Next() % quint64(n)); }
 };
 
+// One of the ride descriptions the benchmarks' data uses, in UTF-8.
+const char* RandomDescription(Random& random);
+
 // The period the rides are spread over.
 QDate FirstDay();
 QDate LastDay();
@@ -47,8 +51,14 @@ QDate LastDay();
 int Main(int argc, char* argv[], const std::function<void(qint64 rides, const QTemporaryDir& dir)>& body);
 
 // A new SQLite file at `path` with the program's schema and ride types and
-// `rides` rides in date order, spread evenly over first..last, the same every run.
+// `rides` rides in date order, spread evenly over first..last, the same every
+// run; no rides and no message about them when `rides` is 0.
 void CreateDatabase(const QString& path, qint64 rides, QDate first = FirstDay(), QDate last = LastDay());
+
+// The connection string of the settings file ("%DATASOURCE%" for the
+// database), and the one it makes for the database at `path`.
+QString ConnectionTemplate();
+QString ConnectionString(const QString& path);
 
 // The settings file of a program folder, naming the database beside it.
 void WriteSettingsFile(const QString& path);
@@ -60,6 +70,14 @@ void PrepareWindows();
 
 // Throws with SQLite's message unless `rc` is OK, ROW or DONE.
 void Check(sqlite3* db, int rc, const char* what);
+
+// A raw SQLite connection, closed when it goes out of scope.
+using Database = std::unique_ptr<sqlite3, int (*)(sqlite3*)>;
+enum class OpenMode { ReadOnly, ReadWrite, Create };
+Database OpenDatabase(const QString& path, OpenMode mode = OpenMode::ReadWrite);
+
+// Runs every statement of `sql` to its end; throws on an error.
+void Exec(sqlite3* db, const char* sql);
 
 // A statement prepared on `db`, finalised on every path.
 class Statement
@@ -89,13 +107,15 @@ double TimeMs(const std::function<void()>& work);
 
 // One line of the results table. A goal applies to our median, or to the
 // ratio of our median to the raw one; without a goal the line is information.
+// A note ("same rows") ends the line.
 struct Result
 {
     enum class Goal { None, AtMost, RatioAtMost };
 
     Result(std::string name, int runs, double ours, std::optional<double> raw = {}, Goal goal = Goal::None,
-           double limit = 0.0, std::string unit = "ms")
-        : name(std::move(name)), runs(runs), ours(ours), raw(raw), goal(goal), limit(limit), unit(std::move(unit))
+           double limit = 0.0, std::string unit = "ms", std::string note = {})
+        : name(std::move(name)), runs(runs), ours(ours), raw(raw), goal(goal), limit(limit), unit(std::move(unit)),
+          note(std::move(note))
     {
     }
 
@@ -106,6 +126,7 @@ struct Result
     Goal goal;
     double limit;
     std::string unit;
+    std::string note;
 
     bool Missed() const;
 };

@@ -136,7 +136,7 @@ int main(int argc, char* argv[])
         Bench::CreateDatabase(path, rides, first, last);
 
         TZTConnection connection;
-        connection.Open(QStringLiteral("Provider=SQLite;Data Source=%1").arg(path));
+        connection.Open(Bench::ConnectionString(path));
 
         const TDateTime start = TDateTime::FromQDate(first), end = TDateTime::FromQDate(last);
         const int midYear = (first.year() + last.year()) / 2;

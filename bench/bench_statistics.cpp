@@ -211,7 +211,7 @@ int main(int argc, char* argv[])
         const QString path = dir.filePath(QStringLiteral("kilovento.mdb"));
         Bench::CreateDatabase(path, rides);
         TZTConnection connection;
-        connection.Open(QStringLiteral("Provider=SQLite;Data Source=%1").arg(path));
+        connection.Open(Bench::ConnectionString(path));
         const TDateTime start = TDateTime::FromQDate(Bench::FirstDay()), end = TDateTime::FromQDate(Bench::LastDay());
 
         // Memory first, while neither path has raised the peak yet; these runs
