@@ -7,7 +7,6 @@
 #include "util/Unitutils.h"
 
 #include <QProcess>
-#include <QScopeGuard>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QUrl>
@@ -40,103 +39,34 @@ private Q_SLOTS:
         QVERIFY(m_runtime.isValid());
         QVERIFY(QFile::setPermissions(m_runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
-        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     }
 
     void init() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
 
-    void names_data()
+    void italianNames()
     {
-        QTest::addColumn<bool>("month");
-        QTest::addColumn<int>("number");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("January") << true << 1 << u"Gennaio"_s;
-        QTest::newRow("August") << true << 8 << u"Agosto"_s;
-        QTest::newRow("December") << true << 12 << u"Dicembre"_s;
-        QTest::newRow("Sunday") << false << 1 << u"Domenica"_s;
-        QTest::newRow("Monday") << false << 2 << u"Lunedì"_s;
-        QTest::newRow("Saturday") << false << 7 << u"Sabato"_s;
-    }
-
-    void names()
-    {
-        QFETCH(bool, month);
-        QFETCH(int, number);
-        QFETCH(QString, expected);
-        QCOMPARE(month ? MonthName(number) : WeekdayName(number), expected);
-    }
-
-    void namesOutOfRange()
-    {
+        QCOMPARE(QStringList({MonthName(1), MonthName(12), WeekdayName(1), WeekdayName(2), WeekdayName(7)}),
+                 QStringList({u"Gennaio"_s, u"Dicembre"_s, u"Domenica"_s, u"Lunedì"_s, u"Sabato"_s}));
         QVERIFY_THROWS_EXCEPTION(EConvertError, MonthName(13));
         QVERIFY_THROWS_EXCEPTION(EConvertError, MonthName(0));
-        QVERIFY_THROWS_EXCEPTION(Exception, WeekdayName(24));
-    }
-
-    void namesCapitaliseOnlyAsciiLetters()
-    {
+        QVERIFY_THROWS_EXCEPTION(EConvertError, WeekdayName(24));
+        // Only a first letter from a to z is capitalised.
         QLocale::setDefault(QLocale(u"ru_RU"_s));
-        const QString january = QLocale().monthName(1);
-        QVERIFY(january.at(0).isLower());
-        QCOMPARE(MonthName(1), january);
-        QCOMPARE(WeekdayName(1), QLocale().dayName(7));
-        QLocale::setDefault(QLocale(u"fr_FR"_s));
-        QCOMPARE(MonthName(1), u"Janvier"_s);
-        QCOMPARE(WeekdayName(1), u"Dimanche"_s);
+        QVERIFY(QLocale().monthName(1).at(0).isLower());
+        QCOMPARE(MonthName(1), QLocale().monthName(1));
     }
 
-    void daysInMonth_data()
+    void dateHelpers()
     {
-        QTest::addColumn<int>("month");
-        QTest::addColumn<int>("year");
-        QTest::addColumn<int>("days");
-        QTest::newRow("February 2000") << 2 << 2000 << 29;
-        QTest::newRow("February 1900") << 2 << 1900 << 28;
-        QTest::newRow("February 2004") << 2 << 2004 << 29;
-        QTest::newRow("April 2005") << 4 << 2005 << 30;
-        QTest::newRow("December 2005") << 12 << 2005 << 31;
-    }
-
-    void daysInMonth()
-    {
-        QFETCH(int, month);
-        QFETCH(int, year);
-        QFETCH(int, days);
-        QCOMPARE(DaysInMonth(month, year), days);
-    }
-
-    void datePartAndVersion()
-    {
+        QCOMPARE(QList<int>({DaysInMonth(2, 2000), DaysInMonth(2, 1900), DaysInMonth(2, 2004), DaysInMonth(2, 2005),
+                             DaysInMonth(4, 2005), DaysInMonth(12, 2005)}),
+                 QList<int>({29, 28, 29, 28, 30, 31}));
         const TDateTime evening(Day(2005, 2, 6) + 0.99);
-        QCOMPARE(DatePart(evening, 0), 2005);
-        QCOMPARE(DatePart(evening, 1), 2);
-        QCOMPARE(DatePart(evening, 2), 6);
-        QCOMPARE(DatePart(evening, 7), 6);
-
-        QVERIFY(GetExeVersion(nullptr, nullptr, nullptr, nullptr));
-        quint16 major = 9, minor = 9, release = 9, build = 9;
-        QVERIFY(GetExeVersion(&major, &minor, &release, &build));
-        QCOMPARE(QList<int>({major, minor, release, build}), QList<int>({1, 1, 0, 0}));
-    }
-
-    void centeredTopLeft_data()
-    {
-        QTest::addColumn<QSize>("screen");
-        QTest::addColumn<QSize>("window");
-        QTest::addColumn<QPoint>("topLeft");
-        QTest::newRow("even margins") << QSize(1024, 768) << QSize(500, 300) << QPoint(262, 234);
-        QTest::newRow("odd margins") << QSize(1025, 769) << QSize(500, 300) << QPoint(262, 234);
-        QTest::newRow("same size") << QSize(800, 600) << QSize(800, 600) << QPoint(0, 0);
+        QCOMPARE(QList<int>({DatePart(evening, 0), DatePart(evening, 1), DatePart(evening, 2), DatePart(evening, 7)}),
+                 QList<int>({2005, 2, 6, 6}));
+        QCOMPARE(CenteredTopLeft(QSize(1025, 769), QSize(500, 300)), QPoint(262, 234));
         // Truncated toward zero: -25 / 2 is -12, not -13.
-        QTest::newRow("larger than the screen") << QSize(1000, 767) << QSize(1025, 1000) << QPoint(-12, -116);
-    }
-
-    void centeredTopLeft()
-    {
-        QFETCH(QSize, screen);
-        QFETCH(QSize, window);
-        QFETCH(QPoint, topLeft);
-        QCOMPARE(CenteredTopLeft(screen, window), topLeft);
+        QCOMPARE(CenteredTopLeft(QSize(1000, 767), QSize(1025, 1000)), QPoint(-12, -116));
     }
 
     void encodeDate_data()
@@ -147,7 +77,6 @@ private Q_SLOTS:
         QTest::newRow("day 0, a Saturday") << QDate(1899, 12, 30) << 0.0 << 7;
         QTest::newRow("the Friday before") << QDate(1899, 12, 29) << -1.0 << 6;
         QTest::newRow("1 March 1900") << QDate(1900, 3, 1) << 61.0 << 5;
-        QTest::newRow("29 February 2000") << QDate(2000, 2, 29) << 36585.0 << 3;
         QTest::newRow("6 February 2005, a Sunday") << QDate(2005, 2, 6) << 38389.0 << 1;
         QTest::newRow("first day") << QDate(1, 1, 1) << -693593.0 << 2;
         QTest::newRow("last day") << QDate(9999, 12, 31) << 2958465.0 << 6;
@@ -170,34 +99,16 @@ private Q_SLOTS:
         QCOMPARE(QDate(y, m, d), date);
     }
 
-    void invalidDateOrTime_data()
+    void invalidDatesAndTimes()
     {
-        QTest::addColumn<bool>("isTime");
-        QTest::addColumn<QList<int>>("parts");
-        QTest::newRow("31 April") << false << QList<int>{2005, 4, 31};
-        QTest::newRow("29 February 2005") << false << QList<int>{2005, 2, 29};
-        QTest::newRow("29 February 1900") << false << QList<int>{1900, 2, 29};
-        QTest::newRow("month 13") << false << QList<int>{2005, 13, 1};
-        QTest::newRow("day 0") << false << QList<int>{2005, 1, 0};
-        QTest::newRow("year 0") << false << QList<int>{0, 1, 1};
-        QTest::newRow("year 10000") << false << QList<int>{10000, 1, 1};
-        QTest::newRow("hour 24") << true << QList<int>{24, 0, 0, 0};
-        QTest::newRow("minute 60") << true << QList<int>{0, 60, 0, 0};
-        QTest::newRow("second 60") << true << QList<int>{0, 0, 60, 0};
-        QTest::newRow("msec 1000") << true << QList<int>{0, 0, 0, 1000};
-    }
-
-    void invalidDateOrTime()
-    {
-        QFETCH(bool, isTime);
-        QFETCH(QList<int>, parts);
-        if (isTime) {
-            QVERIFY_THROWS_EXCEPTION(EConvertError, Time(parts[0], parts[1], parts[2], parts[3]));
-            return;
-        }
-        QVERIFY_THROWS_EXCEPTION(EConvertError, Day(parts[0], parts[1], parts[2]));
         TDateTime unused;
-        QVERIFY(!TDateTime::TryEncodeDate(parts[0], parts[1], parts[2], unused));
+        const QList<QList<int>> dates = {{2005, 4, 31}, {1900, 2, 29}, {2005, 13, 1}, {0, 1, 1}, {10000, 1, 1}};
+        for (const QList<int>& d : dates) {
+            QVERIFY_THROWS_EXCEPTION(EConvertError, Day(d[0], d[1], d[2]));
+            QVERIFY(!TDateTime::TryEncodeDate(d[0], d[1], d[2], unused));
+        }
+        for (const QList<int>& t : QList<QList<int>>{{24, 0, 0, 0}, {0, 60, 0, 0}, {0, 0, 60, 0}, {0, 0, 0, 1000}})
+            QVERIFY_THROWS_EXCEPTION(EConvertError, Time(t[0], t[1], t[2], t[3]));
     }
 
     void time_data()
@@ -207,7 +118,6 @@ private Q_SLOTS:
         QTest::newRow("1:35:07") << (1 * 3600 + 35 * 60 + 7) / 86400.0 << QList<int>{1, 35, 7, 0};
         QTest::newRow("0:00:11, inexact in binary") << 11 / 86400.0 << QList<int>{0, 0, 11, 0};
         QTest::newRow("half a second") << 0.5 / 86400.0 << QList<int>{0, 0, 0, 500};
-        QTest::newRow("half a day") << 0.5 << QList<int>{12, 0, 0, 0};
         QTest::newRow("last millisecond") << 86399999 / 86400000.0 << QList<int>{23, 59, 59, 999};
         QTest::newRow("date part ignored") << 38389.75 << QList<int>{18, 0, 0, 0};
         QTest::newRow("before day 0") << -1.25 << QList<int>{6, 0, 0, 0};
@@ -237,15 +147,12 @@ private Q_SLOTS:
         QTest::newRow("rounds up to the next unit") << it << '1' << 99.96 << u"100,0"_s;
         QTest::newRow("27.425 (just above in binary)") << it << '2' << 27.425 << u"27,43"_s;
         QTest::newRow("2.675 (just below in binary)") << it << '2' << 2.675 << u"2,67"_s;
-        QTest::newRow("two decimals, no group") << it << '2' << 1234.5 << u"1234,50"_s;
         QTest::newRow("en_US 42.5") << en << '1' << 42.5 << u"42.5"_s;
-        QTest::newRow("en_US 1234.5") << en << '1' << 1234.5 << u"1234.5"_s;
         QTest::newRow("de_DE 1234.5") << de << '2' << 1234.5 << u"1234,50"_s;
         QTest::newRow("duration") << it << 'D' << Time(1, 35, 7) << u"1:35:07"_s;
         QTest::newRow("milliseconds dropped") << it << 'D' << Time(23, 5, 59, 999) << u"23:05:59"_s;
         QTest::newRow("fi_FI time separator") << u"fi_FI"_s << 'D' << Time(1, 35, 7) << u"1.35.07"_s;
         QTest::newRow("date") << it << 'd' << Day(2005, 2, 6) << u"6/2/2005"_s;
-        QTest::newRow("date with time of day") << it << 'd' << Day(1999, 12, 25) + 0.75 << u"25/12/1999"_s;
         QTest::newRow("de_DE date separator") << de << 'd' << Day(2005, 2, 6) << u"6.2.2005"_s;
         QTest::newRow("SQL date") << it << 'S' << Day(2005, 2, 6) + 0.99 << u"2005-02-06"_s;
         QTest::newRow("SQL date, year 1") << it << 'S' << Day(1, 1, 1) << u"0001-01-01"_s;
@@ -274,15 +181,11 @@ private Q_SLOTS:
         QTest::addColumn<bool>("found");
         QTest::newRow("slash, lower case") << QStringList{u"/nosplash"_s} << true;
         QTest::newRow("dash, upper case") << QStringList{u"-NOSPLASH"_s} << true;
-        QTest::newRow("slash, mixed case") << QStringList{u"/NoSplash"_s} << true;
         QTest::newRow("among others") << QStringList{u"/MINIMIZE"_s, u"file.dat"_s, u"-nosplash"_s} << true;
         QTest::newRow("no prefix") << QStringList{u"NOSPLASH"_s} << false;
         QTest::newRow("longer name") << QStringList{u"/NOSPLASH1"_s} << false;
-        QTest::newRow("with a value") << QStringList{u"/NOSPLASH:x"_s} << false;
         QTest::newRow("double dash") << QStringList{u"--NOSPLASH"_s} << false;
         QTest::newRow("empty argument") << QStringList{QString()} << false;
-        QTest::newRow("other switches only") << QStringList{u"/MINIMIZE"_s, u"-"_s, u"/"_s} << false;
-        QTest::newRow("no arguments") << QStringList() << false;
     }
 
     void cmdLineSwitch()
@@ -292,55 +195,32 @@ private Q_SLOTS:
         QCOMPARE(FindCmdLineSwitch(arguments, u"NOSPLASH"_s), found);
     }
 
-    void stringTable_data()
-    {
-        QTest::addColumn<int>("id");
-        QTest::addColumn<bool>("empty");
-        for (int id : {10001, 10002, 10004, 10005, 10006, 10007, 11001})
-            QTest::addRow("%d", id) << id << false;
-        for (int id : {10003, 0, -1, 10000, 10008, 11002})
-            QTest::addRow("%d (empty)", id) << id << true;
-    }
-
     void stringTable()
     {
-        QFETCH(int, id);
-        QFETCH(bool, empty);
-        const QString text = StringTable::LoadStr(id);
-        QCOMPARE(text.isEmpty(), empty);
-        QVERIFY2(!text.contains(u'\r') && !text.contains(u'\t') && !text.contains(u'\n'), qPrintable(text));
-    }
-
-    void stringTableTexts()
-    {
+        for (int id : {10001, 10002, 10004, 10005, 10006, 10007, 11001}) {
+            const QString text = StringTable::LoadStr(id);
+            QVERIFY2(!text.isEmpty() && !text.contains(u'\r') && !text.contains(u'\t'), qPrintable(text));
+        }
+        for (int id : {10003, 0, -1, 10000, 10008, 11002})
+            QVERIFY2(StringTable::LoadStr(id).isEmpty(), qPrintable(QString::number(id)));
         QVERIFY(StringTable::LoadStr(StringTable::PrintCredit).startsWith(u' '));
-        QCOMPARE(StringTable::LoadStr(StringTable::ClosePrompt), u"Chiudere l'applicazione?"_s);
         QVERIFY(StringTable::LoadStr(StringTable::EMail).contains(u'@'));
         const QUrl url(StringTable::LoadStr(StringTable::WebAddress), QUrl::StrictMode);
-        QVERIFY2(url.isValid(), qPrintable(url.errorString()));
-        QVERIFY(url.scheme() == u"http" || url.scheme() == u"https");
-        QVERIFY(!url.host().isEmpty());
+        QVERIFY(url.isValid() && url.scheme().startsWith(u"http") && !url.host().isEmpty());
     }
 
-    void lockExcludesSameName()
+    void lockExcludesOnlyTheSameName()
     {
-        const QFileInfo file(SingleInstanceLock::LockPath(u"Uno"_s));
-        QCOMPARE(QDir(file.absolutePath()).canonicalPath(), QDir(m_runtime.path()).canonicalPath());
-
+        QCOMPARE(QFileInfo(SingleInstanceLock::LockPath(u"Uno"_s)).dir().canonicalPath(),
+                 QDir(m_runtime.path()).canonicalPath());
         auto first = std::make_unique<SingleInstanceLock>(u"Uno"_s);
         QVERIFY(first->Acquired());
-        QVERIFY(file.exists());
         // A refused attempt going away must not free the holder's lock.
         for (int attempt = 0; attempt < 2; ++attempt)
             QVERIFY(!SingleInstanceLock(u"Uno"_s).Acquired());
-        {
-            const SingleInstanceLock other(u"Due"_s);
-            QVERIFY(other.Acquired());
-            QVERIFY(!SingleInstanceLock(u"Due"_s).Acquired());
-        }
+        QVERIFY(SingleInstanceLock(u"Due"_s).Acquired());
         first.reset();
         QVERIFY(SingleInstanceLock(u"Uno"_s).Acquired());
-        QVERIFY(SingleInstanceLock(u"Due"_s).Acquired());
     }
 
     void lockReleasedWhenHolderIsKilled()
@@ -348,25 +228,16 @@ private Q_SLOTS:
         const QString flock = QStandardPaths::findExecutable(u"flock"_s);
         if (flock.isEmpty())
             QSKIP("flock (util-linux) is not installed");
-        // --no-fork: the process we kill is the one holding the lock, and it
-        // prints only once it holds it.
+        // --no-fork: the process killed is the one holding the lock; it prints once it holds it.
         QProcess holder;
         holder.start(flock, {u"--no-fork"_s, SingleInstanceLock::LockPath(u"Tre"_s), u"sh"_s, u"-c"_s,
                              u"echo locked; exec sleep 60"_s});
-        const auto stop = qScopeGuard([&holder] {
-            holder.kill();
-            holder.waitForFinished();
-        });
-        QVERIFY(holder.waitForStarted());
         while (!holder.canReadLine() && holder.waitForReadyRead(10000)) {
         }
-        QVERIFY2(holder.canReadLine(), holder.readAllStandardError().constData());
-        QCOMPARE(holder.readLine().trimmed(), QByteArray("locked"));
-
+        QCOMPARE(holder.readLine(), QByteArray("locked\n"));
         QVERIFY(!SingleInstanceLock(u"Tre"_s).Acquired());
         holder.kill();
         QVERIFY(holder.waitForFinished(10000));
-        QCOMPARE(holder.exitStatus(), QProcess::CrashExit);
         QVERIFY(SingleInstanceLock(u"Tre"_s).Acquired());
     }
 
