@@ -135,190 +135,183 @@ private:
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
-    void init();
-    void importReports_data();
-    void importReports();
-    void notConfirmedChangesNothing_data();
-    void notConfirmedChangesNothing();
-    void compactionReportsAndReconnects_data();
-    void compactionReportsAndReconnects();
-};
 
-void TestMaintenance::init()
-{
-    QVERIFY(m_dir.isValid());
-    m_program = m_dir.filePath(u"program"_qs);
-    m_datFolder = m_dir.filePath(u"dat"_qs);
-    for (const QString& folder : {m_program, m_datFolder})
-        QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
-    QCOMPARE(TestDatabase::CreateProgramFolder(m_program), QString());
-    m_path = QDir(m_program).filePath(u"kilovento.mdb"_qs);
-    // Two rides of the month shown at start-up, and another to compact away.
-    QCOMPARE(TestDatabase::Exec(m_path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) VALUES "
-                                        "(0, '2005-03-02', 40.5, 'Marzo'), (1, '2004-01-10', 12, 'via'), "
-                                        "(2, '2005-03-09', 22, 'Marzo due'); DELETE FROM Uscite WHERE KM = 12"_qs),
-             QString());
-}
-
-void TestMaintenance::importReports_data()
-{
-    QTest::addColumn<QStringList>("files"); // name, content, name, content...
-    QTest::addColumn<QString>("report");    // the box after the question; none when empty
-    QTest::addColumn<int>("icon");
-    QTest::addColumn<QStringList>("status");
-    QTest::addColumn<QString>("rides"); // those before 2005 after the run, as stored
-    const QString importing = u"Importazione in corso..."_qs;
-    QTest::newRow("two files, three rides")
-        << QStringList{u"022004.dat"_qs, u"14 33.3 San Valentino^1\r\n"_qs, u"012004.dat"_qs,
-                       u"05 45.5 Giro del lago^2\r\n17 120.0 ^1\r\n"_qs}
-        << u"Importazione conclusa. Numero di file (mesi) importati: 2."_qs << int(QMessageBox::Information)
-        << QStringList{importing, importing + u" 012004.dat"_qs, importing + u" 022004.dat"_qs, Ready}
-        << u"2004-01-05 45.5 1, 2004-01-17 120.0 0, 2004-02-14 33.3 0"_qs;
-    QTest::newRow("a bad line")
-        << QStringList{u"012004.dat"_qs, u"05 45.5 Giro del lago^2\r\n"_qs, u"022004.dat"_qs,
-                       u"28 10.0 a^1\r\n30 10.0 b^1\r\n"_qs}
-        << u"ERRORE nell'importazione dei dati.\n\nEccezione: File \"022004.dat\", riga 2: "
-           "il giorno 30 non esiste nel mese 02/2004"_qs
-        << int(QMessageBox::Warning)
-        << QStringList{importing, importing + u" 012004.dat"_qs, importing + u" 022004.dat"_qs, Ready} << QString();
-    QTest::newRow("no .dat file") << QStringList{u"leggimi.txt"_qs, u"05 45.5 Giro del lago^2\r\n"_qs} << QString()
-                                  << 0 << QStringList{importing, Ready} << QString();
-}
-
-void TestMaintenance::importReports()
-{
-    QFETCH(QStringList, files);
-    QFETCH(QString, report);
-    QFETCH(int, icon);
-    QFETCH(QStringList, status);
-    QFETCH(QString, rides);
-    for (qsizetype i = 0; i + 1 < files.size(); i += 2)
-        QVERIFY(WriteFile(Dat(files[i]), files[i + 1].toUtf8()));
-    const QByteArray before = Bytes(m_path);
-    const auto form = Open();
-    form->GoToMonth(2, 2004, false);
-    const StatusRecorder recorder(form.get());
-    ModalBoxes boxes(QMessageBox::Yes);
-    ChooseFolder(boxes, m_datFolder);
-    Run(form.get(), "MenuImportaDaFileDAT");
-
-    QCOMPARE(boxes.dialogsSeen(), 1);
-    QCOMPARE(boxes.seen().size(), report.isEmpty() ? 1 : 2);
-    CompareBox(boxes.seen()[0], ImportQuestion, QMessageBox::Question,
-               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
-    if (!report.isEmpty())
-        CompareBox(boxes.seen()[1], report, static_cast<QMessageBox::Icon>(icon));
-    QCOMPARE(recorder.texts, status);
-    QCOMPARE(recorder.hourglass, QList<bool>(status.size() - 1, true) << false);
-    QVERIFY(!QGuiApplication::overrideCursor());
-    QCOMPARE(Stored(u"SELECT group_concat(Data || ' ' || KM || ' ' || IDTipoUscita, ', ') FROM "
-                    "(SELECT * FROM Uscite WHERE Data < '2005-01-01' ORDER BY IDUscita)"_qs),
-             rides);
-    if (rides.isEmpty())
-        QCOMPARE(Bytes(m_path), before);
-    // The month shown is not reloaded: its ride appears when it is next selected.
-    QCOMPARE(MonthRows(form.get()), 0);
-    form->GoToMonth(2, 2004, true);
-    QCOMPARE(MonthRows(form.get()), rides.contains(u"2004-02"_qs) ? 1 : 0);
-}
-
-void TestMaintenance::notConfirmedChangesNothing_data()
-{
-    QTest::addColumn<QByteArray>("command");
-    QTest::addColumn<bool>("chooseFolder");
-    QTest::addColumn<int>("answer");
-    const QByteArray import = "MenuImportaDaFileDAT", compact = "MenuCompattaDB";
-    QTest::newRow("import: folder chooser cancelled") << import << false << 0;
-    QTest::newRow("import: No") << import << true << int(QMessageBox::No);
-    QTest::newRow("import: Cancel") << import << true << int(QMessageBox::Cancel);
-    QTest::newRow("compaction: No") << compact << false << int(QMessageBox::No);
-    QTest::newRow("compaction: Cancel") << compact << false << int(QMessageBox::Cancel);
-}
-
-void TestMaintenance::notConfirmedChangesNothing()
-{
-    QFETCH(QByteArray, command);
-    QFETCH(bool, chooseFolder);
-    QFETCH(int, answer);
-    QVERIFY(WriteFile(Dat(u"012004.dat"_qs), "05 45.5 Giro del lago^2\r\n"));
-    const QByteArray before = Bytes(m_path);
-    const auto form = Open();
-    form->GoToMonth(1, 2004, false);
-    const StatusRecorder status(form.get());
-    ModalBoxes boxes(static_cast<QMessageBox::StandardButton>(answer));
-    ChooseFolder(boxes, chooseFolder ? m_datFolder : QString());
-    Run(form.get(), command.constData());
-    QCOMPARE(boxes.seen().size(), answer ? 1 : 0);
-    QVERIFY(status.texts.isEmpty());
-    QCOMPARE(Bytes(m_path), before);
-    QVERIFY(!QFile::exists(m_path + u"bak"_qs));
-    QVERIFY(form->Connection->IsOpen());
-    QCOMPARE(form->SelectedMonth, 1); // not reconnected: the month shown stays
-}
-
-void TestMaintenance::compactionReportsAndReconnects_data()
-{
-    QTest::addColumn<QString>("fault");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<int>("icon");
-    const QString failed = u"ATTENZIONE: Impossibile compattare il database.\n\nEccezione: "_qs;
-    const int warning = QMessageBox::Warning;
-    QTest::newRow("success") << QString() << u"Compattazione eseguita con successo."_qs
-                             << int(QMessageBox::Information);
-    QTest::newRow("read-only folder") << u"read-only folder"_qs << failed + u"impossibile rinominare il file."_qs
-                                      << warning;
-    QTest::newRow("result fails the integrity check")
-        << u"damaged index"_qs << failed + u"OleFunction CompactDatabase exception."_qs << warning;
-}
-
-void TestMaintenance::compactionReportsAndReconnects()
-{
-    QFETCH(QString, fault);
-    QFETCH(QString, message);
-    QFETCH(int, icon);
-    if (fault == u"damaged index")
-        QCOMPARE(TestDatabase::Exec(m_path, u"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
-                                            "'CREATE INDEX IX_Uscite_Data ON Uscite (KM)' "
-                                            "WHERE name = 'IX_Uscite_Data'"_qs),
-                 QString());
-    const QByteArray before = Bytes(m_path);
-
-    const auto form = Open();
-    form->GoToMonth(1, 2004, false);
-    QCOMPARE(MonthRows(form.get()), 0);
-    const StatusRecorder status(form.get());
-    ModalBoxes boxes(QMessageBox::Yes);
+    void init()
     {
-        std::optional<ReadOnlyFolder> readOnly;
-        if (fault == u"read-only folder")
-            readOnly.emplace(m_program);
-        if (readOnly && !readOnly->done())
-            QSKIP("this file system cannot make a folder read-only");
-        Run(form.get(), "MenuCompattaDB");
+        QVERIFY(m_dir.isValid());
+        m_program = m_dir.filePath(u"program"_qs);
+        m_datFolder = m_dir.filePath(u"dat"_qs);
+        for (const QString& folder : {m_program, m_datFolder})
+            QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
+        QCOMPARE(TestDatabase::CreateProgramFolder(m_program), QString());
+        m_path = QDir(m_program).filePath(u"kilovento.mdb"_qs);
+        // Two rides of the month shown at start-up, and another to compact away.
+        QCOMPARE(TestDatabase::Exec(m_path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) VALUES "
+                                            "(0, '2005-03-02', 40.5, 'Marzo'), (1, '2004-01-10', 12, 'via'), "
+                                            "(2, '2005-03-09', 22, 'Marzo due'); DELETE FROM Uscite WHERE KM = 12"_qs),
+                 QString());
     }
 
-    QCOMPARE(boxes.seen().size(), 2);
-    CompareBox(boxes.seen()[0], CompactQuestion, QMessageBox::Question,
-               QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
-    CompareBox(boxes.seen()[1], message, static_cast<QMessageBox::Icon>(icon));
-    QCOMPARE(status.texts, (QStringList{u"Compattazione in corso..."_qs, Ready}));
-    QCOMPARE(status.hourglass.first(), true);
-    QVERIFY(!QGuiApplication::overrideCursor());
-    if (fault.isEmpty())
-        QCOMPARE(Bytes(m_path + u"bak"_qs), before);
-    else
-        QCOMPARE(Bytes(m_path), before);
+    void importReports_data()
+    {
+        QTest::addColumn<QStringList>("files"); // name, content, name, content...
+        QTest::addColumn<QString>("report");    // the box after the question; none when empty
+        QTest::addColumn<int>("icon");
+        QTest::addColumn<QStringList>("status");
+        QTest::addColumn<QString>("rides"); // those before 2005 after the run, as stored
+        const QString importing = u"Importazione in corso..."_qs;
+        QTest::newRow("two files, three rides")
+            << QStringList{u"022004.dat"_qs, u"14 33.3 San Valentino^1\r\n"_qs, u"012004.dat"_qs,
+                           u"05 45.5 Giro del lago^2\r\n17 120.0 ^1\r\n"_qs}
+            << u"Importazione conclusa. Numero di file (mesi) importati: 2."_qs << int(QMessageBox::Information)
+            << QStringList{importing, importing + u" 012004.dat"_qs, importing + u" 022004.dat"_qs, Ready}
+            << u"2004-01-05 45.5 1, 2004-01-17 120.0 0, 2004-02-14 33.3 0"_qs;
+        QTest::newRow("a bad line")
+            << QStringList{u"012004.dat"_qs, u"05 45.5 Giro del lago^2\r\n"_qs, u"022004.dat"_qs,
+                           u"28 10.0 a^1\r\n30 10.0 b^1\r\n"_qs}
+            << u"ERRORE nell'importazione dei dati.\n\nEccezione: File \"022004.dat\", riga 2: "
+               "il giorno 30 non esiste nel mese 02/2004"_qs
+            << int(QMessageBox::Warning)
+            << QStringList{importing, importing + u" 012004.dat"_qs, importing + u" 022004.dat"_qs, Ready} << QString();
+        QTest::newRow("no .dat file") << QStringList{u"leggimi.txt"_qs, u"05 45.5 Giro del lago^2\r\n"_qs} << QString()
+                                      << 0 << QStringList{importing, Ready} << QString();
+    }
 
-    // Reconnected as at start-up: the current month is shown, with its rides.
-    QVERIFY(form->Connection->IsOpen());
-    QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{3, 2005}));
-    QCOMPARE(MonthRows(form.get()), 2);
-    QVERIFY(!form->TerminateRequested());
-    // And the connection works for the next command.
-    form->Connection->Execute(u"INSERT INTO Uscite (IDTipoUscita, Data, KM) VALUES (0, '2005-03-20', 5)"_qs);
-    form->GoToMonth(3, 2005, true);
-    QCOMPARE(MonthRows(form.get()), 3);
-}
+    void importReports()
+    {
+        QFETCH(QStringList, files);
+        QFETCH(QString, report);
+        QFETCH(int, icon);
+        QFETCH(QStringList, status);
+        QFETCH(QString, rides);
+        for (qsizetype i = 0; i + 1 < files.size(); i += 2)
+            QVERIFY(WriteFile(Dat(files[i]), files[i + 1].toUtf8()));
+        const QByteArray before = Bytes(m_path);
+        const auto form = Open();
+        form->GoToMonth(2, 2004, false);
+        const StatusRecorder recorder(form.get());
+        ModalBoxes boxes(QMessageBox::Yes);
+        ChooseFolder(boxes, m_datFolder);
+        Run(form.get(), "MenuImportaDaFileDAT");
+
+        QCOMPARE(boxes.dialogsSeen(), 1);
+        QCOMPARE(boxes.seen().size(), report.isEmpty() ? 1 : 2);
+        CompareBox(boxes.seen()[0], ImportQuestion, QMessageBox::Question,
+                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
+        if (!report.isEmpty())
+            CompareBox(boxes.seen()[1], report, static_cast<QMessageBox::Icon>(icon));
+        QCOMPARE(recorder.texts, status);
+        QCOMPARE(recorder.hourglass, QList<bool>(status.size() - 1, true) << false);
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QCOMPARE(Stored(u"SELECT group_concat(Data || ' ' || KM || ' ' || IDTipoUscita, ', ') FROM "
+                        "(SELECT * FROM Uscite WHERE Data < '2005-01-01' ORDER BY IDUscita)"_qs),
+                 rides);
+        if (rides.isEmpty())
+            QCOMPARE(Bytes(m_path), before);
+        // The month shown is not reloaded: its ride appears when it is next selected.
+        QCOMPARE(MonthRows(form.get()), 0);
+        form->GoToMonth(2, 2004, true);
+        QCOMPARE(MonthRows(form.get()), rides.contains(u"2004-02"_qs) ? 1 : 0);
+    }
+
+    void notConfirmedChangesNothing_data()
+    {
+        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<bool>("chooseFolder");
+        QTest::addColumn<int>("answer");
+        const QByteArray import = "MenuImportaDaFileDAT", compact = "MenuCompattaDB";
+        QTest::newRow("import: folder chooser cancelled") << import << false << 0;
+        QTest::newRow("import: No") << import << true << int(QMessageBox::No);
+        QTest::newRow("import: Cancel") << import << true << int(QMessageBox::Cancel);
+        QTest::newRow("compaction: No") << compact << false << int(QMessageBox::No);
+        QTest::newRow("compaction: Cancel") << compact << false << int(QMessageBox::Cancel);
+    }
+
+    void notConfirmedChangesNothing()
+    {
+        QFETCH(QByteArray, command);
+        QFETCH(bool, chooseFolder);
+        QFETCH(int, answer);
+        QVERIFY(WriteFile(Dat(u"012004.dat"_qs), "05 45.5 Giro del lago^2\r\n"));
+        const QByteArray before = Bytes(m_path);
+        const auto form = Open();
+        form->GoToMonth(1, 2004, false);
+        const StatusRecorder status(form.get());
+        ModalBoxes boxes(static_cast<QMessageBox::StandardButton>(answer));
+        ChooseFolder(boxes, chooseFolder ? m_datFolder : QString());
+        Run(form.get(), command.constData());
+        QCOMPARE(boxes.seen().size(), answer ? 1 : 0);
+        QVERIFY(status.texts.isEmpty());
+        QCOMPARE(Bytes(m_path), before);
+        QVERIFY(!QFile::exists(m_path + u"bak"_qs));
+        QVERIFY(form->Connection->IsOpen());
+        QCOMPARE(form->SelectedMonth, 1); // not reconnected: the month shown stays
+    }
+
+    void compactionReportsAndReconnects_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("icon");
+        const QString failed = u"ATTENZIONE: Impossibile compattare il database.\n\nEccezione: "_qs;
+        const int warning = QMessageBox::Warning;
+        QTest::newRow("success") << QString() << u"Compattazione eseguita con successo."_qs
+                                 << int(QMessageBox::Information);
+        QTest::newRow("read-only folder") << u"read-only folder"_qs << failed + u"impossibile rinominare il file."_qs
+                                          << warning;
+        QTest::newRow("result fails the integrity check")
+            << u"damaged index"_qs << failed + u"OleFunction CompactDatabase exception."_qs << warning;
+    }
+
+    void compactionReportsAndReconnects()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        QFETCH(int, icon);
+        if (fault == u"damaged index")
+            QCOMPARE(TestDatabase::Exec(m_path, u"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
+                                                "'CREATE INDEX IX_Uscite_Data ON Uscite (KM)' "
+                                                "WHERE name = 'IX_Uscite_Data'"_qs),
+                     QString());
+        const QByteArray before = Bytes(m_path);
+
+        const auto form = Open();
+        form->GoToMonth(1, 2004, false);
+        QCOMPARE(MonthRows(form.get()), 0);
+        const StatusRecorder status(form.get());
+        ModalBoxes boxes(QMessageBox::Yes);
+        {
+            std::optional<ReadOnlyFolder> readOnly;
+            if (fault == u"read-only folder")
+                readOnly.emplace(m_program);
+            if (readOnly && !readOnly->done())
+                QSKIP("this file system cannot make a folder read-only");
+            Run(form.get(), "MenuCompattaDB");
+        }
+
+        QCOMPARE(boxes.seen().size(), 2);
+        CompareBox(boxes.seen()[0], CompactQuestion, QMessageBox::Question,
+                   QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
+        CompareBox(boxes.seen()[1], message, static_cast<QMessageBox::Icon>(icon));
+        QCOMPARE(status.texts, (QStringList{u"Compattazione in corso..."_qs, Ready}));
+        QCOMPARE(status.hourglass.first(), true);
+        QVERIFY(!QGuiApplication::overrideCursor());
+        if (fault.isEmpty())
+            QCOMPARE(Bytes(m_path + u"bak"_qs), before);
+        else
+            QCOMPARE(Bytes(m_path), before);
+
+        // Reconnected as at start-up: the current month is shown, with its rides.
+        QVERIFY(form->Connection->IsOpen());
+        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{3, 2005}));
+        QCOMPARE(MonthRows(form.get()), 2);
+        QVERIFY(!form->TerminateRequested());
+        // And the connection works for the next command.
+        form->Connection->Execute(u"INSERT INTO Uscite (IDTipoUscita, Data, KM) VALUES (0, '2005-03-20', 5)"_qs);
+        form->GoToMonth(3, 2005, true);
+        QCOMPARE(MonthRows(form.get()), 3);
+    }
+};
 
 QTEST_MAIN(TestMaintenance)
 #include "test_maintenance.moc"
