@@ -19,10 +19,7 @@
 
 namespace {
 
-QLineEdit* Edit(QWidget* dialog, const char* name)
-{
-    return Child<QLineEdit>(dialog, name);
-}
+QLineEdit* Edit(QWidget* dialog, const char* name) { return Child<QLineEdit>(dialog, name); }
 
 }
 
@@ -45,9 +42,8 @@ private:
 
     void Insert(const QString& values)
     {
-        QCOMPARE(TestDatabase::Exec(m_path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Durata, Descrizione) VALUES "_qs
-                                                + values),
-                 QString());
+        const QString sql = u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Durata, Descrizione) VALUES "_qs + values;
+        QCOMPARE(TestDatabase::Exec(m_path, sql), QString());
     }
 
     QString Stored(const QString& sql) { return TestDatabase::Scalar(m_path, sql); }
@@ -63,292 +59,249 @@ private:
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
-    void init();
-    void dialogShowsTheRide_data();
-    void dialogShowsTheRide();
-    void fieldsRefuseWhatTheyMayNotHold();
-    void invalidValuesKeepTheDialogOpen();
-    void addProposesTodayOrTheFirst_data();
-    void addProposesTodayOrTheFirst();
-    void cancelWritesNothingAndDoesNotReload();
-    void modifyChangesTheRideAndKeepsTheRow();
-    void modifyOfADeletedRideIsRefused();
-    void deleteAsksFirst();
-    void deletingTheOnlyRideEmptiesTheMonth();
-    void failedAddStoresNothing();
+
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(u"kilovento.mdb"_qs);
+        QCOMPARE(TestDatabase::CreateProgramFolder(m_dir.path()), QString());
+    }
+
+    void dialogShowsTheRide_data()
+    {
+        QTest::addColumn<bool>("modifica");
+        QTest::addColumn<double>("tempo");
+        QTest::addColumn<QStringList>("shown"); // day, type, km, h, m, s, description
+        const double oneHourFive = 3900.0 / 86400.0;
+        QTest::newRow("modify") << true << oneHourFive
+                                << QStringList{u"6"_qs, u"3"_qs, u"42,5"_qs, u"1"_qs, u"5"_qs, u"0"_qs, u"Colline"_qs};
+        QTest::newRow("modify without duration")
+            << true << 0.0 << QStringList{u"6"_qs, u"3"_qs, u"42,5"_qs, QString(), QString(), QString(), u"Colline"_qs};
+        QTest::newRow("add") << false << oneHourFive
+                             << QStringList{u"6"_qs, u"0"_qs, QString(), QString(), QString(), QString(), QString()};
+    }
+
+    void dialogShowsTheRide()
+    {
+        QFETCH(bool, modifica);
+        QFETCH(double, tempo);
+        QFETCH(QStringList, shown);
+        TZTConnection connection;
+        connection.Open(TestDatabase::ConnectionStringFor(m_path));
+        TFormEditUscita dialog(nullptr, &connection);
+        dialog.Modifica = modifica;
+        dialog.Anno = 2004;
+        dialog.Mese = 2;
+        dialog.Giorno = 6;
+        dialog.Tipo = 3;
+        dialog.Chilometri = 42.5;
+        dialog.Tempo = TDateTime(tempo);
+        dialog.TestoDescrizione = u"Colline"_qs;
+        dialog.show();
+        auto* day = Child<QComboBox>(&dialog, "ComboBoxGiorno");
+        auto* type = Child<QComboBox>(&dialog, "ComboBoxTipo");
+        QCOMPARE(day->count(), 29);
+        QCOMPARE(day->isEnabled(), !modifica);
+        QCOMPARE((QStringList{day->currentText(), QString::number(type->currentIndex()), Edit(&dialog, "EditKM")->text(),
+                              Edit(&dialog, "EditOre")->text(), Edit(&dialog, "EditMinuti")->text(),
+                              Edit(&dialog, "EditSecondi")->text(), Edit(&dialog, "EditDescrizione")->text()}),
+                 shown);
+        QCOMPARE(type->count(), TestDatabase::Scalar(m_path, u"SELECT count(*) FROM TipiUscita"_qs).toInt());
+
+        if (!modifica) {
+            // Typed and pasted characters a field may not hold are dropped.
+            QLineEdit* hours = Edit(&dialog, "EditOre");
+            QLineEdit* description = Edit(&dialog, "EditDescrizione");
+            for (const auto& [name, typed, kept] : {std::tuple{"EditKM", u"1,2,3.4x"_qs, u"1,234"_qs},
+                                                    {"EditKM", u"123456"_qs, u"12345"_qs}, // five characters at most
+                                                    {"EditOre", u"1a-2"_qs, u"12"_qs},
+                                                    {"EditDescrizione", u"100% *top* d'estate!"_qs, u"100 top destate!"_qs}}) {
+                Edit(&dialog, name)->clear();
+                QTest::keyClicks(Edit(&dialog, name), typed);
+                QCOMPARE(Edit(&dialog, name)->text(), kept);
+            }
+            hours->clear();
+            QGuiApplication::clipboard()->setText(u"7h"_qs);
+            QTest::keySequence(hours, QKeySequence::Paste);
+            QCOMPARE(hours->text(), QString());
+            description->clear();
+            QTest::keyClicks(description, u"ab"_qs);
+            description->setCursorPosition(1);
+            QGuiApplication::clipboard()->setText(u"x'%*\ty"_qs);
+            QTest::keySequence(description, QKeySequence::Paste);
+            QCOMPARE(description->text(), u"axyb"_qs);
+            QCOMPARE(description->cursorPosition(), 3);
+            QCOMPARE(description->maxLength(), 255);
+        }
+
+        // OK returns what is shown, the day included.
+        Edit(&dialog, "EditKM")->setText(u"12,5"_qs);
+        Child<QPushButton>(&dialog, "BitBtnOK")->click();
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QCOMPARE(dialog.Giorno, 6);
+        QCOMPARE(dialog.Chilometri, 12.5);
+    }
+
+    void addProposesTodayOrTheFirst_data()
+    {
+        QTest::addColumn<int>("month");
+        QTest::addColumn<QString>("day");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("current month") << 3 << u"15"_qs << u"Aggiungi uscita a Marzo 2005"_qs;
+        QTest::newRow("another month") << 1 << u"1"_qs << u"Aggiungi uscita a Gennaio 2005"_qs;
+    }
+
+    void addProposesTodayOrTheFirst()
+    {
+        QFETCH(int, month);
+        QFETCH(QString, day);
+        QFETCH(QString, caption);
+        const auto form = Open();
+        form->GoToMonth(month, 2005, false);
+        ModalBoxes boxes;
+        boxes.setDialogHandler([&](QDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), caption);
+            QCOMPARE(Child<QComboBox>(dialog, "ComboBoxGiorno")->currentText(), day);
+            QTest::keyClicks(Edit(dialog, "EditKM"), u"42,5"_qs);
+            QTest::keyClicks(Edit(dialog, "EditMinuti"), u"90"_qs); // refused first
+            QTest::keyClick(dialog, Qt::Key_Return);
+            QVERIFY(dialog->isVisible());
+            QCOMPARE(dialog->focusWidget(), Edit(dialog, "EditOre"));
+            Edit(dialog, "EditMinuti")->setText(u"30"_qs);
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        Run(form.get(), "MenuAggiungiUscita");
+        QCOMPARE(boxes.dialogsSeen(), 1);
+        QCOMPARE(boxes.seen().size(), 1);
+        QCOMPARE(boxes.seen().first().text, u"Campo durata non valido."_qs);
+        QCOMPARE(boxes.seen().first().icon, QMessageBox::Warning);
+        QCOMPARE(Stored(u"SELECT Data || ' ' || KM || ' ' || Durata FROM Uscite"_qs),
+                 QStringLiteral("2005-%1-%2 42.5 00:30:00").arg(month, 2, 10, QChar(u'0')).arg(day.toInt(), 2, 10, QChar(u'0')));
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
+        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{month, 2005}));
+    }
+
+    void cancelWritesNothingAndDoesNotReload()
+    {
+        Insert(u"(0, '2005-03-01', 10, NULL, 'a')"_qs);
+        const auto form = Open();
+        SelectRow(form.get(), 0);
+        // Only a reload would show this one.
+        Insert(u"(0, '2005-03-02', 20, NULL, 'b')"_qs);
+        ModalBoxes boxes;
+        boxes.setDialogHandler([](QDialog* dialog) {
+            Edit(dialog, "EditKM")->setText(u"99"_qs);
+            QTest::keyClick(dialog, Qt::Key_Escape);
+        });
+        for (const char* command : {"MenuAggiungiUscita", "MenuModificaUscita"})
+            Run(form.get(), command);
+        QCOMPARE(boxes.dialogsSeen(), 2);
+        QCOMPARE(Stored(u"SELECT group_concat(KM, ' ') FROM Uscite"_qs), u"10.0 20.0"_qs);
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
+        QCOMPARE(SelectedRow(form.get()), 0);
+    }
+
+    void modifyChangesTheRideAndKeepsTheRow()
+    {
+        Insert(u"(0, '2005-03-01', 10, NULL, 'primo'), (2, '2005-03-05', 20, '01:05:00', 'secondo')"_qs);
+        const auto form = Open();
+        SelectRow(form.get(), 1);
+        ModalBoxes boxes;
+        boxes.setDialogHandler([](QDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), u"Modifica uscita di Marzo 2005"_qs);
+            QCOMPARE(Child<QComboBox>(dialog, "ComboBoxGiorno")->currentText(), u"5"_qs); // the selected ride
+            Edit(dialog, "EditKM")->setText(u"55,5"_qs);
+            Edit(dialog, "EditDescrizione")->setText(u"  cambiato  "_qs);
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        Rides(form.get())->itemDoubleClicked(Rides(form.get())->topLevelItem(1), 0);
+        QCOMPARE(boxes.dialogsSeen(), 1);
+        QCOMPARE(Stored(u"SELECT Data || '|' || IDTipoUscita || '|' || KM || '|' || Durata || '|' || Descrizione "
+                        "FROM Uscite WHERE Descrizione <> 'primo'"_qs),
+                 u"2005-03-05|2|55.5|01:05:00|cambiato"_qs);
+        QCOMPARE(Rides(form.get())->topLevelItem(1)->text(3), u"55,5"_qs);
+        QCOMPARE(SelectedRow(form.get()), 1);
+    }
+
+    void deleteAsksFirst_data()
+    {
+        QTest::addColumn<QString>("rides");
+        QTest::addColumn<QString>("left");
+        QTest::newRow("one of two") << u"(0, '2005-03-01', 10, NULL, 'a'), (0, '2005-03-02', 20, NULL, 'b')"_qs << u"b"_qs;
+        QTest::newRow("the only ride") << u"(0, '2005-03-01', 10, NULL, 'a')"_qs << QString();
+    }
+
+    void deleteAsksFirst()
+    {
+        QFETCH(QString, rides);
+        QFETCH(QString, left);
+        Insert(rides);
+        const auto form = Open();
+        SelectRow(form.get(), 0);
+        ModalBoxes boxes(QMessageBox::No);
+        Run(form.get(), "MenuEliminaUscita");
+        QCOMPARE(boxes.seen().size(), 1);
+        QCOMPARE(boxes.seen().first().text, u"Eliminare l'uscita selezionata?"_qs);
+        QCOMPARE(boxes.seen().first().icon, QMessageBox::Question);
+        QCOMPARE(boxes.seen().first().defaultButton, QMessageBox::No);
+        QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs).toInt(), left.isEmpty() ? 1 : 2);
+
+        boxes.setAnswer(QMessageBox::Yes);
+        Child<QToolButton>(form.get(), "BitBtnEliminaUscita")->click();
+        QCOMPARE(Stored(u"SELECT group_concat(Descrizione) FROM Uscite"_qs), left);
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), left.isEmpty() ? 0 : 1);
+        QCOMPARE(SelectedRow(form.get()), left.isEmpty() ? -1 : 0); // the same position again, if any
+        QCOMPARE(Child<QAction>(form.get(), "MenuEliminaUscita")->isEnabled(), !left.isEmpty());
+        QCOMPARE(Child<QToolButton>(form.get(), "BitBtnModificaUscita")->isEnabled(), !left.isEmpty());
+        QCOMPARE(Child<QLabel>(form.get(), "LabelKM")->text(), left.isEmpty() ? u"0,0"_qs : u"20,0"_qs);
+        QCOMPARE(Child<QLabel>(form.get(), "LabelKMU")->text(), left.isEmpty() ? u"n/d"_qs : u"20,00"_qs);
+    }
+
+    void refusedWritesStoreNothing_data()
+    {
+        QTest::addColumn<bool>("deleted"); // the ride deleted by another program, else the database locked
+        QTest::addColumn<QString>("message");
+        QTest::newRow("modify of a deleted ride") << true << u"ATTENZIONE: impossibile modificare l'uscita."_qs;
+        QTest::newRow("add while locked") << false << u"ATTENZIONE: errore nell'aggiunta dell'uscita."_qs;
+    }
+
+    void refusedWritesStoreNothing()
+    {
+        QFETCH(bool, deleted);
+        QFETCH(QString, message);
+        Insert(u"(0, '2005-03-01', 10, NULL, 'a')"_qs);
+        const auto form = Open();
+        form->Connection->SetBusyTimeout(50);
+        SelectRow(form.get(), 0);
+        sqlite3* holder = nullptr;
+        if (deleted) {
+            QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs), QString());
+        } else {
+            QCOMPARE(sqlite3_open(m_path.toUtf8().constData(), &holder), SQLITE_OK);
+            QCOMPARE(sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
+                     SQLITE_OK);
+        }
+        ModalBoxes boxes;
+        boxes.setDialogHandler([](QDialog* dialog) {
+            Edit(dialog, "EditKM")->setText(u"12"_qs);
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        Run(form.get(), deleted ? "MenuModificaUscita" : "MenuAggiungiUscita");
+        if (holder) {
+            sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
+            sqlite3_close(holder);
+        }
+        QCOMPARE(boxes.dialogsSeen(), deleted ? 0 : 1);
+        QVERIFY(!boxes.seen().isEmpty());
+        const QString text = boxes.seen().first().text;
+        QVERIFY2(text.startsWith(message + u"\n\nEccezione: ZTADO exception: TZTRecordset::"_qs), qPrintable(text));
+        QVERIFY(deleted || text.contains(u"database is locked"_qs));
+        QCOMPARE(boxes.seen().first().icon, QMessageBox::Warning);
+        QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), deleted ? u"0"_qs : u"1"_qs);
+        if (deleted)
+            QCOMPARE(Rides(form.get())->topLevelItemCount(), 1); // no reload
+    }
 };
-
-void TestEditing::init()
-{
-    QVERIFY(m_dir.isValid());
-    m_path = m_dir.filePath(u"kilovento.mdb"_qs);
-    QCOMPARE(TestDatabase::CreateProgramFolder(m_dir.path()), QString());
-}
-
-void TestEditing::dialogShowsTheRide_data()
-{
-    QTest::addColumn<bool>("modifica");
-    QTest::addColumn<double>("tempo");
-    QTest::addColumn<QStringList>("shown"); // day, type, km, h, m, s, description
-    const double oneHourFive = 3900.0 / 86400.0;
-    QTest::newRow("modify") << true << oneHourFive
-                            << QStringList{u"6"_qs, u"3"_qs, u"42,5"_qs, u"1"_qs, u"5"_qs, u"0"_qs, u"Colline"_qs};
-    QTest::newRow("modify without duration")
-        << true << 0.0 << QStringList{u"6"_qs, u"3"_qs, u"42,5"_qs, QString(), QString(), QString(), u"Colline"_qs};
-    QTest::newRow("add") << false << oneHourFive
-                         << QStringList{u"6"_qs, u"0"_qs, QString(), QString(), QString(), QString(), QString()};
-}
-
-void TestEditing::dialogShowsTheRide()
-{
-    QFETCH(bool, modifica);
-    QFETCH(double, tempo);
-    QFETCH(QStringList, shown);
-    TZTConnection connection;
-    connection.Open(TestDatabase::ConnectionStringFor(m_path));
-    TFormEditUscita dialog(nullptr, &connection);
-    dialog.Modifica = modifica;
-    dialog.Anno = 2004;
-    dialog.Mese = 2;
-    dialog.Giorno = 6;
-    dialog.Tipo = 3;
-    dialog.Chilometri = 42.5;
-    dialog.Tempo = TDateTime(tempo);
-    dialog.TestoDescrizione = u"Colline"_qs;
-    dialog.show();
-    auto* day = Child<QComboBox>(&dialog, "ComboBoxGiorno");
-    auto* type = Child<QComboBox>(&dialog, "ComboBoxTipo");
-    QCOMPARE(day->count(), 29);
-    QCOMPARE(day->isEnabled(), !modifica);
-    QCOMPARE((QStringList{day->currentText(), QString::number(type->currentIndex()), Edit(&dialog, "EditKM")->text(),
-                          Edit(&dialog, "EditOre")->text(), Edit(&dialog, "EditMinuti")->text(),
-                          Edit(&dialog, "EditSecondi")->text(), Edit(&dialog, "EditDescrizione")->text()}),
-             shown);
-    QCOMPARE(type->count(), TestDatabase::Scalar(m_path, u"SELECT count(*) FROM TipiUscita"_qs).toInt());
-
-    // OK returns what is shown, the day included.
-    Edit(&dialog, "EditKM")->setText(u"12,5"_qs);
-    Child<QPushButton>(&dialog, "BitBtnOK")->click();
-    QCOMPARE(dialog.result(), int(QDialog::Accepted));
-    QCOMPARE(dialog.Giorno, 6);
-    QCOMPARE(dialog.Chilometri, 12.5);
-}
-
-void TestEditing::fieldsRefuseWhatTheyMayNotHold()
-{
-    TZTConnection connection;
-    connection.Open(TestDatabase::ConnectionStringFor(m_path));
-    TFormEditUscita dialog(nullptr, &connection);
-    dialog.Anno = 2005;
-    dialog.Mese = 3;
-    dialog.show();
-    QLineEdit* km = Edit(&dialog, "EditKM");
-    QLineEdit* hours = Edit(&dialog, "EditOre");
-    QLineEdit* description = Edit(&dialog, "EditDescrizione");
-
-    QTest::keyClicks(km, u"1,2,3.4x"_qs);
-    QCOMPARE(km->text(), u"1,234"_qs);
-    km->clear();
-    QTest::keyClicks(km, u"123456"_qs);
-    QCOMPARE(km->text(), u"12345"_qs); // five characters at most
-    QTest::keyClicks(hours, u"1a-2"_qs);
-    QCOMPARE(hours->text(), u"12"_qs);
-    QTest::keyClicks(description, u"100% *top* d'estate!"_qs);
-    QCOMPARE(description->text(), u"100 top destate!"_qs);
-
-    // Pasted text is held to the same rules.
-    hours->clear();
-    QGuiApplication::clipboard()->setText(u"7h"_qs);
-    QTest::keySequence(hours, QKeySequence::Paste);
-    QCOMPARE(hours->text(), QString());
-    description->clear();
-    QTest::keyClicks(description, u"ab"_qs);
-    description->setCursorPosition(1);
-    QGuiApplication::clipboard()->setText(u"x'%*\ty"_qs);
-    QTest::keySequence(description, QKeySequence::Paste);
-    QCOMPARE(description->text(), u"axyb"_qs);
-    QCOMPARE(description->cursorPosition(), 3);
-    QCOMPARE(description->maxLength(), 255);
-}
-
-void TestEditing::invalidValuesKeepTheDialogOpen()
-{
-    TZTConnection connection;
-    connection.Open(TestDatabase::ConnectionStringFor(m_path));
-    TFormEditUscita dialog(nullptr, &connection);
-    dialog.Anno = 2005;
-    dialog.Mese = 3;
-    dialog.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-    ModalBoxes boxes;
-    Edit(&dialog, "EditKM")->setText(u"12"_qs);
-    Edit(&dialog, "EditMinuti")->setText(u"60"_qs);
-    Child<QPushButton>(&dialog, "BitBtnOK")->click();
-    QCOMPARE(boxes.seen().size(), 1);
-    QCOMPARE(boxes.seen().first().text, u"Campo durata non valido."_qs);
-    QCOMPARE(boxes.seen().first().icon, QMessageBox::Warning);
-    QVERIFY(dialog.isVisible());
-    QCOMPARE(dialog.focusWidget(), Edit(&dialog, "EditOre"));
-}
-
-void TestEditing::addProposesTodayOrTheFirst_data()
-{
-    QTest::addColumn<int>("month");
-    QTest::addColumn<QString>("day");
-    QTest::addColumn<QString>("caption");
-    QTest::newRow("current month") << 3 << u"15"_qs << u"Aggiungi uscita a Marzo 2005"_qs;
-    QTest::newRow("another month") << 1 << u"1"_qs << u"Aggiungi uscita a Gennaio 2005"_qs;
-}
-
-void TestEditing::addProposesTodayOrTheFirst()
-{
-    QFETCH(int, month);
-    QFETCH(QString, day);
-    QFETCH(QString, caption);
-    const auto form = Open();
-    form->GoToMonth(month, 2005, false);
-    ModalBoxes boxes;
-    boxes.setDialogHandler([&](QDialog* dialog) {
-        QCOMPARE(dialog->windowTitle(), caption);
-        QCOMPARE(Child<QComboBox>(dialog, "ComboBoxGiorno")->currentText(), day);
-        QTest::keyClicks(Edit(dialog, "EditKM"), u"42,5"_qs);
-        QTest::keyClicks(Edit(dialog, "EditMinuti"), u"90"_qs); // refused first
-        QTest::keyClick(dialog, Qt::Key_Return);
-        QVERIFY(dialog->isVisible());
-        Edit(dialog, "EditMinuti")->setText(u"30"_qs);
-        QTest::keyClick(dialog, Qt::Key_Return);
-    });
-    Run(form.get(), "MenuAggiungiUscita");
-    QCOMPARE(boxes.dialogsSeen(), 1);
-    QCOMPARE(boxes.seen().size(), 1); // the duration message
-    QCOMPARE(Stored(u"SELECT Data || ' ' || KM || ' ' || Durata FROM Uscite"_qs),
-             QStringLiteral("2005-%1-%2 42.5 00:30:00").arg(month, 2, 10, QChar(u'0')).arg(day.toInt(), 2, 10, QChar(u'0')));
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-    QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{month, 2005}));
-}
-
-void TestEditing::cancelWritesNothingAndDoesNotReload()
-{
-    Insert(u"(0, '2005-03-01', 10, NULL, 'a')"_qs);
-    const auto form = Open();
-    SelectRow(form.get(), 0);
-    // Only a reload would show this one.
-    Insert(u"(0, '2005-03-02', 20, NULL, 'b')"_qs);
-    ModalBoxes boxes;
-    boxes.setDialogHandler([](QDialog* dialog) {
-        Edit(dialog, "EditKM")->setText(u"99"_qs);
-        QTest::keyClick(dialog, Qt::Key_Escape);
-    });
-    for (const char* command : {"MenuAggiungiUscita", "MenuModificaUscita"})
-        Run(form.get(), command);
-    QCOMPARE(boxes.dialogsSeen(), 2);
-    QCOMPARE(Stored(u"SELECT group_concat(KM, ' ') FROM Uscite"_qs), u"10.0 20.0"_qs);
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-    QCOMPARE(SelectedRow(form.get()), 0);
-}
-
-void TestEditing::modifyChangesTheRideAndKeepsTheRow()
-{
-    Insert(u"(0, '2005-03-01', 10, NULL, 'primo'), (2, '2005-03-05', 20, '01:05:00', 'secondo')"_qs);
-    const auto form = Open();
-    SelectRow(form.get(), 1);
-    ModalBoxes boxes;
-    boxes.setDialogHandler([](QDialog* dialog) {
-        QCOMPARE(dialog->windowTitle(), u"Modifica uscita di Marzo 2005"_qs);
-        QVERIFY(!Child<QComboBox>(dialog, "ComboBoxGiorno")->isEnabled());
-        QCOMPARE(Child<QComboBox>(dialog, "ComboBoxGiorno")->currentText(), u"5"_qs);
-        QCOMPARE(Child<QComboBox>(dialog, "ComboBoxTipo")->currentIndex(), 2);
-        QCOMPARE(Edit(dialog, "EditMinuti")->text(), u"5"_qs);
-        Edit(dialog, "EditKM")->setText(u"55,5"_qs);
-        Edit(dialog, "EditDescrizione")->setText(u"  cambiato  "_qs);
-        QTest::keyClick(dialog, Qt::Key_Return);
-    });
-    Rides(form.get())->itemDoubleClicked(Rides(form.get())->topLevelItem(1), 0);
-    QCOMPARE(boxes.dialogsSeen(), 1);
-    QCOMPARE(Stored(u"SELECT Data || '|' || IDTipoUscita || '|' || KM || '|' || Durata || '|' || Descrizione "
-                    "FROM Uscite WHERE Descrizione <> 'primo'"_qs),
-             u"2005-03-05|2|55.5|01:05:00|cambiato"_qs);
-    QCOMPARE(Rides(form.get())->topLevelItem(1)->text(3), u"55,5"_qs);
-    QCOMPARE(SelectedRow(form.get()), 1);
-}
-
-void TestEditing::modifyOfADeletedRideIsRefused()
-{
-    Insert(u"(0, '2005-03-01', 10, NULL, 'a')"_qs);
-    const auto form = Open();
-    SelectRow(form.get(), 0);
-    QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs), QString());
-    ModalBoxes boxes;
-    boxes.setDialogHandler([](QDialog* dialog) { dialog->reject(); });
-    Run(form.get(), "MenuModificaUscita");
-    QCOMPARE(boxes.dialogsSeen(), 0);
-    QCOMPARE(boxes.seen().size(), 1);
-    QVERIFY2(boxes.seen().first().text.startsWith(
-                 u"ATTENZIONE: impossibile modificare l'uscita.\n\nEccezione: ZTADO exception: TZTRecordset::"_qs),
-             qPrintable(boxes.seen().first().text));
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 1); // no reload
-}
-
-void TestEditing::deleteAsksFirst()
-{
-    Insert(u"(0, '2005-03-01', 10, NULL, 'a'), (0, '2005-03-02', 20, NULL, 'b')"_qs);
-    const auto form = Open();
-    SelectRow(form.get(), 0);
-    ModalBoxes boxes(QMessageBox::No);
-    Run(form.get(), "MenuEliminaUscita");
-    QCOMPARE(boxes.seen().size(), 1);
-    QCOMPARE(boxes.seen().first().text, u"Eliminare l'uscita selezionata?"_qs);
-    QCOMPARE(boxes.seen().first().icon, QMessageBox::Question);
-    QCOMPARE(boxes.seen().first().defaultButton, QMessageBox::No);
-    QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), u"2"_qs);
-
-    boxes.setAnswer(QMessageBox::Yes);
-    Run(form.get(), "MenuEliminaUscita");
-    QCOMPARE(Stored(u"SELECT Descrizione FROM Uscite"_qs), u"b"_qs);
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-    QCOMPARE(SelectedRow(form.get()), 0); // the same position again
-}
-
-void TestEditing::deletingTheOnlyRideEmptiesTheMonth()
-{
-    Insert(u"(0, '2005-03-01', 10, NULL, 'a')"_qs);
-    const auto form = Open();
-    SelectRow(form.get(), 0);
-    ModalBoxes boxes(QMessageBox::Yes);
-    Child<QToolButton>(form.get(), "BitBtnEliminaUscita")->click();
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 0);
-    QCOMPARE(SelectedRow(form.get()), -1);
-    QVERIFY(!Child<QAction>(form.get(), "MenuEliminaUscita")->isEnabled());
-    QVERIFY(!Child<QToolButton>(form.get(), "BitBtnModificaUscita")->isEnabled());
-    QCOMPARE(Child<QLabel>(form.get(), "LabelKMU")->text(), u"n/d"_qs);
-    QCOMPARE(Child<QLabel>(form.get(), "LabelKM")->text(), u"0,0"_qs);
-}
-
-void TestEditing::failedAddStoresNothing()
-{
-    const auto form = Open();
-    form->Connection->SetBusyTimeout(50);
-    // Another program holds the database.
-    sqlite3* holder = nullptr;
-    QCOMPARE(sqlite3_open(m_path.toUtf8().constData(), &holder), SQLITE_OK);
-    QCOMPARE(sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
-             SQLITE_OK);
-    ModalBoxes boxes;
-    boxes.setDialogHandler([](QDialog* dialog) {
-        Edit(dialog, "EditKM")->setText(u"12"_qs);
-        QTest::keyClick(dialog, Qt::Key_Return);
-    });
-    Run(form.get(), "MenuAggiungiUscita");
-    sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
-    sqlite3_close(holder);
-    QVERIFY(!boxes.seen().isEmpty());
-    QVERIFY2(boxes.seen().first().text.startsWith(u"ATTENZIONE: errore nell'aggiunta dell'uscita.\n\nEccezione: "
-                                                  "ZTADO exception: TZTRecordset::"_qs),
-             qPrintable(boxes.seen().first().text));
-    QVERIFY(boxes.seen().first().text.contains(u"database is locked"_qs));
-    QCOMPARE(boxes.seen().first().icon, QMessageBox::Warning);
-    QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), u"0"_qs);
-}
 
 QTEST_MAIN(TestEditing)
 #include "test_editing.moc"
