@@ -9,10 +9,7 @@
 namespace {
 
 using Ride = std::pair<QString, double>; // ISO date, km
-TDateTime Day(int y, int m, int d)
-{
-    return TDateTime::EncodeDate(y, m, d);
-}
+TDateTime Day(int y, int m, int d) { return TDateTime::EncodeDate(y, m, d); }
 
 }
 
@@ -24,18 +21,16 @@ private:
     QTemporaryDir m_dir;
     int m_count = 0;
 
-    StatisticsResult Compute(const QList<Ride>& rides, TDateTime start, TDateTime end,
-                             std::optional<QString>* top10Error = nullptr)
+    // The statistics of `rides` over a period, computed `runs` times on one recordset.
+    StatisticsResult Compute(const QList<Ride>& rides, TDateTime start, TDateTime end, int runs = 1)
     {
         const QString path = m_dir.filePath(QStringLiteral("%1.mdb").arg(++m_count));
         [&] { QCOMPARE(TestDatabase::Create(path), QString()); }();
         for (const Ride& ride : rides)
             [&] {
-                QCOMPARE(TestDatabase::Exec(path, QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, KM, "
-                                                                 "Descrizione) VALUES (0, '%1', %2, 'km %2')")
-                                                      .arg(ride.first)
-                                                      .arg(ride.second)),
-                         QString());
+                const QString sql = QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) "
+                                                   "VALUES (0, '%1', %2, 'km %2')").arg(ride.first).arg(ride.second);
+                QCOMPARE(TestDatabase::Exec(path, sql), QString());
             }();
         TZTConnection connection;
         connection.Open(TestDatabase::ConnectionStringFor(path));
@@ -43,277 +38,239 @@ private:
         StatisticsResult result;
         result.DataInizio = start;
         result.DataTermine = end;
-        const std::optional<QString> error = Statistics::Compute(recordset, result);
-        if (top10Error)
-            *top10Error = error;
+        for (int run = 0; run < runs; ++run)
+            Statistics::Compute(recordset, result);
         return result;
     }
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
-    void runningAveragesAndTheirBestDays_data();
-    void runningAveragesAndTheirBestDays();
-    void breakdowns();
-    void tensOfKilometres();
-    void top10_data();
-    void top10();
-    void generalTexts_data();
-    void generalTexts();
-    void emptyPeriodAndRepeatedRuns();
-    void pieSlices_data();
-    void pieSlices();
-    void paintedChart();
-    void shortcuts_data();
-    void shortcuts();
+
+    void runningAveragesAndTheirBestDays_data()
+    {
+        QTest::addColumn<QList<Ride>>("rides");
+        QTest::addColumn<QList<double>>("expected"); // KMTotali, Uscite, Giorni, MediaKMG, MaxKMG, MediaKMU, MaxKMU
+        QTest::addColumn<QList<int>>("bestDays");    // day of January of the two maxima
+        QTest::newRow("50 on the 1st, 30 on the 3rd")
+            << QList<Ride>{{u"2005-01-01"_qs, 50}, {u"2005-01-03"_qs, 30}}
+            << QList<double>{80, 2, 31, 80.0 / 31, 50, 40, 50} << QList<int>{1, 1};
+        QTest::newRow("two rides on the first day")
+            << QList<Ride>{{u"2005-01-01"_qs, 30}, {u"2005-01-01"_qs, 40}}
+            << QList<double>{70, 2, 31, 70.0 / 31, 70, 35, 35} << QList<int>{1, 1};
+        QTest::newRow("a later equal value keeps the first day")
+            << QList<Ride>{{u"2005-01-02"_qs, 20}, {u"2005-01-04"_qs, 20}}
+            << QList<double>{40, 2, 31, 40.0 / 31, 10, 20, 20} << QList<int>{2, 2};
+        QTest::newRow("the best day comes later")
+            << QList<Ride>{{u"2005-01-01"_qs, 10}, {u"2005-01-02"_qs, 90}}
+            << QList<double>{100, 2, 31, 100.0 / 31, 50, 50, 50} << QList<int>{2, 2};
+    }
+
+    void runningAveragesAndTheirBestDays()
+    {
+        QFETCH(QList<Ride>, rides);
+        QFETCH(QList<double>, expected);
+        QFETCH(QList<int>, bestDays);
+        const StatisticsResult r = Compute(rides, Day(2005, 1, 1), Day(2005, 1, 31));
+        QCOMPARE((QList<double>{r.KMTotali, double(r.UsciteTotali), double(r.GiorniTotali), r.MediaKMG, r.MaxMediaKMG,
+                                r.MediaKMU, r.MaxMediaKMU}),
+                 expected);
+        QCOMPARE(r.DataMaxMediaKMG, Day(2005, 1, bestDays[0]));
+        QCOMPARE(r.DataMaxMediaKMU, Day(2005, 1, bestDays[1]));
+    }
+
+    void breakdowns()
+    {
+        // Across a year end: December into the last month, January into the first.
+        const StatisticsResult r = Compute({{u"2004-11-30"_qs, 99}, {u"2004-12-05"_qs, 10}, {u"2004-12-31"_qs, 20},
+                                            {u"2005-01-31"_qs, 0}, {u"2005-02-01"_qs, 99}},
+                                           Day(2004, 12, 1), Day(2005, 1, 31));
+        QCOMPARE((QList<int>{r.UsciteTotali, r.GiorniTotali}), (QList<int>{3, 62}));
+        QCOMPARE((QList<int>{r.Mesi[11].NumUscite, r.Mesi[0].NumUscite, r.Mesi[10].NumUscite}), (QList<int>{2, 1, 0}));
+        QCOMPARE(r.Mesi[11].KM, 30.0);
+        // 5 December 2004 was a Sunday, 31 December a Friday, 31 January a Monday.
+        QCOMPARE((QList<double>{r.GiorniSettimanali[0].KM, r.GiorniSettimanali[5].KM, r.GiorniMensili[4].KM}),
+                 (QList<double>{10, 20, 10}));
+        QCOMPARE((QList<int>{r.GiorniSettimanali[1].NumUscite, r.GiorniMensili[30].NumUscite}), (QList<int>{1, 2}));
+        QCOMPARE(r.DecineDiKM[0], 1); // the 0 km ride counts too
+
+        const QList<QStringList> months = Statistics::MonthRows(r);
+        QCOMPARE(months.size(), 12);
+        QCOMPARE(months[11], (QStringList{u"Dicembre"_qs, u"30,0"_qs, u"2"_qs, u"15,00"_qs, QString()}));
+        QCOMPARE(months[1], (QStringList{u"Febbraio"_qs, u"0,0"_qs, u"0"_qs, u"n/d"_qs, QString()}));
+        QCOMPARE(Statistics::WeekdayRows(r).first().first(), u"Domenica"_qs);
+        QCOMPARE(Statistics::DayOfMonthRows(r)[30], (QStringList{u"31"_qs, u"20,0"_qs, u"2"_qs}));
+    }
+
+    void tensOfKilometres()
+    {
+        const StatisticsResult r = Compute({{u"2005-03-01"_qs, 29.9}, {u"2005-03-01"_qs, 30}, {u"2005-03-01"_qs, 39.99},
+                                            {u"2005-03-01"_qs, 40}, {u"2005-03-01"_qs, 149.9}, {u"2005-03-01"_qs, 150},
+                                            {u"2005-03-01"_qs, 999}},
+                                           Day(2005, 3, 1), Day(2005, 3, 1));
+        QCOMPARE(r.GiorniTotali, 1);
+        std::array<int, 16> expected{};
+        expected[2] = 1, expected[3] = 2, expected[4] = 1, expected[14] = 1, expected[15] = 2;
+        QCOMPARE(r.DecineDiKM, expected);
+        const QList<QStringList> rows = Statistics::TensOfKmRows(r);
+        QCOMPARE(rows.size(), 14);
+        QCOMPARE((QList<QStringList>{rows[0], rows[1], rows[2], rows[12], rows[13]}),
+                 (QList<QStringList>{{u"< 30"_qs, u"1"_qs}, {u"30 - 40"_qs, u"2"_qs}, {u"40 - 50"_qs, u"1"_qs},
+                                     {u"140 - 150"_qs, u"1"_qs}, {u">= 150"_qs, u"2"_qs}}));
+    }
+
+    void top10_data()
+    {
+        QTest::addColumn<QList<double>>("distances"); // one a day from 1 March 2005
+        QTest::addColumn<QList<double>>("expected");
+        QTest::newRow("twelve rides") << QList<double>{5, 80, 12, 45, 90, 33, 7, 60, 21, 75, 18, 50}
+                                      << QList<double>{90, 80, 75, 60, 50, 45, 33, 21, 18, 12};
+        QTest::newRow("eight rides") << QList<double>{5, 80, 12, 45, 90, 33, 7, 60}
+                                     << QList<double>{90, 80, 60, 45, 33, 12, 7, 5, -1, -1};
+        QTest::newRow("ties at the tenth place") << QList<double>(12, 10.0) << QList<double>(10, 10.0);
+        QTest::newRow("no rides in the period") << QList<double>{} << QList<double>(10, -1.0);
+    }
+
+    void top10()
+    {
+        QFETCH(QList<double>, distances);
+        QFETCH(QList<double>, expected);
+        QList<Ride> rides{{u"2005-02-28"_qs, 500}}; // outside the period
+        for (qsizetype i = 0; i < distances.size(); ++i)
+            rides.append({QDate(2005, 3, 1).addDays(i).toString(Qt::ISODate), distances[i]});
+        const StatisticsResult r = Compute(rides, Day(2005, 3, 1), Day(2005, 3, 31));
+        QList<double> found;
+        for (const TZTUscita& ride : r.Top10)
+            found.append(ride.KM);
+        QCOMPARE(found, expected);
+        // Equal distances by date; each slot carries its ride; empty slots make no rows.
+        if (distances.count(10.0) == 12)
+            QCOMPARE(r.Top10[9].Data, Day(2005, 3, 10));
+        const QList<QStringList> rows = Statistics::Top10Rows(r);
+        QCOMPARE(rows.size(), expected.size() - expected.count(-1.0));
+        if (!rows.isEmpty()) {
+            QCOMPARE(r.Top10[0].Descrizione, QStringLiteral("km %1").arg(expected[0]));
+            QCOMPARE(rows.first().first(), u"1"_qs);
+        }
+    }
+
+    void generalTexts_data()
+    {
+        QTest::addColumn<QList<Ride>>("rides");
+        QTest::addColumn<QStringList>("expected"); // periodo, KM, giorni, uscite, KM/G, KM/U
+        const QString period = u"Periodo dal giorno 1/3/2005 al giorno 10/3/2005"_qs;
+        QTest::newRow("documented example")
+            << QList<Ride>{{u"2005-03-01"_qs, 50}, {u"2005-03-05"_qs, 20}, {u"2005-03-06"_qs, 20}, {u"2005-03-09"_qs, 30}}
+            << QStringList{period, u"120,0"_qs, u"10"_qs, u"4"_qs, u"12,00 (max. 50,00 il giorno 1/3/2005)"_qs,
+                           u"30,00 (max. 50,00 il giorno 1/3/2005)"_qs};
+        QTest::newRow("no rides") << QList<Ride>{}
+                                  << QStringList{period, u"0,0"_qs, u"10"_qs, u"0"_qs, u"0.00"_qs, u"n/d"_qs};
+        QTest::newRow("only rides of 0 km") << QList<Ride>{{u"2005-03-02"_qs, 0}}
+                                            << QStringList{period, u"0,0"_qs, u"10"_qs, u"1"_qs, u"0.00"_qs, u"0,00"_qs};
+    }
+
+    void generalTexts()
+    {
+        QFETCH(QList<Ride>, rides);
+        QFETCH(QStringList, expected);
+        const Statistics::GeneralTexts t = Statistics::General(Compute(rides, Day(2005, 3, 1), Day(2005, 3, 10)));
+        QCOMPARE((QStringList{t.periodo, t.kmTotali, t.giorniTotali, t.usciteTotali, t.kmg, t.kmu}), expected);
+    }
+
+    void repeatedRunsAreEqual()
+    {
+        // A second run over the same rides gives the same result, nothing carried over.
+        const QList<Ride> rides{{u"2005-03-02"_qs, 40}, {u"2005-03-03"_qs, 60}, {u"2005-04-01"_qs, 10}};
+        const StatisticsResult once = Compute(rides, Day(2005, 3, 1), Day(2005, 3, 31));
+        const StatisticsResult twice = Compute(rides, Day(2005, 3, 1), Day(2005, 3, 31), 2);
+        QCOMPARE(Statistics::General(twice).kmTotali, u"100,0"_qs);
+        QCOMPARE(Statistics::General(twice).kmu, Statistics::General(once).kmu);
+        QCOMPARE(Statistics::MonthRows(twice), Statistics::MonthRows(once));
+        QCOMPARE(Statistics::Top10Rows(twice), Statistics::Top10Rows(once));
+        QCOMPARE(twice.Mesi[2].NumUscite, 2);
+    }
+
+    void pieSlices_data()
+    {
+        QTest::addColumn<QList<double>>("km");
+        QTest::addColumn<QList<Statistics::PieSlice>>("expected");
+        const auto c = [](int i) { return Statistics::ColoriGrafici(i); };
+        QTest::newRow("one month only") << QList<double>{0, 0, 42.5, 0}
+                                        << QList<Statistics::PieSlice>{{0, 360, QColor(0x80, 0, 0)}};
+        QTest::newRow("two equal months") << QList<double>{10, 10} << QList<Statistics::PieSlice>{{0, 180, c(0)}, {180, 360, c(1)}};
+        QTest::newRow("thirds") << QList<double>{0, 10, 10, 10}
+                                << QList<Statistics::PieSlice>{{0, 120, c(1)}, {120, 240, c(2)}, {240, 360, c(3)}};
+        QTest::newRow("a tiny share vanishes") << QList<double>{1000, 1, 1000}
+                                               << QList<Statistics::PieSlice>{{0, 180, c(0)}, {180, 360, c(2)}};
+        // Each end is rounded from the previous rounded end: the error carries on.
+        QTest::newRow("rounding carries on") << QList<double>{1, 1, 1, 1, 1, 1, 1}
+                                             << QList<Statistics::PieSlice>{{0, 51, c(0)},    {51, 102, c(1)},
+                                                                            {102, 153, c(2)}, {153, 204, c(3)},
+                                                                            {204, 255, c(4)}, {255, 306, c(5)},
+                                                                            {306, 360, c(6)}};
+        QTest::newRow("nothing ridden") << QList<double>{0, 0, 0} << QList<Statistics::PieSlice>{};
+    }
+
+    void pieSlices()
+    {
+        QFETCH(QList<double>, km);
+        QFETCH(QList<Statistics::PieSlice>, expected);
+        double total = 0;
+        for (const double value : km)
+            total += value;
+        QCOMPARE(Statistics::PieSlices(km, total), expected);
+    }
+
+    void paintedChart()
+    {
+        const QColor face(0xEF, 0xEF, 0xEF);
+        const QImage half = Statistics::PieChart(QSize(101, 101),
+                                                 {{0, 180, Statistics::ColoriGrafici(0)}, {180, 360, Statistics::ColoriGrafici(1)}},
+                                                 face);
+        QCOMPARE(half.size(), QSize(101, 101));
+        QCOMPARE(half.pixelColor(50, 20), QColor(Qt::red));          // the upper half: January
+        QCOMPARE(half.pixelColor(50, 80), QColor(0, 0, 0x80));       // the lower half
+        QCOMPARE(half.pixelColor(2, 2), face);                       // outside the disc
+        const QImage quarter = Statistics::PieChart(QSize(101, 101), {{0, 90, Statistics::ColoriGrafici(2)}}, face);
+        QCOMPARE(quarter.pixelColor(75, 25), QColor(0x80, 0, 0)); // counter-clockwise from three o'clock
+        QCOMPARE(quarter.pixelColor(25, 25), face);
+        QCOMPARE(quarter.pixelColor(75, 75), face);
+    }
+
+    void shortcuts_data()
+    {
+        QTest::addColumn<QString>("shortcut");
+        QTest::addColumn<QDate>("start");
+        QTest::addColumn<QDate>("end");
+        QTest::addColumn<QDate>("newStart");
+        QTest::addColumn<QDate>("newEnd");
+        const QDate any(2001, 7, 7);
+        QTest::newRow("month, common February") << u"month"_qs << any << QDate(2005, 2, 10) << QDate(2005, 2, 1) << QDate(2005, 2, 28);
+        QTest::newRow("month, leap February") << u"month"_qs << any << QDate(2004, 2, 10) << QDate(2004, 2, 1) << QDate(2004, 2, 29);
+        QTest::newRow("year") << u"year"_qs << any << QDate(2005, 2, 10) << QDate(2005, 1, 1) << QDate(2005, 12, 31);
+        QTest::newRow("previous year") << u"previous"_qs << QDate(2004, 6, 5) << QDate(2005, 8, 20) << QDate(2003, 6, 5)
+                                       << QDate(2004, 8, 20);
+        QTest::newRow("previous year at the floor") << u"previous"_qs << QDate(1990, 6, 5) << QDate(1991, 8, 20)
+                                                    << QDate(1990, 1, 1) << QDate(1990, 8, 20);
+        QTest::newRow("previous year again") << u"previous"_qs << QDate(1990, 1, 1) << QDate(1990, 8, 20)
+                                             << QDate(1990, 1, 1) << QDate(1990, 1, 1);
+        QTest::newRow("29 February") << u"previous"_qs << QDate(2004, 2, 29) << QDate(2008, 2, 29) << QDate(2003, 2, 28)
+                                     << QDate(2007, 2, 28);
+    }
+
+    void shortcuts()
+    {
+        QFETCH(QString, shortcut);
+        QFETCH(QDate, start);
+        QFETCH(QDate, end);
+        QFETCH(QDate, newStart);
+        QFETCH(QDate, newEnd);
+        const Statistics::Period period = shortcut == u"month" ? Statistics::WholeMonth(end)
+                                          : shortcut == u"year" ? Statistics::WholeYear(end)
+                                          : Statistics::Period{Statistics::PreviousYear(start, 1990),
+                                                               Statistics::PreviousYear(end, 1990)};
+        QCOMPARE((QList<QDate>{period.start, period.end}), (QList<QDate>{newStart, newEnd}));
+    }
 };
-
-void TestStatistics::runningAveragesAndTheirBestDays_data()
-{
-    QTest::addColumn<QList<Ride>>("rides");
-    QTest::addColumn<QList<double>>("expected"); // KMTotali, Uscite, Giorni, MediaKMG, MaxKMG, MediaKMU, MaxKMU
-    QTest::addColumn<QList<int>>("bestDays");    // day of January of the two maxima
-    QTest::newRow("50 on the 1st, 30 on the 3rd")
-        << QList<Ride>{{u"2005-01-01"_qs, 50}, {u"2005-01-03"_qs, 30}}
-        << QList<double>{80, 2, 31, 80.0 / 31, 50, 40, 50} << QList<int>{1, 1};
-    QTest::newRow("two rides on the first day")
-        << QList<Ride>{{u"2005-01-01"_qs, 30}, {u"2005-01-01"_qs, 40}}
-        << QList<double>{70, 2, 31, 70.0 / 31, 70, 35, 35} << QList<int>{1, 1};
-    QTest::newRow("a later equal value keeps the first day")
-        << QList<Ride>{{u"2005-01-02"_qs, 20}, {u"2005-01-04"_qs, 20}}
-        << QList<double>{40, 2, 31, 40.0 / 31, 10, 20, 20} << QList<int>{2, 2};
-    QTest::newRow("the best day comes later")
-        << QList<Ride>{{u"2005-01-01"_qs, 10}, {u"2005-01-02"_qs, 90}}
-        << QList<double>{100, 2, 31, 100.0 / 31, 50, 50, 50} << QList<int>{2, 2};
-}
-
-void TestStatistics::runningAveragesAndTheirBestDays()
-{
-    QFETCH(QList<Ride>, rides);
-    QFETCH(QList<double>, expected);
-    QFETCH(QList<int>, bestDays);
-    const StatisticsResult r = Compute(rides, Day(2005, 1, 1), Day(2005, 1, 31));
-    QCOMPARE((QList<double>{r.KMTotali, double(r.UsciteTotali), double(r.GiorniTotali), r.MediaKMG, r.MaxMediaKMG,
-                            r.MediaKMU, r.MaxMediaKMU}),
-             expected);
-    QCOMPARE(r.DataMaxMediaKMG, Day(2005, 1, bestDays[0]));
-    QCOMPARE(r.DataMaxMediaKMU, Day(2005, 1, bestDays[1]));
-}
-
-void TestStatistics::breakdowns()
-{
-    // Across a year end: December into the last month, January into the first.
-    const StatisticsResult r = Compute({{u"2004-11-30"_qs, 99}, {u"2004-12-05"_qs, 10}, {u"2004-12-31"_qs, 20},
-                                        {u"2005-01-31"_qs, 0}, {u"2005-02-01"_qs, 99}},
-                                       Day(2004, 12, 1), Day(2005, 1, 31));
-    QCOMPARE(r.UsciteTotali, 3);
-    QCOMPARE(r.GiorniTotali, 62);
-    QCOMPARE(r.Mesi[11].KM, 30.0);
-    QCOMPARE(r.Mesi[11].NumUscite, 2);
-    QCOMPARE(r.Mesi[0].NumUscite, 1);
-    QCOMPARE(r.Mesi[10].NumUscite, 0);
-    // 5 December 2004 was a Sunday, 31 December a Friday, 31 January a Monday.
-    QCOMPARE(r.GiorniSettimanali[0].KM, 10.0);
-    QCOMPARE(r.GiorniSettimanali[5].KM, 20.0);
-    QCOMPARE(r.GiorniSettimanali[1].NumUscite, 1);
-    QCOMPARE(r.GiorniMensili[30].NumUscite, 2);
-    QCOMPARE(r.GiorniMensili[4].KM, 10.0);
-    QCOMPARE(r.DecineDiKM[0], 1); // the 0 km ride counts too
-
-    const QList<QStringList> months = Statistics::MonthRows(r);
-    QCOMPARE(months.size(), 12);
-    QCOMPARE(months[11], (QStringList{u"Dicembre"_qs, u"30,0"_qs, u"2"_qs, u"15,00"_qs, QString()}));
-    QCOMPARE(months[1], (QStringList{u"Febbraio"_qs, u"0,0"_qs, u"0"_qs, u"n/d"_qs, QString()}));
-    QCOMPARE(Statistics::WeekdayRows(r).first().first(), u"Domenica"_qs);
-    QCOMPARE(Statistics::DayOfMonthRows(r)[30], (QStringList{u"31"_qs, u"20,0"_qs, u"2"_qs}));
-}
-
-void TestStatistics::tensOfKilometres()
-{
-    const StatisticsResult r = Compute({{u"2005-03-01"_qs, 29.9}, {u"2005-03-01"_qs, 30}, {u"2005-03-01"_qs, 39.99},
-                                        {u"2005-03-01"_qs, 40}, {u"2005-03-01"_qs, 149.9}, {u"2005-03-01"_qs, 150},
-                                        {u"2005-03-01"_qs, 999}},
-                                       Day(2005, 3, 1), Day(2005, 3, 1));
-    QCOMPARE(r.GiorniTotali, 1);
-    std::array<int, 16> expected{};
-    expected[2] = 1, expected[3] = 2, expected[4] = 1, expected[14] = 1, expected[15] = 2;
-    QCOMPARE(r.DecineDiKM, expected);
-    const QList<QStringList> rows = Statistics::TensOfKmRows(r);
-    QCOMPARE(rows.size(), 14);
-    QCOMPARE(rows[0], (QStringList{u"< 30"_qs, u"1"_qs}));
-    QCOMPARE(rows[1], (QStringList{u"30 - 40"_qs, u"2"_qs}));
-    QCOMPARE(rows[2], (QStringList{u"40 - 50"_qs, u"1"_qs}));
-    QCOMPARE(rows[12], (QStringList{u"140 - 150"_qs, u"1"_qs}));
-    QCOMPARE(rows[13], (QStringList{u">= 150"_qs, u"2"_qs}));
-}
-
-void TestStatistics::top10_data()
-{
-    QTest::addColumn<QList<double>>("distances"); // one a day from 1 March 2005
-    QTest::addColumn<QList<double>>("expected");
-    QTest::newRow("twelve rides") << QList<double>{5, 80, 12, 45, 90, 33, 7, 60, 21, 75, 18, 50}
-                                  << QList<double>{90, 80, 75, 60, 50, 45, 33, 21, 18, 12};
-    QTest::newRow("eight rides") << QList<double>{5, 80, 12, 45, 90, 33, 7, 60}
-                                 << QList<double>{90, 80, 60, 45, 33, 12, 7, 5, -1, -1};
-    QTest::newRow("ties at the tenth place") << QList<double>(12, 10.0) << QList<double>(10, 10.0);
-}
-
-void TestStatistics::top10()
-{
-    QFETCH(QList<double>, distances);
-    QFETCH(QList<double>, expected);
-    QList<Ride> rides{{u"2005-02-28"_qs, 500}}; // outside the period
-    for (qsizetype i = 0; i < distances.size(); ++i)
-        rides.append({QDate(2005, 3, 1).addDays(i).toString(Qt::ISODate), distances[i]});
-    const StatisticsResult r = Compute(rides, Day(2005, 3, 1), Day(2005, 3, 31));
-    QList<double> found;
-    for (const TZTUscita& ride : r.Top10)
-        found.append(ride.KM);
-    QCOMPARE(found, expected);
-    // Equal distances by date; each slot carries its ride.
-    if (distances.count(10.0) == 12)
-        QCOMPARE(r.Top10[9].Data, Day(2005, 3, 10));
-    QCOMPARE(r.Top10[0].Descrizione, QStringLiteral("km %1").arg(expected[0]));
-    const QList<QStringList> rows = Statistics::Top10Rows(r);
-    QCOMPARE(rows.size(), expected.count(-1.0) ? expected.size() - expected.count(-1.0) : expected.size());
-    QCOMPARE(rows.first().first(), u"1"_qs);
-}
-
-void TestStatistics::generalTexts_data()
-{
-    QTest::addColumn<QList<Ride>>("rides");
-    QTest::addColumn<QStringList>("expected"); // periodo, KM, giorni, uscite, KM/G, KM/U
-    const QString period = u"Periodo dal giorno 1/3/2005 al giorno 10/3/2005"_qs;
-    QTest::newRow("documented example")
-        << QList<Ride>{{u"2005-03-01"_qs, 50}, {u"2005-03-05"_qs, 20}, {u"2005-03-06"_qs, 20}, {u"2005-03-09"_qs, 30}}
-        << QStringList{period, u"120,0"_qs, u"10"_qs, u"4"_qs, u"12,00 (max. 50,00 il giorno 1/3/2005)"_qs,
-                       u"30,00 (max. 50,00 il giorno 1/3/2005)"_qs};
-    QTest::newRow("no rides") << QList<Ride>{}
-                              << QStringList{period, u"0,0"_qs, u"10"_qs, u"0"_qs, u"0.00"_qs, u"n/d"_qs};
-    QTest::newRow("only rides of 0 km") << QList<Ride>{{u"2005-03-02"_qs, 0}}
-                                        << QStringList{period, u"0,0"_qs, u"10"_qs, u"1"_qs, u"0.00"_qs, u"0,00"_qs};
-}
-
-void TestStatistics::generalTexts()
-{
-    QFETCH(QList<Ride>, rides);
-    QFETCH(QStringList, expected);
-    const Statistics::GeneralTexts t = Statistics::General(Compute(rides, Day(2005, 3, 1), Day(2005, 3, 10)));
-    QCOMPARE((QStringList{t.periodo, t.kmTotali, t.giorniTotali, t.usciteTotali, t.kmg, t.kmu}), expected);
-}
-
-void TestStatistics::emptyPeriodAndRepeatedRuns()
-{
-    const StatisticsResult empty = Compute({{u"2005-04-01"_qs, 10}}, Day(2005, 3, 1), Day(2005, 3, 31));
-    QVERIFY(Statistics::Top10Rows(empty).isEmpty());
-    QCOMPARE(Statistics::MonthRows(empty).size(), 12);
-    QVERIFY(Statistics::PieSlices({0, 0, 0}, 0).isEmpty());
-
-    // A second run over the same rides gives the same result, nothing carried over.
-    const QString path = m_dir.filePath(u"twice.mdb"_qs);
-    QCOMPARE(TestDatabase::Create(path), QString());
-    QCOMPARE(TestDatabase::Exec(path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM) VALUES (0, '2005-03-02', 40), "
-                                       "(1, '2005-03-03', 60)"_qs),
-             QString());
-    TZTConnection connection;
-    connection.Open(TestDatabase::ConnectionStringFor(path));
-    TZTRecordset recordset(&connection);
-    StatisticsResult result;
-    result.DataInizio = Day(2005, 3, 1);
-    result.DataTermine = Day(2005, 3, 31);
-    Statistics::Compute(recordset, result);
-    const Statistics::GeneralTexts first = Statistics::General(result);
-    const QList<QStringList> firstMonths = Statistics::MonthRows(result);
-    Statistics::Compute(recordset, result);
-    QCOMPARE(Statistics::General(result).kmu, first.kmu);
-    QCOMPARE(Statistics::General(result).kmTotali, u"100,0"_qs);
-    QCOMPARE(Statistics::MonthRows(result), firstMonths);
-    QCOMPARE(result.Mesi[2].NumUscite, 2);
-}
-
-void TestStatistics::pieSlices_data()
-{
-    QTest::addColumn<QList<double>>("km");
-    QTest::addColumn<QList<Statistics::PieSlice>>("expected");
-    const auto c = [](int i) { return Statistics::ColoriGrafici(i); };
-    QTest::newRow("one month only") << QList<double>{0, 0, 42.5, 0}
-                                    << QList<Statistics::PieSlice>{{0, 360, QColor(0x80, 0, 0)}};
-    QTest::newRow("two equal months") << QList<double>{10, 10} << QList<Statistics::PieSlice>{{0, 180, c(0)}, {180, 360, c(1)}};
-    QTest::newRow("thirds") << QList<double>{0, 10, 10, 10}
-                            << QList<Statistics::PieSlice>{{0, 120, c(1)}, {120, 240, c(2)}, {240, 360, c(3)}};
-    QTest::newRow("a tiny share vanishes") << QList<double>{1000, 1, 1000}
-                                           << QList<Statistics::PieSlice>{{0, 180, c(0)}, {180, 360, c(2)}};
-    // Each end is rounded from the previous rounded end: the error carries on.
-    QTest::newRow("rounding carries on") << QList<double>{1, 1, 1, 1, 1, 1, 1}
-                                         << QList<Statistics::PieSlice>{{0, 51, c(0)},    {51, 102, c(1)},
-                                                                        {102, 153, c(2)}, {153, 204, c(3)},
-                                                                        {204, 255, c(4)}, {255, 306, c(5)},
-                                                                        {306, 360, c(6)}};
-}
-
-void TestStatistics::pieSlices()
-{
-    QFETCH(QList<double>, km);
-    QFETCH(QList<Statistics::PieSlice>, expected);
-    double total = 0;
-    for (const double value : km)
-        total += value;
-    QCOMPARE(Statistics::PieSlices(km, total), expected);
-}
-
-void TestStatistics::paintedChart()
-{
-    const QColor face(0xEF, 0xEF, 0xEF);
-    const QImage half = Statistics::PieChart(QSize(101, 101),
-                                             {{0, 180, Statistics::ColoriGrafici(0)}, {180, 360, Statistics::ColoriGrafici(1)}},
-                                             face);
-    QCOMPARE(half.size(), QSize(101, 101));
-    QCOMPARE(half.pixelColor(50, 20), QColor(Qt::red));          // the upper half: January
-    QCOMPARE(half.pixelColor(50, 80), QColor(0, 0, 0x80));       // the lower half
-    QCOMPARE(half.pixelColor(2, 2), face);                       // outside the disc
-    const QImage quarter = Statistics::PieChart(QSize(101, 101), {{0, 90, Statistics::ColoriGrafici(2)}}, face);
-    QCOMPARE(quarter.pixelColor(75, 25), QColor(0x80, 0, 0)); // counter-clockwise from three o'clock
-    QCOMPARE(quarter.pixelColor(25, 25), face);
-    QCOMPARE(quarter.pixelColor(75, 75), face);
-}
-
-void TestStatistics::shortcuts_data()
-{
-    QTest::addColumn<QString>("shortcut");
-    QTest::addColumn<QDate>("start");
-    QTest::addColumn<QDate>("end");
-    QTest::addColumn<QDate>("newStart");
-    QTest::addColumn<QDate>("newEnd");
-    const QDate any(2001, 7, 7);
-    QTest::newRow("month, common February") << u"month"_qs << any << QDate(2005, 2, 10) << QDate(2005, 2, 1) << QDate(2005, 2, 28);
-    QTest::newRow("month, leap February") << u"month"_qs << any << QDate(2004, 2, 10) << QDate(2004, 2, 1) << QDate(2004, 2, 29);
-    QTest::newRow("year") << u"year"_qs << any << QDate(2005, 2, 10) << QDate(2005, 1, 1) << QDate(2005, 12, 31);
-    QTest::newRow("previous year") << u"previous"_qs << QDate(2004, 6, 5) << QDate(2005, 8, 20) << QDate(2003, 6, 5)
-                                   << QDate(2004, 8, 20);
-    QTest::newRow("previous year at the floor") << u"previous"_qs << QDate(1990, 6, 5) << QDate(1991, 8, 20)
-                                                << QDate(1990, 1, 1) << QDate(1990, 8, 20);
-    QTest::newRow("previous year again") << u"previous"_qs << QDate(1990, 1, 1) << QDate(1990, 8, 20)
-                                         << QDate(1990, 1, 1) << QDate(1990, 1, 1);
-    QTest::newRow("29 February") << u"previous"_qs << QDate(2004, 2, 29) << QDate(2008, 2, 29) << QDate(2003, 2, 28)
-                                 << QDate(2007, 2, 28);
-}
-
-void TestStatistics::shortcuts()
-{
-    QFETCH(QString, shortcut);
-    QFETCH(QDate, start);
-    QFETCH(QDate, end);
-    QFETCH(QDate, newStart);
-    QFETCH(QDate, newEnd);
-    Statistics::Period period{start, end};
-    if (shortcut == u"month")
-        period = Statistics::WholeMonth(end);
-    else if (shortcut == u"year")
-        period = Statistics::WholeYear(end);
-    else
-        period = {Statistics::PreviousYear(start, 1990), Statistics::PreviousYear(end, 1990)};
-    QCOMPARE(period.start, newStart);
-    QCOMPARE(period.end, newEnd);
-}
 
 QTEST_GUILESS_MAIN(TestStatistics)
 #include "test_statistics.moc"
