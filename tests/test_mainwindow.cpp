@@ -37,11 +37,8 @@ private:
 
     void Insert(const QDate& date, double km)
     {
-        QCOMPARE(TestDatabase::Exec(m_path, QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, KM) "
-                                                           "VALUES (0, '%1', %2)")
-                                                .arg(date.toString(Qt::ISODate))
-                                                .arg(km)),
-                 QString());
+        const QString sql = QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, KM) VALUES (0, '%1', %2)");
+        QCOMPARE(TestDatabase::Exec(m_path, sql.arg(date.toString(Qt::ISODate)).arg(km)), QString());
     }
 
     static QListWidget* Calendar(QWidget* form) { return Child<QListWidget>(form, "ListViewCalendario"); }
@@ -59,248 +56,214 @@ private:
                 Child<QToolButton>(form, "BitBtnModificaUscita")->isEnabled(),
                 Child<QToolButton>(form, "BitBtnEliminaUscita")->isEnabled()};
     }
-    static void SelectRow(QWidget* form, int row)
-    {
-        QTreeWidget* rides = Rides(form);
-        rides->setCurrentItem(rides->topLevelItem(row));
-    }
+    static void SelectRow(QWidget* form, int row) { Rides(form)->setCurrentItem(Rides(form)->topLevelItem(row)); }
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
-    void init();
-    void calendarCoversJanuary1990ToTheCurrentYear();
-    void navigationButtons_data();
-    void navigationButtons();
-    void theMonthShownIsNotReloadedUnlessForced();
-    void reloadKeepsTheRowPosition();
-    void changingMonthClearsTheSelection();
-    void failedLoadShowsNothingStale();
-    void menusAndCommands_data();
-    void menusAndCommands();
-    void importNeedsItsSwitch();
-    void closePrompt_data();
-    void closePrompt();
-    void hotTrackingSelectsUnderThePointer();
-};
 
-void TestMainWindow::init()
-{
-    QVERIFY(m_dir.isValid());
-    m_path = m_dir.filePath(u"kilovento.mdb"_qs);
-    QCOMPARE(TestDatabase::CreateProgramFolder(m_dir.path()), QString());
-}
-
-void TestMainWindow::calendarCoversJanuary1990ToTheCurrentYear()
-{
-    Insert(QDate(2005, 3, 2), 42.5);
-    const auto form = Open();
-    QListWidget* calendar = Calendar(form.get());
-    QCOMPARE(calendar->count(), 192);
-    QCOMPARE(calendar->item(0)->text(), u"Gennaio 1990"_qs);
-    QCOMPARE(calendar->item(191)->text(), u"Dicembre 2005"_qs);
-    for (int row = 0; row < calendar->count(); ++row)
-        QVERIFY(!calendar->item(row)->icon().isNull());
-    QCOMPARE(calendar->selectedItems(), QList<QListWidgetItem*>{calendar->item(182)});
-    QCOMPARE(calendar->item(182)->text(), u"Marzo 2005"_qs);
-    QCOMPARE(Title(form.get()), u"Marzo 2005"_qs);
-    QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{3, 2005}));
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-    QCOMPARE(Rides(form.get())->topLevelItem(0)->text(3), u"42,5"_qs);
-    QCOMPARE(Child<QLabel>(form.get(), "LabelKM")->text(), u"42,5"_qs);
-    QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, false));
-}
-
-void TestMainWindow::navigationButtons_data()
-{
-    QTest::addColumn<QDate>("from");
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QDate>("to");
-    QTest::newRow("next month into a new year") << QDate(2004, 12, 1) << u"SpeedButtonMeseSuccessivo"_qs
-                                                << QDate(2005, 1, 1);
-    QTest::newRow("previous month into the old year") << QDate(2005, 1, 1) << u"SpeedButtonMesePrecedente"_qs
-                                                      << QDate(2004, 12, 1);
-    QTest::newRow("previous month stops at January 1990") << QDate(1990, 1, 1) << u"SpeedButtonMesePrecedente"_qs
-                                                           << QDate(1990, 1, 1);
-    QTest::newRow("next month stops at the last entry") << QDate(2005, 12, 1) << u"SpeedButtonMeseSuccessivo"_qs
-                                                         << QDate(2005, 12, 1);
-    QTest::newRow("next year from June of the last year") << QDate(2005, 6, 1) << u"SpeedButtonAnnoSuccessivo"_qs
-                                                           << QDate(2005, 12, 1);
-    QTest::newRow("previous year from June 1990") << QDate(1990, 6, 1) << u"SpeedButtonAnnoPrecedente"_qs
-                                                  << QDate(1990, 1, 1);
-    QTest::newRow("previous year") << QDate(2003, 7, 1) << u"SpeedButtonAnnoPrecedente"_qs << QDate(2002, 7, 1);
-    QTest::newRow("current month") << QDate(1999, 5, 1) << u"SpeedButtonMeseCorrente"_qs << QDate(2005, 3, 1);
-}
-
-void TestMainWindow::navigationButtons()
-{
-    QFETCH(QDate, from);
-    QFETCH(QString, button);
-    QFETCH(QDate, to);
-    const auto form = Open();
-    form->GoToMonth(from.month(), from.year(), false);
-    QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{from.month(), from.year()}));
-    Child<QToolButton>(form.get(), button.toUtf8().constData())->click();
-    QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{to.month(), to.year()}));
-    QCOMPARE(Calendar(form.get())->currentRow(), (to.year() - 1990) * 12 + to.month() - 1);
-    QVERIFY(!Child<QToolButton>(form.get(), button.toUtf8().constData())->toolTip().isEmpty());
-}
-
-void TestMainWindow::theMonthShownIsNotReloadedUnlessForced()
-{
-    const auto form = Open();
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 0);
-    // A ride that only a reload can show.
-    Insert(QDate(2005, 3, 20), 10);
-    Child<QToolButton>(form.get(), "SpeedButtonMeseCorrente")->click();
-    form->GoToMonth(3, 2005, false);
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 0);
-    form->GoToMonth(3, 2005, true);
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-}
-
-void TestMainWindow::reloadKeepsTheRowPosition()
-{
-    for (int day = 1; day <= 3; ++day)
-        Insert(QDate(2005, 3, day), 10 * day);
-    const auto form = Open();
-    SelectRow(form.get(), 1);
-    QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, true));
-    form->GoToMonth(3, 2005, true);
-    QCOMPARE(SelectedRow(form.get()), 1);
-    QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, true));
-
-    // The selected last row is gone: nothing is selected and the commands are off.
-    SelectRow(form.get(), 2);
-    QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE Data = '2005-03-03'"_qs), QString());
-    form->GoToMonth(3, 2005, true);
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 2);
-    QCOMPARE(SelectedRow(form.get()), -1);
-    QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, false));
-}
-
-void TestMainWindow::changingMonthClearsTheSelection()
-{
-    Insert(QDate(2005, 3, 1), 10);
-    Insert(QDate(2005, 2, 1), 10);
-    const auto form = Open();
-    SelectRow(form.get(), 0);
-    Child<QToolButton>(form.get(), "SpeedButtonMesePrecedente")->click();
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-    QCOMPARE(SelectedRow(form.get()), -1);
-    QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, false));
-}
-
-void TestMainWindow::failedLoadShowsNothingStale()
-{
-    Insert(QDate(2005, 3, 1), 10);
-    const auto form = Open();
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-    form->Connection->Close();
-    ModalBoxes boxes;
-    Child<QToolButton>(form.get(), "SpeedButtonMeseSuccessivo")->click();
-    QCOMPARE(boxes.seen().size(), 1);
-    QVERIFY(boxes.seen().first().text.startsWith(
-        u"ATTENZIONE: impossibile estrarre i dati del mese selezionato.\n\nEccezione: ZTADO exception: "_qs));
-    QCOMPARE(boxes.seen().first().icon, QMessageBox::Warning);
-    QCOMPARE(Title(form.get()), u"Aprile 2005"_qs);
-    QCOMPARE(Rides(form.get())->topLevelItemCount(), 0);
-    for (const char* figure : {"LabelKM", "LabelUscite", "LabelKMU", "LabelKMG"})
-        QCOMPARE(Child<QLabel>(form.get(), figure)->text(), QString());
-}
-
-void TestMainWindow::menusAndCommands_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("shortcut");
-    QTest::addColumn<bool>("enabled");
-    QTest::newRow("exit") << u"MenuEsci"_qs << u"&Esci"_qs << u"Ctrl+Alt+X"_qs << true;
-    QTest::newRow("add") << u"MenuAggiungiUscita"_qs << u"&Aggiungi..."_qs << QString() << true;
-    QTest::newRow("modify") << u"MenuModificaUscita"_qs << u"&Modifica..."_qs << QString() << false;
-    QTest::newRow("delete") << u"MenuEliminaUscita"_qs << u"&Elimina"_qs << QString() << false;
-    QTest::newRow("print") << u"MenuStampaMese"_qs << u"&Stampa mese"_qs << QString() << true;
-    QTest::newRow("statistics") << u"MenuElaborazioneDati"_qs << u"&Elaborazione dati..."_qs << u"Ctrl+Alt+E"_qs << true;
-    QTest::newRow("compact") << u"MenuCompattaDB"_qs << u"&Compatta e ripristina database"_qs << QString() << true;
-    QTest::newRow("options") << u"MenuOpzioni"_qs << u"Opzioni..."_qs << u"Ctrl+Alt+O"_qs << true;
-    QTest::newRow("about") << u"MenuInformazioniSu"_qs << u"&Informazioni su..."_qs << QString() << true;
-    QTest::newRow("tool statistics") << u"ToolButtonElaborazioneDati"_qs << u"Elaborazione dati..."_qs << QString() << true;
-    QTest::newRow("tool options") << u"ToolButtonOpzioni"_qs << u"&Opzioni..."_qs << QString() << true;
-}
-
-void TestMainWindow::menusAndCommands()
-{
-    QFETCH(QString, name);
-    QFETCH(QString, text);
-    QFETCH(QString, shortcut);
-    QFETCH(bool, enabled);
-    const auto form = Open();
-    const auto* action = Child<QAction>(form.get(), name.toUtf8().constData());
-    QCOMPARE(action->text(), text);
-    QCOMPARE(action->shortcut().toString(), shortcut);
-    QCOMPARE(action->isEnabled(), enabled);
-    QVERIFY(!action->icon().pixmap(16, 16).isNull());
-}
-
-void TestMainWindow::importNeedsItsSwitch()
-{
-    QVERIFY(!Child<QAction>(Open().get(), "MenuImportaDaFileDAT")->isEnabled());
-    QVERIFY(Child<QAction>(Open({u"-importenabled"_qs}).get(), "MenuImportaDaFileDAT")->isEnabled());
-}
-
-void TestMainWindow::closePrompt_data()
-{
-    QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("answer"); // NoButton: Enter at once
-    QTest::addColumn<bool>("asked");
-    QTest::addColumn<bool>("closed");
-    QTest::newRow("yes") << QStringList() << int(QMessageBox::Yes) << true << true;
-    QTest::newRow("no") << QStringList() << int(QMessageBox::No) << true << false;
-    QTest::newRow("cancel") << QStringList() << int(QMessageBox::Cancel) << true << false;
-    QTest::newRow("enter") << QStringList() << int(QMessageBox::NoButton) << true << false;
-    QTest::newRow("no prompt") << QStringList{u"/NOPROMPTONCLOSE"_qs} << int(QMessageBox::No) << false << true;
-}
-
-void TestMainWindow::closePrompt()
-{
-    QFETCH(QStringList, arguments);
-    QFETCH(int, answer);
-    QFETCH(bool, asked);
-    QFETCH(bool, closed);
-    const auto form = Open(arguments);
-    form->show();
-    ModalBoxes boxes{QMessageBox::StandardButton(answer)};
-    Child<QAction>(form.get(), "MenuEsci")->trigger();
-    QCOMPARE(form->isVisible(), !closed);
-    QCOMPARE(boxes.seen().size(), asked ? 1 : 0);
-    if (asked) {
-        const ModalBoxes::Seen& box = boxes.seen().first();
-        QCOMPARE(box.text, u"Chiudere l'applicazione?"_qs);
-        QCOMPARE(box.title, u"Kilovento"_qs);
-        QCOMPARE(box.icon, QMessageBox::Question);
-        QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
-        QCOMPARE(box.defaultButton, QMessageBox::No);
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(u"kilovento.mdb"_qs);
+        QCOMPARE(TestDatabase::CreateProgramFolder(m_dir.path()), QString());
     }
-}
 
-void TestMainWindow::hotTrackingSelectsUnderThePointer()
-{
-    const auto form = Open();
-    form->show();
-    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-    QListWidget* calendar = Calendar(form.get());
-    const int other = calendar->currentRow() - 1;
-    const QPoint over = calendar->visualItemRect(calendar->item(other)).center();
+    void calendarCoversJanuary1990ToTheCurrentYear()
+    {
+        Insert(QDate(2005, 3, 2), 42.5);
+        const auto form = Open();
+        QListWidget* calendar = Calendar(form.get());
+        QCOMPARE(calendar->count(), 192);
+        QCOMPARE(calendar->item(0)->text(), u"Gennaio 1990"_qs);
+        QCOMPARE(calendar->item(191)->text(), u"Dicembre 2005"_qs);
+        for (int row = 0; row < calendar->count(); ++row)
+            QVERIFY(!calendar->item(row)->icon().isNull());
+        QCOMPARE(calendar->selectedItems(), QList<QListWidgetItem*>{calendar->item(182)});
+        QCOMPARE(calendar->item(182)->text(), u"Marzo 2005"_qs);
+        QCOMPARE(Title(form.get()), u"Marzo 2005"_qs);
+        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{3, 2005}));
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
+        QCOMPARE(Rides(form.get())->topLevelItem(0)->text(3), u"42,5"_qs);
+        QCOMPARE(Child<QLabel>(form.get(), "LabelKM")->text(), u"42,5"_qs);
+        QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, false));
+    }
 
-    QTest::mouseMove(calendar->viewport(), over);
-    QCOMPARE(form->SelectedMonth, 3); // off: moving is not choosing
+    void navigationButtons_data()
+    {
+        QTest::addColumn<QDate>("from");
+        QTest::addColumn<QString>("button"); // after "SpeedButton"
+        QTest::addColumn<QDate>("to");
+        QTest::newRow("next month into a new year") << QDate(2004, 12, 1) << u"MeseSuccessivo"_qs << QDate(2005, 1, 1);
+        QTest::newRow("previous month into the old year") << QDate(2005, 1, 1) << u"MesePrecedente"_qs << QDate(2004, 12, 1);
+        QTest::newRow("previous month stops at January 1990") << QDate(1990, 1, 1) << u"MesePrecedente"_qs << QDate(1990, 1, 1);
+        QTest::newRow("next month stops at the last entry") << QDate(2005, 12, 1) << u"MeseSuccessivo"_qs << QDate(2005, 12, 1);
+        QTest::newRow("next year from June of the last year") << QDate(2005, 6, 1) << u"AnnoSuccessivo"_qs << QDate(2005, 12, 1);
+        QTest::newRow("previous year from June 1990") << QDate(1990, 6, 1) << u"AnnoPrecedente"_qs << QDate(1990, 1, 1);
+        QTest::newRow("previous year") << QDate(2003, 7, 1) << u"AnnoPrecedente"_qs << QDate(2002, 7, 1);
+        QTest::newRow("current month") << QDate(1999, 5, 1) << u"MeseCorrente"_qs << QDate(2005, 3, 1);
+    }
 
-    QTest::mouseMove(calendar->viewport(), QPoint(1, 1));
-    form->SetCalendarHotTrack(true);
-    QCOMPARE(calendar->viewport()->cursor().shape(), Qt::PointingHandCursor);
-    QTest::mouseMove(calendar->viewport(), over);
-    QTRY_COMPARE(form->SelectedMonth, 2);
-    QCOMPARE(Title(form.get()), u"Febbraio 2005"_qs);
-}
+    void navigationButtons()
+    {
+        QFETCH(QDate, from);
+        QFETCH(QString, button);
+        QFETCH(QDate, to);
+        const auto form = Open();
+        form->GoToMonth(from.month(), from.year(), false);
+        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{from.month(), from.year()}));
+        auto* speedButton = Child<QToolButton>(form.get(), u"SpeedButton"_qs + button);
+        speedButton->click();
+        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{to.month(), to.year()}));
+        QCOMPARE(Calendar(form.get())->currentRow(), (to.year() - 1990) * 12 + to.month() - 1);
+        QVERIFY(!speedButton->toolTip().isEmpty());
+    }
+
+    void reloadOnlyWhenForcedKeepsTheRow()
+    {
+        for (int day = 1; day <= 3; ++day)
+            Insert(QDate(2005, 3, day), 10 * day);
+        Insert(QDate(2005, 2, 1), 10);
+        const auto form = Open();
+        SelectRow(form.get(), 1);
+        QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, true));
+        // A ride that only a reload can show: the month shown is not reloaded unless forced.
+        Insert(QDate(2005, 3, 20), 40);
+        Child<QToolButton>(form.get(), "SpeedButtonMeseCorrente")->click();
+        form->GoToMonth(3, 2005, false);
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), 3);
+        form->GoToMonth(3, 2005, true);
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), 4);
+        QCOMPARE(SelectedRow(form.get()), 1);
+        QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, true));
+
+        // The selected last row is gone: nothing is selected and the commands are off.
+        SelectRow(form.get(), 3);
+        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE Data = '2005-03-20'"_qs), QString());
+        form->GoToMonth(3, 2005, true);
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), 3);
+        QCOMPARE(SelectedRow(form.get()), -1);
+        QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, false));
+
+        // Another month starts with nothing selected.
+        SelectRow(form.get(), 0);
+        Child<QToolButton>(form.get(), "SpeedButtonMesePrecedente")->click();
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
+        QCOMPARE(SelectedRow(form.get()), -1);
+        QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, false));
+    }
+
+    void failedLoadShowsNothingStale()
+    {
+        Insert(QDate(2005, 3, 1), 10);
+        const auto form = Open();
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
+        form->Connection->Close();
+        ModalBoxes boxes;
+        Child<QToolButton>(form.get(), "SpeedButtonMeseSuccessivo")->click();
+        QCOMPARE(boxes.seen().size(), 1);
+        QVERIFY(boxes.seen().first().text.startsWith(
+            u"ATTENZIONE: impossibile estrarre i dati del mese selezionato.\n\nEccezione: ZTADO exception: "_qs));
+        QCOMPARE(boxes.seen().first().icon, QMessageBox::Warning);
+        QCOMPARE(Title(form.get()), u"Aprile 2005"_qs);
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), 0);
+        for (const char* figure : {"LabelKM", "LabelUscite", "LabelKMU", "LabelKMG"})
+            QCOMPARE(Child<QLabel>(form.get(), figure)->text(), QString());
+    }
+
+    void menusAndCommands_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("shortcut");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("exit") << u"MenuEsci"_qs << u"&Esci"_qs << u"Ctrl+Alt+X"_qs << true;
+        QTest::newRow("add") << u"MenuAggiungiUscita"_qs << u"&Aggiungi..."_qs << QString() << true;
+        QTest::newRow("modify") << u"MenuModificaUscita"_qs << u"&Modifica..."_qs << QString() << false;
+        QTest::newRow("delete") << u"MenuEliminaUscita"_qs << u"&Elimina"_qs << QString() << false;
+        QTest::newRow("print") << u"MenuStampaMese"_qs << u"&Stampa mese"_qs << QString() << true;
+        QTest::newRow("statistics") << u"MenuElaborazioneDati"_qs << u"&Elaborazione dati..."_qs << u"Ctrl+Alt+E"_qs << true;
+        QTest::newRow("compact") << u"MenuCompattaDB"_qs << u"&Compatta e ripristina database"_qs << QString() << true;
+        QTest::newRow("options") << u"MenuOpzioni"_qs << u"Opzioni..."_qs << u"Ctrl+Alt+O"_qs << true;
+        QTest::newRow("about") << u"MenuInformazioniSu"_qs << u"&Informazioni su..."_qs << QString() << true;
+        QTest::newRow("tool statistics") << u"ToolButtonElaborazioneDati"_qs << u"Elaborazione dati..."_qs << QString() << true;
+        QTest::newRow("tool options") << u"ToolButtonOpzioni"_qs << u"&Opzioni..."_qs << QString() << true;
+    }
+
+    void menusAndCommands()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, text);
+        QFETCH(QString, shortcut);
+        QFETCH(bool, enabled);
+        const auto form = Open();
+        const auto* action = Child<QAction>(form.get(), name);
+        QCOMPARE(action->text(), text);
+        QCOMPARE(action->shortcut().toString(), shortcut);
+        QCOMPARE(action->isEnabled(), enabled);
+        QVERIFY(!action->icon().pixmap(16, 16).isNull());
+    }
+
+    void importNeedsItsSwitch()
+    {
+        QVERIFY(!Child<QAction>(Open().get(), "MenuImportaDaFileDAT")->isEnabled());
+        QVERIFY(Child<QAction>(Open({u"-importenabled"_qs}).get(), "MenuImportaDaFileDAT")->isEnabled());
+    }
+
+    void closePrompt_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("answer"); // NoButton: Enter at once
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("closed");
+        QTest::newRow("yes") << QStringList() << int(QMessageBox::Yes) << true << true;
+        QTest::newRow("no") << QStringList() << int(QMessageBox::No) << true << false;
+        QTest::newRow("cancel") << QStringList() << int(QMessageBox::Cancel) << true << false;
+        QTest::newRow("enter") << QStringList() << int(QMessageBox::NoButton) << true << false;
+        QTest::newRow("no prompt") << QStringList{u"/NOPROMPTONCLOSE"_qs} << int(QMessageBox::No) << false << true;
+    }
+
+    void closePrompt()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, answer);
+        QFETCH(bool, asked);
+        QFETCH(bool, closed);
+        const auto form = Open(arguments);
+        form->show();
+        ModalBoxes boxes{QMessageBox::StandardButton(answer)};
+        Child<QAction>(form.get(), "MenuEsci")->trigger();
+        QCOMPARE(form->isVisible(), !closed);
+        QCOMPARE(boxes.seen().size(), asked ? 1 : 0);
+        if (asked) {
+            const ModalBoxes::Seen& box = boxes.seen().first();
+            QCOMPARE(box.text, u"Chiudere l'applicazione?"_qs);
+            QCOMPARE(box.title, u"Kilovento"_qs);
+            QCOMPARE(box.icon, QMessageBox::Question);
+            QCOMPARE(box.buttons, QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+            QCOMPARE(box.defaultButton, QMessageBox::No);
+        }
+    }
+
+    void hotTrackingSelectsUnderThePointer()
+    {
+        const auto form = Open();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QListWidget* calendar = Calendar(form.get());
+        const int other = calendar->currentRow() - 1;
+        const QPoint over = calendar->visualItemRect(calendar->item(other)).center();
+
+        QTest::mouseMove(calendar->viewport(), over);
+        QCOMPARE(form->SelectedMonth, 3); // off: moving is not choosing
+
+        QTest::mouseMove(calendar->viewport(), QPoint(1, 1));
+        form->SetCalendarHotTrack(true);
+        QCOMPARE(calendar->viewport()->cursor().shape(), Qt::PointingHandCursor);
+        QTest::mouseMove(calendar->viewport(), over);
+        QTRY_COMPARE(form->SelectedMonth, 2);
+        QCOMPARE(Title(form.get()), u"Febbraio 2005"_qs);
+    }
+};
 
 QTEST_MAIN(TestMainWindow)
 #include "test_mainwindow.moc"
