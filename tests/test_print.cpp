@@ -56,46 +56,38 @@ class TestPrint : public QObject
     int m_count = 0;
 
     // A PDF printer at 1200 units to the inch whose printable area is the whole A4 page.
-    std::unique_ptr<QPrinter> Printer(QString& path)
+    std::pair<std::unique_ptr<QPrinter>, QString> Printer()
     {
-        path = m_dir.filePath(QStringLiteral("%1.pdf").arg(++m_count));
+        const QString path = m_dir.filePath(QStringLiteral("%1.pdf").arg(++m_count));
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         printer->setOutputFormat(QPrinter::PdfFormat);
         printer->setOutputFileName(path);
         printer->setResolution(1200);
         printer->setPageSize(QPageSize(QPageSize::A4));
         printer->setFullPage(true);
-        return printer;
+        return {std::move(printer), path};
     }
 
 private Q_SLOTS:
     void bandsAndAlignments_data()
     {
-        QTest::addColumn<int>("vertical");
-        QTest::addColumn<int>("horizontal");
-        QTest::addColumn<int>("left");
-        QTest::addColumn<int>("right");
-        QTest::addColumn<int>("alignment");
+        QTest::addColumn<QList<int>>("band"); // vertical and horizontal margin, left, right, alignment
         QTest::addColumn<QString>("text");
-        QTest::newRow("no margins, left") << 0 << 0 << 0 << 100 << 0 << u"Inizio"_qs;
-        QTest::newRow("10 percent, left") << 10 << 10 << 0 << 100 << 0 << u"Inizio"_qs;
-        QTest::newRow("band 13-19 centred") << 10 << 10 << 13 << 19 << 1 << u"KM"_qs;
-        QTest::newRow("band 13-19 right") << 2 << 10 << 13 << 19 << 2 << u"KM"_qs;
-        QTest::newRow("wide text centred") << 2 << 1 << 13 << 19 << 1 << u"Larghissimo-testo-centrato"_qs;
-        QTest::newRow("alignment 5 is left") << 2 << 1 << 43 << 100 << 5 << u"Descrizione"_qs;
-        QTest::newRow("right edge of the page") << 0 << 0 << 50 << 100 << 2 << u"Fine"_qs;
+        QTest::newRow("no margins, left") << QList<int>{0, 0, 0, 100, 0} << u"Inizio"_qs;
+        QTest::newRow("10 percent, left") << QList<int>{10, 10, 0, 100, 0} << u"Inizio"_qs;
+        QTest::newRow("band 13-19 centred") << QList<int>{10, 10, 13, 19, 1} << u"KM"_qs;
+        QTest::newRow("band 13-19 right") << QList<int>{2, 10, 13, 19, 2} << u"KM"_qs;
+        QTest::newRow("wide text centred") << QList<int>{2, 1, 13, 19, 1} << u"Larghissimo-testo-centrato"_qs;
+        QTest::newRow("alignment 5 is left") << QList<int>{2, 1, 43, 100, 5} << u"Descrizione"_qs;
+        QTest::newRow("right edge of the page") << QList<int>{0, 0, 50, 100, 2} << u"Fine"_qs;
     }
 
     void bandsAndAlignments()
     {
-        QFETCH(int, vertical);
-        QFETCH(int, horizontal);
-        QFETCH(int, left);
-        QFETCH(int, right);
-        QFETCH(int, alignment);
+        QFETCH(QList<int>, band);
         QFETCH(QString, text);
-        QString path;
-        auto printer = Printer(path);
+        const auto [vertical, horizontal, left, right, alignment] = std::array{band[0], band[1], band[2], band[3], band[4]};
+        const auto [printer, path] = Printer();
         {
             TZTPrint print(printer.get());
             print.SetMargins(vertical, horizontal);
@@ -125,8 +117,7 @@ private Q_SLOTS:
 
     void lineAdvance()
     {
-        QString path;
-        auto printer = Printer(path);
+        const auto [printer, path] = Printer();
         {
             TZTPrint print(printer.get());
             print.SetMargins(0, 0);
@@ -166,8 +157,7 @@ private Q_SLOTS:
     {
         QFETCH(int, rides);
         QFETCH(int, vertical);
-        QString path;
-        auto printer = Printer(path);
+        const auto [printer, path] = Printer();
         Reports::PrintMonth(*printer, SampleMonth(rides), PrintOptions(vertical, 1));
         const PdfText pdf = PdfText::Read(path);
         QVERIFY(rides > 100 ? pdf.pages >= 2 : pdf.pages == 1);
@@ -231,8 +221,7 @@ private Q_SLOTS:
         report.top10.append({u"1"_qs, u"Sabato 5/3/2005"_qs, u"99,9"_qs, u"lungo"_qs});
         report.top10Dates.append(TDateTime::EncodeDate(2005, 3, 5));
 
-        QString path;
-        auto printer = Printer(path);
+        const auto [printer, path] = Printer();
         Reports::PrintStatistics(*printer, report, PrintOptions(2, 1));
         const PdfText pdf = PdfText::Read(path);
         QCOMPARE(pdf.pages, 1);
@@ -251,99 +240,85 @@ private Q_SLOTS:
         QCOMPARE(pdf.First(u"Sabato"_qs).page, -1);
     }
 
-    void monthCommand_data()
+    void printCommands_data()
     {
+        QTest::addColumn<bool>("month"); // else the statistics
+        QTest::addColumn<bool>("described");
         QTest::addColumn<bool>("chosen");
-        QTest::newRow("printed") << true;
-        QTest::newRow("print dialog cancelled") << false;
+        QTest::newRow("month printed") << true << true << true;
+        QTest::newRow("month, print dialog cancelled") << true << true << false;
+        QTest::newRow("statistics printed") << false << true << true;
+        QTest::newRow("statistics, description cancelled") << false << false << true;
+        QTest::newRow("statistics, print dialog cancelled") << false << true << false;
     }
 
-    void monthCommand()
+    void printCommands()
     {
+        QFETCH(bool, month);
+        QFETCH(bool, described);
         QFETCH(bool, chosen);
         QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         const QString folder = m_dir.filePath(QStringLiteral("program%1").arg(++m_count));
         QVERIFY(QDir().mkpath(folder));
         QCOMPARE(TestDatabase::CreateProgramFolder(folder), QString());
-        QCOMPARE(TestDatabase::Exec(folder + u"/kilovento.mdb"_qs, u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) "
-                                                                   "VALUES (0, '2005-03-02', 42.5, 'lago')"_qs),
+        const QString database = folder + u"/kilovento.mdb"_qs;
+        QCOMPARE(TestDatabase::Exec(database, u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) "
+                                               "VALUES (0, '2005-03-02', 42.5, 'lago')"_qs),
                  QString());
-        const QString pdfPath = folder + u"/month.pdf"_qs;
-        StartupEnvironment environment;
-        environment.executablePath = folder + u"/kilovento"_qs;
-        environment.today = [] { return QDate(2005, 3, 15); };
-        environment.choosePrinter = ChoosePdf(pdfPath, chosen);
-        TFormMain form(environment);
-        form.PrintFont = u"Liberation Sans"_qs;
-        form.SetStatusText(u"altro"_qs);
-        ModalBoxes boxes;
-        form.findChild<QToolButton*>(u"BitBtnStampaMese"_qs)->click();
-        QCOMPARE(form.StatusText(), u"Pronto."_qs);
-        QCOMPARE(QFile::exists(pdfPath), chosen);
-        QCOMPARE(boxes.seen().size(), chosen ? 1 : 0);
-        if (!chosen)
-            return;
-        QCOMPARE(boxes.seen().first().text, u"Stampa effettuata."_qs);
-        QCOMPARE(boxes.seen().first().icon, QMessageBox::Information);
-        const PdfText pdf = PdfText::Read(pdfPath);
-        QCOMPARE(pdf.First(u"Marzo"_qs).page, 0);
-        QCOMPARE(pdf.Find(u"42,5"_qs).size(), 2); // the ride and the total
-        QCOMPARE(pdf.First(u"lago"_qs).page, 0);
-    }
-
-    void statisticsCommand_data()
-    {
-        QTest::addColumn<bool>("described");
-        QTest::addColumn<bool>("chosen");
-        QTest::newRow("printed") << true << true;
-        QTest::newRow("description cancelled") << false << true;
-        QTest::newRow("print dialog cancelled") << true << false;
-    }
-
-    void statisticsCommand()
-    {
-        QFETCH(bool, described);
-        QFETCH(bool, chosen);
-        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-        const QString database = m_dir.filePath(QStringLiteral("stat%1.mdb").arg(++m_count));
-        QCOMPARE(TestDatabase::Create(database), QString());
-        QCOMPARE(TestDatabase::Exec(database, u"INSERT INTO Uscite (IDTipoUscita, Data, KM) VALUES (0, '2005-03-02', 42.5)"_qs),
-                 QString());
-        TZTConnection connection;
-        connection.Open(TestDatabase::ConnectionStringFor(database));
+        const QString pdfPath = folder + u"/printed.pdf"_qs;
         QStringList statuses;
-        const QString pdfPath = m_dir.filePath(QStringLiteral("stat%1.pdf").arg(m_count));
-        PrintContext context;
-        context.options = [] { return PrintOptions(2, 1); };
-        context.setStatusText = [&](const QString& text) { statuses.append(text); };
-        context.choosePrinter = ChoosePdf(pdfPath, chosen);
-        TFormElaborazioneDati dialog(nullptr, 1990, &connection, [] { return QDate(2005, 3, 15); }, context);
-        dialog.show();
-        dialog.findChild<QPushButton*>(u"BitBtnElabora"_qs)->click();
-        // A refused period afterwards: the printout names it above the earlier results.
-        dialog.findChild<QDateEdit*>(u"DTPInizio"_qs)->setDate(QDate(2005, 3, 16));
         ModalBoxes boxes;
-        dialog.findChild<QPushButton*>(u"BitBtnElabora"_qs)->click();
-        QString proposed;
-        boxes.setDialogHandler([&](QDialog* box) {
-            auto* input = qobject_cast<QInputDialog*>(box);
-            QVERIFY(input);
-            proposed = input->textValue();
-            QCOMPARE(input->labelText(), u"Inserire una descrizione per il periodo:"_qs);
-            input->setTextValue(u"Primavera"_qs);
-            input->done(described ? QDialog::Accepted : QDialog::Rejected);
-        });
-        dialog.findChild<QPushButton*>(u"BitBtnStampaRisultati"_qs)->click();
-        QCOMPARE(proposed, u"(Periodo dal 16/3/2005 al 15/3/2005)"_qs);
-        QCOMPARE(QFile::exists(pdfPath), described && chosen);
-        QCOMPARE(statuses, (!described ? QStringList()
-                            : chosen   ? QStringList{u"Stampa in corso..."_qs, u"Pronto."_qs}
-                                       : QStringList{u"Pronto."_qs}));
-        if (!QFile::exists(pdfPath))
+        if (month) {
+            StartupEnvironment environment;
+            environment.executablePath = folder + u"/kilovento"_qs;
+            environment.today = [] { return QDate(2005, 3, 15); };
+            environment.choosePrinter = ChoosePdf(pdfPath, chosen);
+            TFormMain form(environment);
+            form.PrintFont = u"Liberation Sans"_qs;
+            form.SetStatusText(u"altro"_qs);
+            form.findChild<QToolButton*>(u"BitBtnStampaMese"_qs)->click();
+            QCOMPARE(form.StatusText(), u"Pronto."_qs);
+        } else {
+            TZTConnection connection;
+            connection.Open(TestDatabase::ConnectionStringFor(database));
+            PrintContext context;
+            context.options = [] { return PrintOptions(2, 1); };
+            context.setStatusText = [&](const QString& text) { statuses.append(text); };
+            context.choosePrinter = ChoosePdf(pdfPath, chosen);
+            TFormElaborazioneDati dialog(nullptr, 1990, &connection, [] { return QDate(2005, 3, 15); }, context);
+            dialog.show();
+            dialog.findChild<QPushButton*>(u"BitBtnElabora"_qs)->click();
+            // A refused period afterwards: the printout names it above the earlier results.
+            dialog.findChild<QDateEdit*>(u"DTPInizio"_qs)->setDate(QDate(2005, 3, 16));
+            dialog.findChild<QPushButton*>(u"BitBtnElabora"_qs)->click();
+            QString proposed;
+            boxes.setDialogHandler([&](QDialog* box) {
+                auto* input = qobject_cast<QInputDialog*>(box);
+                QVERIFY(input);
+                proposed = input->textValue();
+                QCOMPARE(input->labelText(), u"Inserire una descrizione per il periodo:"_qs);
+                input->setTextValue(u"Primavera"_qs);
+                input->done(described ? QDialog::Accepted : QDialog::Rejected);
+            });
+            dialog.findChild<QPushButton*>(u"BitBtnStampaRisultati"_qs)->click();
+            QCOMPARE(proposed, u"(Periodo dal 16/3/2005 al 15/3/2005)"_qs);
+            QCOMPARE(statuses, (!described ? QStringList()
+                                : chosen   ? QStringList{u"Stampa in corso..."_qs, u"Pronto."_qs}
+                                           : QStringList{u"Pronto."_qs}));
+        }
+        const bool printed = described && chosen;
+        QCOMPARE(QFile::exists(pdfPath), printed);
+        QCOMPARE(std::count_if(boxes.seen().begin(), boxes.seen().end(),
+                               [](const ModalBoxes::Seen& box) {
+                                   return box.text == u"Stampa effettuata." && box.icon == QMessageBox::Information;
+                               }),
+                 printed ? 1 : 0);
+        if (!printed)
             return;
-        QCOMPARE(boxes.seen().last().text, u"Stampa effettuata."_qs);
         const PdfText pdf = PdfText::Read(pdfPath);
-        for (const QString& word : {u"Primavera"_qs, u"16/3/2005"_qs, u"42,5"_qs})
+        const qsizetype rideKm = pdf.Find(u"42,5"_qs).size();
+        QVERIFY(month ? rideKm == 2 : rideKm > 0); // the month: the ride and the total
+        for (const QString& word : month ? QStringList{u"Marzo"_qs, u"lago"_qs} : QStringList{u"Primavera"_qs, u"16/3/2005"_qs})
             QCOMPARE(pdf.First(word).page, 0);
     }
 };
