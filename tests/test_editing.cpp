@@ -109,29 +109,26 @@ private Q_SLOTS:
         QCOMPARE(type->count(), TestDatabase::Scalar(m_path, u"SELECT count(*) FROM TipiUscita"_qs).toInt());
 
         if (!modifica) {
-            // Typed and pasted characters a field may not hold are dropped.
-            QLineEdit* hours = Edit(&dialog, "EditOre");
-            QLineEdit* description = Edit(&dialog, "EditDescrizione");
-            for (const auto& [name, typed, kept] : {std::tuple{"EditKM", u"1,2,3.4x"_qs, u"1,234"_qs},
-                                                    {"EditKM", u"123456"_qs, u"12345"_qs}, // five characters at most
-                                                    {"EditOre", u"1a-2"_qs, u"12"_qs},
-                                                    {"EditDescrizione", u"100% *top* d'estate!"_qs, u"100 top destate!"_qs}}) {
-                Edit(&dialog, name)->clear();
-                QTest::keyClicks(Edit(&dialog, name), typed);
-                QCOMPARE(Edit(&dialog, name)->text(), kept);
+            // Typed and pasted characters a field may not hold are dropped; pasting is after the first character.
+            for (const auto& [name, typed, pasted, kept] :
+                 {std::tuple{"EditKM", u"1,2,3.4x"_qs, QString(), u"1,234"_qs},
+                  {"EditKM", u"123456"_qs, QString(), u"12345"_qs}, // five characters at most
+                  {"EditOre", u"1a-2"_qs, QString(), u"12"_qs},
+                  {"EditOre", QString(), u"7h"_qs, QString()},
+                  {"EditDescrizione", u"100% *top* d'estate!"_qs, QString(), u"100 top destate!"_qs},
+                  {"EditDescrizione", u"ab"_qs, u"x'%*\ty"_qs, u"axyb"_qs}}) {
+                QLineEdit* edit = Edit(&dialog, name);
+                edit->clear();
+                QTest::keyClicks(edit, typed);
+                if (!pasted.isEmpty()) {
+                    edit->setCursorPosition(1);
+                    QGuiApplication::clipboard()->setText(pasted);
+                    QTest::keySequence(edit, QKeySequence::Paste);
+                }
+                QCOMPARE(edit->text(), kept);
             }
-            hours->clear();
-            QGuiApplication::clipboard()->setText(u"7h"_qs);
-            QTest::keySequence(hours, QKeySequence::Paste);
-            QCOMPARE(hours->text(), QString());
-            description->clear();
-            QTest::keyClicks(description, u"ab"_qs);
-            description->setCursorPosition(1);
-            QGuiApplication::clipboard()->setText(u"x'%*\ty"_qs);
-            QTest::keySequence(description, QKeySequence::Paste);
-            QCOMPARE(description->text(), u"axyb"_qs);
-            QCOMPARE(description->cursorPosition(), 3);
-            QCOMPARE(description->maxLength(), 255);
+            QCOMPARE(Edit(&dialog, "EditDescrizione")->cursorPosition(), 3);
+            QCOMPARE(Edit(&dialog, "EditDescrizione")->maxLength(), 255);
         }
 
         // OK returns what is shown, the day included.
@@ -181,13 +178,12 @@ private Q_SLOTS:
         QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{month, 2005}));
     }
 
-    void cancelWritesNothingAndDoesNotReload()
+    void cancelWritesNothingAndModifyKeepsTheRow()
     {
-        Insert(u"(0, '2005-03-01', 10, NULL, 'a')"_qs);
+        Insert(u"(0, '2005-03-01', 10, NULL, 'primo'), (2, '2005-03-05', 20, '01:05:00', 'secondo')"_qs);
         const auto form = Open();
-        SelectRow(form.get(), 0);
-        // Only a reload would show this one.
-        Insert(u"(0, '2005-03-02', 20, NULL, 'b')"_qs);
+        SelectRow(form.get(), 1);
+        Insert(u"(0, '2005-03-31', 30, NULL, 'terzo')"_qs); // only a reload shows it
         ModalBoxes boxes;
         boxes.setDialogHandler([](QDialog* dialog) {
             Edit(dialog, "EditKM")->setText(u"99"_qs);
@@ -196,17 +192,10 @@ private Q_SLOTS:
         for (const char* command : {"MenuAggiungiUscita", "MenuModificaUscita"})
             Run(form.get(), command);
         QCOMPARE(boxes.dialogsSeen(), 2);
-        QCOMPARE(Stored(u"SELECT group_concat(KM, ' ') FROM Uscite"_qs), u"10.0 20.0"_qs);
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-        QCOMPARE(SelectedRow(form.get()), 0);
-    }
+        QCOMPARE(Stored(u"SELECT group_concat(KM, ' ') FROM Uscite"_qs), u"10.0 20.0 30.0"_qs);
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), 2);
+        QCOMPARE(SelectedRow(form.get()), 1);
 
-    void modifyChangesTheRideAndKeepsTheRow()
-    {
-        Insert(u"(0, '2005-03-01', 10, NULL, 'primo'), (2, '2005-03-05', 20, '01:05:00', 'secondo')"_qs);
-        const auto form = Open();
-        SelectRow(form.get(), 1);
-        ModalBoxes boxes;
         boxes.setDialogHandler([](QDialog* dialog) {
             QCOMPARE(dialog->windowTitle(), u"Modifica uscita di Marzo 2005"_qs);
             QCOMPARE(Child<QComboBox>(dialog, "ComboBoxGiorno")->currentText(), u"5"_qs); // the selected ride
@@ -215,10 +204,11 @@ private Q_SLOTS:
             QTest::keyClick(dialog, Qt::Key_Return);
         });
         Rides(form.get())->itemDoubleClicked(Rides(form.get())->topLevelItem(1), 0);
-        QCOMPARE(boxes.dialogsSeen(), 1);
+        QCOMPARE(boxes.dialogsSeen(), 3);
         QCOMPARE(Stored(u"SELECT Data || '|' || IDTipoUscita || '|' || KM || '|' || Durata || '|' || Descrizione "
-                        "FROM Uscite WHERE Descrizione <> 'primo'"_qs),
+                        "FROM Uscite WHERE Data = '2005-03-05'"_qs),
                  u"2005-03-05|2|55.5|01:05:00|cambiato"_qs);
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), 3);
         QCOMPARE(Rides(form.get())->topLevelItem(1)->text(3), u"55,5"_qs);
         QCOMPARE(SelectedRow(form.get()), 1);
     }
@@ -251,10 +241,11 @@ private Q_SLOTS:
         QCOMPARE(Stored(u"SELECT group_concat(Descrizione) FROM Uscite"_qs), left);
         QCOMPARE(Rides(form.get())->topLevelItemCount(), left.isEmpty() ? 0 : 1);
         QCOMPARE(SelectedRow(form.get()), left.isEmpty() ? -1 : 0); // the same position again, if any
-        QCOMPARE(Child<QAction>(form.get(), "MenuEliminaUscita")->isEnabled(), !left.isEmpty());
-        QCOMPARE(Child<QToolButton>(form.get(), "BitBtnModificaUscita")->isEnabled(), !left.isEmpty());
-        QCOMPARE(Child<QLabel>(form.get(), "LabelKM")->text(), left.isEmpty() ? u"0,0"_qs : u"20,0"_qs);
-        QCOMPARE(Child<QLabel>(form.get(), "LabelKMU")->text(), left.isEmpty() ? u"n/d"_qs : u"20,00"_qs);
+        QCOMPARE((QList<bool>{Child<QAction>(form.get(), "MenuEliminaUscita")->isEnabled(),
+                              Child<QToolButton>(form.get(), "BitBtnModificaUscita")->isEnabled()}),
+                 QList<bool>(2, !left.isEmpty()));
+        QCOMPARE((QStringList{Child<QLabel>(form.get(), "LabelKM")->text(), Child<QLabel>(form.get(), "LabelKMU")->text()}),
+                 (left.isEmpty() ? QStringList{u"0,0"_qs, u"n/d"_qs} : QStringList{u"20,0"_qs, u"20,00"_qs}));
     }
 
     void refusedWritesStoreNothing_data()
