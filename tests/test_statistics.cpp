@@ -6,6 +6,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <numeric>
+
 namespace {
 
 using Ride = std::pair<QString, double>; // ISO date, km
@@ -78,12 +80,21 @@ private Q_SLOTS:
         QCOMPARE(r.DataMaxMediaKMU, Day(2005, 1, bestDays[1]));
     }
 
+    void breakdowns_data()
+    {
+        QTest::addColumn<int>("runs"); // on one recordset
+        QTest::newRow("computed once") << 1;
+        QTest::newRow("computed twice, nothing carried over") << 2;
+    }
+
     void breakdowns()
     {
+        QFETCH(int, runs);
         // Across a year end: December into the last month, January into the first.
         const StatisticsResult r = Compute({{u"2004-11-30"_qs, 99}, {u"2004-12-05"_qs, 10}, {u"2004-12-31"_qs, 20},
                                             {u"2005-01-31"_qs, 0}, {u"2005-02-01"_qs, 99}},
-                                           Day(2004, 12, 1), Day(2005, 1, 31));
+                                           Day(2004, 12, 1), Day(2005, 1, 31), runs);
+        QCOMPARE(r.KMTotali, 30.0);
         QCOMPARE((QList<int>{r.UsciteTotali, r.GiorniTotali}), (QList<int>{3, 62}));
         QCOMPARE((QList<int>{r.Mesi[11].NumUscite, r.Mesi[0].NumUscite, r.Mesi[10].NumUscite}), (QList<int>{2, 1, 0}));
         QCOMPARE(r.Mesi[11].KM, 30.0);
@@ -176,19 +187,6 @@ private Q_SLOTS:
         QCOMPARE((QStringList{t.periodo, t.kmTotali, t.giorniTotali, t.usciteTotali, t.kmg, t.kmu}), expected);
     }
 
-    void repeatedRunsAreEqual()
-    {
-        // A second run over the same rides gives the same result, nothing carried over.
-        const QList<Ride> rides{{u"2005-03-02"_qs, 40}, {u"2005-03-03"_qs, 60}, {u"2005-04-01"_qs, 10}};
-        const StatisticsResult once = Compute(rides, Day(2005, 3, 1), Day(2005, 3, 31));
-        const StatisticsResult twice = Compute(rides, Day(2005, 3, 1), Day(2005, 3, 31), 2);
-        QCOMPARE(Statistics::General(twice).kmTotali, u"100,0"_qs);
-        QCOMPARE(Statistics::General(twice).kmu, Statistics::General(once).kmu);
-        QCOMPARE(Statistics::MonthRows(twice), Statistics::MonthRows(once));
-        QCOMPARE(Statistics::Top10Rows(twice), Statistics::Top10Rows(once));
-        QCOMPARE(twice.Mesi[2].NumUscite, 2);
-    }
-
     void pieSlices_data()
     {
         QTest::addColumn<QList<double>>("km");
@@ -214,10 +212,7 @@ private Q_SLOTS:
     {
         QFETCH(QList<double>, km);
         QFETCH(QList<Statistics::PieSlice>, expected);
-        double total = 0;
-        for (const double value : km)
-            total += value;
-        QCOMPARE(Statistics::PieSlices(km, total), expected);
+        QCOMPARE(Statistics::PieSlices(km, std::accumulate(km.begin(), km.end(), 0.0)), expected);
     }
 
     void paintedChart()
@@ -238,37 +233,32 @@ private Q_SLOTS:
 
     void shortcuts_data()
     {
+        using Dates = QList<QDate>; // start, end
         QTest::addColumn<QString>("shortcut");
-        QTest::addColumn<QDate>("start");
-        QTest::addColumn<QDate>("end");
-        QTest::addColumn<QDate>("newStart");
-        QTest::addColumn<QDate>("newEnd");
+        QTest::addColumn<Dates>("given");
+        QTest::addColumn<Dates>("wanted");
         const QDate any(2001, 7, 7);
-        QTest::newRow("month, common February") << u"month"_qs << any << QDate(2005, 2, 10) << QDate(2005, 2, 1) << QDate(2005, 2, 28);
-        QTest::newRow("month, leap February") << u"month"_qs << any << QDate(2004, 2, 10) << QDate(2004, 2, 1) << QDate(2004, 2, 29);
-        QTest::newRow("year") << u"year"_qs << any << QDate(2005, 2, 10) << QDate(2005, 1, 1) << QDate(2005, 12, 31);
-        QTest::newRow("previous year") << u"previous"_qs << QDate(2004, 6, 5) << QDate(2005, 8, 20) << QDate(2003, 6, 5)
-                                       << QDate(2004, 8, 20);
-        QTest::newRow("previous year at the floor") << u"previous"_qs << QDate(1990, 6, 5) << QDate(1991, 8, 20)
-                                                    << QDate(1990, 1, 1) << QDate(1990, 8, 20);
-        QTest::newRow("previous year again") << u"previous"_qs << QDate(1990, 1, 1) << QDate(1990, 8, 20)
-                                             << QDate(1990, 1, 1) << QDate(1990, 1, 1);
-        QTest::newRow("29 February") << u"previous"_qs << QDate(2004, 2, 29) << QDate(2008, 2, 29) << QDate(2003, 2, 28)
-                                     << QDate(2007, 2, 28);
+        QTest::newRow("month, common February") << u"month"_qs << Dates{any, {2005, 2, 10}} << Dates{{2005, 2, 1}, {2005, 2, 28}};
+        QTest::newRow("month, leap February") << u"month"_qs << Dates{any, {2004, 2, 10}} << Dates{{2004, 2, 1}, {2004, 2, 29}};
+        QTest::newRow("year") << u"year"_qs << Dates{any, {2005, 2, 10}} << Dates{{2005, 1, 1}, {2005, 12, 31}};
+        QTest::newRow("previous year") << u"previous"_qs << Dates{{2004, 6, 5}, {2005, 8, 20}} << Dates{{2003, 6, 5}, {2004, 8, 20}};
+        QTest::newRow("previous year at the floor") << u"previous"_qs << Dates{{1990, 6, 5}, {1991, 8, 20}}
+                                                    << Dates{{1990, 1, 1}, {1990, 8, 20}};
+        QTest::newRow("previous year again") << u"previous"_qs << Dates{{1990, 1, 1}, {1990, 8, 20}}
+                                             << Dates{{1990, 1, 1}, {1990, 1, 1}};
+        QTest::newRow("29 February") << u"previous"_qs << Dates{{2004, 2, 29}, {2008, 2, 29}} << Dates{{2003, 2, 28}, {2007, 2, 28}};
     }
 
     void shortcuts()
     {
         QFETCH(QString, shortcut);
-        QFETCH(QDate, start);
-        QFETCH(QDate, end);
-        QFETCH(QDate, newStart);
-        QFETCH(QDate, newEnd);
-        const Statistics::Period period = shortcut == u"month" ? Statistics::WholeMonth(end)
-                                          : shortcut == u"year" ? Statistics::WholeYear(end)
-                                          : Statistics::Period{Statistics::PreviousYear(start, 1990),
-                                                               Statistics::PreviousYear(end, 1990)};
-        QCOMPARE((QList<QDate>{period.start, period.end}), (QList<QDate>{newStart, newEnd}));
+        QFETCH(QList<QDate>, given);
+        QFETCH(QList<QDate>, wanted);
+        const Statistics::Period period = shortcut == u"month" ? Statistics::WholeMonth(given[1])
+                                          : shortcut == u"year" ? Statistics::WholeYear(given[1])
+                                          : Statistics::Period{Statistics::PreviousYear(given[0], 1990),
+                                                               Statistics::PreviousYear(given[1], 1990)};
+        QCOMPARE((QList<QDate>{period.start, period.end}), wanted);
     }
 };
 
