@@ -12,12 +12,6 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-namespace {
-
-const QDate Today(2005, 3, 15);
-
-}
-
 class TestMainWindow : public QObject
 {
     Q_OBJECT
@@ -31,7 +25,7 @@ private:
         StartupEnvironment environment;
         environment.executablePath = m_dir.filePath(u"kilovento"_qs);
         environment.arguments = arguments;
-        environment.today = [] { return Today; };
+        environment.today = [] { return QDate(2005, 3, 15); };
         return std::make_unique<TFormMain>(environment);
     }
 
@@ -213,21 +207,20 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("answer"); // NoButton: Enter at once
-        QTest::addColumn<bool>("asked");
         QTest::addColumn<bool>("closed");
-        QTest::newRow("yes") << QStringList() << int(QMessageBox::Yes) << true << true;
-        QTest::newRow("no") << QStringList() << int(QMessageBox::No) << true << false;
-        QTest::newRow("cancel") << QStringList() << int(QMessageBox::Cancel) << true << false;
-        QTest::newRow("enter") << QStringList() << int(QMessageBox::NoButton) << true << false;
-        QTest::newRow("no prompt") << QStringList{u"/NOPROMPTONCLOSE"_qs} << int(QMessageBox::No) << false << true;
+        QTest::newRow("yes") << QStringList() << int(QMessageBox::Yes) << true;
+        QTest::newRow("no") << QStringList() << int(QMessageBox::No) << false;
+        QTest::newRow("cancel") << QStringList() << int(QMessageBox::Cancel) << false;
+        QTest::newRow("enter") << QStringList() << int(QMessageBox::NoButton) << false;
+        QTest::newRow("no prompt") << QStringList{u"/NOPROMPTONCLOSE"_qs} << int(QMessageBox::No) << true;
     }
 
     void closePrompt()
     {
         QFETCH(QStringList, arguments);
         QFETCH(int, answer);
-        QFETCH(bool, asked);
         QFETCH(bool, closed);
+        const bool asked = arguments.isEmpty();
         const auto form = Open(arguments);
         form->show();
         ModalBoxes boxes{QMessageBox::StandardButton(answer)};
