@@ -1,5 +1,6 @@
 #include "data/TZTConnection.h"
 #include "support/ReadOnlyFolder.h"
+#include "support/Files.h"
 #include "support/TestDatabase.h"
 #include "tools/Compaction.h"
 
@@ -21,17 +22,7 @@ const QString Figures = QStringLiteral(
     "SELECT count(*) || ' ' || total(KM) || ' ' || total(IDUscita * 8 + IDTipoUscita) || ' ' || "
     "total(length(Data || Descrizione)) || ' ' || total(length(Durata)) || ' ' || total(length(Note)) FROM Uscite");
 
-QByteArray Bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 // Rides with holes: every third of `count` rides deleted, so compaction has work to do.
 QString FillRides(const QString& path, int count)

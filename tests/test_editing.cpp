@@ -3,6 +3,7 @@
 #include "forms/Unitedituscita.h"
 #include "support/Controls.h"
 #include "support/ModalBoxes.h"
+#include "support/MonthList.h"
 #include "support/TestDatabase.h"
 
 #include <QAction>
@@ -16,6 +17,10 @@
 #include <QtTest>
 
 #include <sqlite3.h>
+
+using MonthList::Rides;
+using MonthList::SelectRow;
+using MonthList::SelectedRow;
 
 namespace {
 
@@ -48,13 +53,6 @@ private:
 
     QString Stored(const QString& sql) { return TestDatabase::Scalar(m_path, sql); }
 
-    static QTreeWidget* Rides(QWidget* form) { return Child<QTreeWidget>(form, "ListViewUsciteMensili"); }
-    static void SelectRow(QWidget* form, int row) { Rides(form)->setCurrentItem(Rides(form)->topLevelItem(row)); }
-    static int SelectedRow(QWidget* form)
-    {
-        const QList<QTreeWidgetItem*> selected = Rides(form)->selectedItems();
-        return selected.isEmpty() ? -1 : Rides(form)->indexOfTopLevelItem(selected.first());
-    }
     static void Run(QWidget* form, const char* command) { Child<QAction>(form, command)->trigger(); }
 
 private Q_SLOTS:

@@ -1,4 +1,5 @@
 #include "data/TZTConnection.h"
+#include "support/Files.h"
 #include "support/TestDatabase.h"
 #include "tools/DatImport.h"
 
@@ -20,11 +21,6 @@ const QString RideRows = QStringLiteral(
     "SELECT group_concat(r, ';') FROM (SELECT Data || '|' || KM || '|' || ifnull(Descrizione, '-') || '|' || "
     "IDTipoUscita || '|' || typeof(Note) || ' ' || typeof(Durata) AS r FROM Uscite ORDER BY IDUscita)");
 
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 }
 

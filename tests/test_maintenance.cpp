@@ -3,6 +3,7 @@
 #include "support/Controls.h"
 #include "support/ModalBoxes.h"
 #include "support/ReadOnlyFolder.h"
+#include "support/Files.h"
 #include "support/TestDatabase.h"
 
 #include <QAction>
@@ -26,17 +27,7 @@ const QString CompactQuestion = QStringLiteral(
     "originario viene salvato con estensione .mdbbak e può quindi essere facilmente recuperato. Proseguire?");
 const QString Ready = QStringLiteral("Pronto.");
 
-QByteArray Bytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
 
-bool WriteFile(const QString& path, const QByteArray& bytes)
-{
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
 
 // The status texts as they are painted, each with whether the hourglass was up.
 class StatusRecorder : public QObject

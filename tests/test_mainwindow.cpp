@@ -2,6 +2,7 @@
 #include "data/TZTConnection.h"
 #include "support/Controls.h"
 #include "support/ModalBoxes.h"
+#include "support/MonthList.h"
 #include "support/TestDatabase.h"
 
 #include <QAction>
@@ -11,6 +12,10 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
+
+using MonthList::Rides;
+using MonthList::SelectRow;
+using MonthList::SelectedRow;
 
 class TestMainWindow : public QObject
 {
@@ -36,19 +41,12 @@ private:
     }
 
     static QListWidget* Calendar(QWidget* form) { return Child<QListWidget>(form, "ListViewCalendario"); }
-    static QTreeWidget* Rides(QWidget* form) { return Child<QTreeWidget>(form, "ListViewUsciteMensili"); }
     static QString Title(QWidget* form) { return Child<QLabel>(form, "LabelNomeMese")->text(); }
-    static int SelectedRow(QWidget* form)
-    {
-        const QList<QTreeWidgetItem*> selected = Rides(form)->selectedItems();
-        return selected.isEmpty() ? -1 : Rides(form)->indexOfTopLevelItem(selected.first());
-    }
     static QList<bool> EditCommandsEnabled(QWidget* form)
     {
         return {Child<QAction>(form, "MenuModificaUscita")->isEnabled(), Child<QAction>(form, "MenuEliminaUscita")->isEnabled(),
                 Child<QToolButton>(form, "BitBtnModificaUscita")->isEnabled(), Child<QToolButton>(form, "BitBtnEliminaUscita")->isEnabled()};
     }
-    static void SelectRow(QWidget* form, int row) { Rides(form)->setCurrentItem(Rides(form)->topLevelItem(row)); }
 
 private Q_SLOTS:
     void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
