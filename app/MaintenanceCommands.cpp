@@ -1,6 +1,7 @@
 #include "app/Commands.h"
 
 #include "app/Unitmain.h"
+#include "util/Application.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
 #include "forms/MessageBoxes.h"
@@ -15,8 +16,6 @@
 #include <optional>
 
 namespace {
-
-const QString ReadyText = QStringLiteral("Pronto.");
 
 const QString ChooseFolderText = QStringLiteral("Selezionare la cartella dove sono presenti i file DAT:");
 const QString ImportQuestionText = QStringLiteral(
@@ -67,10 +66,10 @@ void ImportDatFilesCommand(TFormMain& form)
         MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, result.failure->Message()),
                            QMessageBox::Warning);
     } else if (result.files > 0) {
-        form.SetStatusText(ReadyText);
+        form.SetStatusText(ReadyStatusText);
         MessageBoxes::Show(&form, ImportDoneText.arg(result.files), QMessageBox::Information);
     }
-    form.SetStatusText(ReadyText);
+    form.SetStatusText(ReadyStatusText);
 }
 
 void CompactDatabaseCommand(TFormMain& form)
@@ -92,12 +91,12 @@ void CompactDatabaseCommand(TFormMain& form)
         }
     }
     if (result && result->outcome == Compaction::Outcome::Compacted) {
-        form.SetStatusText(ReadyText);
+        form.SetStatusText(ReadyStatusText);
         MessageBoxes::Show(&form, CompactDoneText, QMessageBox::Information);
     } else if (result) {
         MessageBoxes::Show(&form, MessageBoxes::WithException(CompactFailedText, result->message),
                            QMessageBox::Warning);
     }
     form.OpenDatabase();
-    form.SetStatusText(ReadyText);
+    form.SetStatusText(ReadyStatusText);
 }

@@ -97,7 +97,7 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
     if (Connection && Recordset)
         OpenDatabase();
 
-    SetStatusText(QStringLiteral("Pronto."));
+    SetStatusText(ReadyStatusText);
     GetExeVersion(&VersionMajor, &VersionMinor, &VersionRelease, &VersionBuild);
     setWindowTitle(ApplicationTitle + QStringLiteral(" %1.%2").arg(VersionMajor).arg(VersionMinor));
     m_constructed = true;

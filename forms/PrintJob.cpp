@@ -8,12 +8,6 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
-namespace {
-
-const QString Ready = QStringLiteral("Pronto.");
-
-}
-
 bool ChoosePrinterWithDialog(QPrinter& printer, QWidget* owner)
 {
     QPrintDialog dialog(&printer, owner);
@@ -30,7 +24,7 @@ void RunPrintJob(QWidget* owner, const PrintContext& context, const std::functio
     const bool chosen = context.choosePrinter ? context.choosePrinter(printer, owner)
                                               : ChoosePrinterWithDialog(printer, owner);
     if (!chosen) {
-        setStatus(Ready);
+        setStatus(ReadyStatusText);
         return;
     }
     QString failure;
@@ -43,7 +37,7 @@ void RunPrintJob(QWidget* owner, const PrintContext& context, const std::functio
         } catch (const Exception& e) {
             failure = e.Message();
         }
-        setStatus(Ready);
+        setStatus(ReadyStatusText);
     }
     if (failure.isNull())
         MessageBoxes::Show(owner, QStringLiteral("Stampa effettuata."), QMessageBox::Information);
