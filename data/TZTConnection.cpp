@@ -58,7 +58,7 @@ void TZTConnection::Fail(const QString& operation, const QStringList& descriptio
     RaiseADOException(operation, *this);
 }
 
-void TZTConnection::Open(const QString& connectionString)
+void TZTConnection::Open(const QString& connectionString, Access access)
 {
     if (m_db)
         Fail(OpenOperation, {QStringLiteral("Operation is not allowed when the object is open")});
@@ -77,8 +77,8 @@ void TZTConnection::Open(const QString& connectionString)
         Fail(OpenOperation, {QStringLiteral("Not a database file"), FileDescription(parsed.dataSource)});
 
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(parsed.dataSource.toUtf8().constData(), &db,
-                                   SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const int mode = access == Access::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
+    const int rc = sqlite3_open_v2(parsed.dataSource.toUtf8().constData(), &db, mode | SQLITE_OPEN_NOMUTEX, nullptr);
     m_db = db; // set even on failure, so Close releases the handle
     if (rc != SQLITE_OK) {
         const QString description = LastSqliteError();

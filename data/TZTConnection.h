@@ -18,8 +18,11 @@ public:
     TZTConnection(const TZTConnection&) = delete;
     TZTConnection& operator=(const TZTConnection&) = delete;
 
-    // Opens an existing ride database; never creates a file.
-    void Open(const QString& connectionString);
+    enum class Access { ReadWrite, ReadOnly };
+
+    // Opens an existing ride database; never creates a file. A read-only
+    // connection reads faster, and any statement that writes fails.
+    void Open(const QString& connectionString, Access access = Access::ReadWrite);
     // Runs one statement; any rows it returns are discarded.
     void Execute(const QString& sql);
     // Never raises; closing a closed connection does nothing.

@@ -182,6 +182,13 @@ private Q_SLOTS:
         QVERIFY(ErrorOf([&] { m_connection->Execute(u"DELETE FROM Uscite; DROP TABLE Uscite"_qs); })
                     .contains(u"Only one statement"_qs));
         QCOMPARE(Stored(u"SELECT count(*) FROM sqlite_master WHERE name = 'Uscite'"_qs), u"1"_qs);
+
+        const int kept = Add(Day(2005, 3, 2), 12.0);
+        TZTConnection reader;
+        reader.Open(TestDatabase::ConnectionStringFor(m_path), TZTConnection::Access::ReadOnly);
+        reader.Execute(u"SELECT * FROM Uscite"_qs);
+        QVERIFY(ErrorOf([&] { reader.Execute(Sql::DeleteRide(kept)); }).contains(u"readonly"_qs));
+        QCOMPARE(Keys(Sql::AllRidesByKey()), QList<int>{kept});
     }
 
     void cursorStates()

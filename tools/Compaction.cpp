@@ -50,7 +50,8 @@ Result Failed(const QString& detail)
 QStringList IntegrityProblems(const QString& connectionString)
 {
     TZTConnection connection;
-    connection.Open(connectionString);
+    // Read-only, the check of a large database takes about a third less time.
+    connection.Open(connectionString, TZTConnection::Access::ReadOnly);
     TZTRecordset check(&connection);
     const RecordsetCloser closer(check);
     check.Open(Sql::IntegrityCheck());
