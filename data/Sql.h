@@ -40,6 +40,9 @@ QString RollbackTransaction();
 
 // A compacted copy of the open database written to a new file at `path`.
 QString VacuumInto(const QString& path);
+// Files this connection writes are not flushed to disk by SQLite; for a copy
+// whose writer flushes it at a time of its own choosing.
+inline constexpr char UnflushedWrites[] = "PRAGMA synchronous = OFF";
 // One row "ok" for a sound database; otherwise one row per problem found.
 QString IntegrityCheck();
 

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QStringList>
 
+#include <future>
+
 namespace {
 
 using Compaction::Outcome;
@@ -103,21 +105,33 @@ Result CompactDatabase(const QString& connectionTemplate, const QString& dataSou
         return Refused(error);
 
     try {
+        source.Execute(QString::fromLatin1(Sql::UnflushedWrites));
         source.Execute(Sql::VacuumInto(compacted.path()));
     } catch (const Exception& e) {
         return Failed(e.Message());
     }
     source.Close();
-    if (!DurableFiles::SyncFile(compacted.path(), error))
-        return Failed(error);
+
+    // The copy is flushed to disk while it is checked: the check only reads
+    // it, and both must succeed before it takes the database's place.
+    std::future<QString> flushed = std::async(std::launch::async, [path = compacted.path()] {
+        QString flushError;
+        return DurableFiles::SyncFile(path, flushError) ? QString() : flushError;
+    });
+    QString problem;
     try {
         const QStringList problems =
             IntegrityProblems(SettingsFile::ExpandConnectionString(connectionTemplate, compacted.path()));
         if (!problems.isEmpty())
-            return Failed(QStringLiteral("integrity check: ") + problems.join(QStringLiteral("; ")));
+            problem = QStringLiteral("integrity check: ") + problems.join(QStringLiteral("; "));
     } catch (const Exception& e) {
-        return Failed(e.Message());
+        problem = e.Message();
     }
+    const QString flushError = flushed.get();
+    if (!problem.isEmpty())
+        return Failed(problem);
+    if (!flushError.isEmpty())
+        return Failed(flushError);
 
     if (!DurableFiles::Replace(compacted.path(), dataSource, error))
         return Refused(error);
