@@ -96,6 +96,11 @@ QString VacuumInto(const QString& path)
     return QStringLiteral("VACUUM INTO '%1'").arg(QString(path).replace(u'\'', QStringLiteral("''")));
 }
 
+QString UnflushedWrites()
+{
+    return QStringLiteral("PRAGMA synchronous = OFF");
+}
+
 QString IntegrityCheck()
 {
     return QStringLiteral("PRAGMA integrity_check");

@@ -42,7 +42,7 @@ QString RollbackTransaction();
 QString VacuumInto(const QString& path);
 // Files this connection writes are not flushed to disk by SQLite; for a copy
 // whose writer flushes it at a time of its own choosing.
-inline constexpr char UnflushedWrites[] = "PRAGMA synchronous = OFF";
+QString UnflushedWrites();
 // One row "ok" for a sound database; otherwise one row per problem found.
 QString IntegrityCheck();
 

@@ -129,10 +129,7 @@ private Q_SLOTS:
         QVERIFY(fault != u"folder" || QDir().mkpath(m_backup));
         QVERIFY(WriteFile(previous, "the previous backup"));
         if (fault == u"index")
-            QCOMPARE(TestDatabase::Exec(m_path, u"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
-                                                "'CREATE INDEX IX_Uscite_Data ON Uscite (KM)' "
-                                                "WHERE name = 'IX_Uscite_Data'"_qs),
-                     QString());
+            QCOMPARE(TestDatabase::DamageDateIndex(m_path), QString());
         const QByteArray before = Bytes(m_path);
 
         Compaction::Result result;

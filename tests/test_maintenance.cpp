@@ -260,10 +260,7 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(int, icon);
         if (fault == u"damaged index")
-            QCOMPARE(TestDatabase::Exec(m_path, u"PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
-                                                "'CREATE INDEX IX_Uscite_Data ON Uscite (KM)' "
-                                                "WHERE name = 'IX_Uscite_Data'"_qs),
-                     QString());
+            QCOMPARE(TestDatabase::DamageDateIndex(m_path), QString());
         const QByteArray before = Bytes(m_path);
 
         const auto form = Open();

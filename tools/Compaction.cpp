@@ -48,22 +48,26 @@ Result Failed(const QString& detail)
     return {Outcome::EngineFailed, Compaction::EngineFailedText, detail};
 }
 
-// The problems PRAGMA integrity_check reports; empty for a sound database.
-QStringList IntegrityProblems(const QString& connectionString)
+// What PRAGMA integrity_check, or the attempt to run it, finds wrong with
+// the database; empty for a sound database.
+QString IntegrityProblem(const QString& connectionString)
 {
-    TZTConnection connection;
-    // Read-only, the check of a large database takes about a third less time.
-    connection.Open(connectionString, TZTConnection::Access::ReadOnly);
-    TZTRecordset check(&connection);
-    const RecordsetCloser closer(check);
-    check.Open(Sql::IntegrityCheck());
     QStringList problems;
-    for (; !check.Eof(); check.MoveNext()) {
-        const QString row = check.GetFieldAsString(QStringLiteral("integrity_check"));
-        if (row != u"ok")
-            problems.append(row);
+    try {
+        TZTConnection connection;
+        // Read-only, the check of a large database takes about a third less time.
+        connection.Open(connectionString, TZTConnection::Access::ReadOnly);
+        TZTRecordset check(&connection);
+        const RecordsetCloser closer(check);
+        for (check.Open(Sql::IntegrityCheck()); !check.Eof(); check.MoveNext()) {
+            const QString row = check.GetFieldAsString(QStringLiteral("integrity_check"));
+            if (row != u"ok")
+                problems.append(row);
+        }
+    } catch (const Exception& e) {
+        return e.Message();
     }
-    return problems;
+    return problems.isEmpty() ? QString() : QStringLiteral("integrity check: ") + problems.join(QStringLiteral("; "));
 }
 
 }
@@ -105,7 +109,7 @@ Result CompactDatabase(const QString& connectionTemplate, const QString& dataSou
         return Refused(error);
 
     try {
-        source.Execute(QString::fromLatin1(Sql::UnflushedWrites));
+        source.Execute(Sql::UnflushedWrites());
         source.Execute(Sql::VacuumInto(compacted.path()));
     } catch (const Exception& e) {
         return Failed(e.Message());
@@ -118,15 +122,8 @@ Result CompactDatabase(const QString& connectionTemplate, const QString& dataSou
         QString flushError;
         return DurableFiles::SyncFile(path, flushError) ? QString() : flushError;
     });
-    QString problem;
-    try {
-        const QStringList problems =
-            IntegrityProblems(SettingsFile::ExpandConnectionString(connectionTemplate, compacted.path()));
-        if (!problems.isEmpty())
-            problem = QStringLiteral("integrity check: ") + problems.join(QStringLiteral("; "));
-    } catch (const Exception& e) {
-        problem = e.Message();
-    }
+    const QString problem =
+        IntegrityProblem(SettingsFile::ExpandConnectionString(connectionTemplate, compacted.path()));
     const QString flushError = flushed.get();
     if (!problem.isEmpty())
         return Failed(problem);

@@ -59,6 +59,12 @@ QString Exec(const QString& path, const QString& sql)
     });
 }
 
+QString DamageDateIndex(const QString& path)
+{
+    return Exec(path, QStringLiteral("PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
+                                     "'CREATE INDEX IX_Uscite_Data ON Uscite (KM)' WHERE name = 'IX_Uscite_Data'"));
+}
+
 QString Scalar(const QString& path, const QString& sql)
 {
     QString value;

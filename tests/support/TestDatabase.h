@@ -15,6 +15,9 @@ QString Scalar(const QString& path, const QString& sql);
 // A program folder as an installation leaves it: "kilovento.mdb" (new and
 // empty) and "kilovento.ini" naming it. Returns the error, if any.
 QString CreateProgramFolder(const QString& folder);
+// Redefines the date index over another column, so that its entries no longer
+// match the table and PRAGMA integrity_check fails. Returns the error, if any.
+QString DamageDateIndex(const QString& path);
 // "Provider=SQLite;Data Source=" + path.
 QString ConnectionStringFor(const QString& path);
 
