@@ -208,8 +208,12 @@ void TFormMain::SetUpMonthList()
     // Figures keep their places from month to month.
     for (QLabel* figure : {LabelKM, LabelUscite, LabelKMU, LabelKMG})
         figure->setMinimumWidth(figure->fontMetrics().horizontalAdvance(QStringLiteral("99999,99")) + 16);
-    connect(ListViewUsciteMensili, &QTreeWidget::itemSelectionChanged, this,
-            [this] { ListViewUsciteMensiliSelectItem(!ListViewUsciteMensili->selectedItems().isEmpty()); });
+    // The edit controls follow the selection whatever changed it: a click on
+    // a row or on the empty space below, the keyboard, Ctrl+click, a reload.
+    connect(ListViewUsciteMensili, &QTreeWidget::itemSelectionChanged, this, [this] {
+        ListViewUsciteMensiliSelectItem(!ListViewUsciteMensili->selectedItems().isEmpty());
+        ListViewUsciteMensiliClick();
+    });
     connect(ListViewUsciteMensili, &QTreeWidget::itemClicked, this, &TFormMain::ListViewUsciteMensiliClick);
     connect(ListViewUsciteMensili, &QTreeWidget::itemDoubleClicked, this, &TFormMain::ListViewUsciteMensiliDblClick);
 }

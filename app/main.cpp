@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QIcon>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTranslator>
 
 namespace {
@@ -27,6 +28,9 @@ void LoadItalianTranslation(QApplication& app, QTranslator& translator)
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
+    // Month and weekday names, the decimal comma and the date pickers match
+    // the Italian captions whatever language the system is set to.
+    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     QCoreApplication::setApplicationName(ApplicationTitle);
     // Lets the desktop match the windows with the menu entry `make install` writes, kilovento.desktop.
     QGuiApplication::setDesktopFileName(QStringLiteral("kilovento"));

@@ -19,25 +19,33 @@ namespace RideValidation {
 Result Validate(const Fields& fields, const QLocale& locale)
 {
     Result result;
-    QLocale strict = locale;
-    strict.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const double km = strict.toDouble(fields.km.trimmed(), &ok);
-    if (!ok || km < 0.0 || km > MaxKm) {
-        result.problem = Problem::Distance;
-        result.message = DistanceMessage;
-        return result;
+    if (fields.keptKm) {
+        result.entry.chilometri = *fields.keptKm;
+    } else {
+        QLocale strict = locale;
+        strict.setNumberOptions(QLocale::RejectGroupSeparator);
+        bool ok = false;
+        const double km = strict.toDouble(fields.km.trimmed(), &ok);
+        if (!ok || km < 0.0 || km > MaxKm) {
+            result.problem = Problem::Distance;
+            result.message = DistanceMessage;
+            return result;
+        }
+        result.entry.chilometri = km;
     }
-    const int hours = DurationPart(fields.hours);
-    const int minutes = DurationPart(fields.minutes);
-    const int seconds = DurationPart(fields.seconds);
-    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59) {
-        result.problem = Problem::Duration;
-        result.message = DurationMessage;
-        return result;
+    if (fields.keptDuration) {
+        result.entry.tempo = *fields.keptDuration;
+    } else {
+        const int hours = DurationPart(fields.hours);
+        const int minutes = DurationPart(fields.minutes);
+        const int seconds = DurationPart(fields.seconds);
+        if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59) {
+            result.problem = Problem::Duration;
+            result.message = DurationMessage;
+            return result;
+        }
+        result.entry.tempo = TDateTime::EncodeTime(hours, minutes, seconds, 0);
     }
-    result.entry.chilometri = km;
-    result.entry.tempo = TDateTime::EncodeTime(hours, minutes, seconds, 0);
     result.entry.giorno = fields.dayIndex + 1;
     result.entry.tipo = fields.typeIndex;
     result.entry.testoDescrizione = CleanDescription(fields.description);
@@ -64,6 +72,25 @@ QString RemoveForbidden(const QString& text)
 QString CleanDescription(const QString& text)
 {
     return RemoveForbidden(text).trimmed();
+}
+
+QStringList DurationTexts(TDateTime duration)
+{
+    const double days = duration.Val();
+    // Negative, not a number, or too long to count: nothing to show.
+    if (!(days > 0.0 && days < 1e6))
+        return {QString(), QString(), QString()};
+    int hours = 0, minutes = 0, seconds = 0;
+    if (days < 1.0) {
+        int msec = 0;
+        duration.DecodeTime(hours, minutes, seconds, msec);
+    } else {
+        const qint64 total = qRound64(days * TDateTime::SecsPerDay);
+        hours = int(total / 3600);
+        minutes = int(total / 60 % 60);
+        seconds = int(total % 60);
+    }
+    return {QString::number(hours), QString::number(minutes), QString::number(seconds)};
 }
 
 QString DistanceText(double km, const QLocale& locale)

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // A ride as the ride dialog returns it.
 struct RideEntry
 {
@@ -26,6 +28,10 @@ struct Fields
     int dayIndex = 0;  // position in the day list
     int typeIndex = 0; // position in the type list, -1 for none
     QString km, hours, minutes, seconds, description;
+    // The stored values of the fields the user left alone when modifying: they
+    // are written back as they are, not as their texts read back.
+    std::optional<double> keptKm;
+    std::optional<TDateTime> keptDuration;
 };
 
 enum class Problem { None, Distance, Duration };
@@ -50,6 +56,10 @@ QStringList DayList(int month, int year);
 QString CleanDescription(const QString& text);
 // The text without the characters a description may not hold.
 QString RemoveForbidden(const QString& text);
+// Hours, minutes and seconds of a stored duration as the dialog shows them:
+// empty for none; a duration of a day or more, which only another program
+// can store, shows its whole count of hours so that it is seen as it is.
+QStringList DurationTexts(TDateTime duration);
 // The shortest text of a distance, with the locale's decimal separator.
 QString DistanceText(double km, const QLocale& locale = QLocale());
 

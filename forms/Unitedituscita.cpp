@@ -25,7 +25,8 @@ TFormEditUscita::TFormEditUscita(QWidget* owner, TZTConnection* connection)
     BitBtnAnnulla->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
 
     EditKM->setValidator(new DistanceValidator(EditKM));
-    for (QLineEdit* part : {EditOre, EditMinuti, EditSecondi})
+    TakeEitherSeparator(EditKM);
+    for (QLineEdit* part : DurationFields())
         part->setValidator(new DigitsValidator(part));
     FilterDescription(EditDescrizione);
 
@@ -42,6 +43,18 @@ void TFormEditUscita::showEvent(QShowEvent* event)
         CenterOnScreen(this);
     }
     QDialog::showEvent(event);
+}
+
+std::array<QLineEdit*, 3> TFormEditUscita::DurationFields() const
+{
+    return {EditOre, EditMinuti, EditSecondi};
+}
+
+// The length limit is for typing: a stored value the program puts in shows whole.
+void TFormEditUscita::ShowWhole(QLineEdit* field, const QString& text)
+{
+    field->setMaxLength(std::max(field->maxLength(), int(text.size())));
+    field->setText(text);
 }
 
 void TFormEditUscita::FormShow()
@@ -63,17 +76,11 @@ void TFormEditUscita::FormShow()
     ComboBoxGiorno->setEnabled(!Modifica);
     if (Modifica) {
         ComboBoxTipo->setCurrentIndex(Tipo);
-        EditKM->setText(RideValidation::DistanceText(Chilometri));
-        if (Tempo.Val() == 0.0) {
-            for (QLineEdit* part : {EditOre, EditMinuti, EditSecondi})
-                part->clear();
-        } else {
-            int h = 0, m = 0, s = 0, ms = 0;
-            Tempo.DecodeTime(h, m, s, ms);
-            EditOre->setText(QString::number(h));
-            EditMinuti->setText(QString::number(m));
-            EditSecondi->setText(QString::number(s));
-        }
+        m_shownKm = RideValidation::DistanceText(Chilometri);
+        ShowWhole(EditKM, m_shownKm);
+        m_shownDuration = RideValidation::DurationTexts(Tempo);
+        for (int part = 0; part < 3; ++part)
+            ShowWhole(DurationFields()[part], m_shownDuration[part]);
         EditDescrizione->setText(TestoDescrizione);
     } else {
         ComboBoxTipo->setCurrentIndex(ComboBoxTipo->count() > 0 ? 0 : -1);
@@ -92,6 +99,12 @@ void TFormEditUscita::BitBtnOKClick()
     fields.minutes = EditMinuti->text();
     fields.seconds = EditSecondi->text();
     fields.description = EditDescrizione->text();
+    if (Modifica) {
+        if (fields.km == m_shownKm)
+            fields.keptKm = Chilometri;
+        if (QStringList{fields.hours, fields.minutes, fields.seconds} == m_shownDuration)
+            fields.keptDuration = Tempo;
+    }
     const RideValidation::Result result = RideValidation::Validate(fields);
     if (result.problem != RideValidation::Problem::None) {
         MessageBoxes::Show(this, result.message, QMessageBox::Warning);

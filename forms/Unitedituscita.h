@@ -6,6 +6,7 @@
 
 #include <QDialog>
 
+#include <array>
 #include <memory>
 
 class TZTConnection;
@@ -34,6 +35,11 @@ protected:
 private:
     void FormShow();
     void BitBtnOKClick();
+    std::array<QLineEdit*, 3> DurationFields() const;
+    static void ShowWhole(QLineEdit* field, const QString& text);
 
     std::unique_ptr<TZTRecordset> RecordsetTipi;
+    // What modify mode showed; a field still showing it keeps the stored value.
+    QString m_shownKm;
+    QStringList m_shownDuration;
 };

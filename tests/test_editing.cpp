@@ -137,6 +137,108 @@ private Q_SLOTS:
         QCOMPARE(dialog.Chilometri, 12.5);
     }
 
+    void distanceTakesEitherSeparator_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("pasted"); // after what was typed
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("point typed, Italian") << u"it_IT"_qs << u"42.5"_qs << QString() << u"42,5"_qs << u"42.5"_qs;
+        QTest::newRow("comma typed, Italian") << u"it_IT"_qs << u"42,5"_qs << QString() << u"42,5"_qs << u"42.5"_qs;
+        QTest::newRow("point pasted, Italian") << u"it_IT"_qs << u"1"_qs << u"2.75"_qs << u"12,75"_qs << u"12.75"_qs;
+        QTest::newRow("second separator refused") << u"it_IT"_qs << u"4.2,5"_qs << QString() << u"4,25"_qs << u"4.25"_qs;
+        QTest::newRow("comma typed, English") << u"en_US"_qs << u"42,5"_qs << QString() << u"42.5"_qs << u"42.5"_qs;
+        QTest::newRow("comma pasted, English") << u"en_US"_qs << QString() << u"0,5"_qs << u"0.5"_qs << u"0.5"_qs;
+    }
+
+    void distanceTakesEitherSeparator()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QString, typed);
+        QFETCH(QString, pasted);
+        QFETCH(QString, shown);
+        QFETCH(QString, stored);
+        QLocale::setDefault(QLocale(locale));
+        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); });
+        const auto form = Open();
+        ModalBoxes boxes;
+        boxes.setDialogHandler([&](QDialog* dialog) {
+            QLineEdit* km = Edit(dialog, "EditKM");
+            QTest::keyClicks(km, typed);
+            if (!pasted.isEmpty()) {
+                QGuiApplication::clipboard()->setText(pasted);
+                QTest::keySequence(km, QKeySequence::Paste);
+            }
+            QCOMPARE(km->text(), shown);
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        Run(form.get(), "MenuAggiungiUscita");
+        QCOMPARE(boxes.seen().size(), 0);
+        QCOMPARE(Stored(u"SELECT KM FROM Uscite"_qs), stored);
+    }
+
+    void forbiddenKeyOverASelectionChangesNothing_data()
+    {
+        QTest::addColumn<QChar>("key");
+        for (const QChar key : QStringView(u"%*'"))
+            QTest::newRow(qPrintable(QString(key))) << key;
+    }
+
+    void forbiddenKeyOverASelectionChangesNothing()
+    {
+        QFETCH(QChar, key);
+        TZTConnection connection;
+        connection.Open(TestDatabase::ConnectionStringFor(m_path));
+        TFormEditUscita dialog(nullptr, &connection);
+        dialog.show();
+        QLineEdit* description = Edit(&dialog, "EditDescrizione");
+        QTest::keyClicks(description, u"Giro del lago"_qs);
+        description->setSelection(5, 3);
+        QTest::keyClicks(description, QString(key));
+        QCOMPARE((QStringList{description->text(), description->selectedText()}),
+                 (QStringList{u"Giro del lago"_qs, u"del"_qs}));
+        QTest::keyClicks(description, u"sul"_qs);
+        QCOMPARE(description->text(), u"Giro sul lago"_qs);
+        description->undo();
+        QCOMPARE(description->text(), u"Giro del lago"_qs);
+    }
+
+    void modifyKeepsWhatWasNotTouched_data()
+    {
+        // A ride another program stored: more decimals than the field takes, a duration over a day.
+        QTest::addColumn<QString>("field"); // the one the user changes
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("stored"); // KM|Durata|Descrizione
+        QTest::newRow("description only") << u"EditDescrizione"_qs << u"!"_qs << u"12.345|25:30:00|Lago!"_qs;
+        QTest::newRow("distance") << u"EditKM"_qs << u"\b9"_qs << u"12.349|25:30:00|Lago"_qs;
+        QTest::newRow("duration") << u"EditOre"_qs << u"\b\b2"_qs << u"12.345|02:30:00|Lago"_qs;
+    }
+
+    void modifyKeepsWhatWasNotTouched()
+    {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, stored);
+        Insert(u"(1, '2005-03-02', 12.345, '25:30:00', 'Lago')"_qs);
+        const auto form = Open();
+        SelectRow(form.get(), 0);
+        ModalBoxes boxes;
+        boxes.setDialogHandler([&](QDialog* dialog) {
+            QCOMPARE((QStringList{Edit(dialog, "EditKM")->text(), Edit(dialog, "EditOre")->text(),
+                                  Edit(dialog, "EditMinuti")->text(), Edit(dialog, "EditSecondi")->text()}),
+                     (QStringList{u"12,345"_qs, u"25"_qs, u"30"_qs, u"0"_qs}));
+            QLineEdit* edit = Edit(dialog, qPrintable(field));
+            edit->end(false);
+            QTest::keyClicks(edit, typed);
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        Run(form.get(), "MenuModificaUscita");
+        QCOMPARE(boxes.dialogsSeen(), 1);
+        QCOMPARE(boxes.seen().size(), 0);
+        QCOMPARE(Stored(u"SELECT KM || '|' || Durata || '|' || Descrizione FROM Uscite"_qs), stored);
+    }
+
     void addProposesTodayOrTheFirst_data()
     {
         QTest::addColumn<int>("month");

@@ -145,7 +145,9 @@ private Q_SLOTS:
         row("distance with a comma", "022004.dat", "05 45,5 Giro. Bello^2", ", riga 1", u"distanza non valida"_qs);
         row("day not in digits", "022004.dat", "a5 45.5 Giro^2", ", riga 1", u"due cifre"_qs);
         row("description the database refuses", "022004.dat", "01 1.0 a^1\n02 2.0 " + QByteArray(256, 'x') + "^1\n",
-            ", riga 2", u"ZTADO exception: TZTRecordset::SetField[Descrizione]"_qs);
+            ", riga 2", u"la descrizione supera i 255 caratteri"_qs);
+        row("a megabyte of digits", "022004.dat", "01 " + QByteArray(1 << 20, '7') + ".55 a^1", ", riga 1",
+            u"distanza non valida: \"7777"_qs);
         row("name without month and year", "feb2004.dat", "01 1.0 a^1", "", u"(MMAAAA)"_qs);
         row("month 13", "132004.dat", "01 1.0 a^1", "", u"(MMAAAA)"_qs);
     }
@@ -167,7 +169,8 @@ private Q_SLOTS:
         QVERIFY(result.failure);
         QCOMPARE(result.files + result.rides, 0);
         const QString message = result.failure->Message();
-        QVERIFY2(message.startsWith(where) && message.contains(reason), qPrintable(message));
+        QVERIFY2(message.startsWith(where) && message.contains(reason), qPrintable(message.left(300)));
+        QVERIFY2(message.size() < 200, "a message box must stay readable");
         QCOMPARE(Stored(RideRows), before);
         // The counter too: nothing was inserted and taken back.
         QCOMPARE(Stored(u"SELECT seq FROM sqlite_sequence WHERE name = 'Uscite'"_qs), u"1"_qs);
@@ -191,6 +194,14 @@ private Q_SLOTS:
         QVERIFY2(failure->Message().startsWith(u"ZTADO exception: TZTConnection::Execute: "_qs),
                  qPrintable(failure->Message()));
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+
+        // A database that refuses writes is not the fault of the first line.
+        TZTConnection readOnly;
+        readOnly.Open(TestDatabase::ConnectionStringFor(m_path), TZTConnection::Access::ReadOnly);
+        failure = DatImport::ImportFolder(readOnly, m_folder).failure;
+        QVERIFY(failure);
+        QVERIFY2(failure->fileName.isEmpty() && failure->line == 0, qPrintable(failure->Message()));
+        QVERIFY2(failure->Message().contains(u"readonly"_qs), qPrintable(failure->Message()));
 
         // A bad line; then, fixed, a run on the same connection stores each ride once.
         QVERIFY(DatImport::ImportFolder(connection, m_folder).failure);

@@ -42,6 +42,8 @@ private:
 
     static QListWidget* Calendar(QWidget* form) { return Child<QListWidget>(form, "ListViewCalendario"); }
     static QString Title(QWidget* form) { return Child<QLabel>(form, "LabelNomeMese")->text(); }
+    enum SelectionClearing { ClickBelowTheRows, ControlClickOnTheRow, ClearedByTheProgram };
+
     static QList<bool> EditCommandsEnabled(QWidget* form)
     {
         return {Child<QAction>(form, "MenuModificaUscita")->isEnabled(), Child<QAction>(form, "MenuEliminaUscita")->isEnabled(),
@@ -138,6 +140,42 @@ private Q_SLOTS:
         QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
         QCOMPARE(SelectedRow(form.get()), -1);
         QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, false));
+    }
+
+    void editCommandsFollowTheSelection_data()
+    {
+        QTest::addColumn<int>("clearedBy");
+        QTest::newRow("click below the rows") << int(ClickBelowTheRows);
+        QTest::newRow("ctrl+click on the selected row") << int(ControlClickOnTheRow);
+        QTest::newRow("cleared by the program") << int(ClearedByTheProgram);
+    }
+
+    void editCommandsFollowTheSelection()
+    {
+        QFETCH(int, clearedBy);
+        Insert(QDate(2005, 3, 1), 10);
+        Insert(QDate(2005, 3, 2), 20);
+        const auto form = Open();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTreeWidget* rides = Rides(form.get());
+        const QPoint secondRow = rides->visualItemRect(rides->topLevelItem(1)).center();
+        QTest::mouseClick(rides->viewport(), Qt::LeftButton, {}, secondRow);
+        QCOMPARE(SelectedRow(form.get()), 1);
+        QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, true));
+
+        if (clearedBy == ClickBelowTheRows)
+            QTest::mouseClick(rides->viewport(), Qt::LeftButton, {}, QPoint(secondRow.x(), rides->viewport()->height() - 5));
+        else if (clearedBy == ControlClickOnTheRow)
+            QTest::mouseClick(rides->viewport(), Qt::LeftButton, Qt::ControlModifier, secondRow);
+        else
+            rides->clearSelection();
+        QCOMPARE(SelectedRow(form.get()), -1);
+        QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, false));
+
+        QTest::keyClick(rides, Qt::Key_Up); // the keyboard selects again
+        QCOMPARE(SelectedRow(form.get()), 0);
+        QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, true));
     }
 
     void failedLoadShowsNothingStale()

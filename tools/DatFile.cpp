@@ -48,6 +48,16 @@ bool ParseDistance(QStringView text, double& km)
     return ok;
 }
 
+// A field of the line between quotes, cut short: a message must stay readable
+// whatever the file holds.
+QString Quoted(QStringView field)
+{
+    constexpr qsizetype Longest = 40;
+    if (field.size() <= Longest)
+        return u'"' + field.toString() + u'"';
+    return u'"' + field.first(Longest).toString() + QStringLiteral("…\" (%1 caratteri)").arg(field.size());
+}
+
 }
 
 namespace DatFile {
@@ -111,7 +121,7 @@ bool ParseLine(const QString& line, Month month, Ride& ride, QString& reason)
     }
     const QStringView distance = QStringView(line).sliced(3, std::min(point - 1, line.size() - 3));
     if (caret <= point + 1 || !ParseDistance(distance, ride.km)) {
-        reason = QStringLiteral("distanza non valida: \"%1\"").arg(distance);
+        reason = QStringLiteral("distanza non valida: ") + Quoted(distance);
         return false;
     }
     if (caret + 1 >= line.size() || !IsDigit(line[caret + 1])) {

@@ -23,6 +23,9 @@ const QString Descrizione = QStringLiteral("Descrizione");
 const QString KM = QStringLiteral("KM");
 const QString Note = QStringLiteral("Note");
 
+// The longest description the table takes.
+constexpr int MaxDescriptionLength = 255;
+
 // Ends the run: carries the failure out of the transaction's scope.
 struct Stop
 {
@@ -130,11 +133,12 @@ DatImportResult ImportFolder(TZTConnection& connection, const QString& folder,
                     if (!types.contains(type))
                         throw Stop{{file.name, i + 1,
                                     QStringLiteral("il codice %1 non è un tipo di uscita").arg(ride.typeCode)}};
-                    try {
-                        Append(rides, ride, type);
-                    } catch (const Exception& e) {
-                        throw Stop{{file.name, i + 1, e.Message()}};
-                    }
+                    if (ride.description.size() > MaxDescriptionLength)
+                        throw Stop{{file.name, i + 1,
+                                    QStringLiteral("la descrizione supera i %1 caratteri").arg(MaxDescriptionLength)}};
+                    // The line's values all fit the table now, so a refusal
+                    // here is the database's (read-only, full disk), not the file's.
+                    Append(rides, ride, type);
                     ++result.rides;
                 }
                 ++result.files;
