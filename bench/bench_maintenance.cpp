@@ -16,7 +16,7 @@
 #include "tools/DatFile.h"
 #include "tools/DatImport.h"
 #include "tools/DurableFiles.h"
-#include "tools/Windows1252.h"
+#include "util/Windows1252.h"
 
 #include <QByteArray>
 #include <QCoreApplication>

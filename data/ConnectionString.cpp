@@ -8,14 +8,19 @@ const QString ProviderKey = QStringLiteral("Provider");
 const QString DataSourceKey = QStringLiteral("Data Source");
 const QString SupportedProvider = QStringLiteral("SQLite");
 
-// Splits at ';' outside quotes; returns false on an unterminated quote.
+// Splits at ';' outside quotes; returns false on an unterminated quote. A
+// quote opens only at the start of a value; inside, a doubled quote is kept
+// doubled for Unquote to read as one.
 bool SplitPairs(const QString& text, QStringList& pairs)
 {
     QString current;
     QChar quote;
-    for (const QChar c : text) {
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
         if (!quote.isNull()) {
-            if (c == quote)
+            if (c == quote && i + 1 < text.size() && text.at(i + 1) == quote)
+                current += text.at(++i);
+            else if (c == quote)
                 quote = QChar();
             current += c;
         } else if (c == u';') {
@@ -36,8 +41,10 @@ QString Unquote(QString value)
 {
     value = value.trimmed();
     if (value.size() >= 2 && (value.front() == u'"' || value.front() == u'\'')
-        && value.back() == value.front())
-        return value.mid(1, value.size() - 2);
+        && value.back() == value.front()) {
+        const QChar quote = value.front();
+        return value.mid(1, value.size() - 2).replace(QString(2, quote), QString(quote));
+    }
     return value;
 }
 

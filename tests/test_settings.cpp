@@ -1,4 +1,6 @@
+#include "data/TZTConnection.h"
 #include "support/ReadOnlyFolder.h"
+#include "support/TestDatabase.h"
 #include "util/Exception.h"
 #include "util/IniFile.h"
 #include "util/Settings.h"
@@ -7,6 +9,12 @@
 #include <QtTest>
 
 #include <memory>
+#include <optional>
+
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -18,6 +26,29 @@ QByteArray ReadFile(const QString& path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+struct stat Stat(const QString& path)
+{
+    struct stat info = {};
+    ::lstat(QFile::encodeName(path).constData(), &info);
+    return info;
+}
+
+// Something that exists at `path` and that no one, root included, can open.
+bool MakeSocket(const QString& path)
+{
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(path);
+    if (name.size() >= qsizetype(sizeof address.sun_path))
+        return false;
+    qstrcpy(address.sun_path, name.constData());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    const bool bound = fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0;
+    if (fd >= 0)
+        ::close(fd);
+    return bound;
 }
 
 }
@@ -52,6 +83,13 @@ private Q_SLOTS:
         QTest::newRow("commented key") << QByteArray("[s]\n;n=1") << Missing << 42;
         QTest::newRow("key of another section") << QByteArray("[s]\n[t]\nn=1") << Missing << 42;
         QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBF[s]\nn=7") << u"7"_s << 7;
+        QTest::newRow("UTF-8") << QByteArray("[s]\nn=Caf\xC3\xA9 citt\xC3\xA0") << u"Café città"_s << 42;
+        QTest::newRow("windows-1252") << QByteArray("[s]\nn=Caf\xE9 citt\xE0\n") << u"Café città"_s << 42;
+        QTest::newRow("windows-1252 euro and quotes")
+            << QByteArray("[s]\nn=\x93\x80 5\x94") << u"\u201C\u20AC 5\u201D"_s << 42;
+        // The whole file has one encoding: a stray byte elsewhere makes it Windows text.
+        QTest::newRow("one stray byte") << QByteArray("[s]\nn=Caf\xC3\xA9\n;\xE9") << u"Caf\u00C3\u00A9"_s << 42;
+        QTest::newRow("UTF-8 cut short at the end") << QByteArray("[s]\nn=citt\xC3") << u"citt\u00C3"_s << 42;
         QTest::newRow("missing file") << QByteArray() << Missing << 42;
     }
 
@@ -72,34 +110,55 @@ private Q_SLOTS:
         // A null original: the file does not exist.
         QTest::addColumn<QByteArray>("original");
         QTest::addColumn<QString>("section");
+        QTest::addColumn<QString>("value");
         QTest::addColumn<QByteArray>("expected");
+        const QString v = u"v"_s;
         QTest::newRow("replace in place, no case") << QByteArray("; note\n[A]\nK=1\nOther = 1 \n\n[X]\nk=2\n") << u"a"_s
-                                                   << QByteArray("; note\n[A]\nk=v\nOther = 1 \n\n[X]\nk=2\n");
-        QTest::newRow("append before blank lines") << QByteArray("[A]\nx=1\n\n\n[B]\ny=2\n") << u"A"_s
+                                                   << v << QByteArray("; note\n[A]\nk=v\nOther = 1 \n\n[X]\nk=2\n");
+        QTest::newRow("append before blank lines") << QByteArray("[A]\nx=1\n\n\n[B]\ny=2\n") << u"A"_s << v
                                                    << QByteArray("[A]\nx=1\nk=v\n\n\n[B]\ny=2\n");
-        QTest::newRow("append to empty section") << QByteArray("[A]\n\n[B]\ny=2\n") << u"A"_s
+        QTest::newRow("append to empty section") << QByteArray("[A]\n\n[B]\ny=2\n") << u"A"_s << v
                                                  << QByteArray("[A]\nk=v\n\n[B]\ny=2\n");
-        QTest::newRow("append to last section") << QByteArray("[A]\nx=1\n[B]\ny=2\n") << u"b"_s
+        QTest::newRow("append to last section") << QByteArray("[A]\nx=1\n[B]\ny=2\n") << u"b"_s << v
                                                 << QByteArray("[A]\nx=1\n[B]\ny=2\nk=v\n");
-        QTest::newRow("commented key kept") << QByteArray("[A]\n;k=old\n  odd line  \n\n[B]\n") << u"A"_s
+        QTest::newRow("commented key kept") << QByteArray("[A]\n;k=old\n  odd line  \n\n[B]\n") << u"A"_s << v
                                             << QByteArray("[A]\n;k=old\n  odd line  \nk=v\n\n[B]\n");
-        QTest::newRow("new section, CRLF") << QByteArray("; top\r\n[A]\r\nx=1\r\n") << u"C"_s
+        QTest::newRow("new section, CRLF") << QByteArray("; top\r\n[A]\r\nx=1\r\n") << u"C"_s << v
                                            << QByteArray("; top\r\n[A]\r\nx=1\r\n\r\n[C]\r\nk=v\r\n");
-        QTest::newRow("byte order mark kept") << QByteArray("\xEF\xBB\xBF[A]\nk=1\n") << u"A"_s
+        QTest::newRow("byte order mark kept") << QByteArray("\xEF\xBB\xBF[A]\nk=1\n") << u"A"_s << v
                                               << QByteArray("\xEF\xBB\xBF[A]\nk=v\n");
-        QTest::newRow("missing file") << QByteArray() << u"C"_s << QByteArray("[C]\nk=v\n");
+        QTest::newRow("missing file") << QByteArray() << u"C"_s << v << QByteArray("[C]\nk=v\n");
+        // Lines the program does not change keep their bytes, line ends included.
+        QTest::newRow("mixed line ends") << QByteArray("[A]\r\nx=1\n[B]\r\n") << u"A"_s << v
+                                         << QByteArray("[A]\r\nx=1\nk=v\r\n[B]\r\n");
+        QTest::newRow("last line without its end") << QByteArray("[A]\nk=1\n[B]\ny=2") << u"A"_s << v
+                                                   << QByteArray("[A]\nk=v\n[B]\ny=2");
+        QTest::newRow("appended after a line without its end") << QByteArray("[A]\nx=1") << u"A"_s << v
+                                                               << QByteArray("[A]\nx=1\nk=v\n");
+        QTest::newRow("windows-1252 lines kept") << QByteArray("[A]\n; citt\xE0\nname=Caf\xE9 Sans\nk=1\n") << u"A"_s
+                                                 << v << QByteArray("[A]\n; citt\xE0\nname=Caf\xE9 Sans\nk=v\n");
+        // A changed line is written in the file's own encoding.
+        QTest::newRow("windows-1252 value") << QByteArray("[A]\nname=Caf\xE9\nk=1\n") << u"A"_s << u"Città \u20AC"_s
+                                            << QByteArray("[A]\nname=Caf\xE9\nk=Citt\xE0 \x80\n");
+        QTest::newRow("not in windows-1252") << QByteArray("[A]\n;\xE9\n") << u"A"_s << u"\u0141\u00F3d\u017A"_s
+                                             << QByteArray("[A]\n;\xE9\nk=?\xF3" "d?\n");
+        QTest::newRow("UTF-8 value") << QByteArray("[A]\nname=Caf\xC3\xA9\n") << u"A"_s << u"Città"_s
+                                     << QByteArray("[A]\nname=Caf\xC3\xA9\nk=Citt\xC3\xA0\n");
+        QTest::newRow("plain ASCII takes UTF-8") << QByteArray("[A]\nk=1\n") << u"A"_s << u"Città"_s
+                                                 << QByteArray("[A]\nk=Citt\xC3\xA0\n");
     }
 
     void write()
     {
         QFETCH(QByteArray, original);
         QFETCH(QString, section);
+        QFETCH(QString, value);
         QFETCH(QByteArray, expected);
         if (!original.isNull())
             WriteFile(original);
         IniFile ini(IniPath());
-        ini.WriteString(section, u"k"_s, u"v"_s);
-        QCOMPARE(ini.ReadString(section, u"k"_s, Missing), u"v"_s);
+        ini.WriteString(section, u"k"_s, value);
+        QCOMPARE(ini.ReadString(section, u"k"_s, Missing), value);
         // Nothing reaches the disk before UpdateFile().
         QCOMPARE(QFile::exists(IniPath()), !original.isNull());
         QCOMPARE(ReadFile(IniPath()), original);
@@ -109,20 +168,79 @@ private Q_SLOTS:
         QCOMPARE(FolderEntries(), QStringList{u"kilovento.ini"_s});
     }
 
-    void writeReplacesTheFileAtomically()
+    void writeWhereNoFileCanBeMade_data()
     {
-        // The new text goes to a new file that then takes the old one's place: in a
-        // folder where no file can be made, writing fails and the old file stays as it was.
-        const QByteArray original = "[OPTIONS]\r\nPrintFont=Courier\r\n";
-        WriteFile(original);
+        // A null original: no file. A null expected: writing fails and changes nothing.
+        QTest::addColumn<QByteArray>("original");
+        QTest::addColumn<bool>("readOnlyFolder");
+        QTest::addColumn<QByteArray>("expected");
+        const QByteArray options = "[OPTIONS]\r\nCalendarHotTrack=1\r\nPrintFont=Courier\r\n"
+                                   "PrintVerticalMargin=10\r\nPrintHorizontalMargin=0\r\n";
+        const QByteArray old = "[OPTIONS]\r\nCalendarHotTrack=0\r\nPrintFont=Arial\r\n";
+        QTest::newRow("folder allows new files") << old << false << options;
+        QTest::newRow("read-only folder, keys replaced") << old << true << options;
+        QTest::newRow("read-only folder, section added")
+            << QByteArray("[DATABASE]\r\nConnectionString=x\r\n") << true
+            << "[DATABASE]\r\nConnectionString=x\r\n\r\n" + options;
+        QTest::newRow("read-only folder, no file") << QByteArray() << true << QByteArray();
+    }
+
+    void writeWhereNoFileCanBeMade()
+    {
+        QFETCH(QByteArray, original);
+        QFETCH(bool, readOnlyFolder);
+        QFETCH(QByteArray, expected);
+        if (!original.isNull())
+            WriteFile(original);
+        const ino_t before = Stat(IniPath()).st_ino;
         {
-            const ReadOnlyFolder folder(m_dir->path());
-            QVERIFY(folder.done());
-            QVERIFY_THROWS_EXCEPTION(Exception, SettingsFile::WriteOptions(IniPath(), Options()));
+            std::optional<ReadOnlyFolder> folder;
+            if (readOnlyFolder) {
+                folder.emplace(m_dir->path());
+                QVERIFY(folder->done());
+            }
+            const Options options{true, u"Courier"_s, 10, 0};
+            if (expected.isNull())
+                QVERIFY_THROWS_EXCEPTION(Exception, SettingsFile::WriteOptions(IniPath(), options));
+            else
+                QVERIFY_THROWS_NO_EXCEPTION(SettingsFile::WriteOptions(IniPath(), options));
         }
-        QCOMPARE(ReadFile(IniPath()), original);
+        QCOMPARE(ReadFile(IniPath()), expected.isNull() ? original : expected);
+        QCOMPARE(FolderEntries(), original.isNull() ? QStringList() : QStringList{u"kilovento.ini"_s});
+        // Where the folder allows it, the new text takes the old file's place in one step.
+        if (!original.isNull())
+            QCOMPARE(Stat(IniPath()).st_ino == before, readOnlyFolder);
+    }
+
+    void unreadableFileIsNeverRewritten_data()
+    {
+        QTest::addColumn<bool>("socket"); // else a write-only file
+        QTest::newRow("write-only file") << false;
+        QTest::newRow("socket in its place") << true;
+    }
+
+    void unreadableFileIsNeverRewritten()
+    {
+        QFETCH(bool, socket);
+        const QByteArray original = "[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n";
+        if (socket) {
+            QVERIFY(MakeSocket(IniPath()));
+        } else {
+            WriteFile(original);
+            QVERIFY(QFile::setPermissions(IniPath(), QFile::WriteOwner));
+            if (QFile(IniPath()).open(QIODevice::ReadOnly))
+                QSKIP("permission bits do not stop this user from reading");
+        }
+        const Settings settings = SettingsFile::Read(IniPath(), u"/d/k.mdb"_s);
+        QCOMPARE(settings.connectionStringTemplate, QString());
+        QVERIFY_THROWS_EXCEPTION(Exception, SettingsFile::WriteOptions(IniPath(), Options()));
         QCOMPARE(FolderEntries(), QStringList{u"kilovento.ini"_s});
-        QVERIFY_THROWS_EXCEPTION(Exception, SettingsFile::WriteOptions(m_dir->filePath(u"no/k.ini"_s), Options()));
+        if (socket) {
+            QVERIFY(S_ISSOCK(Stat(IniPath()).st_mode));
+        } else {
+            QVERIFY(QFile::setPermissions(IniPath(), QFile::ReadOwner | QFile::WriteOwner));
+            QCOMPARE(ReadFile(IniPath()), original);
+        }
     }
 
     void readSettings_data()
@@ -179,9 +297,10 @@ private Q_SLOTS:
         QTest::newRow("every occurrence") << u"%DATASOURCE%|%PASSWORD%|%DATASOURCE%|%PASSWORD%"_s << u"/d/k.mdb"_s
                                           << u"/d/k.mdb|girasole|/d/k.mdb|girasole"_s;
         QTest::newRow("case-sensitive") << u"%Password% %datasource%"_s << u"x"_s << u"%Password% %datasource%"_s;
-        // The data source goes in first, so a password placeholder inside it is filled in too.
-        QTest::newRow("password in the data source") << u"DS=%DATASOURCE%"_s << u"/d/%PASSWORD%.mdb"_s
-                                                     << u"DS=/d/girasole.mdb"_s;
+        QTest::newRow("data source first") << u"%PASSWORD%DATASOURCE%"_s << u"/d/k.mdb"_s << u"%PASSWORD/d/k.mdb"_s;
+        // A path is a value: the password placeholder is looked for in the template only.
+        QTest::newRow("password text in the data source") << u"DS=%DATASOURCE%"_s << u"/d/%PASSWORD%.mdb"_s
+                                                          << u"DS=/d/%PASSWORD%.mdb"_s;
         QTest::newRow("data source not rescanned") << u"DS=%DATASOURCE%"_s << u"/d/%DATASOURCE%"_s
                                                    << u"DS=/d/%DATASOURCE%"_s;
     }
@@ -192,6 +311,35 @@ private Q_SLOTS:
         QFETCH(QString, dataSource);
         QFETCH(QString, expected);
         QCOMPARE(SettingsFile::ExpandConnectionString(connectionTemplate, dataSource), expected);
+    }
+
+    void connectionOpensInAnyFolder_data()
+    {
+        QTest::addColumn<QString>("folder");
+        QTest::addColumn<QString>("connectionTemplate");
+        const QStringList folders{u"semi;colon"_s, u"both ' and \" ;"_s, u"%PASSWORD%"_s, u"key=value"_s,
+                                  u" blanks around "_s};
+        const QList<std::pair<const char*, QString>> templates{
+            {"plain", u"Provider=SQLite;Data Source=%DATASOURCE%"_s},
+            {"double-quoted", u"Provider=SQLite; Data Source = \"%DATASOURCE%\" ;"_s},
+            {"single-quoted", u"Data Source='%DATASOURCE%';Provider=SQLite"_s},
+        };
+        for (const QString& folder : folders)
+            for (const auto& [name, connectionTemplate] : templates)
+                QTest::addRow("%s, %s", qPrintable(folder), name) << folder << connectionTemplate;
+    }
+
+    void connectionOpensInAnyFolder()
+    {
+        QFETCH(QString, folder);
+        QFETCH(QString, connectionTemplate);
+        QVERIFY(QDir(m_dir->path()).mkdir(folder));
+        const QString path = m_dir->filePath(folder + u"/kilovento.mdb"_s);
+        QCOMPARE(TestDatabase::Create(path), QString());
+        TZTConnection connection;
+        QVERIFY_THROWS_NO_EXCEPTION(connection.Open(SettingsFile::ExpandConnectionString(connectionTemplate, path)));
+        QVERIFY(connection.IsOpen());
+        QCOMPARE(connection.DataSource(), path);
     }
 
     void writeOptions()
@@ -208,6 +356,7 @@ private Q_SLOTS:
         SettingsFile::WriteOptions(IniPath(), Options());
         QCOMPARE(ReadFile(IniPath()), QByteArray("[OPTIONS]\nCalendarHotTrack=0\nPrintFont=Arial\n"
                                                  "PrintVerticalMargin=2\nPrintHorizontalMargin=1\n"));
+        QVERIFY_THROWS_EXCEPTION(Exception, SettingsFile::WriteOptions(m_dir->filePath(u"no/k.ini"_s), Options()));
     }
 
     void siblingPath_data()

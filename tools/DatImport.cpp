@@ -5,7 +5,7 @@
 #include "data/TZTRecordset.h"
 #include "tools/DatFile.h"
 #include "tools/Transaction.h"
-#include "tools/Windows1252.h"
+#include "util/Windows1252.h"
 #include "util/Exception.h"
 
 #include <QDir>

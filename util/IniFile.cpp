@@ -1,11 +1,29 @@
 #include "util/IniFile.h"
 
 #include "util/Exception.h"
+#include "util/Windows1252.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 namespace {
+
+const QByteArray ByteOrderMark = "\xEF\xBB\xBF";
+
+bool IsUtf8(QByteArrayView bytes)
+{
+    // Stateless, so a sequence cut short at the end counts as an error too.
+    QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    [[maybe_unused]] const QString text = decoder(bytes);
+    return !decoder.hasError();
+}
+
+Exception WriteError(const QString& path, const QFileDevice& file)
+{
+    return Exception(QStringLiteral("Impossibile scrivere il file %1: %2").arg(path, file.errorString()));
+}
 
 bool IsSectionHeader(const QString& line, QString* name)
 {
@@ -31,23 +49,41 @@ IniFile::IniFile(const QString& path)
     : m_path(path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        m_unreadable = QFileInfo::exists(path);
         return;
-    QByteArray data = file.readAll();
-    if (data.startsWith("\xEF\xBB\xBF")) {
-        m_bom = true;
-        data.remove(0, 3);
     }
-    const QString text = QString::fromUtf8(data);
-    if (text.contains(u"\r\n"))
-        m_newline = QStringLiteral("\r\n");
-    m_lines = text.split(u'\n');
-    for (QString& line : m_lines)
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-    // A final newline leaves one empty piece that is not a line of the file.
-    if (!m_lines.isEmpty() && m_lines.back().isEmpty())
-        m_lines.removeLast();
+    const QByteArray data = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        m_unreadable = true;
+        return;
+    }
+    Load(data);
+}
+
+void IniFile::Load(const QByteArray& data)
+{
+    QByteArrayView rest(data);
+    if (rest.startsWith(ByteOrderMark)) {
+        m_bom = true;
+        rest = rest.sliced(ByteOrderMark.size());
+    }
+    m_encoding = IsUtf8(rest) ? Encoding::Utf8 : Encoding::Windows1252;
+    if (rest.contains("\r\n"))
+        m_newline = "\r\n";
+    while (!rest.isEmpty()) {
+        const qsizetype newline = rest.indexOf('\n');
+        Line line;
+        line.bytes = rest.first(newline < 0 ? rest.size() : newline).toByteArray();
+        if (newline >= 0) {
+            const bool crlf = line.bytes.endsWith('\r');
+            line.bytes.chop(crlf ? 1 : 0);
+            line.end = crlf ? "\r\n" : "\n";
+        }
+        line.text = m_encoding == Encoding::Utf8 ? QString::fromUtf8(line.bytes) : DecodeWindows1252(line.bytes);
+        m_lines.append(line);
+        rest = newline < 0 ? QByteArrayView() : rest.sliced(newline + 1);
+    }
 }
 
 IniFile::Range IniFile::FindSection(const QString& section) const
@@ -55,11 +91,11 @@ IniFile::Range IniFile::FindSection(const QString& section) const
     Range range;
     QString name;
     for (qsizetype i = 0; i < m_lines.size(); ++i) {
-        if (!IsSectionHeader(m_lines.at(i), &name) || name.compare(section, Qt::CaseInsensitive) != 0)
+        if (!IsSectionHeader(m_lines.at(i).text, &name) || name.compare(section, Qt::CaseInsensitive) != 0)
             continue;
         range.header = i;
         range.end = i + 1;
-        while (range.end < m_lines.size() && !IsSectionHeader(m_lines.at(range.end), nullptr))
+        while (range.end < m_lines.size() && !IsSectionHeader(m_lines.at(range.end).text, nullptr))
             ++range.end;
         return range;
     }
@@ -71,7 +107,7 @@ qsizetype IniFile::FindKey(const Range& range, const QString& key, QString* valu
     if (range.header < 0)
         return -1;
     for (qsizetype i = range.header + 1; i < range.end; ++i) {
-        const QString& line = m_lines.at(i);
+        const QString& line = m_lines.at(i).text;
         const qsizetype eq = line.indexOf(u'=');
         if (eq < 0 || line.trimmed().startsWith(u';'))
             continue;
@@ -100,23 +136,29 @@ int IniFile::ReadInteger(const QString& section, const QString& key, int fallbac
 void IniFile::WriteString(const QString& section, const QString& key, const QString& value)
 {
     Range range = FindSection(section);
-    const QString line = key + u'=' + value;
+    const QString text = key + u'=' + value;
     if (const qsizetype at = FindKey(range, key, nullptr); at >= 0) {
-        m_lines[at] = line;
+        m_lines[at].text = text;
+        m_lines[at].changed = true;
         return;
     }
     if (range.header < 0) {
-        if (!m_lines.isEmpty() && !m_lines.back().trimmed().isEmpty())
-            m_lines.append(QString());
-        m_lines.append(u'[' + section + u']');
-        m_lines.append(line);
+        if (!m_lines.isEmpty() && !m_lines.back().text.trimmed().isEmpty())
+            Insert(m_lines.size(), QString());
+        Insert(m_lines.size(), u'[' + section + u']');
+        Insert(m_lines.size(), text);
         return;
     }
     // After the section's last non-blank line, so blank separators stay below it.
     qsizetype at = range.end;
-    while (at > range.header + 1 && m_lines.at(at - 1).trimmed().isEmpty())
+    while (at > range.header + 1 && m_lines.at(at - 1).text.trimmed().isEmpty())
         --at;
-    m_lines.insert(at, line);
+    Insert(at, text);
+}
+
+void IniFile::Insert(qsizetype at, const QString& text)
+{
+    m_lines.insert(at, Line{text, QByteArray(), m_newline, true});
 }
 
 void IniFile::WriteInteger(const QString& section, const QString& key, int value)
@@ -124,16 +166,42 @@ void IniFile::WriteInteger(const QString& section, const QString& key, int value
     WriteString(section, key, QString::number(value));
 }
 
+QByteArray IniFile::Encode(const QString& text) const
+{
+    return m_encoding == Encoding::Utf8 ? text.toUtf8() : EncodeWindows1252(text);
+}
+
 void IniFile::UpdateFile() const
 {
-    QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Exception(QStringLiteral("Impossibile scrivere il file %1: %2").arg(m_path, file.errorString()));
+    if (m_unreadable)
+        throw Exception(QStringLiteral("Il file %1 non si è potuto leggere: non viene riscritto").arg(m_path));
     QByteArray data;
     if (m_bom)
-        data.append("\xEF\xBB\xBF");
-    for (const QString& line : m_lines)
-        data.append((line + m_newline).toUtf8());
-    if (file.write(data) != data.size() || !file.commit())
-        throw Exception(QStringLiteral("Impossibile scrivere il file %1: %2").arg(m_path, file.errorString()));
+        data += ByteOrderMark;
+    for (qsizetype i = 0; i < m_lines.size(); ++i) {
+        const Line& line = m_lines.at(i);
+        data += line.changed ? Encode(line.text) : line.bytes;
+        // The file's last line may lack its end; it needs one once lines follow it.
+        data += line.end.isEmpty() && i + 1 < m_lines.size() ? m_newline : line.end;
+    }
+    // A folder that takes no new file still lets its settings file be rewritten
+    // in place. Only then: on a full disk a failed in-place write would lose it.
+    if (QFileInfo(QFileInfo(m_path).absolutePath()).isWritable())
+        WriteAtomically(data);
+    else
+        WriteInPlace(data);
+}
+
+void IniFile::WriteAtomically(const QByteArray& data) const
+{
+    QSaveFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+        throw WriteError(m_path, file);
+}
+
+void IniFile::WriteInPlace(const QByteArray& data) const
+{
+    QFile file(m_path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(data) != data.size() || !file.flush())
+        throw WriteError(m_path, file);
 }

@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QByteArray>
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 // A settings file of "[section]" headers and "key=value" lines, read and
 // written like the classic profile routines: sections and keys match without
 // regard to case, values are trimmed (and lose one pair of enclosing quotes),
-// and writing keeps every line it does not change, comments included.
-// Changes stay in memory until UpdateFile(), which replaces the file atomically.
+// and writing keeps every line it does not change byte for byte, comments
+// included. The file is UTF-8 when its bytes are valid UTF-8 and Windows
+// text (code page 1252) otherwise; a changed line is written the same way.
+// Changes stay in memory until UpdateFile().
 class IniFile
 {
 public:
@@ -21,23 +24,43 @@ public:
     void WriteString(const QString& section, const QString& key, const QString& value);
     void WriteInteger(const QString& section, const QString& key, int value);
 
-    // Throws Exception when the file cannot be written; the old file is then intact.
+    // Replaces the file atomically, or writes it in place when its folder
+    // allows no new file. Throws Exception when the file cannot be written,
+    // and also when it exists but could not be read: rewriting it would lose
+    // what it holds.
     void UpdateFile() const;
 
     const QString& Path() const { return m_path; }
 
 private:
+    enum class Encoding { Utf8, Windows1252 };
+
+    struct Line
+    {
+        QString text;
+        QByteArray bytes;     // as read, without the line end
+        QByteArray end;       // as read, empty for a last line without one
+        bool changed = false; // written from `text`, not `bytes`
+    };
+
     struct Range
     {
         qsizetype header = -1; // line of "[section]", -1 when absent
         qsizetype end = 0;     // one past the section's last line
     };
 
+    void Load(const QByteArray& data);
     Range FindSection(const QString& section) const;
     qsizetype FindKey(const Range& range, const QString& key, QString* value) const;
+    void Insert(qsizetype at, const QString& text);
+    QByteArray Encode(const QString& text) const;
+    void WriteAtomically(const QByteArray& data) const;
+    void WriteInPlace(const QByteArray& data) const;
 
     QString m_path;
-    QStringList m_lines;
-    QString m_newline = QStringLiteral("\n");
+    QList<Line> m_lines;
+    QByteArray m_newline = "\n";
     bool m_bom = false;
+    bool m_unreadable = false;
+    Encoding m_encoding = Encoding::Utf8;
 };

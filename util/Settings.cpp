@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFileInfo>
 
+#include <algorithm>
+
 namespace {
 
 const QString Database = QStringLiteral("DATABASE");
@@ -15,8 +17,56 @@ const QString PrintFontKey = QStringLiteral("PrintFont");
 const QString VerticalMarginKey = QStringLiteral("PrintVerticalMargin");
 const QString HorizontalMarginKey = QStringLiteral("PrintHorizontalMargin");
 
+const QString DataSourcePlaceholder = QStringLiteral("%DATASOURCE%");
+const QString PasswordPlaceholder = QStringLiteral("%PASSWORD%");
 // The password the shipped connection strings may name with "%PASSWORD%".
 const QString DatabasePassword = QStringLiteral("girasole");
+
+bool IsQuote(QChar c)
+{
+    return c == u'"' || c == u'\'';
+}
+
+// The quote still open at the end of `text`, read as the connection-string
+// parser reads it: a quote opens only at the start of a value, and inside
+// it a doubled quote stands for one.
+QChar OpenQuote(QStringView text)
+{
+    QChar quote;
+    bool inValue = false;
+    bool valueStarted = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (!quote.isNull()) {
+            if (c == quote && i + 1 < text.size() && text.at(i + 1) == quote)
+                ++i;
+            else if (c == quote)
+                quote = QChar();
+        } else if (c == u';') {
+            inValue = valueStarted = false;
+        } else if (!inValue) {
+            inValue = (c == u'=');
+        } else if (!valueStarted && !c.isSpace()) {
+            valueStarted = true;
+            if (IsQuote(c))
+                quote = c;
+        }
+    }
+    return quote;
+}
+
+// A path as a connection-string value. Inside a value that the template
+// quotes, only that quote needs doubling; a bare value is quoted when it
+// holds what would end it or be trimmed off.
+QString AsValue(const QString& path, QChar enclosingQuote)
+{
+    const auto doubled = [&path](QChar quote) { return QString(path).replace(quote, QString(2, quote)); };
+    if (!enclosingQuote.isNull())
+        return doubled(enclosingQuote);
+    const bool plain = !path.contains(u';') && !std::any_of(path.begin(), path.end(), IsQuote)
+                       && path.trimmed().size() == path.size();
+    return plain ? path : u'"' + doubled(u'"') + u'"';
+}
 
 int MarginOrDefault(int value, int fallback)
 {
@@ -38,10 +88,19 @@ QString SiblingPath(const QString& executablePath, const QString& extension)
 
 QString ExpandConnectionString(const QString& connectionTemplate, const QString& dataSource)
 {
-    QString result = connectionTemplate;
-    result.replace(QStringLiteral("%DATASOURCE%"), dataSource, Qt::CaseSensitive);
-    result.replace(QStringLiteral("%PASSWORD%"), DatabasePassword, Qt::CaseSensitive);
-    return result;
+    // The password goes into the template's own text only, so a path is never rescanned.
+    const auto withPassword = [](QStringView text) {
+        return text.toString().replace(PasswordPlaceholder, DatabasePassword, Qt::CaseSensitive);
+    };
+    const QStringView text(connectionTemplate);
+    QString result;
+    qsizetype from = 0;
+    for (qsizetype at; (at = text.indexOf(DataSourcePlaceholder, from)) >= 0;) {
+        result += withPassword(text.sliced(from, at - from));
+        result += AsValue(dataSource, OpenQuote(text.first(at)));
+        from = at + DataSourcePlaceholder.size();
+    }
+    return result + withPassword(text.sliced(from));
 }
 
 Settings Read(const QString& iniPath, const QString& dataSource)

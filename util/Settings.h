@@ -24,6 +24,8 @@ namespace SettingsFile {
 QString SiblingPath(const QString& executablePath, const QString& extension);
 
 // "%DATASOURCE%" first, then "%PASSWORD%"; case-sensitive, every occurrence.
+// The path is inserted as a value the connection string reads back whole,
+// quoted when it needs to be, and its own text is never replaced.
 QString ExpandConnectionString(const QString& connectionTemplate, const QString& dataSource);
 
 // Never fails: a missing file or key gives the defaults; out-of-range values are corrected.

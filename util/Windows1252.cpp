@@ -1,4 +1,7 @@
-#include "tools/Windows1252.h"
+#include "util/Windows1252.h"
+
+#include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -21,4 +24,22 @@ QString DecodeWindows1252(QByteArrayView bytes)
         *out++ = QChar(byte >= 0x80 && byte < 0xA0 ? HighControls[byte - 0x80] : char16_t(byte));
     }
     return text;
+}
+
+QByteArray EncodeWindows1252(QStringView text)
+{
+    QByteArray bytes;
+    bytes.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (QChar::isLowSurrogate(c) && i > 0 && text[i - 1].isHighSurrogate())
+            continue;
+        if (c < 0x80 || (c >= 0xA0 && c <= 0xFF)) {
+            bytes += char(c);
+            continue;
+        }
+        const auto found = std::find(std::begin(HighControls), std::end(HighControls), c);
+        bytes += found != std::end(HighControls) ? char(0x80 + (found - std::begin(HighControls))) : '?';
+    }
+    return bytes;
 }
