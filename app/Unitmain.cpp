@@ -21,11 +21,14 @@
 #include "util/StringTable.h"
 #include "util/Unitutils.h"
 
+#include <QAbstractButton>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMouseEvent>
+#include <QShortcut>
 
 TFormMain* FormMain = nullptr;
 
@@ -249,6 +252,29 @@ void TFormMain::ConnectCommands()
     };
     for (const auto& [button, handler] : buttons)
         connect(button, &QToolButton::clicked, this, handler);
+
+    // A button whose underlined letter is also a menu's would make Alt+letter
+    // only move the focus; the menu opens, as everywhere on the desktop.
+    for (QAction* menu : menuBar()->actions()) {
+        const QKeySequence mnemonic = QKeySequence::mnemonic(menu->text());
+        for (QAbstractButton* button : findChildren<QAbstractButton*>())
+            if (!mnemonic.isEmpty() && button->shortcut() == mnemonic)
+                button->setShortcut(QKeySequence());
+    }
+    MenuEsci->setShortcuts({MenuEsci->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_Q)});
+
+    // The month list's own keys run the commands of its buttons.
+    const std::pair<QKeyCombination, void (TFormMain::*)()> keys[] = {
+        {Qt::Key_Return, &TFormMain::ListViewUsciteMensiliDblClick},
+        {Qt::Key_Enter, &TFormMain::ListViewUsciteMensiliDblClick},
+        {Qt::Key_Delete, &TFormMain::MenuEliminaUscitaClick},
+        {Qt::Key_Insert, &TFormMain::MenuAggiungiUscitaClick},
+    };
+    for (const auto& [key, handler] : keys) {
+        auto* shortcut = new QShortcut(QKeySequence(key), ListViewUsciteMensili);
+        shortcut->setContext(Qt::WidgetShortcut);
+        connect(shortcut, &QShortcut::activated, this, handler);
+    }
 }
 
 bool TFormMain::CommandLineSwitch(const QString& name) const

@@ -229,6 +229,57 @@ private Q_SLOTS:
         QVERIFY(!action->icon().pixmap(16, 16).isNull());
     }
 
+    void keysRunTheCommands_data()
+    {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("shown"); // the dialog's caption or the box's text
+        QTest::newRow("Enter modifies") << int(Qt::Key_Return) << 0 << u"Modifica uscita di Marzo 2005"_qs;
+        QTest::newRow("keypad Enter modifies") << int(Qt::Key_Enter) << int(Qt::KeypadModifier)
+                                               << u"Modifica uscita di Marzo 2005"_qs;
+        QTest::newRow("Insert adds") << int(Qt::Key_Insert) << 0 << u"Aggiungi uscita a Marzo 2005"_qs;
+        QTest::newRow("Delete asks") << int(Qt::Key_Delete) << 0 << u"Eliminare l'uscita selezionata?"_qs;
+    }
+
+    void keysRunTheCommands()
+    {
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, shown);
+        Insert(QDate(2005, 3, 1), 10);
+        const auto form = Open();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        SelectRow(form.get(), 0);
+        Rides(form.get())->setFocus();
+        QStringList seen;
+        ModalBoxes boxes(QMessageBox::No);
+        boxes.setDialogHandler([&](QDialog* dialog) {
+            seen.append(dialog->windowTitle());
+            dialog->reject();
+        });
+        QTest::keyClick(Rides(form.get()), Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        for (const ModalBoxes::Seen& box : boxes.seen())
+            seen.append(box.text);
+        QCOMPARE(seen, QStringList{shown});
+        QCOMPARE(TestDatabase::Scalar(m_path, u"SELECT count(*) FROM Uscite"_qs), u"1"_qs);
+    }
+
+    void altSOpensTheMenuAndCtrlQCloses()
+    {
+        const auto form = Open({u"/NOPROMPTONCLOSE"_qs});
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        for (const char* focus : {"ListViewUsciteMensili", "BitBtnStampaMese", "ListViewCalendario"}) {
+            Child<QWidget>(form.get(), focus)->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_S, Qt::AltModifier);
+            QTRY_COMPARE(QApplication::activePopupWidget(), Child<QWidget>(form.get(), "MenuStrumenti"));
+            QApplication::activePopupWidget()->close();
+        }
+        QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
+        QVERIFY(!form->isVisible());
+    }
+
     void importNeedsItsSwitch()
     {
         QVERIFY(!Child<QAction>(Open().get(), "MenuImportaDaFileDAT")->isEnabled());
