@@ -69,6 +69,18 @@ QByteArray TwoDigits(qint64 value)
     return QByteArray::number(value).rightJustified(2, '0');
 }
 
+// A span a time column holds: its hours may pass 24 and have up to six digits.
+constexpr double MaxTimeDays = 10000.0;
+
+// "HH:MM:SS", with ".zzz" when there are milliseconds.
+QByteArray ClockText(qint64 ms)
+{
+    QByteArray text = TwoDigits(ms / 3600000) + ':' + TwoDigits(ms / 60000 % 60) + ':' + TwoDigits(ms / 1000 % 60);
+    if (ms % 1000 != 0)
+        text += '.' + QByteArray::number(ms % 1000).rightJustified(3, '0');
+    return text;
+}
+
 }
 
 namespace FieldValue {
@@ -151,8 +163,11 @@ TDateTime ToDateTime(const FieldCell& cell)
 {
     switch (cell.type) {
     case FieldCell::Integer:
-    case FieldCell::Real:
-        return TDateTime(ToDouble(cell));
+    case FieldCell::Real: {
+        // A number with no date (NaN, an infinity) does not convert.
+        const TDateTime value(ToDouble(cell));
+        return value.IsValid() ? value : TDateTime();
+    }
     case FieldCell::Text: {
         TDateTime date;
         return ParseDateTimeText(cell.text.constData(), cell.text.size(), date) ? date : TDateTime();
@@ -233,20 +248,18 @@ bool FromDouble(double value, FieldKind kind, FieldCell& cell)
 
 bool FromDateTime(TDateTime value, FieldKind kind, FieldCell& cell)
 {
+    if (!value.IsValid())
+        return false;
     switch (kind) {
     case FieldKind::Date:
     case FieldKind::Text:
-        if (!value.ToQDate().isValid() || value.ToQDate().year() < 1 || value.ToQDate().year() > 9999)
-            return false;
         cell.type = FieldCell::Text;
         cell.text = DateText(value);
         return true;
     case FieldKind::Time:
-        if (value.Val() < 0.0 || value.Val() >= 10000.0)
-            return false;
         cell.type = FieldCell::Text;
         cell.text = TimeText(value);
-        return true;
+        return !cell.text.isEmpty();
     default:
         cell.type = FieldCell::Real;
         cell.real = value.Val();
@@ -271,7 +284,7 @@ bool ParseDateTimeText(const char* text, qsizetype size, TDateTime& result)
                 || fraction >= 1.0)
                 return false;
         }
-        result = TDateTime(date.Val() + fraction);
+        result = TDateTime::Combine(date, TDateTime(fraction));
         return true;
     }
     double fraction = 0.0;
@@ -283,22 +296,23 @@ bool ParseDateTimeText(const char* text, qsizetype size, TDateTime& result)
 
 QByteArray DateText(TDateTime value)
 {
-    int y = 0, m = 0, d = 0;
+    if (!value.IsValid())
+        return QByteArray();
+    // The same decoding as everywhere else, so that the text and the value agree.
+    int y = 0, m = 0, d = 0, hour = 0, minute = 0, second = 0, msec = 0;
     value.DecodeDate(y, m, d);
+    value.DecodeTime(hour, minute, second, msec);
     QByteArray text = QByteArray::number(y).rightJustified(4, '0') + '-' + TwoDigits(m) + '-' + TwoDigits(d);
-    const TDateTime time(value.Val() - value.DateOnly().Val());
-    if (std::llround(std::fabs(time.Val()) * TDateTime::MSecsPerDay) != 0)
-        text += ' ' + TimeText(TDateTime(std::fabs(time.Val())));
+    if (hour != 0 || minute != 0 || second != 0 || msec != 0)
+        text += ' ' + ClockText(((hour * 60 + minute) * 60 + second) * qint64(1000) + msec);
     return text;
 }
 
 QByteArray TimeText(TDateTime value)
 {
-    const qint64 ms = std::llround(value.Val() * TDateTime::MSecsPerDay);
-    QByteArray text = TwoDigits(ms / 3600000) + ':' + TwoDigits(ms / 60000 % 60) + ':' + TwoDigits(ms / 1000 % 60);
-    if (ms % 1000 != 0)
-        text += '.' + QByteArray::number(ms % 1000).rightJustified(3, '0');
-    return text;
+    if (!(value.Val() >= 0.0 && value.Val() < MaxTimeDays))
+        return QByteArray();
+    return ClockText(std::llround(value.Val() * TDateTime::MSecsPerDay));
 }
 
 }

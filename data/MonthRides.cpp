@@ -1,5 +1,6 @@
 #include "data/MonthRides.h"
 
+#include "data/RideEntry.h"
 #include "data/Sql.h"
 #include "data/TZTRecordset.h"
 #include "util/Exception.h"
@@ -28,7 +29,8 @@ QString MonthRides::DayText(int weekday, int day)
 void MonthRides::DurationAndSpeed(double km, double duration, QString& durationText, QString& speedText)
 {
     const double oneSecond = 1.0 / TDateTime::SecsPerDay;
-    if (duration < oneSecond || duration >= 1.0) {
+    // Under a second, a day or more, or not a number: not a duration to show.
+    if (!(duration >= oneSecond) || !RideValidation::IsUsableDuration(TDateTime(duration))) {
         durationText = speedText = Formats::NoDuration;
         return;
     }

@@ -81,7 +81,7 @@ QStringList DurationTexts(TDateTime duration)
     if (!(days > 0.0 && days < 1e6))
         return {QString(), QString(), QString()};
     int hours = 0, minutes = 0, seconds = 0;
-    if (days < 1.0) {
+    if (IsUsableDuration(duration)) {
         int msec = 0;
         duration.DecodeTime(hours, minutes, seconds, msec);
     } else {
@@ -91,6 +91,12 @@ QStringList DurationTexts(TDateTime duration)
         seconds = int(total % 60);
     }
     return {QString::number(hours), QString::number(minutes), QString::number(seconds)};
+}
+
+bool IsUsableDuration(TDateTime value)
+{
+    // A time that rounds up to 24:00 reads as the next day's midnight.
+    return value.Val() >= 0.0 && value.Val() < 1.0 && value.DateOnly().Val() == 0.0;
 }
 
 QString DistanceText(double km, const QLocale& locale)

@@ -60,6 +60,11 @@ QString RemoveForbidden(const QString& text);
 // empty for none; a duration of a day or more, which only another program
 // can store, shows its whole count of hours so that it is seen as it is.
 QStringList DurationTexts(TDateTime duration);
+// A stored duration the dialog can edit as hours, minutes and seconds:
+// finite, not negative and below 24 hours once rounded to the millisecond.
+// Any other (25:30:00, NaN, an infinity: only another program stores one)
+// is to be kept as it is.
+bool IsUsableDuration(TDateTime value);
 // The shortest text of a distance, with the locale's decimal separator.
 QString DistanceText(double km, const QLocale& locale = QLocale());
 

@@ -1,3 +1,4 @@
+#include "data/FieldValue.h"
 #include "data/Sql.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
@@ -289,6 +290,87 @@ private Q_SLOTS:
         rs.Close();
         rs.Open(Sql::RideById(b));
         QCOMPARE(rs.GetFieldAsDateTime(u"Durata"_qs).Val(), halfSecond.Val());
+    }
+
+    void dateTimesRoundTrip_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QString>("text"); // as the Data column holds it
+        QTest::addColumn<double>("readBack");
+        const double year5 = Day(5, 1, 1).Val(), lastSecond = 86399.0 / TDateTime::SecsPerDay;
+        QTest::newRow("-1.25") << -1.25 << u"1899-12-29 06:00:00"_qs << -1.25;
+        QTest::newRow("-1.5") << -1.5 << u"1899-12-29 12:00:00"_qs << -1.5;
+        QTest::newRow("last second before day 0") << -1 - lastSecond << u"1899-12-29 23:59:59"_qs << -1 - lastSecond;
+        QTest::newRow("-0.25 is day 0") << -0.25 << u"1899-12-30 06:00:00"_qs << 0.25;
+        QTest::newRow("half a ms to midnight") << 38389.99999999537 << u"2005-02-07"_qs << 38390.0;
+        QTest::newRow("year 5") << year5 << u"0005-01-01"_qs << year5;
+        QTest::newRow("year 5 at 18:00") << year5 - 0.75 << u"0005-01-01 18:00:00"_qs << year5 - 0.75;
+    }
+
+    void dateTimesRoundTrip()
+    {
+        QFETCH(double, value);
+        QFETCH(QString, text);
+        QFETCH(double, readBack);
+        QCOMPARE(QString::fromLatin1(FieldValue::DateText(TDateTime(value))), text);
+        TDateTime parsed;
+        QVERIFY(FieldValue::ParseDateTimeText(text.toLatin1().constData(), text.size(), parsed));
+        QCOMPARE(parsed.Val(), readBack);
+
+        const int id = Add(TDateTime(value), 1.0);
+        QCOMPARE(Stored(QStringLiteral("SELECT Data FROM Uscite WHERE IDUscita = %1").arg(id)), text);
+        TZTRecordset rs(m_connection.get());
+        rs.Open(Sql::RideById(id));
+        QCOMPARE(rs.GetFieldAsDateTime(u"Data"_qs).Val(), readBack);
+    }
+
+    void oddStoredDurationsRead_data()
+    {
+        QTest::addColumn<QString>("stored"); // an SQL literal, as another tool may write it
+        QTest::addColumn<double>("dateTime");
+        QTest::addColumn<double>("number");
+        QTest::newRow("REAL inf") << u"9e999"_qs << 0.0 << qInf();
+        QTest::newRow("REAL -inf") << u"-9e999"_qs << 0.0 << -qInf();
+        QTest::newRow("REAL 1e300") << u"1e300"_qs << 0.0 << 1e300;
+        QTest::newRow("text inf") << u"'inf'"_qs << 0.0 << 0.0;
+        QTest::newRow("text nan") << u"'nan'"_qs << 0.0 << 0.0;
+        QTest::newRow("text 25:30:00") << u"'25:30:00'"_qs << 1.0625 << 1.0625;
+    }
+
+    void oddStoredDurationsRead()
+    {
+        QFETCH(QString, stored);
+        QFETCH(double, dateTime);
+        QFETCH(double, number);
+        QCOMPARE(TestDatabase::Exec(m_path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Durata) "
+                                            "VALUES (0, '2005-03-01', 5, %1)"_qs.arg(stored)),
+                 QString());
+        TZTRecordset rs(m_connection.get());
+        rs.Open(Sql::AllRidesByKey());
+        // A number that is no date-time reads as the zero date-time.
+        QCOMPARE(rs.GetFieldAsDateTime(u"Durata"_qs).Val(), dateTime);
+        QCOMPARE(rs.GetFieldAsDouble(u"Durata"_qs), number);
+    }
+
+    void nonFiniteValues_data()
+    {
+        QTest::addColumn<double>("value");
+        for (const double value : {qQNaN(), qInf(), -qInf()})
+            QTest::addRow("%g", value) << value;
+    }
+
+    void nonFiniteValues()
+    {
+        QFETCH(double, value);
+        QVERIFY(FieldValue::DateText(TDateTime(value)).isEmpty());
+        QVERIFY(FieldValue::TimeText(TDateTime(value)).isEmpty());
+        // Refused by a date, a time and a number column alike.
+        TZTRecordset rs(m_connection.get());
+        rs.Open(Sql::RideTable());
+        rs.AddNew();
+        for (const QString& field : {u"Data"_qs, u"Durata"_qs, u"KM"_qs})
+            QVERIFY(ErrorOf([&] { rs.SetField(field, TDateTime(value)); })
+                        .startsWith(u"ZTADO exception: TZTRecordset::SetField[%1]: Type mismatch"_qs.arg(field)));
     }
 
     void refusedWritesLeaveTheRecordsetReusable_data()

@@ -75,6 +75,9 @@ void TestMonth::rowTexts_data()
     QTest::newRow("half a second") << 42.5 << u"00:00:00.500"_qs << u"42,5"_qs << u"---"_qs << u"---"_qs;
     QTest::newRow("one second") << 0.0 << u"00:00:01"_qs << u"0,0"_qs << u"0:00:01"_qs << u"n/d"_qs;
     QTest::newRow("a whole day") << 42.5 << u"24:00:00"_qs << u"42,5"_qs << u"---"_qs << u"---"_qs;
+    QTest::newRow("a day but a tenth of a millisecond")
+        << 42.5 << u"23:59:59.9999"_qs << u"42,5"_qs << u"---"_qs << u"---"_qs;
+    QTest::newRow("not a number") << 42.5 << u"nan"_qs << u"42,5"_qs << u"---"_qs << u"---"_qs;
     QTest::newRow("long ride") << 1234.5 << u"23:59:59"_qs << u"1234,5"_qs << u"23:59:59"_qs << u"51,4"_qs;
     QTest::newRow("seconds count") << 27.4 << u"01:35:07"_qs << u"27,4"_qs << u"1:35:07"_qs << u"17,3"_qs;
 }

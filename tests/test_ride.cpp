@@ -14,6 +14,8 @@ private Q_SLOTS:
     void dayLists();
     void distanceText_data();
     void distanceText();
+    void usableDuration_data();
+    void usableDuration();
 };
 
 void TestRide::validation_data()
@@ -126,6 +128,43 @@ void TestRide::distanceText()
     QFETCH(double, km);
     QFETCH(QString, text);
     QCOMPARE(RideValidation::DistanceText(km), text);
+}
+
+void TestRide::usableDuration_data()
+{
+    QTest::addColumn<double>("value");
+    QTest::addColumn<bool>("usable");
+    QTest::addColumn<QStringList>("shown"); // hours, minutes, seconds
+    const auto seconds = [](double s) { return s / TDateTime::SecsPerDay; };
+    const QStringList empty{QString(), QString(), QString()}, day{u"24"_qs, u"0"_qs, u"0"_qs};
+    QTest::newRow("none") << 0.0 << true << empty;
+    QTest::newRow("one second") << seconds(1) << true << QStringList{u"0"_qs, u"0"_qs, u"1"_qs};
+    QTest::newRow("23:59:59") << seconds(86399) << true << QStringList{u"23"_qs, u"59"_qs, u"59"_qs};
+    QTest::newRow("rounds to 24:00:00") << 0.99999999999 << false << day;
+    QTest::newRow("24:00:00") << 1.0 << false << day;
+    QTest::newRow("25:30:00") << 1.0625 << false << QStringList{u"25"_qs, u"30"_qs, u"0"_qs};
+    QTest::newRow("negative") << -seconds(1) << false << empty;
+    QTest::newRow("NaN") << qQNaN() << false << empty;
+    QTest::newRow("inf") << qInf() << false << empty;
+    QTest::newRow("-inf") << -qInf() << false << empty;
+}
+
+void TestRide::usableDuration()
+{
+    QFETCH(double, value);
+    QFETCH(bool, usable);
+    QFETCH(QStringList, shown);
+    QCOMPARE(RideValidation::IsUsableDuration(TDateTime(value)), usable);
+    QCOMPARE(RideValidation::DurationTexts(TDateTime(value)), shown);
+    if (!usable)
+        return;
+    // What the dialog shows of a usable duration stores it again unchanged.
+    RideValidation::Fields fields;
+    fields.km = u"10"_qs;
+    fields.hours = shown[0];
+    fields.minutes = shown[1];
+    fields.seconds = shown[2];
+    QCOMPARE(RideValidation::Validate(fields).entry.tempo.Val(), value);
 }
 
 QTEST_GUILESS_MAIN(TestRide)

@@ -134,6 +134,51 @@ private Q_SLOTS:
             QCOMPARE(Time(hmsm[0], hmsm[1], hmsm[2], hmsm[3]), value);
     }
 
+    void decode_data()
+    {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<QDate>("date"); // invalid for a value with no date
+        QTest::addColumn<QList<int>>("hmsm");
+        QTest::addColumn<int>("dayOfWeek");
+        const QList<int> midnight{0, 0, 0, 0};
+        QTest::newRow("evening") << 38389.75 << QDate(2005, 2, 6) << QList<int>{18, 0, 0, 0} << 1;
+        QTest::newRow("half a ms to midnight") << 38389.99999999537 << QDate(2005, 2, 7) << midnight << 2;
+        QTest::newRow("last ms of the day") << 38389.0 + 86399999.4 / 86400000 << QDate(2005, 2, 6)
+                                            << QList<int>{23, 59, 59, 999} << 1;
+        QTest::newRow("-1.25") << -1.25 << QDate(1899, 12, 29) << QList<int>{6, 0, 0, 0} << 6;
+        QTest::newRow("-1.5") << -1.5 << QDate(1899, 12, 29) << QList<int>{12, 0, 0, 0} << 6;
+        QTest::newRow("-0.25 is day 0") << -0.25 << QDate(1899, 12, 30) << QList<int>{6, 0, 0, 0} << 7;
+        QTest::newRow("carry toward day 0") << -1.99999999999 << QDate(1899, 12, 30) << midnight << 7;
+        QTest::newRow("last ms of 9999") << Day(9999, 12, 31) + Time(23, 59, 59, 999) << QDate(9999, 12, 31)
+                                         << QList<int>{23, 59, 59, 999} << 6;
+        QTest::newRow("carry past 9999") << std::nextafter(Day(9999, 12, 31) + 1, 0.0) << QDate() << midnight << 0;
+        QTest::newRow("before year 1") << Day(1, 1, 1) - 1 << QDate() << midnight << 0;
+        for (const double value : {qQNaN(), qInf(), -qInf(), 1e300})
+            QTest::addRow("%g", value) << value << QDate() << midnight << 0;
+    }
+
+    void decode()
+    {
+        QFETCH(double, value);
+        QFETCH(QDate, date);
+        QFETCH(QList<int>, hmsm);
+        QFETCH(int, dayOfWeek);
+        const TDateTime dateTime(value);
+        int y = -1, mo = -1, d = -1, h = -1, mi = -1, s = -1, ms = -1;
+        dateTime.DecodeDate(y, mo, d);
+        dateTime.DecodeTime(h, mi, s, ms);
+        QCOMPARE(dateTime.IsValid(), date.isValid());
+        QCOMPARE(dateTime.ToQDate(), date);
+        QCOMPARE(QDate(y, mo, d), date);
+        QCOMPARE(y == 0 && mo == 0 && d == 0, !date.isValid());
+        QCOMPARE(QList<int>({h, mi, s, ms}), hmsm);
+        QCOMPARE(dateTime.DayOfWeek(), dayOfWeek);
+        if (date.isValid())
+            QCOMPARE(dateTime.DateOnly(), TDateTime::FromQDate(date));
+        else
+            QVERIFY(!dateTime.DateOnly().IsValid());
+    }
+
     void formats_data()
     {
         // format: 1 and 2 are the decimals of a number; D duration, d date, S SQL date.
@@ -156,6 +201,18 @@ private Q_SLOTS:
         QTest::newRow("de_DE date separator") << de << 'd' << Day(2005, 2, 6) << u"6.2.2005"_s;
         QTest::newRow("SQL date") << it << 'S' << Day(2005, 2, 6) + 0.99 << u"2005-02-06"_s;
         QTest::newRow("SQL date, year 1") << it << 'S' << Day(1, 1, 1) << u"0001-01-01"_s;
+        QTest::newRow("date, year 5") << it << 'd' << Day(5, 1, 1) << u"1/1/0005"_s;
+        QTest::newRow("date, year 999") << it << 'd' << Day(999, 12, 31) << u"31/12/0999"_s;
+        // Half a millisecond before midnight is the next day.
+        QTest::newRow("date carried") << it << 'd' << 38389.99999999537 << u"7/2/2005"_s;
+        QTest::newRow("SQL date carried") << it << 'S' << 38389.99999999537 << u"2005-02-07"_s;
+        QTest::newRow("duration carried") << it << 'D' << 0.99999999999 << u"0:00:00"_s;
+        QTest::newRow("duration NaN") << it << 'D' << qQNaN() << Formats::NoDuration;
+        QTest::newRow("duration inf") << it << 'D' << qInf() << Formats::NoDuration;
+        QTest::newRow("date -inf") << it << 'd' << -qInf() << Formats::NotAvailable;
+        QTest::newRow("SQL date NaN") << it << 'S' << qQNaN() << QString();
+        QTest::newRow("distance inf") << it << '1' << qInf() << Formats::NotAvailable;
+        QTest::newRow("average NaN") << it << '2' << qQNaN() << Formats::NotAvailable;
     }
 
     void formats()

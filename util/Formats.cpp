@@ -2,11 +2,15 @@
 
 #include <QLocale>
 
+#include <cmath>
+
 namespace {
 
 // The C form with the locale's decimal separator: never a group separator.
 QString Fixed(double value, int decimals)
 {
+    if (!std::isfinite(value))
+        return Formats::NotAvailable;
     QString text = QString::number(value, 'f', decimals);
     if (const qsizetype point = text.indexOf(u'.'); point >= 0)
         text.replace(point, 1, QLocale().decimalPoint());
@@ -31,6 +35,11 @@ QString TwoDigits(int value)
     return QString::number(value).rightJustified(2, u'0');
 }
 
+QString FourDigits(int value)
+{
+    return QString::number(value).rightJustified(4, u'0');
+}
+
 }
 
 namespace Formats {
@@ -47,6 +56,8 @@ QString TwoDecimals(double value)
 
 QString Duration(TDateTime value)
 {
+    if (!value.IsValid())
+        return NoDuration;
     int h = 0, m = 0, s = 0, ms = 0;
     value.DecodeTime(h, m, s, ms);
     const QChar sep = TimeSeparator();
@@ -55,17 +66,21 @@ QString Duration(TDateTime value)
 
 QString Date(TDateTime value)
 {
+    if (!value.IsValid())
+        return NotAvailable;
     int y = 0, m = 0, d = 0;
     value.DecodeDate(y, m, d);
     const QChar sep = DateSeparator();
-    return QString::number(d) + sep + QString::number(m) + sep + QString::number(y);
+    return QString::number(d) + sep + QString::number(m) + sep + FourDigits(y);
 }
 
 QString SqlDate(TDateTime value)
 {
+    if (!value.IsValid())
+        return QString();
     int y = 0, m = 0, d = 0;
     value.DecodeDate(y, m, d);
-    return QString::number(y).rightJustified(4, u'0') + u'-' + TwoDigits(m) + u'-' + TwoDigits(d);
+    return FourDigits(y) + u'-' + TwoDigits(m) + u'-' + TwoDigits(d);
 }
 
 QChar DateSeparator()

@@ -11,15 +11,16 @@ namespace Formats {
 inline const QString NotAvailable = QStringLiteral("n/d");
 inline const QString NoDuration = QStringLiteral("---");
 
-// "%.1f": distances and speeds.
+// "%.1f": distances and speeds; NotAvailable for NaN and the infinities.
 QString OneDecimal(double value);
-// "%.2f": averages.
+// "%.2f": averages; NotAvailable for NaN and the infinities.
 QString TwoDecimals(double value);
-// "h:nn:ss" with the locale's time separator.
+// "h:nn:ss" with the locale's time separator; NoDuration for an invalid value.
 QString Duration(TDateTime value);
-// "d/m/yyyy" with the locale's date separator.
+// "d/m/yyyy" with the locale's date separator, the year always in four
+// digits; NotAvailable for an invalid value.
 QString Date(TDateTime value);
-// "yyyy-mm-dd", the form dates take inside SQL texts.
+// "yyyy-mm-dd", the form dates take inside SQL texts; empty for an invalid value.
 QString SqlDate(TDateTime value);
 
 QChar DateSeparator();

@@ -8,10 +8,26 @@ namespace {
 
 // Julian day number of day 0, 30 December 1899.
 constexpr qint64 JulianDayOfEpoch = 2415019;
+constexpr qint64 MSecsInDay = 86400000;
+// 1 January of year 1 and 31 December 9999.
+constexpr qint64 FirstDay = -693593;
+constexpr qint64 LastDay = 2958465;
 
-qint64 WholeDays(double value)
+// The day and the time of day in milliseconds, as the value reads. False when
+// it has no date; the range is tested before any conversion to an integer.
+bool Split(double value, qint64& day, qint64& msec)
 {
-    return static_cast<qint64>(std::trunc(value));
+    if (!(value > FirstDay - 1.0 && value < LastDay + 1.0))
+        return false;
+    const double whole = std::trunc(value);
+    day = static_cast<qint64>(whole);
+    msec = std::llround(std::fabs(value - whole) * TDateTime::MSecsPerDay);
+    if (msec == MSecsInDay) {
+        // Never 24:00: the next day begins, whichever way the days count.
+        msec = 0;
+        ++day;
+    }
+    return day >= FirstDay && day <= LastDay;
 }
 
 }
@@ -40,6 +56,19 @@ TDateTime TDateTime::EncodeTime(int hour, int minute, int second, int msec)
     return TDateTime((hour * 3600000.0 + minute * 60000.0 + second * 1000.0 + msec) / MSecsPerDay);
 }
 
+TDateTime TDateTime::Combine(TDateTime date, TDateTime time)
+{
+    const double day = date.DateOnly().Val();
+    const double fraction = std::fabs(time.Val() - std::trunc(time.Val()));
+    return TDateTime(day < 0.0 ? day - fraction : day + fraction);
+}
+
+bool TDateTime::IsValid() const
+{
+    qint64 day = 0, msec = 0;
+    return Split(m_value, day, msec);
+}
+
 TDateTime TDateTime::FromQDate(const QDate& date)
 {
     return TDateTime(static_cast<double>(date.toJulianDay() - JulianDayOfEpoch));
@@ -47,33 +76,35 @@ TDateTime TDateTime::FromQDate(const QDate& date)
 
 QDate TDateTime::ToQDate() const
 {
-    return QDate::fromJulianDay(WholeDays(m_value) + JulianDayOfEpoch);
+    qint64 day = 0, msec = 0;
+    return Split(m_value, day, msec) ? QDate::fromJulianDay(day + JulianDayOfEpoch) : QDate();
 }
 
 void TDateTime::DecodeDate(int& year, int& month, int& day) const
 {
+    year = month = day = 0;
     ToQDate().getDate(&year, &month, &day);
 }
 
 void TDateTime::DecodeTime(int& hour, int& minute, int& second, int& msec) const
 {
-    // Values before day 0 keep their time of day as a positive fraction.
-    const double fraction = std::fabs(m_value - static_cast<double>(WholeDays(m_value)));
-    qint64 ms = std::llround(fraction * MSecsPerDay);
+    qint64 day = 0, ms = 0;
+    if (!Split(m_value, day, ms))
+        ms = 0;
     hour = static_cast<int>(ms / 3600000);
-    ms %= 3600000;
-    minute = static_cast<int>(ms / 60000);
-    ms %= 60000;
-    second = static_cast<int>(ms / 1000);
+    minute = static_cast<int>(ms / 60000 % 60);
+    second = static_cast<int>(ms / 1000 % 60);
     msec = static_cast<int>(ms % 1000);
 }
 
 int TDateTime::DayOfWeek() const
 {
-    return ToQDate().dayOfWeek() % 7 + 1;
+    const QDate date = ToQDate();
+    return date.isValid() ? date.dayOfWeek() % 7 + 1 : 0;
 }
 
 TDateTime TDateTime::DateOnly() const
 {
-    return TDateTime(static_cast<double>(WholeDays(m_value)));
+    qint64 day = 0, msec = 0;
+    return Split(m_value, day, msec) ? TDateTime(static_cast<double>(day)) : *this;
 }
