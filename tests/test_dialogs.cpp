@@ -118,8 +118,10 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         QFETCH(QString, selected);
         QFETCH(QStringList, extra);
-        const QStringList installed = {u"zeta"_qs, u"Alpha"_qs, u"beta Sans"_qs, u"Liberation Serif"_qs,
-                                       u"Liberation Sans"_qs, u"Alpha"_qs};
+        // Families of several foundries come once for each.
+        const QStringList installed = {u"zeta"_qs,           u"Alpha"_qs,            u"beta Sans"_qs,
+                                       u"Liberation Serif"_qs, u"Liberation Sans [urw]"_qs, u"Alpha"_qs,
+                                       u"Liberation Sans [UKWN]"_qs, u"zeta [x]"_qs};
         // Empty: the system would draw the name with a generic default.
         const QHash<QString, QString> system = {
             {u"Arial"_qs, u"Liberation Sans"_qs},       {u"arial"_qs, u"Liberation Sans"_qs},

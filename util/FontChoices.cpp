@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QRegularExpression>
 
 #include <algorithm>
 
@@ -22,6 +23,14 @@ bool ListedIgnoringCase(const QStringList& names, const QString& name)
     return names.contains(name, Qt::CaseInsensitive);
 }
 
+// Qt lists a family installed by several foundries once for each, as
+// "C059 [urw]" and "C059 [UKWN]"; the rider chooses the family.
+QString WithoutFoundry(const QString& family)
+{
+    static const QRegularExpression foundry(QStringLiteral(R"(\s*\[[^\]]*\]$)"));
+    return QString(family).remove(foundry);
+}
+
 QString DrawnWith(const QString& name)
 {
     return QFontInfo(QFont(name)).family();
@@ -33,14 +42,15 @@ namespace FontChoices {
 
 QStringList Build(const QStringList& installed, const QString& stored, const Resolver& resolve)
 {
-    QStringList names;
+    QStringList families;
     for (const QString& family : installed)
-        if (!family.isEmpty() && !names.contains(family))
-            names.append(family);
+        if (const QString name = WithoutFoundry(family); !name.isEmpty() && !families.contains(name))
+            families.append(name);
+    QStringList names = families;
     const auto addAlias = [&](const QString& name) {
         if (name.isEmpty() || name.compare(u"Default", Qt::CaseInsensitive) == 0 || ListedIgnoringCase(names, name))
             return;
-        if (installed.contains(resolve(name)))
+        if (families.contains(WithoutFoundry(resolve(name))))
             names.append(name);
     };
     for (const QString& face : WellKnownFaces)
