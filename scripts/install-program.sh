@@ -13,7 +13,8 @@ resources=$(cd "$(dirname "${BASH_SOURCE[0]}")/../resources" && pwd)
 mkdir -p "$dest"
 dest=$(cd "$dest" && pwd)
 # Copy then rename, so a running copy of the program is never overwritten in place.
-install -m 0755 "$build/kilovento" "$dest/.kilovento.new"
+# Stripped: the debug information stays in the build folder.
+install -s -m 0755 "$build/kilovento" "$dest/.kilovento.new"
 mv -f "$dest/.kilovento.new" "$dest/kilovento"
 install -m 0644 "$resources/icons/kilovento.svg" "$dest/.kilovento.svg.new"
 mv -f "$dest/.kilovento.svg.new" "$dest/kilovento.svg"
