@@ -1,3 +1,4 @@
+#include "app/RunningInstance.h"
 #include "app/Unitmain.h"
 #include "forms/MessageBoxes.h"
 #include "forms/StartupSplash.h"
@@ -42,6 +43,7 @@ int main(int argc, char* argv[])
         const SingleInstanceLock instance(ApplicationTitle);
         if (!instance.Acquired()) {
             MessageBoxes::Show(nullptr, QStringLiteral("L'applicazione è già in esecuzione!"), QMessageBox::Warning);
+            RunningInstance::CallToFront(ApplicationTitle);
             return 0;
         }
         const StartupEnvironment environment = StartupEnvironment::FromApplication();
@@ -50,6 +52,7 @@ int main(int argc, char* argv[])
         TFormMain form(environment);
         if (form.TerminateRequested())
             return 0;
+        const RunningInstance running(ApplicationTitle, &form);
         splash.Finish();
         if (FindCmdLineSwitch(environment.arguments, QStringLiteral("MINIMIZE")))
             form.showMinimized();
