@@ -82,9 +82,10 @@ void CompactDatabaseCommand(TFormMain& form)
         const WaitCursor wait;
         form.SetStatusText(CompactingText);
         try {
+            // The compaction closes the connection once it holds the database;
+            // the recordset, idle between commands, goes first.
             form.Recordset->Close();
-            form.Connection->Close();
-            result = Compaction::CompactDatabase(form.ConnectionStringTemplate, form.DataSource);
+            result = Compaction::CompactDatabase(form.ConnectionStringTemplate, form.DataSource, form.Connection.get());
         } catch (...) {
             // Not a failure the rider can act on (memory ran out, say): no
             // message, but the database is opened again all the same.
@@ -97,6 +98,9 @@ void CompactDatabaseCommand(TFormMain& form)
         MessageBoxes::Show(&form, MessageBoxes::WithException(CompactFailedText, result->message),
                            QMessageBox::Warning);
     }
-    form.OpenDatabase();
+    // Reconnected as at start-up only when the compaction got as far as
+    // closing the connection: one it could not start leaves the month shown.
+    if (!form.Connection->IsOpen())
+        form.OpenDatabase();
     form.SetStatusText(ReadyStatusText);
 }

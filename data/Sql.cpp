@@ -89,6 +89,31 @@ QString RollbackTransaction()
     return QStringLiteral("ROLLBACK");
 }
 
+QString BeginExclusiveTransaction()
+{
+    return QStringLiteral("BEGIN EXCLUSIVE");
+}
+
+QString KeepLocksUntilClosed()
+{
+    return QStringLiteral("PRAGMA locking_mode = EXCLUSIVE");
+}
+
+QString JournalMode()
+{
+    return QStringLiteral("PRAGMA journal_mode");
+}
+
+QString UseRollbackJournal()
+{
+    return QStringLiteral("PRAGMA journal_mode = DELETE");
+}
+
+QString UseWriteAheadLog()
+{
+    return QStringLiteral("PRAGMA journal_mode = WAL");
+}
+
 QString VacuumInto(const QString& path)
 {
     // The path is the program's own, beside the database; quoted as an SQL

@@ -38,6 +38,19 @@ QString BeginTransaction();
 QString CommitTransaction();
 QString RollbackTransaction();
 
+// The write lock taken at once, and then the whole file: other connections
+// can neither read nor write until the transaction ends.
+QString BeginExclusiveTransaction();
+// Every lock this connection takes is kept until it closes, not released
+// when a transaction ends.
+QString KeepLocksUntilClosed();
+// One row, column "journal_mode": "wal" for a write-ahead log.
+QString JournalMode();
+// Leaves WAL mode, folding the log into the file; fails while another
+// connection has the database open.
+QString UseRollbackJournal();
+QString UseWriteAheadLog();
+
 // A compacted copy of the open database written to a new file at `path`.
 QString VacuumInto(const QString& path);
 // Files this connection writes are not flushed to disk by SQLite; for a copy

@@ -55,6 +55,7 @@ QString TZTConnection::LastSqliteError() const
 void TZTConnection::Fail(const QString& operation, const QStringList& descriptions)
 {
     m_errors = descriptions;
+    m_lastFailureBusy = m_db && (sqlite3_errcode(m_db) & 0xff) == SQLITE_BUSY;
     RaiseADOException(operation, *this);
 }
 

@@ -33,6 +33,10 @@ public:
 
     // How long a statement waits for another process's lock (default 10 s).
     void SetBusyTimeout(int milliseconds);
+    int BusyTimeout() const { return m_busyTimeoutMs; }
+    // Whether the last failure was another connection's lock outlasting the
+    // busy timeout, rather than a fault of the database or the statement.
+    bool LastFailureWasBusy() const { return m_lastFailureBusy; }
 
     // The descriptions of the last failure, oldest first.
     const QStringList& Errors() const { return m_errors; }
@@ -50,6 +54,7 @@ private:
     QString m_dataSource;
     QStringList m_errors;
     int m_busyTimeoutMs = 10000;
+    bool m_lastFailureBusy = false;
 };
 
 // Throws Exception("ZTADO exception: " + operation + ": " + the connection's

@@ -3,19 +3,31 @@
 #include "support/Files.h"
 #include "support/TestDatabase.h"
 #include "tools/Compaction.h"
+#include "util/Exception.h"
 
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QtTest>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <iostream>
 #include <optional>
+#include <string>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 const QString ChildSwitch = QStringLiteral("--compaction-child");
+const QString HolderSwitch = QStringLiteral("--holder-child");
+const QString HolderRide = QStringLiteral("scritta da un altro processo");
 const QString Template = QStringLiteral("Provider=SQLite;Data Source=%DATASOURCE%");
 // Sums over every column of every ride.
 const QString Figures = QStringLiteral(
@@ -38,6 +50,104 @@ QString FillRides(const QString& path, int count)
                   .arg(count));
 }
 
+// The other process of the concurrency tests: holds the database as `hold`
+// says ("write", "read", "exclusive" or "open"), says "held", and lets go
+// after `releaseMs`, or when a line comes on its input for -1; a writer
+// commits a ride of its own. Its last line says how that went.
+int HolderChild(const QString& path, const QString& hold, int releaseMs)
+{
+    try {
+        TZTConnection connection;
+        connection.SetBusyTimeout(30000);
+        connection.Open(TestDatabase::ConnectionStringFor(path));
+        if (hold == u"write") {
+            connection.Execute(u"BEGIN IMMEDIATE"_qs);
+            connection.Execute(u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) VALUES "
+                               "(0, '2005-03-20', 7, '%1')"_qs.arg(HolderRide));
+        } else if (hold == u"read") {
+            connection.Execute(u"BEGIN"_qs);
+            connection.Execute(u"SELECT count(*) FROM Uscite"_qs);
+        } else if (hold == u"exclusive") {
+            connection.Execute(u"BEGIN EXCLUSIVE"_qs);
+        }
+        std::puts("held");
+        std::fflush(stdout);
+        if (releaseMs < 0) {
+            std::string line;
+            std::getline(std::cin, line);
+        } else {
+            QThread::msleep(releaseMs);
+        }
+        if (hold != u"open")
+            connection.Execute(u"COMMIT"_qs);
+        std::puts("released");
+        return 0;
+    } catch (const Exception& e) {
+        std::printf("failed: %s\n", qPrintable(e.Message()));
+        return 1;
+    }
+}
+
+// Writes beyond `bytes` fail for as long as this lives, as on a full disk.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &m_saved);
+        m_handler = std::signal(SIGXFSZ, SIG_IGN); // the write fails instead of ending the process
+        rlimit limit = m_saved;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit()
+    {
+        setrlimit(RLIMIT_FSIZE, &m_saved);
+        std::signal(SIGXFSZ, m_handler);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = SIG_DFL;
+};
+
+// What a symbolic link says, as it says it; empty for anything else.
+QString LinkText(const QString& path)
+{
+    char text[4096];
+    const ssize_t size = ::readlink(QFile::encodeName(path).constData(), text, sizeof text);
+    return size > 0 ? QFile::decodeName(QByteArray(text, int(size))) : QString();
+}
+
+struct Access
+{
+    mode_t mode = 0;
+    uid_t owner = 0;
+    gid_t group = 0;
+    bool operator==(const Access&) const = default;
+};
+
+Access AccessOf(const QString& path)
+{
+    struct stat info{};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return {mode_t(info.st_mode & 07777), info.st_uid, info.st_gid};
+}
+
+}
+
+namespace QTest {
+template <>
+char* toString(const Access& access)
+{
+    return qstrdup(qPrintable(QStringLiteral("mode %1, owner %2, group %3")
+                                  .arg(access.mode, 4, 8, QChar(u'0'))
+                                  .arg(access.owner)
+                                  .arg(access.group)));
+}
 }
 
 class TestCompaction : public QObject
@@ -119,6 +229,10 @@ private Q_SLOTS:
         // copies index entries as they are, so the result fails the check too.
         QTest::newRow("result fails the integrity check")
             << u"index"_qs << u"OleFunction CompactDatabase exception."_qs;
+        // The file size limit stands in for the disk: the copy fails part way,
+        // after SQLite has made a journal beside it.
+        QTest::newRow("disk full while copying")
+            << u"full disk"_qs << u"OleFunction CompactDatabase exception."_qs;
     }
 
     void failureChangesNothing()
@@ -130,6 +244,9 @@ private Q_SLOTS:
         QVERIFY(WriteFile(previous, "the previous backup"));
         if (fault == u"index")
             QCOMPARE(TestDatabase::DamageDateIndex(m_path), QString());
+        // Larger than SQLite's page cache, so the copy spills to its file before the end.
+        if (fault == u"full disk")
+            QCOMPARE(FillRides(m_path, 40000), QString());
         const QByteArray before = Bytes(m_path);
 
         Compaction::Result result;
@@ -139,6 +256,9 @@ private Q_SLOTS:
                 readOnly.emplace(m_folder);
             if (readOnly && !readOnly->done())
                 QSKIP("this file system cannot make a folder read-only");
+            std::optional<FileSizeLimit> fullDisk;
+            if (fault == u"full disk")
+                fullDisk.emplace(64 * 1024);
             result = Compact();
         }
         QVERIFY(result.outcome != Compaction::Outcome::Compacted);
@@ -147,6 +267,150 @@ private Q_SLOTS:
         QCOMPARE(Bytes(m_path), before);
         QCOMPARE(Bytes(previous), QByteArray("the previous backup"));
         QVERIFY2(Others().isEmpty(), qPrintable(Others().join(u", "_qs)));
+    }
+
+    void otherConnectionLosesNothing_data()
+    {
+        QTest::addColumn<QString>("journal"); // as PRAGMA journal_mode names it
+        QTest::addColumn<QString>("hold");    // what the other process does; "none": there is none
+        QTest::addColumn<int>("releaseMs");   // when it lets go by itself; -1: after the run
+        QTest::addColumn<int>("waitMs");      // the busy timeout of the connection in use
+        QTest::addColumn<bool>("compacted");
+        QTest::addColumn<bool>("keptOpen"); // the connection in use, after the run
+        const QString rollback = u"delete"_qs, wal = u"wal"_qs;
+        QTest::newRow("rollback journal: a ride committed during the run")
+            << rollback << u"write"_qs << 500 << 10000 << true << false;
+        QTest::newRow("rollback journal: a read during the run")
+            << rollback << u"read"_qs << 500 << 10000 << true << false;
+        QTest::newRow("rollback journal: a write outlasting the wait")
+            << rollback << u"write"_qs << -1 << 300 << false << true;
+        QTest::newRow("rollback journal: locked exclusively")
+            << rollback << u"exclusive"_qs << -1 << 300 << false << true;
+        // A WAL connection of another process would go on writing to a log
+        // that belongs to the old file: the compaction does not start.
+        QTest::newRow("WAL: a ride committed during the run") << wal << u"write"_qs << 500 << 10000 << false << false;
+        QTest::newRow("WAL: open in another process") << wal << u"open"_qs << -1 << 10000 << false << false;
+        QTest::newRow("WAL: nobody else") << wal << u"none"_qs << 0 << 10000 << true << false;
+    }
+
+    void otherConnectionLosesNothing()
+    {
+        QFETCH(QString, journal);
+        QFETCH(QString, hold);
+        QFETCH(int, releaseMs);
+        QFETCH(int, waitMs);
+        QFETCH(bool, compacted);
+        QFETCH(bool, keptOpen);
+        QCOMPARE(TestDatabase::Exec(m_path, u"PRAGMA journal_mode = "_qs + journal), QString());
+        QVERIFY(WriteFile(m_backup, "the previous backup"));
+        const QString figures = Stored(Figures);
+
+        TZTConnection inUse; // as the program holds it, opened before the other process came
+        inUse.SetBusyTimeout(waitMs);
+        inUse.Open(TestDatabase::ConnectionStringFor(m_path));
+        QProcess holder;
+        if (hold != u"none") {
+            holder.start(QCoreApplication::applicationFilePath(),
+                         {HolderSwitch, m_path, hold, QString::number(releaseMs)});
+            while (!holder.canReadLine())
+                QVERIFY(holder.waitForReadyRead(10000));
+            QCOMPARE(holder.readLine(), QByteArray("held\n"));
+        }
+        const Compaction::Result result = Compaction::CompactDatabase(Template, m_path, &inUse);
+        const bool wasOpen = inUse.IsOpen();
+        inUse.Close();
+        if (hold != u"none") {
+            holder.write("\n");
+            QVERIFY(holder.waitForFinished(30000));
+            QCOMPARE(holder.readAll(), QByteArray("released\n"));
+        }
+        // Before the checks below, whose read-only connections leave a WAL's files behind.
+        QVERIFY2(Others().isEmpty(), qPrintable(Others().join(u", "_qs)));
+
+        QVERIFY2((result.outcome == Compaction::Outcome::Compacted) == compacted, qPrintable(result.detail));
+        QCOMPARE(result.message, compacted ? QString() : Compaction::RenameRefusedText);
+        QCOMPARE(wasOpen, keptOpen);
+        // Every ride is in the database, the other process's too, and the file is sound.
+        QCOMPARE(Stored(u"PRAGMA integrity_check"_qs), u"ok"_qs);
+        QCOMPARE(Stored(u"SELECT count(*) FROM Uscite WHERE Descrizione = '%1'"_qs.arg(HolderRide)),
+                 hold == u"write" ? u"1"_qs : u"0"_qs);
+        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE Descrizione = '%1'"_qs.arg(HolderRide)),
+                 QString());
+        QCOMPARE(Stored(Figures), figures);
+        QCOMPARE(Stored(u"PRAGMA journal_mode"_qs), journal);
+        QCOMPARE(Bytes(m_backup) == "the previous backup", !compacted);
+    }
+
+    void linkedDatabaseStaysWhereItLies_data()
+    {
+        // What the link at the database path says; %1 is the temporary folder,
+        // whose "elsewhere/rides.mdb" is the file, and "elsewhere/latest.mdb" a link to it.
+        QTest::addColumn<QString>("link");
+        QTest::newRow("link to another folder") << u"%1/elsewhere/rides.mdb"_qs;
+        QTest::newRow("relative link") << u"../elsewhere/rides.mdb"_qs;
+        QTest::newRow("link to a link") << u"%1/elsewhere/latest.mdb"_qs;
+    }
+
+    void linkedDatabaseStaysWhereItLies()
+    {
+        QFETCH(QString, link);
+        const QString elsewhere = m_dir.filePath(u"elsewhere"_qs);
+        QVERIFY(QDir(elsewhere).removeRecursively() && QDir().mkpath(elsewhere));
+        const QString real = QDir(elsewhere).filePath(u"rides.mdb"_qs);
+        QVERIFY(QFile::rename(m_path, real));
+        QVERIFY(QFile::link(real, QDir(elsewhere).filePath(u"latest.mdb"_qs)));
+        link.replace(u"%1"_qs, m_dir.path());
+        QVERIFY(::symlink(QFile::encodeName(link).constData(), QFile::encodeName(m_path).constData()) == 0);
+        const QByteArray before = Bytes(real);
+        const QString figures = Stored(Figures);
+
+        const Compaction::Result result = Compact();
+        QVERIFY2(result.outcome == Compaction::Outcome::Compacted, qPrintable(result.detail));
+        QCOMPARE(LinkText(m_path), link);
+        QVERIFY(!QFileInfo::exists(m_backup));
+        QVERIFY(QFileInfo(real).size() < before.size());
+        QCOMPARE(TestDatabase::Scalar(real, Figures), figures);
+        // The backup and the work files lie beside the real file.
+        QCOMPARE(Bytes(QDir(elsewhere).filePath(u"rides.mdbbak"_qs)), before);
+        QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 (QStringList{u"latest.mdb"_qs, u"rides.mdb"_qs, u"rides.mdbbak"_qs}));
+        QVERIFY2(Others().isEmpty(), qPrintable(Others().join(u", "_qs)));
+        // A ride saved through the link reaches the real file.
+        QCOMPARE(TestDatabase::Exec(m_path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM) "
+                                            "VALUES (0, '2005-03-15', 1)"_qs),
+                 QString());
+        QCOMPARE(TestDatabase::Scalar(real, u"SELECT count(*) FROM Uscite WHERE Data = '2005-03-15'"_qs), u"1"_qs);
+    }
+
+    void compactedFileKeepsItsAccess_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("otherOwner"); // owned by someone else, group of another user
+        QTest::newRow("private") << 0600 << false;
+        QTest::newRow("readable by the group") << 0640 << false;
+        QTest::newRow("read-only") << 0444 << false;
+        QTest::newRow("shared with a group") << 0660 << true;
+        QTest::newRow("another rider's, private") << 0600 << true;
+    }
+
+    void compactedFileKeepsItsAccess()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, otherOwner);
+        if (otherOwner && geteuid() != 0)
+            QSKIP("only root can give a file to another user");
+        if (otherOwner)
+            QVERIFY(::chown(QFile::encodeName(m_path).constData(), 65534, 65533) == 0);
+        QVERIFY(::chmod(QFile::encodeName(m_path).constData(), mode_t(mode)) == 0);
+        const Access before = AccessOf(m_path);
+        QCOMPARE(before.mode, mode_t(mode));
+
+        const QByteArray bytes = Bytes(m_path);
+        const Compaction::Result result = Compact();
+        QVERIFY2(result.outcome == Compaction::Outcome::Compacted, qPrintable(result.detail));
+        QVERIFY(Bytes(m_path) != bytes);
+        QCOMPARE(AccessOf(m_path), before);
+        QCOMPARE(AccessOf(m_backup), before);
     }
 
     void killedCompactionKeepsEveryRide()
@@ -219,6 +483,8 @@ int main(int argc, char* argv[])
         const Compaction::Result result = Compaction::CompactDatabase(Template, QString::fromLocal8Bit(argv[2]));
         return result.outcome == Compaction::Outcome::Compacted ? 0 : 1;
     }
+    if (argc == 5 && QString::fromLocal8Bit(argv[1]) == HolderSwitch)
+        return HolderChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), std::atoi(argv[4]));
     QCoreApplication app(argc, argv);
     TestCompaction test;
     QTEST_SET_MAIN_SOURCE_PATH

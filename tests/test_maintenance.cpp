@@ -5,16 +5,21 @@
 #include "support/ReadOnlyFolder.h"
 #include "support/Files.h"
 #include "support/TestDatabase.h"
+#include "util/Exception.h"
 
 #include <QAction>
 #include <QFileDialog>
 #include <QLabel>
+#include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
+#include <cstdio>
+#include <iostream>
 #include <optional>
+#include <string>
 
 namespace {
 
@@ -26,6 +31,36 @@ const QString CompactQuestion = QStringLiteral(
     "periodicamente per ottimizzare le funzionalità del software. In caso di problemi, il database "
     "originario viene salvato con estensione .mdbbak e può quindi essere facilmente recuperato. Proseguire?");
 const QString Ready = QStringLiteral("Pronto.");
+const QString HolderSwitch = QStringLiteral("--holder-child");
+
+// Another process on the database: takes it as `hold` says ("exclusive",
+// "write" a ride of its own, or "open" it only), says "held", and lets go
+// when a line comes on its input. Its last line says how that went.
+int HolderChild(const QString& path, const QString& hold)
+{
+    try {
+        TZTConnection connection;
+        connection.SetBusyTimeout(30000);
+        connection.Open(TestDatabase::ConnectionStringFor(path));
+        if (hold == u"exclusive") {
+            connection.Execute(u"BEGIN EXCLUSIVE"_qs);
+        } else if (hold == u"write") {
+            connection.Execute(u"BEGIN IMMEDIATE"_qs);
+            connection.Execute(u"INSERT INTO Uscite (IDTipoUscita, Data, KM) VALUES (0, '2005-03-20', 7)"_qs);
+        }
+        std::puts("held");
+        std::fflush(stdout);
+        std::string line;
+        std::getline(std::cin, line);
+        if (hold != u"open")
+            connection.Execute(u"COMMIT"_qs);
+        std::puts("released");
+        return 0;
+    } catch (const Exception& e) {
+        std::printf("failed: %s\n", qPrintable(e.Message()));
+        return 1;
+    }
+}
 
 
 
@@ -252,6 +287,12 @@ private Q_SLOTS:
                                           << warning;
         QTest::newRow("result fails the integrity check")
             << u"damaged index"_qs << failed + u"OleFunction CompactDatabase exception."_qs << warning;
+        // In WAL mode the window's own connection is closed before anything
+        // else, since it keeps the database from leaving that mode.
+        QTest::newRow("WAL database") << u"WAL"_qs << u"Compattazione eseguita con successo."_qs
+                                      << int(QMessageBox::Information);
+        QTest::newRow("WAL database open in another process")
+            << u"WAL, open elsewhere"_qs << failed + u"impossibile rinominare il file."_qs << warning;
     }
 
     void compactionReportsAndReconnects()
@@ -261,11 +302,21 @@ private Q_SLOTS:
         QFETCH(int, icon);
         if (fault == u"damaged index")
             QCOMPARE(TestDatabase::DamageDateIndex(m_path), QString());
+        const bool wal = fault.startsWith(u"WAL"_qs);
+        if (wal)
+            QCOMPARE(TestDatabase::Exec(m_path, u"PRAGMA journal_mode = WAL"_qs), QString());
         const QByteArray before = Bytes(m_path);
 
         const auto form = Open();
         form->GoToMonth(1, 2004, false);
         QCOMPARE(MonthRows(form.get()), 0);
+        QProcess holder;
+        if (fault == u"WAL, open elsewhere") {
+            holder.start(QCoreApplication::applicationFilePath(), {HolderSwitch, m_path, u"open"_qs});
+            while (!holder.canReadLine())
+                QVERIFY(holder.waitForReadyRead(10000));
+            QCOMPARE(holder.readLine(), QByteArray("held\n"));
+        }
         const StatusRecorder status(form.get());
         ModalBoxes boxes(QMessageBox::Yes);
         {
@@ -276,6 +327,11 @@ private Q_SLOTS:
                 QSKIP("this file system cannot make a folder read-only");
             Run(form.get(), "MenuCompattaDB");
         }
+        if (holder.state() != QProcess::NotRunning) {
+            holder.write("\n");
+            QVERIFY(holder.waitForFinished(30000));
+            QCOMPARE(holder.readAll(), QByteArray("released\n"));
+        }
 
         QCOMPARE(boxes.seen().size(), 2);
         CompareBox(boxes.seen()[0], CompactQuestion, QMessageBox::Question,
@@ -284,10 +340,12 @@ private Q_SLOTS:
         QCOMPARE(status.texts, (QStringList{u"Compattazione in corso..."_qs, Ready}));
         QCOMPARE(status.hourglass.first(), true);
         QVERIFY(!QGuiApplication::overrideCursor());
+        // Leaving WAL mode for the copy and going back rewrites the backup's header.
         if (fault.isEmpty())
             QCOMPARE(Bytes(m_path + u"bak"_qs), before);
-        else
+        else if (icon != QMessageBox::Information)
             QCOMPARE(Bytes(m_path), before);
+        QCOMPARE(Stored(u"PRAGMA journal_mode"_qs), wal ? u"wal"_qs : u"delete"_qs);
 
         // Reconnected as at start-up: the current month is shown, with its rides.
         QVERIFY(form->Connection->IsOpen());
@@ -299,7 +357,61 @@ private Q_SLOTS:
         form->GoToMonth(3, 2005, true);
         QCOMPARE(MonthRows(form.get()), 3);
     }
+
+    void lockedDatabaseIsLeftAlone_data()
+    {
+        QTest::addColumn<QString>("hold");
+        QTest::newRow("locked exclusively by another process") << u"exclusive"_qs;
+        QTest::newRow("a write of another process outlasting the wait") << u"write"_qs;
+    }
+
+    void lockedDatabaseIsLeftAlone()
+    {
+        QFETCH(QString, hold);
+        const QByteArray before = Bytes(m_path);
+        const auto form = Open();
+        form->GoToMonth(1, 2004, false);
+        form->Connection->SetBusyTimeout(300); // the wait, kept short for the test
+        const auto* const handle = form->Connection->Handle();
+        QProcess holder;
+        holder.start(QCoreApplication::applicationFilePath(), {HolderSwitch, m_path, hold});
+        while (!holder.canReadLine())
+            QVERIFY(holder.waitForReadyRead(10000));
+        QCOMPARE(holder.readLine(), QByteArray("held\n"));
+
+        const StatusRecorder status(form.get());
+        ModalBoxes boxes(QMessageBox::Yes);
+        Run(form.get(), "MenuCompattaDB");
+        holder.write("\n");
+        QVERIFY(holder.waitForFinished(30000));
+        QCOMPARE(holder.readAll(), QByteArray("released\n"));
+
+        QCOMPARE(boxes.seen().size(), 2);
+        CompareBox(boxes.seen()[1],
+                   u"ATTENZIONE: Impossibile compattare il database.\n\nEccezione: impossibile rinominare il file."_qs,
+                   QMessageBox::Warning);
+        QCOMPARE(status.texts, (QStringList{u"Compattazione in corso..."_qs, Ready}));
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QVERIFY(!QFile::exists(m_path + u"bak"_qs));
+        // Nothing was closed: the same connection, and the month shown stays.
+        QVERIFY(form->Connection->Handle() == handle);
+        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{1, 2004}));
+        QVERIFY(!form->TerminateRequested());
+        // The program goes on, and sees what the other process wrote.
+        form->GoToMonth(3, 2005, true);
+        QCOMPARE(MonthRows(form.get()), hold == u"write" ? 3 : 2);
+        if (hold == u"exclusive")
+            QCOMPARE(Bytes(m_path), before);
+    }
 };
 
-QTEST_MAIN(TestMaintenance)
+int main(int argc, char* argv[])
+{
+    if (argc == 4 && QString::fromLocal8Bit(argv[1]) == HolderSwitch)
+        return HolderChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    QApplication app(argc, argv);
+    TestMaintenance test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_maintenance.moc"

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -86,6 +87,25 @@ bool LinkOrCopy(const QString& from, const QString& to, QString& error)
     }
     if (!SyncFile(to, error)) {
         QFile::remove(to);
+        return false;
+    }
+    return true;
+}
+
+bool CopyAccess(const QString& from, const QString& to, QString& error)
+{
+    struct stat source{};
+    if (::stat(Native(from).constData(), &source) != 0) {
+        error = SystemError(QStringLiteral("stat of"), from);
+        return false;
+    }
+    const QByteArray target = Native(to);
+    // Only root may give a file away; anyone may pass it to a group of theirs.
+    // Both before chmod, since chown clears the set-id bits.
+    if (::chown(target.constData(), source.st_uid, source.st_gid) != 0)
+        (void)::chown(target.constData(), uid_t(-1), source.st_gid);
+    if (::chmod(target.constData(), source.st_mode & 07777) != 0) {
+        error = SystemError(QStringLiteral("chmod of"), to);
         return false;
     }
     return true;
