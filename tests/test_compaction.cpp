@@ -1,6 +1,7 @@
 #include "data/TZTConnection.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/Files.h"
+#include "support/DatabaseHolder.h"
 #include "support/TestDatabase.h"
 #include "tools/Compaction.h"
 #include "util/Exception.h"
@@ -26,8 +27,6 @@
 namespace {
 
 const QString ChildSwitch = QStringLiteral("--compaction-child");
-const QString HolderSwitch = QStringLiteral("--holder-child");
-const QString HolderRide = QStringLiteral("scritta da un altro processo");
 const QString Template = QStringLiteral("Provider=SQLite;Data Source=%DATASOURCE%");
 // Sums over every column of every ride.
 const QString Figures = QStringLiteral(
@@ -48,44 +47,6 @@ QString FillRides(const QString& path, int count)
                              "CASE WHEN i % 9 = 0 THEN 'nota' END FROM n; "
                              "DELETE FROM Uscite WHERE IDUscita % 3 = 0")
                   .arg(count));
-}
-
-// The other process of the concurrency tests: holds the database as `hold`
-// says ("write", "read", "exclusive" or "open"), says "held", and lets go
-// after `releaseMs`, or when a line comes on its input for -1; a writer
-// commits a ride of its own. Its last line says how that went.
-int HolderChild(const QString& path, const QString& hold, int releaseMs)
-{
-    try {
-        TZTConnection connection;
-        connection.SetBusyTimeout(30000);
-        connection.Open(TestDatabase::ConnectionStringFor(path));
-        if (hold == u"write") {
-            connection.Execute(u"BEGIN IMMEDIATE"_qs);
-            connection.Execute(u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) VALUES "
-                               "(0, '2005-03-20', 7, '%1')"_qs.arg(HolderRide));
-        } else if (hold == u"read") {
-            connection.Execute(u"BEGIN"_qs);
-            connection.Execute(u"SELECT count(*) FROM Uscite"_qs);
-        } else if (hold == u"exclusive") {
-            connection.Execute(u"BEGIN EXCLUSIVE"_qs);
-        }
-        std::puts("held");
-        std::fflush(stdout);
-        if (releaseMs < 0) {
-            std::string line;
-            std::getline(std::cin, line);
-        } else {
-            QThread::msleep(releaseMs);
-        }
-        if (hold != u"open")
-            connection.Execute(u"COMMIT"_qs);
-        std::puts("released");
-        return 0;
-    } catch (const Exception& e) {
-        std::printf("failed: %s\n", qPrintable(e.Message()));
-        return 1;
-    }
 }
 
 // Writes beyond `bytes` fail for as long as this lives, as on a full disk.
@@ -310,11 +271,7 @@ private Q_SLOTS:
         inUse.Open(TestDatabase::ConnectionStringFor(m_path));
         QProcess holder;
         if (hold != u"none") {
-            holder.start(QCoreApplication::applicationFilePath(),
-                         {HolderSwitch, m_path, hold, QString::number(releaseMs)});
-            while (!holder.canReadLine())
-                QVERIFY(holder.waitForReadyRead(10000));
-            QCOMPARE(holder.readLine(), QByteArray("held\n"));
+            QVERIFY(DatabaseHolder::Start(holder, m_path, hold, releaseMs));
         }
         const Compaction::Result result = Compaction::CompactDatabase(Template, m_path, &inUse);
         const bool wasOpen = inUse.IsOpen();
@@ -332,9 +289,9 @@ private Q_SLOTS:
         QCOMPARE(wasOpen, keptOpen);
         // Every ride is in the database, the other process's too, and the file is sound.
         QCOMPARE(Stored(u"PRAGMA integrity_check"_qs), u"ok"_qs);
-        QCOMPARE(Stored(u"SELECT count(*) FROM Uscite WHERE Descrizione = '%1'"_qs.arg(HolderRide)),
+        QCOMPARE(Stored(u"SELECT count(*) FROM Uscite WHERE Descrizione = '%1'"_qs.arg(DatabaseHolder::Ride)),
                  hold == u"write" ? u"1"_qs : u"0"_qs);
-        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE Descrizione = '%1'"_qs.arg(HolderRide)),
+        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE Descrizione = '%1'"_qs.arg(DatabaseHolder::Ride)),
                  QString());
         QCOMPARE(Stored(Figures), figures);
         QCOMPARE(Stored(u"PRAGMA journal_mode"_qs), journal);
@@ -483,8 +440,8 @@ int main(int argc, char* argv[])
         const Compaction::Result result = Compaction::CompactDatabase(Template, QString::fromLocal8Bit(argv[2]));
         return result.outcome == Compaction::Outcome::Compacted ? 0 : 1;
     }
-    if (argc == 5 && QString::fromLocal8Bit(argv[1]) == HolderSwitch)
-        return HolderChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]), std::atoi(argv[4]));
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == DatabaseHolder::Switch)
+        return DatabaseHolder::Main(argc, argv);
     QCoreApplication app(argc, argv);
     TestCompaction test;
     QTEST_SET_MAIN_SOURCE_PATH

@@ -4,6 +4,7 @@
 #include "support/ModalBoxes.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/Files.h"
+#include "support/DatabaseHolder.h"
 #include "support/TestDatabase.h"
 #include "util/Exception.h"
 
@@ -31,38 +32,6 @@ const QString CompactQuestion = QStringLiteral(
     "periodicamente per ottimizzare le funzionalità del software. In caso di problemi, il database "
     "originario viene salvato con estensione .mdbbak e può quindi essere facilmente recuperato. Proseguire?");
 const QString Ready = QStringLiteral("Pronto.");
-const QString HolderSwitch = QStringLiteral("--holder-child");
-
-// Another process on the database: takes it as `hold` says ("exclusive",
-// "write" a ride of its own, or "open" it only), says "held", and lets go
-// when a line comes on its input. Its last line says how that went.
-int HolderChild(const QString& path, const QString& hold)
-{
-    try {
-        TZTConnection connection;
-        connection.SetBusyTimeout(30000);
-        connection.Open(TestDatabase::ConnectionStringFor(path));
-        if (hold == u"exclusive") {
-            connection.Execute(u"BEGIN EXCLUSIVE"_qs);
-        } else if (hold == u"write") {
-            connection.Execute(u"BEGIN IMMEDIATE"_qs);
-            connection.Execute(u"INSERT INTO Uscite (IDTipoUscita, Data, KM) VALUES (0, '2005-03-20', 7)"_qs);
-        }
-        std::puts("held");
-        std::fflush(stdout);
-        std::string line;
-        std::getline(std::cin, line);
-        if (hold != u"open")
-            connection.Execute(u"COMMIT"_qs);
-        std::puts("released");
-        return 0;
-    } catch (const Exception& e) {
-        std::printf("failed: %s\n", qPrintable(e.Message()));
-        return 1;
-    }
-}
-
-
 
 // The status texts as they are painted, each with whether the hourglass was up.
 class StatusRecorder : public QObject
@@ -312,10 +281,7 @@ private Q_SLOTS:
         QCOMPARE(MonthRows(form.get()), 0);
         QProcess holder;
         if (fault == u"WAL, open elsewhere") {
-            holder.start(QCoreApplication::applicationFilePath(), {HolderSwitch, m_path, u"open"_qs});
-            while (!holder.canReadLine())
-                QVERIFY(holder.waitForReadyRead(10000));
-            QCOMPARE(holder.readLine(), QByteArray("held\n"));
+            QVERIFY(DatabaseHolder::Start(holder, m_path, u"open"_qs));
         }
         const StatusRecorder status(form.get());
         ModalBoxes boxes(QMessageBox::Yes);
@@ -374,10 +340,7 @@ private Q_SLOTS:
         form->Connection->SetBusyTimeout(300); // the wait, kept short for the test
         const auto* const handle = form->Connection->Handle();
         QProcess holder;
-        holder.start(QCoreApplication::applicationFilePath(), {HolderSwitch, m_path, hold});
-        while (!holder.canReadLine())
-            QVERIFY(holder.waitForReadyRead(10000));
-        QCOMPARE(holder.readLine(), QByteArray("held\n"));
+        QVERIFY(DatabaseHolder::Start(holder, m_path, hold));
 
         const StatusRecorder status(form.get());
         ModalBoxes boxes(QMessageBox::Yes);
@@ -407,8 +370,8 @@ private Q_SLOTS:
 
 int main(int argc, char* argv[])
 {
-    if (argc == 4 && QString::fromLocal8Bit(argv[1]) == HolderSwitch)
-        return HolderChild(QString::fromLocal8Bit(argv[2]), QString::fromLocal8Bit(argv[3]));
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == DatabaseHolder::Switch)
+        return DatabaseHolder::Main(argc, argv);
     QApplication app(argc, argv);
     TestMaintenance test;
     QTEST_SET_MAIN_SOURCE_PATH

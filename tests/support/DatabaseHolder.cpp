@@ -1,0 +1,66 @@
+#include "DatabaseHolder.h"
+
+#include "TestDatabase.h"
+#include "data/TZTConnection.h"
+#include "util/Exception.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QThread>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+namespace DatabaseHolder {
+
+bool Start(QProcess& holder, const QString& path, const QString& hold, int releaseMs)
+{
+    holder.start(QCoreApplication::applicationFilePath(), {Switch, path, hold, QString::number(releaseMs)});
+    while (!holder.canReadLine())
+        if (!holder.waitForReadyRead(10000))
+            return false;
+    return holder.readLine() == "held\n";
+}
+
+int Main(int argc, char* argv[])
+{
+    if (argc != 5)
+        return 2;
+    const QString path = QString::fromLocal8Bit(argv[2]);
+    const QString hold = QString::fromLocal8Bit(argv[3]);
+    const int releaseMs = std::atoi(argv[4]);
+    try {
+        TZTConnection connection;
+        connection.SetBusyTimeout(30000);
+        connection.Open(TestDatabase::ConnectionStringFor(path));
+        if (hold == u"write") {
+            connection.Execute(QStringLiteral("BEGIN IMMEDIATE"));
+            connection.Execute(QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) VALUES "
+                                              "(0, '2005-03-20', 7, '%1')")
+                                   .arg(Ride));
+        } else if (hold == u"read") {
+            connection.Execute(QStringLiteral("BEGIN"));
+            connection.Execute(QStringLiteral("SELECT count(*) FROM Uscite"));
+        } else if (hold == u"exclusive") {
+            connection.Execute(QStringLiteral("BEGIN EXCLUSIVE"));
+        }
+        std::puts("held");
+        std::fflush(stdout);
+        if (releaseMs < 0) {
+            std::string line;
+            std::getline(std::cin, line);
+        } else {
+            QThread::msleep(releaseMs);
+        }
+        if (hold != u"open")
+            connection.Execute(QStringLiteral("COMMIT"));
+        std::puts("released");
+        return 0;
+    } catch (const Exception& e) {
+        std::printf("failed: %s\n", qPrintable(e.Message()));
+        return 1;
+    }
+}
+
+}
