@@ -8,6 +8,7 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -109,9 +110,8 @@ GeneralTexts General(const StatisticsResult& result)
     texts.kmTotali = Formats::OneDecimal(result.KMTotali);
     texts.giorniTotali = QString::number(result.GiorniTotali);
     texts.usciteTotali = QString::number(result.UsciteTotali);
-    // A fixed text, with a point whatever the locale.
     texts.kmg = result.KMTotali == 0.0
-                    ? QStringLiteral("0.00")
+                    ? Formats::TwoDecimals(0.0)
                     : AverageWithMaximum(result.MediaKMG, result.MaxMediaKMG, result.DataMaxMediaKMG);
     texts.kmu = result.UsciteTotali == 0
                     ? Formats::NotAvailable
@@ -182,6 +182,8 @@ QColor ColoriGrafici(int index)
 QList<PieSlice> PieSlices(const QList<double>& km, double total)
 {
     QList<PieSlice> slices;
+    const auto last = std::find_if(km.crbegin(), km.crend(), [](double entry) { return entry != 0.0; });
+    const qsizetype lastEntry = km.crend() - last - 1;
     int start = 0;
     double accumulated = 0.0;
     for (qsizetype i = 0; i < km.size(); ++i) {
@@ -193,7 +195,10 @@ QList<PieSlice> PieSlices(const QList<double>& km, double total)
         if (x - end >= 0.5)
             ++end;
         end = std::min(end, 360);
-        if (accumulated == total)
+        // The total was summed ride by ride, the entries month by month: in
+        // floating point the two differ in the last bits, and the rounding
+        // carried from slice to slice would leave a wedge of a few degrees.
+        if (i == lastEntry && std::abs(accumulated - total) <= 1e-9 * std::abs(total))
             end = 360;
         if (end != start)
             slices.append({start, end, ColoriGrafici(int(i))});

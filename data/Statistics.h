@@ -86,7 +86,8 @@ struct PieSlice
     bool operator==(const PieSlice&) const = default;
 };
 // Entries of 0 km leave no slice; each end is rounded half up from the previous
-// rounded end plus the share; the entry that completes the total closes the circle.
+// rounded end plus the share; the last entry closes the circle when the entries
+// make up the total (to the last bits, however they were summed).
 QList<PieSlice> PieSlices(const QList<double>& km, double total);
 // The chart of `slices` on `background`, as big as `size`, in the ellipse that fills it.
 QImage PieChart(const QSize& size, const QList<PieSlice>& slices, const QColor& background);

@@ -2,10 +2,14 @@
 
 #include <QAbstractButton>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPalette>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTreeWidget>
+
+#include <algorithm>
 
 QColor CaptionBlue()
 {
@@ -48,7 +52,7 @@ bool PlacedByForm(const QWidget* child, const QWidget* form)
 
 }
 
-void FitToFont(QWidget* form)
+double FitToFont(QWidget* form)
 {
     // The font the positions were chosen for: 13 pixels a line.
     constexpr double DesignLineHeight = 13.0;
@@ -71,7 +75,7 @@ void FitToFont(QWidget* form)
     fx = std::min(fx, 2.0);
     const double fy = std::clamp(form->fontMetrics().height() / DesignLineHeight, 1.0, 2.0);
     if (fx == 1.0 && fy == 1.0)
-        return;
+        return fx;
     for (QWidget* child : placed) {
         const QRect r = child->geometry();
         // A picture (a label without text) keeps its shape.
@@ -82,4 +86,14 @@ void FitToFont(QWidget* form)
         child->setGeometry(qRound(r.x() * fx), qRound(r.y() * fy), qRound(r.width() * sx), qRound(r.height() * sy));
     }
     form->resize(qRound(form->width() * fx), qRound(form->height() * fy));
+    return fx;
+}
+
+void FitColumnsToContents(QTreeWidget* list, const QList<int>& minimum)
+{
+    // The list's own measure: its delegate's size hints, margins included.
+    const QAbstractItemView* view = list;
+    for (int column = 0; column < list->columnCount(); ++column)
+        list->setColumnWidth(column, std::max({minimum.value(column), view->sizeHintForColumn(column),
+                                               list->header()->sectionSizeHint(column)}));
 }

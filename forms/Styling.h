@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QList>
+
 class QColor;
 class QGroupBox;
+class QTreeWidget;
 class QWidget;
 
 // The blue of the captions of group boxes.
@@ -12,5 +15,9 @@ void SetCaptionColour(QGroupBox* box, const QColor& colour);
 void KeepSelectionVisible(QWidget* list);
 // Windows laid out at fixed positions were drawn for a small 8-point font.
 // Scales every position and size in `form` by as much as the user's font
-// needs, so that no caption is clipped; never shrinks.
-void FitToFont(QWidget* form);
+// needs, so that no caption is clipped; never shrinks. Returns the horizontal
+// factor, for what the form sizes itself (the columns of its lists).
+double FitToFont(QWidget* form);
+// Widens each column of `list` to its widest cell and its heading as the list
+// draws them, never below `minimum` (one width a column).
+void FitColumnsToContents(QTreeWidget* list, const QList<int>& minimum);

@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QInputDialog>
 #include <QLocale>
+#include <QShowEvent>
 #include <QStyle>
 
 namespace {
@@ -20,28 +21,6 @@ namespace {
 const QString PeriodRefusedText = QStringLiteral("ATTENZIONE: la data di inizio è successiva a quella di termine.");
 const QString Top10FailedText = QStringLiteral("ATTENZIONE: errore nell'estrazione delle Top 10.");
 const QString ComputationFailedText = QStringLiteral("ATTENZIONE: errore nell'elaborazione dati.");
-
-struct Column
-{
-    const char* caption;
-    int width;
-    Qt::Alignment alignment;
-};
-
-void SetColumns(QTreeWidget* list, std::initializer_list<Column> columns)
-{
-    list->setColumnCount(int(columns.size()));
-    int index = 0;
-    for (const Column& column : columns) {
-        list->headerItem()->setText(index, QString::fromUtf8(column.caption));
-        list->headerItem()->setTextAlignment(index, column.alignment | Qt::AlignVCenter);
-        list->setColumnWidth(index, column.width);
-        ++index;
-    }
-    list->header()->setStretchLastSection(false);
-    list->setItemDelegate(new GridLinesDelegate(list));
-    KeepSelectionVisible(list);
-}
 
 // The locale's short date, always with a four-digit year.
 QString DatePickerFormat()
@@ -76,7 +55,7 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTC
       m_printContext(std::move(printContext))
 {
     setupUi(this);
-    FitToFont(this);
+    const double scale = FitToFont(this);
     setWindowIcon(QIcon(QStringLiteral(":/icons/statistics.svg")));
     SetCaptionColour(GroupBoxPeriodo, CaptionBlue());
     SetCaptionColour(GroupBoxRisultati, CaptionBlue());
@@ -93,14 +72,18 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTC
     DTPInizio->setDate(QDate(now.year(), 1, 1));
     DTPTermine->setDate(now);
 
-    SetColumns(ListViewTop10, {{"#", 20, Qt::AlignLeft}, {"Data", 130, Qt::AlignHCenter},
-                               {"KM", 40, Qt::AlignHCenter}, {"Descrizione", 400, Qt::AlignLeft}});
+    SetColumns(ListViewTop10,
+               {{"#", 20, Qt::AlignLeft}, {"Data", 130, Qt::AlignHCenter}, {"KM", 40, Qt::AlignHCenter},
+                {"Descrizione", 400, Qt::AlignLeft}},
+               scale);
     for (QTreeWidget* list : {ListViewMesi, ListViewGiorniSettimanali})
-        SetColumns(list, {{list == ListViewMesi ? "Mese" : "Giorno", 70, Qt::AlignLeft}, {"KM", 55, Qt::AlignHCenter},
-                          {"Uscite", 50, Qt::AlignHCenter}, {"KM/U", 50, Qt::AlignHCenter}, {"", 20, Qt::AlignHCenter}});
+        SetColumns(list,
+                   {{list == ListViewMesi ? "Mese" : "Giorno", 70, Qt::AlignLeft}, {"KM", 55, Qt::AlignHCenter},
+                    {"Uscite", 50, Qt::AlignHCenter}, {"KM/U", 50, Qt::AlignHCenter}, {"", 20, Qt::AlignHCenter}},
+                   scale);
     SetColumns(ListViewGiorniMensili,
-               {{"Giorno", 50, Qt::AlignLeft}, {"KM", 55, Qt::AlignHCenter}, {"Uscite", 50, Qt::AlignHCenter}});
-    SetColumns(ListViewDecineDiKM, {{"KM", 60, Qt::AlignLeft}, {"Uscite", 50, Qt::AlignHCenter}});
+               {{"Giorno", 50, Qt::AlignLeft}, {"KM", 55, Qt::AlignHCenter}, {"Uscite", 50, Qt::AlignHCenter}}, scale);
+    SetColumns(ListViewDecineDiKM, {{"KM", 60, Qt::AlignLeft}, {"Uscite", 50, Qt::AlignHCenter}}, scale);
 
     connect(ButtonDataOdierna, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonDataOdiernaClick);
     connect(ButtonTuttoIlMese, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonTuttoIlMeseClick);
@@ -114,6 +97,32 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTC
     GroupBoxRisultati->hide();
     setFixedSize(width(), BitBtnChiudi->geometry().bottom() + 1 + 8);
     BitBtnStampaRisultati->setEnabled(false);
+}
+
+// The lists are laid out like the rest of the window: as much wider as its font needs.
+void TFormElaborazioneDati::SetColumns(QTreeWidget* list, std::initializer_list<Column> columns, double scale)
+{
+    list->setColumnCount(int(columns.size()));
+    QList<int>& widths = m_columnWidths[list];
+    int index = 0;
+    for (const Column& column : columns) {
+        list->headerItem()->setText(index, QString::fromUtf8(column.caption));
+        list->headerItem()->setTextAlignment(index, column.alignment | Qt::AlignVCenter);
+        widths.append(qRound(column.width * scale));
+        list->setColumnWidth(index, widths.last());
+        ++index;
+    }
+    list->header()->setStretchLastSection(false);
+    list->setItemDelegate(new GridLinesDelegate(list));
+    KeepSelectionVisible(list);
+}
+
+void TFormElaborazioneDati::showEvent(QShowEvent* event)
+{
+    // Centred at the size it opens with, not where the owner would put it.
+    if (!event->spontaneous())
+        CenterOnScreen(this);
+    QDialog::showEvent(event);
 }
 
 void TFormElaborazioneDati::ButtonDataOdiernaClick()
@@ -257,6 +266,7 @@ void TFormElaborazioneDati::FillList(QTreeWidget* list, const QList<QStringList>
         items.append(item);
     }
     list->addTopLevelItems(items);
+    FitColumnsToContents(list, m_columnWidths.value(list));
 }
 
 void TFormElaborazioneDati::DisegnaGrafico(QLabel* image, const QList<double>& km)

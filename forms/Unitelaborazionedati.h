@@ -6,6 +6,7 @@
 #include "ui_Unitelaborazionedati.h"
 
 #include <QDialog>
+#include <QHash>
 
 #include <functional>
 
@@ -24,7 +25,17 @@ public:
     // The texts on the page "Dati generali", as shown.
     Statistics::GeneralTexts GeneralTexts() const;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
+    struct Column
+    {
+        const char* caption;
+        int width;
+        Qt::Alignment alignment;
+    };
+
     void ButtonDataOdiernaClick();
     void ButtonTuttoIlMeseClick();
     void ButtonTuttoLAnnoClick();
@@ -35,7 +46,8 @@ private:
     void ShowResultsArea();
     void ShowResults();
     static QList<QStringList> ListTexts(const QTreeWidget* list);
-    static void FillList(QTreeWidget* list, const QList<QStringList>& rows, bool colourKey = false);
+    void SetColumns(QTreeWidget* list, std::initializer_list<Column> columns, double scale);
+    void FillList(QTreeWidget* list, const QList<QStringList>& rows, bool colourKey = false);
     void DisegnaGrafico(QLabel* image, const QList<double>& km);
 
     TZTConnection* Connessione;
@@ -43,4 +55,6 @@ private:
     std::function<QDate()> m_today;
     PrintContext m_printContext;
     StatisticsResult m_risultati;
+    // The documented widths of each list's columns, scaled with the window.
+    QHash<const QTreeWidget*, QList<int>> m_columnWidths;
 };

@@ -174,9 +174,9 @@ private Q_SLOTS:
             << QStringList{period, u"120,0"_qs, u"10"_qs, u"4"_qs, u"12,00 (max. 50,00 il giorno 1/3/2005)"_qs,
                            u"30,00 (max. 50,00 il giorno 1/3/2005)"_qs};
         QTest::newRow("no rides") << QList<Ride>{}
-                                  << QStringList{period, u"0,0"_qs, u"10"_qs, u"0"_qs, u"0.00"_qs, u"n/d"_qs};
+                                  << QStringList{period, u"0,0"_qs, u"10"_qs, u"0"_qs, u"0,00"_qs, u"n/d"_qs};
         QTest::newRow("only rides of 0 km") << QList<Ride>{{u"2005-03-02"_qs, 0}}
-                                            << QStringList{period, u"0,0"_qs, u"10"_qs, u"1"_qs, u"0.00"_qs, u"0,00"_qs};
+                                            << QStringList{period, u"0,0"_qs, u"10"_qs, u"1"_qs, u"0,00"_qs, u"0,00"_qs};
     }
 
     void generalTexts()
@@ -213,6 +213,31 @@ private Q_SLOTS:
         QFETCH(QList<double>, km);
         QFETCH(QList<Statistics::PieSlice>, expected);
         QCOMPARE(Statistics::PieSlices(km, std::accumulate(km.begin(), km.end(), 0.0)), expected);
+    }
+
+    void pieClosesTheDisc_data()
+    {
+        QTest::addColumn<QList<double>>("km");
+        QTest::addColumn<double>("total"); // summed ride by ride, not entry by entry
+        QTest::addColumn<int>("lastEnd");
+        // 1.1 added seven times is 7.699999999999999.
+        QTest::newRow("seven weekdays of 1.1") << QList<double>(7, 1.1) << 7.7 << 360;
+        QTest::newRow("seven weekdays of 33.3") << QList<double>(7, 33.3) << 233.1 << 360;
+        QTest::newRow("a day short of the total") << QList<double>(7, 1.1) << 8.8 << 315;
+        QTest::newRow("half of the total") << QList<double>{10, 10} << 40.0 << 180;
+    }
+
+    void pieClosesTheDisc()
+    {
+        QFETCH(QList<double>, km);
+        QFETCH(double, total);
+        QFETCH(int, lastEnd);
+        const QList<Statistics::PieSlice> slices = Statistics::PieSlices(km, total);
+        QVERIFY(!slices.isEmpty());
+        QCOMPARE(slices.first().start, 0);
+        for (qsizetype i = 1; i < slices.size(); ++i)
+            QCOMPARE(slices[i].start, slices[i - 1].end);
+        QCOMPARE(slices.last().end, lastEnd);
     }
 
     void paintedChart()

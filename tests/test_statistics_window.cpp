@@ -6,17 +6,61 @@
 
 #include <QDateEdit>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <variant>
 
 namespace {
 
 int CompactHeight(QWidget* dialog)
 {
     return Child<QPushButton>(dialog, "BitBtnChiudi")->geometry().bottom() + 1 + 8;
+}
+
+// A log as long as the program allows: 1990 to 2026, distances up to 999 km.
+QString FillLongLog(const QString& path)
+{
+    return TestDatabase::Exec(
+        path, u"WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 39999) "
+              "INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) "
+              "SELECT i % 6, date('1990-01-01', '+' || (i * 13513 / 39999) || ' days'), "
+              "(i * 7919 % 99901) / 100.0, 'Giro numero ' || i FROM n; "
+              "INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) VALUES "
+              "(5, '2026-12-30', 999, 'Traversata delle Alpi dal lago Maggiore al Garda per sette passi'), "
+              "(5, '1990-01-03', 999, 'Giro del lago')"_qs);
+}
+
+// The padding the item delegate leaves on each side of a cell's text.
+int CellMargin(const QWidget* list)
+{
+    return list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+}
+
+// Keys as a person presses them: text a character at a time, or one named key.
+QTestEventList Keys(std::initializer_list<std::variant<QString, QKeyCombination>> parts)
+{
+    QTestEventList events;
+    for (const auto& part : parts) {
+        if (const auto* text = std::get_if<QString>(&part))
+            events.addKeyClicks(*text);
+        else
+            events.addKeyClick(std::get<QKeyCombination>(part).key(),
+                               std::get<QKeyCombination>(part).keyboardModifiers());
+    }
+    return events;
+}
+
+bool NearScreenCentre(const QWidget* window)
+{
+    const QPoint offset = window->frameGeometry().center() - window->screen()->geometry().center();
+    return std::abs(offset.x()) <= 1 && std::abs(offset.y()) <= 1;
 }
 
 }
@@ -38,6 +82,23 @@ private:
         return dialog;
     }
 
+    // The window computed over the whole of a log as long as the program allows.
+    void OpenWholeLog(TZTConnection& connection, std::unique_ptr<TFormElaborazioneDati>& dialog)
+    {
+        const QString path = m_dir.filePath(u"long.mdb"_qs);
+        QFile::remove(path);
+        QCOMPARE(TestDatabase::Create(path), QString());
+        QCOMPARE(FillLongLog(path), QString());
+        connection.Open(TestDatabase::ConnectionStringFor(path));
+        dialog = std::make_unique<TFormElaborazioneDati>(nullptr, 1990, &connection, [] { return QDate(2026, 12, 31); });
+        dialog->show();
+        Child<QDateEdit>(dialog.get(), "DTPInizio")->setDate(QDate(1990, 1, 1));
+        ModalBoxes boxes;
+        Press(dialog.get(), "BitBtnElabora");
+        QVERIFY(boxes.seen().isEmpty());
+        QCOMPARE(dialog->Risultati().UsciteTotali, 40002);
+    }
+
     static void Press(QWidget* dialog, const char* button) { Child<QPushButton>(dialog, button)->click(); }
     static QDate Start(QWidget* dialog) { return Child<QDateEdit>(dialog, "DTPInizio")->date(); }
     static QDate End(QWidget* dialog) { return Child<QDateEdit>(dialog, "DTPTermine")->date(); }
@@ -50,6 +111,14 @@ private Q_SLOTS:
     void refusedPeriodKeepsTheEarlierResults();
     void failedComputationDisablesPrinting();
     void shortcutButtons();
+    void everyCellShowsWhole_data();
+    void everyCellShowsWhole();
+    void wholeLogChartsCloseTheDisc_data();
+    void wholeLogChartsCloseTheDisc();
+    void typedDates_data();
+    void typedDates();
+    void compactWindowCentred_data();
+    void compactWindowCentred();
 };
 
 void TestStatisticsWindow::init()
@@ -165,6 +234,178 @@ void TestStatisticsWindow::shortcutButtons()
     QCOMPARE((QList<QDate>{Start(dialog.get()), End(dialog.get())}), (QList<QDate>{QDate(2003, 1, 1), QDate(2003, 12, 31)}));
     Press(dialog.get(), "ButtonDataOdierna");
     QCOMPARE((QList<QDate>{Start(dialog.get()), End(dialog.get())}), (QList<QDate>{QDate(2003, 1, 1), QDate(2005, 3, 15)}));
+}
+
+void TestStatisticsWindow::everyCellShowsWhole_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("rows");
+    QTest::newRow("Top 10") << u"ListViewTop10"_qs << 10;
+    QTest::newRow("months") << u"ListViewMesi"_qs << 12;
+    QTest::newRow("weekdays") << u"ListViewGiorniSettimanali"_qs << 7;
+    QTest::newRow("days of the month") << u"ListViewGiorniMensili"_qs << 31;
+    QTest::newRow("tens of kilometres") << u"ListViewDecineDiKM"_qs << 14;
+}
+
+void TestStatisticsWindow::everyCellShowsWhole()
+{
+    QFETCH(QString, list);
+    QFETCH(int, rows);
+    TZTConnection connection;
+    std::unique_ptr<TFormElaborazioneDati> dialog;
+    OpenWholeLog(connection, dialog);
+    if (QTest::currentTestFailed())
+        return;
+
+    auto* view = Child<QTreeWidget>(dialog.get(), list);
+    QCOMPARE(view->topLevelItemCount(), rows);
+    const QFontMetrics metrics = view->fontMetrics();
+    const int margin = CellMargin(view);
+    for (int column = 0; column < view->columnCount(); ++column) {
+        const int width = view->columnWidth(column);
+        QVERIFY2(view->header()->sectionSizeHint(column) <= width,
+                 qPrintable(u"heading \"%1\" in %2 px"_qs.arg(view->headerItem()->text(column)).arg(width)));
+        for (int row = 0; row < rows; ++row) {
+            const QString text = view->topLevelItem(row)->text(column);
+            QVERIFY2(metrics.horizontalAdvance(text) + 2 * margin <= width,
+                     qPrintable(u"\"%1\" in %2 px"_qs.arg(text).arg(width)));
+        }
+    }
+}
+
+void TestStatisticsWindow::wholeLogChartsCloseTheDisc_data()
+{
+    QTest::addColumn<QString>("chart");
+    QTest::newRow("months") << u"ImageGraficoMesi"_qs;
+    QTest::newRow("weekdays") << u"ImageGraficoGiorniSettimanali"_qs;
+}
+
+void TestStatisticsWindow::wholeLogChartsCloseTheDisc()
+{
+    QFETCH(QString, chart);
+    TZTConnection connection;
+    std::unique_ptr<TFormElaborazioneDati> dialog;
+    OpenWholeLog(connection, dialog);
+    if (QTest::currentTestFailed())
+        return;
+
+    const QImage image = Child<QLabel>(dialog.get(), chart)->pixmap().toImage();
+    const QColor background = image.pixelColor(0, 0); // a corner, outside the disc
+    const QPointF centre(image.width() / 2.0, image.height() / 2.0);
+    const double radius = 0.8 * image.width() / 2.0;
+    for (int degree = 0; degree < 360; ++degree) {
+        const double angle = (degree + 0.5) * M_PI / 180.0;
+        const QPointF point = centre + QPointF(std::cos(angle), -std::sin(angle)) * radius;
+        QVERIFY2(image.pixelColor(point.toPoint()) != background, qPrintable(u"unpainted at %1°"_qs.arg(degree)));
+    }
+}
+
+void TestStatisticsWindow::typedDates_data()
+{
+    QTest::addColumn<QString>("picker");
+    QTest::addColumn<QDate>("shown");
+    QTest::addColumn<QTestEventList>("keys"); // from the day, as Tab into the picker leaves it
+    QTest::addColumn<QDate>("expected");
+    QTest::addColumn<bool>("computes"); // the keys run "Elabora" themselves
+    const QString start = u"DTPInizio"_qs;
+    const QString end = u"DTPTermine"_qs;
+    QTest::newRow("a plain date") << start << QDate(2005, 3, 15) << Keys({u"07061999"_qs}) << QDate(1999, 6, 7)
+                                  << false;
+    QTest::newRow("day 30 typed over February") << start << QDate(2005, 2, 15) << Keys({u"30042005"_qs})
+                                                << QDate(2005, 4, 30) << false;
+    QTest::newRow("29 February of a leap year typed over a common one")
+        << end << QDate(2026, 12, 8) << Keys({u"29022004"_qs}) << QDate(2004, 2, 29) << false;
+    QTest::newRow("before the first year") << start << QDate(2005, 1, 1) << Keys({u"31121989"_qs})
+                                           << QDate(2005, 1, 1) << false;
+    QTest::newRow("a day that does not exist") << end << QDate(2005, 3, 10) << Keys({u"31022005"_qs})
+                                               << QDate(2005, 3, 10) << false;
+    QTest::newRow("separators after short fields") << start << QDate(2005, 3, 15) << Keys({u"5/6/2001"_qs})
+                                                   << QDate(2001, 6, 5) << false;
+    // A day from 4 and a month from 2 take one digit.
+    QTest::newRow("a short field left with the arrow")
+        << start << QDate(2005, 3, 15) << Keys({u"1"_qs, Qt::Key_Right, u"62001"_qs}) << QDate(2001, 6, 1) << false;
+    QTest::newRow("the year alone, after two Tabs")
+        << end << QDate(2005, 2, 28) << Keys({Qt::Key_Tab, Qt::Key_Tab, u"2004"_qs}) << QDate(2004, 2, 28) << false;
+    QTest::newRow("a digit taken back")
+        << start << QDate(2005, 3, 15) << Keys({u"1"_qs, Qt::Key_Backspace, u"2802"_qs}) << QDate(2005, 2, 28)
+        << false;
+    QTest::newRow("Escape drops the typing") << start << QDate(2005, 3, 15) << Keys({u"3004"_qs, Qt::Key_Escape})
+                                             << QDate(2005, 3, 15) << false;
+    QTest::newRow("the arrow up steps from the typed day")
+        << start << QDate(2005, 3, 15) << Keys({u"20"_qs, Qt::Key_Left, Qt::Key_Up}) << QDate(2005, 3, 21) << false;
+    QTest::newRow("a year left half typed") << end << QDate(2005, 3, 15) << Keys({u"300420"_qs, Qt::Key_Tab})
+                                            << QDate(2005, 3, 15) << false;
+    QTest::newRow("Enter before the year") << start << QDate(2005, 3, 15) << Keys({u"2802"_qs, Qt::Key_Return})
+                                           << QDate(2005, 2, 28) << true;
+    // The button takes the focus from the picker as it is clicked.
+    QTest::newRow("Alt+E before the year") << end << QDate(2005, 3, 15) << Keys({u"2802"_qs, Qt::ALT | Qt::Key_E})
+                                           << QDate(2005, 2, 28) << true;
+}
+
+void TestStatisticsWindow::typedDates()
+{
+    QFETCH(QString, picker);
+    QFETCH(QDate, shown);
+    QFETCH(QTestEventList, keys);
+    QFETCH(QDate, expected);
+    QFETCH(bool, computes);
+    const auto dialog = Open();
+    QApplication::setActiveWindow(dialog.get());
+    QVERIFY(QTest::qWaitForWindowActive(dialog.get()));
+    // The other end of the period leaves room for every date typed here.
+    Child<QDateEdit>(dialog.get(), "DTPInizio")->setDate(QDate(1990, 1, 1));
+    Child<QDateEdit>(dialog.get(), "DTPTermine")->setDate(QDate(2026, 12, 31));
+    auto* edit = Child<QDateEdit>(dialog.get(), picker);
+    edit->setDate(shown);
+    edit->setFocus(Qt::TabFocusReason);
+    QVERIFY(edit->hasFocus());
+    const auto computed = [&] {
+        return picker == u"DTPInizio" ? dialog->Risultati().DataInizio : dialog->Risultati().DataTermine;
+    };
+    ModalBoxes boxes;
+    keys.simulate(edit);
+    if (computes) {
+        // A shortcut clicks its button a moment later.
+        QTRY_VERIFY(Child<QGroupBox>(dialog.get(), "GroupBoxRisultati")->isVisible());
+        QCOMPARE(computed(), TDateTime::FromQDate(expected));
+    }
+
+    QTest::mouseClick(Child<QPushButton>(dialog.get(), "BitBtnElabora"), Qt::LeftButton);
+    QVERIFY(boxes.seen().isEmpty());
+    QCOMPARE(edit->date(), expected);
+    QCOMPARE(edit->text(), QLocale().toString(expected, edit->displayFormat()));
+    QVERIFY(Child<QGroupBox>(dialog.get(), "GroupBoxRisultati")->isVisible());
+    QCOMPARE(computed(), TDateTime::FromQDate(expected));
+}
+
+void TestStatisticsWindow::compactWindowCentred_data()
+{
+    QTest::addColumn<QRect>("owner"); // empty for none
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QTest::newRow("no owner") << QRect();
+    QTest::newRow("owner in the top left corner") << QRect(screen.topLeft(), QSize(300, 200));
+    QTest::newRow("owner in the bottom right corner")
+        << QRect(screen.bottomRight() - QPoint(299, 199), QSize(300, 200));
+}
+
+void TestStatisticsWindow::compactWindowCentred()
+{
+    QFETCH(QRect, owner);
+    QWidget window;
+    if (!owner.isEmpty()) {
+        window.setGeometry(owner);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+    }
+    TFormElaborazioneDati dialog(owner.isEmpty() ? nullptr : &window, 1990, m_connection.get(),
+                                 [] { return QDate(2005, 3, 15); });
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+    QCOMPARE(dialog.height(), CompactHeight(&dialog));
+    QVERIFY2(NearScreenCentre(&dialog), qPrintable(u"compact at %1,%2"_qs.arg(dialog.x()).arg(dialog.y())));
+
+    Press(&dialog, "BitBtnElabora");
+    QVERIFY(NearScreenCentre(&dialog));
 }
 
 QTEST_MAIN(TestStatisticsWindow)
