@@ -5,49 +5,359 @@
 #include "util/Formats.h"
 #include "util/StringTable.h"
 
+#include <algorithm>
 #include <cmath>
-#include <functional>
+#include <compare>
 
 namespace {
 
 using A = TZTPrint::Alignment;
 
-// One column of a printed table: its band and alignment.
+// One column of a printed table as documented: its band in percent of the
+// printable width, and its alignment.
 struct Band
 {
     int left, right;
     A alignment;
 };
 
-void PrintRow(TZTPrint& print, const QList<Band>& bands, const QStringList& texts)
+// A column as printed, in device units.
+struct Column
 {
-    for (qsizetype i = 0; i < bands.size(); ++i)
-        print.PrintText(bands[i].left, bands[i].right, bands[i].alignment, i == bands.size() - 1, texts.value(i));
+    int left, right;
+    A alignment;
+};
+
+// A font of the reports: points, the extra line spacing in device units, the style.
+struct Style
+{
+    int points, lineSpacing;
+    bool bold = false, italic = false, underline = false;
+};
+
+// Sets the reports' fonts on the printer and measures texts in them.
+class Fonts
+{
+public:
+    Fonts(TZTPrint& print, const QString& family) : print(print), m_family(family) {}
+
+    void Use(const Style& style)
+    {
+        print.SetFont(m_family, style.points, style.lineSpacing, style.bold, style.italic, style.underline);
+    }
+    int Advance(const Style& style)
+    {
+        Use(style);
+        return print.LineAdvance();
+    }
+    // Enough room between two columns.
+    int Gap(const Style& style)
+    {
+        Use(style);
+        return print.TextHeight() / 2;
+    }
+    int Widest(const Style& style, const QStringList& texts)
+    {
+        Use(style);
+        int widest = 0;
+        for (const QString& text : texts)
+            widest = std::max(widest, print.TextWidth(text));
+        return widest;
+    }
+
+    TZTPrint& print;
+
+private:
+    QString m_family;
+};
+
+// A last column running to the right edge holds a description, cut there when long.
+bool OpenToTheEdge(const QList<Band>& bands, qsizetype i)
+{
+    return i == bands.size() - 1 && bands[i].right == 100;
 }
 
-// The footer, one footer line above the bottom margin.
+QStringList ColumnTexts(const QList<QStringList>& rows, qsizetype column)
+{
+    QStringList texts;
+    for (const QStringList& row : rows)
+        texts.append(row.value(column));
+    return texts;
+}
+
+// What each column needs: its widest text plus a gap; a column open to the edge
+// needs room for its heading only.
+QList<int> Needs(Fonts& fonts, const QList<Band>& bands, const Style& headingStyle, const QStringList& headings,
+                 const Style& rowStyle, const QList<QStringList>& rows)
+{
+    const int gap = fonts.Gap(rowStyle);
+    QList<int> needs;
+    for (qsizetype i = 0; i < bands.size(); ++i) {
+        const int rowsWidth = OpenToTheEdge(bands, i) ? 0 : fonts.Widest(rowStyle, ColumnTexts(rows, i));
+        needs.append(std::max(fonts.Widest(headingStyle, {headings.value(i)}), rowsWidth) + gap);
+    }
+    return needs;
+}
+
+struct Columns
+{
+    QList<Column> columns;
+    bool fit = true; // else cut at the right edge
+};
+
+// Each column at its documented edges where its need fits, else widened and
+// the later columns pushed right, none starting left of `minLeft`. A table that
+// then passes the right edge moves back left as far as `minLeft` allows.
+Columns SizeColumns(const TZTPrint& print, const QList<Band>& bands, const QList<int>& needs, int minLeft)
+{
+    Columns sized;
+    int previous = minLeft;
+    for (qsizetype i = 0; i < bands.size(); ++i) {
+        const int left = std::max(print.BandX(bands[i].left), previous);
+        const int right = std::max(print.BandX(bands[i].right), left + needs[i]);
+        sized.columns.append({left, right, bands[i].alignment});
+        previous = right;
+    }
+    const int edge = print.BandX(100);
+    const int shift = std::clamp(previous - edge, 0, sized.columns.first().left - minLeft);
+    sized.fit = previous - shift <= edge;
+    for (qsizetype i = 0; i < sized.columns.size(); ++i) {
+        Column& column = sized.columns[i];
+        column.right = OpenToTheEdge(bands, i) ? edge : std::min(column.right - shift, edge);
+        column.left = std::min(column.left - shift, column.right);
+    }
+    return sized;
+}
+
+// Texts wider than their column are cut with an ellipsis, so none leaves its column.
+void PrintCells(TZTPrint& print, const QList<Column>& columns, const QStringList& texts, bool newLine)
+{
+    for (qsizetype i = 0; i < columns.size(); ++i) {
+        const Column& c = columns[i];
+        print.PrintTextAt(c.left, c.right, c.alignment, newLine && i == columns.size() - 1,
+                          print.Elided(texts.value(i), c.right - c.left));
+    }
+}
+
+// Where the footer's line starts, one footer line above the bottom margin; it
+// leaves the footer's font set.
+int FooterTop(TZTPrint& print, const Options& options)
+{
+    print.SetFont(options.printFont, 8, 0);
+    return int(std::trunc(print.PageHeight() - print.PageHeight() * 0.01 * options.printVerticalMargin
+                          - print.TextHeight()));
+}
+
 void PrintFooter(TZTPrint& print, const Options& options)
 {
-    print.SetFont(options.printFont, 8, 0);
-    print.SetPositionY(int(std::trunc(print.PageHeight() - print.PageHeight() * 0.01 * options.printVerticalMargin
-                                      - print.TextHeight())));
+    print.SetPositionY(FooterTop(print, options));
     print.PrintLine(A::Centre, Reports::FooterText());
-}
-
-// Where the footer's line starts, measured in its own font.
-int FooterTop(TZTPrint& print, const Options& options, const std::function<void()>& restoreFont)
-{
-    print.SetFont(options.printFont, 8, 0);
-    const int top = int(std::trunc(print.PageHeight() - print.PageHeight() * 0.01 * options.printVerticalMargin
-                                   - print.TextHeight()));
-    restoreFont();
-    return top;
 }
 
 const QList<Band> MonthBands = {{0, 12, A::Centre},  {13, 19, A::Centre}, {20, 26, A::Centre},
                                 {27, 35, A::Centre}, {36, 42, A::Centre}, {43, 100, A::Left}};
 const QStringList MonthHeadings = {QStringLiteral("Giorno"), QStringLiteral("Tipo"),  QStringLiteral("KM"),
                                    QStringLiteral("Durata"), QStringLiteral("KM/h"), QStringLiteral("Descrizione")};
+
+// The statistics report's fonts.
+const Style DescriptionStyle{20, 10, true};
+const Style PeriodStyle{10, 10, false, true};
+const Style KmTotalStyle{14, 0, true};
+const Style TotalsStyle{12, 10};
+const Style TitleStyle{10, 0, false, true, true};
+const Style HeadingStyle{10, 5, false, true};
+const Style RowStyle{10, 0};
+
+// One line of a page: its font and its cells; no cells make an empty line.
+struct Line
+{
+    Style style;
+    QList<Column> columns;
+    QStringList texts;
+};
+
+struct Position
+{
+    int page = 0, y = 0;
+    auto operator<=>(const Position&) const = default;
+};
+
+struct Placed
+{
+    Position at;
+    Line line;
+};
+
+// Lays lines down the pages between the top margin and the footer. A line that
+// does not fit starts a new page, after the lines set to repeat there.
+class Flow
+{
+public:
+    Flow(Fonts& fonts, QList<Placed>& placed, int top, int bottom, Position start)
+        : m_fonts(fonts), m_placed(placed), m_top(top), m_bottom(bottom), m_at(start)
+    {
+    }
+
+    void Add(const Line& line)
+    {
+        if (line.columns.isEmpty() && m_at.page > 0 && m_at.y == m_top)
+            return; // atop a continued page an empty line would only push it down
+        const int advance = m_fonts.Advance(line.style);
+        if (m_at.y + advance > m_bottom && m_at.y > m_top) {
+            m_at = {m_at.page + 1, m_top};
+            for (const Line& repeated : m_repeated)
+                Place(repeated);
+        }
+        Place(line);
+    }
+    // Lines kept on one page where they fit there.
+    void AddTogether(const QList<Line>& lines)
+    {
+        KeepRoomFor(Height(lines));
+        for (const Line& line : lines)
+            Add(line);
+    }
+    // Moves to a new page unless `height` fits below.
+    void KeepRoomFor(int height)
+    {
+        if (m_at.y + height > m_bottom && m_at.y > m_top)
+            m_at = {m_at.page + 1, m_top};
+    }
+    int Height(const QList<Line>& lines)
+    {
+        int height = 0;
+        for (const Line& line : lines)
+            height += m_fonts.Advance(line.style);
+        return height;
+    }
+    void SetRepeated(const QList<Line>& lines) { m_repeated = lines; }
+    Position At() const { return m_at; }
+
+private:
+    void Place(const Line& line)
+    {
+        m_placed.append({m_at, line});
+        m_at.y += m_fonts.Advance(line.style);
+    }
+
+    Fonts& m_fonts;
+    QList<Placed>& m_placed;
+    int m_top, m_bottom;
+    Position m_at;
+    QList<Line> m_repeated;
+};
+
+// A table of the statistics report, with the empty lines before its title.
+struct Table
+{
+    int emptiesBefore;
+    QString title;
+    QList<Band> bands;
+    QStringList headings;
+    QList<QStringList> rows;
+};
+
+struct LaidOutTable
+{
+    Table table;
+    QList<Column> columns;
+    int titleLeft;
+    int columnsRight; // where its columns end
+    int extent;       // how far right its texts reach, the title's included
+    bool fit;
+};
+
+LaidOutTable LayOut(Fonts& fonts, const Table& table, int minLeft)
+{
+    const Columns sized = SizeColumns(
+        fonts.print, table.bands, Needs(fonts, table.bands, HeadingStyle, table.headings, RowStyle, table.rows), minLeft);
+    const int titleLeft = sized.columns.first().left;
+    const int columnsRight = sized.columns.last().right;
+    const int extent = std::max(columnsRight, titleLeft + fonts.Widest(TitleStyle, {table.title}));
+    return {table, sized.columns, titleLeft, columnsRight, extent, sized.fit && extent <= fonts.print.BandX(100)};
+}
+
+// The empty lines, the title, an empty line, the headings and the first row.
+QList<Line> Opening(const LaidOutTable& laidOut, int edge)
+{
+    const Table& table = laidOut.table;
+    const Line empty{TitleStyle, {}, {}};
+    QList<Line> opening(table.emptiesBefore, empty);
+    opening.append({TitleStyle, {{laidOut.titleLeft, edge, A::Left}}, {table.title}});
+    opening.append(empty);
+    opening.append({HeadingStyle, laidOut.columns, table.headings});
+    if (!table.rows.isEmpty())
+        opening.append({RowStyle, laidOut.columns, table.rows.first()});
+    return opening;
+}
+
+// The opening stays together; a table continued on a new page repeats its headings.
+void Add(Flow& flow, const LaidOutTable& laidOut, int edge)
+{
+    flow.AddTogether(Opening(laidOut, edge));
+    flow.SetRepeated({{HeadingStyle, laidOut.columns, laidOut.table.headings}});
+    for (qsizetype i = 1; i < laidOut.table.rows.size(); ++i)
+        flow.Add({RowStyle, laidOut.columns, laidOut.table.rows[i]});
+    flow.SetRepeated({});
+}
+
+// A table on the left and others one below another on the right, the first
+// of them with its title on the line of the left one's; where the right ones
+// do not fit beside the left one they follow below it.
+Position TwoColumns(Fonts& fonts, QList<Placed>& placed, int bottom, Position start, const Table& left,
+                    const QList<Table>& right)
+{
+    TZTPrint& print = fonts.print;
+    const int top = print.VerticalMarginPixels();
+    const int edge = print.BandX(100);
+    const int gap = fonts.Gap(RowStyle);
+    const LaidOutTable leftTable = LayOut(fonts, left, print.BandX(0));
+    QList<LaidOutTable> rightTables;
+    bool beside = true;
+    for (const Table& table : right) {
+        // Those below the first one are beside the left table's rows only.
+        const int from = (rightTables.isEmpty() ? leftTable.extent : leftTable.columnsRight) + gap;
+        rightTables.append(LayOut(fonts, table, from));
+        beside = beside && rightTables.last().fit;
+    }
+    Flow leftFlow(fonts, placed, top, bottom, start);
+    if (!beside) {
+        Add(leftFlow, leftTable, edge);
+        for (Table table : right) {
+            table.emptiesBefore = std::max(table.emptiesBefore, 2);
+            Add(leftFlow, LayOut(fonts, table, print.BandX(0)), edge);
+        }
+        return leftFlow.At();
+    }
+    // Both openings on one page, so that the titles share their line.
+    leftFlow.KeepRoomFor(std::max(leftFlow.Height(Opening(leftTable, edge)),
+                                  leftFlow.Height(Opening(rightTables.first(), edge))));
+    Flow rightFlow(fonts, placed, top, bottom, leftFlow.At());
+    Add(leftFlow, leftTable, edge);
+    for (const LaidOutTable& table : rightTables)
+        Add(rightFlow, table, edge);
+    return std::max(leftFlow.At(), rightFlow.At());
+}
+
+// Prints the placed lines page by page, each page closed by the footer.
+void PrintPages(Fonts& fonts, const QList<Placed>& placed, const Options& options)
+{
+    int pages = 1;
+    for (const Placed& p : placed)
+        pages = std::max(pages, p.at.page + 1);
+    for (int page = 0; page < pages; ++page) {
+        if (page > 0)
+            fonts.print.NewPage();
+        for (const Placed& p : placed) {
+            if (p.at.page != page)
+                continue;
+            fonts.Use(p.line.style);
+            fonts.print.SetPositionY(p.at.y);
+            PrintCells(fonts.print, p.line.columns, p.line.texts, false);
+        }
+        PrintFooter(fonts.print, options);
+    }
+}
 
 }
 
@@ -69,27 +379,33 @@ void PrintMonth(QPrinter& printer, const Month& month, const Options& options)
     print.SetMargins(options.printVerticalMargin, options.printHorizontalMargin);
     print.BeginDoc();
     const QString& font = options.printFont;
+    Fonts fonts(print, font);
 
     print.SetFont(font, 20, 0, true);
     print.PrintLine(A::Left, month.title);
     print.PrintLine(QStringLiteral(" "));
 
+    const Style headingStyle{12, 50, false, true};
+    const Style rideStyle{10, 20};
+    const QList<Column> columns =
+        SizeColumns(print, MonthBands, Needs(fonts, MonthBands, headingStyle, MonthHeadings, rideStyle, month.rides),
+                    print.BandX(0))
+            .columns;
     const auto headings = [&] {
-        print.SetFont(font, 12, 50, false, true);
-        PrintRow(print, MonthBands, MonthHeadings);
+        fonts.Use(headingStyle);
+        PrintCells(print, columns, MonthHeadings, true);
     };
-    const auto rideFont = [&] { print.SetFont(font, 10, 20); };
     headings();
-    rideFont();
-    const int footerTop = FooterTop(print, options, rideFont);
+    const int footerTop = FooterTop(print, options);
+    fonts.Use(rideStyle);
     for (const QStringList& ride : month.rides) {
         if (print.PositionY() + print.LineAdvance() > footerTop) {
             PrintFooter(print, options);
             print.NewPage();
             headings();
-            rideFont();
+            fonts.Use(rideStyle);
         }
-        PrintRow(print, MonthBands, ride);
+        PrintCells(print, columns, ride, true);
     }
 
     // The totals stay together, on a new page if they do not fit under the rides.
@@ -115,83 +431,80 @@ void PrintMonth(QPrinter& printer, const Month& month, const Options& options)
     print.EndDoc();
 }
 
+// Laid out before it is printed: the tables side by side run onto further
+// pages together, and a page can only be drawn before the next one starts.
 void PrintStatistics(QPrinter& printer, const Statistics& statistics, const Options& options)
 {
     TZTPrint print(&printer);
     print.SetMargins(options.printVerticalMargin, options.printHorizontalMargin);
     print.BeginDoc();
-    const QString& font = options.printFont;
-    const auto titleFont = [&] { print.SetFont(font, 10, 0, false, true, true); };
-    const auto headingFont = [&] { print.SetFont(font, 10, 5, false, true); };
-    const auto rowFont = [&] { print.SetFont(font, 10, 0); };
-    // A section: its title, an empty line, the headings and the rows.
-    const auto section = [&](int empties, const Band& title, const QString& caption, const QList<Band>& bands,
-                             const QStringList& headings, const QList<QStringList>& rows) {
-        titleFont();
-        for (int i = 0; i < empties; ++i)
-            print.PrintLine(QString());
-        print.PrintText(title.left, title.right, title.alignment, true, caption);
-        print.PrintLine(QString());
-        headingFont();
-        PrintRow(print, bands, headings);
-        rowFont();
-        for (const QStringList& row : rows)
-            PrintRow(print, bands, row);
+    Fonts fonts(print, options.printFont);
+    const int top = print.VerticalMarginPixels();
+    const int bottom = FooterTop(print, options);
+    const int left = print.BandX(0);
+    const int edge = print.BandX(100);
+    QList<Placed> placed;
+    Flow flow(fonts, placed, top, bottom, {0, top});
+    const auto whole = [&](const Style& style, const QString& text) {
+        return Line{style, {{left, edge, A::Left}}, {text}};
     };
+    const auto empty = [](const Style& style) { return Line{style, {}, {}}; };
 
-    print.SetFont(font, 20, 10, true);
-    print.PrintLine(statistics.description);
-    print.SetFont(font, 10, 10, false, true);
-    print.PrintLine(statistics.period);
+    flow.Add(whole(DescriptionStyle, statistics.description));
+    flow.Add(whole(PeriodStyle, statistics.period));
+    flow.Add(empty(KmTotalStyle));
+    flow.Add(whole(KmTotalStyle, QStringLiteral("KM: ") + statistics.kmTotali));
+    flow.Add(empty(KmTotalStyle));
+    const QList<Band> totalsBands = {{0, 10, A::Left}, {15, 100, A::Left}};
+    const QList<QStringList> totals = {
+        {QStringLiteral("Giorni: ") + statistics.giorni, QStringLiteral("KM/G: ") + statistics.kmg},
+        {QStringLiteral("Uscite: ") + statistics.uscite, QStringLiteral("KM/U: ") + statistics.kmu}};
+    // Side by side where both fit whole, else one below the other.
+    const QList<int> totalsNeeds = {fonts.Widest(TotalsStyle, ColumnTexts(totals, 0)) + fonts.Gap(TotalsStyle),
+                                    fonts.Widest(TotalsStyle, ColumnTexts(totals, 1))};
+    const Columns totalsColumns = SizeColumns(print, totalsBands, totalsNeeds, left);
+    for (const QStringList& row : totals) {
+        if (totalsColumns.fit)
+            flow.Add({TotalsStyle, totalsColumns.columns, row});
+        else
+            for (const QString& text : row)
+                flow.Add(whole(TotalsStyle, text));
+    }
+    flow.Add(empty(TotalsStyle));
+    flow.Add(empty(TotalsStyle));
 
-    print.SetFont(font, 14, 0, true);
-    print.PrintLine(QString());
-    print.PrintLine(QStringLiteral("KM: ") + statistics.kmTotali);
-    print.PrintLine(QString());
-    print.SetFont(font, 12, 10);
-    print.PrintText(0, 10, A::Left, false, QStringLiteral("Giorni: ") + statistics.giorni);
-    print.PrintText(15, 100, A::Left, true, QStringLiteral("KM/G: ") + statistics.kmg);
-    print.PrintText(0, 10, A::Left, false, QStringLiteral("Uscite: ") + statistics.uscite);
-    print.PrintText(15, 100, A::Left, true, QStringLiteral("KM/U: ") + statistics.kmu);
-    print.PrintLine(QString());
-    print.PrintLine(QString());
-
-    const int y1 = print.PositionY();
-    section(0, {0, 45, A::Left}, QStringLiteral("USCITE PER GIORNI SETTIMANALI"),
-            {{0, 10, A::Left}, {10, 18, A::Centre}, {18, 25, A::Centre}, {25, 35, A::Left}},
-            {QStringLiteral("GIORNO"), QStringLiteral("KM"), QStringLiteral("USC"), QStringLiteral("KM/U")},
-            statistics.weekdays);
-    const int yA = print.PositionY();
-
-    print.SetPositionY(y1);
     QList<QStringList> tens;
     for (const QStringList& row : statistics.tensOfKm)
         if (row.value(1).toInt() != 0)
             tens.append(row);
-    section(0, {40, 100, A::Left}, QStringLiteral("USCITE PER DECINE DI CHILOMETRI"),
-            {{40, 48, A::Centre}, {48, 58, A::Centre}}, {QStringLiteral("KM"), QStringLiteral("USCITE")}, tens);
+    const Table weekdays{0, QStringLiteral("USCITE PER GIORNI SETTIMANALI"),
+                         {{0, 10, A::Left}, {10, 18, A::Centre}, {18, 25, A::Centre}, {25, 35, A::Left}},
+                         {QStringLiteral("GIORNO"), QStringLiteral("KM"), QStringLiteral("USC"), QStringLiteral("KM/U")},
+                         statistics.weekdays};
+    const Table tensOfKm{0, QStringLiteral("USCITE PER DECINE DI CHILOMETRI"),
+                         {{40, 48, A::Centre}, {48, 58, A::Centre}},
+                         {QStringLiteral("KM"), QStringLiteral("USCITE")}, tens};
+    const Position y2 = TwoColumns(fonts, placed, bottom, flow.At(), weekdays, {tensOfKm});
 
-    const int y2 = std::max(yA, print.PositionY());
-    print.SetPositionY(y2);
-    section(2, {0, 100, A::Left}, QStringLiteral("USCITE PER GIORNI MENSILI"),
-            {{0, 4, A::Centre}, {4, 12, A::Centre}, {12, 17, A::Centre}},
-            {QStringLiteral("G"), QStringLiteral("KM"), QStringLiteral("USC")}, statistics.daysOfMonth);
-
-    print.SetPositionY(y2);
-    section(2, {40, 100, A::Left}, QStringLiteral("USCITE PER MESI"),
-            {{40, 50, A::Left}, {50, 58, A::Centre}, {58, 65, A::Centre}, {65, 75, A::Left}},
-            {QStringLiteral("MESE"), QStringLiteral("KM"), QStringLiteral("USC"), QStringLiteral("KM/U")},
-            statistics.months);
     QList<QStringList> top10;
     for (qsizetype i = 0; i < statistics.top10.size(); ++i) {
         const QStringList& row = statistics.top10[i];
         top10.append({row.value(0), Formats::Date(statistics.top10Dates.value(i)), row.value(2), row.value(3)});
     }
-    section(2, {30, 100, A::Left}, QStringLiteral("TOP 10"),
-            {{30, 33, A::Centre}, {33, 43, A::Centre}, {43, 49, A::Centre}, {50, 100, A::Left}},
-            {QStringLiteral("#"), QStringLiteral("DATA"), QStringLiteral("KM"), QStringLiteral("DESCRIZIONE")}, top10);
+    const Table days{2, QStringLiteral("USCITE PER GIORNI MENSILI"),
+                     {{0, 4, A::Centre}, {4, 12, A::Centre}, {12, 17, A::Centre}},
+                     {QStringLiteral("G"), QStringLiteral("KM"), QStringLiteral("USC")}, statistics.daysOfMonth};
+    const Table months{2, QStringLiteral("USCITE PER MESI"),
+                       {{40, 50, A::Left}, {50, 58, A::Centre}, {58, 65, A::Centre}, {65, 75, A::Left}},
+                       {QStringLiteral("MESE"), QStringLiteral("KM"), QStringLiteral("USC"), QStringLiteral("KM/U")},
+                       statistics.months};
+    const Table top10Table{2, QStringLiteral("TOP 10"),
+                           {{30, 33, A::Centre}, {33, 43, A::Centre}, {43, 49, A::Centre}, {50, 100, A::Left}},
+                           {QStringLiteral("#"), QStringLiteral("DATA"), QStringLiteral("KM"), QStringLiteral("DESCRIZIONE")},
+                           top10};
+    TwoColumns(fonts, placed, bottom, y2, days, {months, top10Table});
 
-    PrintFooter(print, options);
+    PrintPages(fonts, placed, options);
     print.EndDoc();
 }
 

@@ -22,7 +22,9 @@ struct Month
 };
 
 // Rides that do not fit continue on further pages, each with the column
-// headings and the footer; the totals follow the last ride.
+// headings and the footer; the totals follow the last ride. A column is
+// widened where its texts would not fit it, and a description too long for
+// the page is cut at the right margin.
 void PrintMonth(QPrinter& printer, const Month& month, const Options& options);
 
 struct Statistics
@@ -36,6 +38,10 @@ struct Statistics
 };
 
 QString PeriodText(TDateTime start, TDateTime end);
+// What does not fit continues on further pages, each with the footer; a table
+// continued there repeats its headings. A column is widened, and the columns
+// and tables beside it moved right, where its texts would not fit it; a table
+// with no room beside another follows below it.
 void PrintStatistics(QPrinter& printer, const Statistics& statistics, const Options& options);
 
 // The footer line: the application title and the credit line.

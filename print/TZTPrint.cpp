@@ -87,11 +87,24 @@ int TZTPrint::TextWidth(const QString& text) const
     return QFontMetrics(m_font, m_printer).horizontalAdvance(text);
 }
 
-void TZTPrint::PrintText(int leftPercent, int rightPercent, int alignment, bool newLine, const QString& text)
+QString TZTPrint::Elided(const QString& text, int width) const
+{
+    return QFontMetrics(m_font, m_printer).elidedText(text, Qt::ElideRight, width);
+}
+
+int TZTPrint::BandX(int percent) const
 {
     const int printableWidth = PageWidth() - 2 * m_horizontalMarginPixels;
-    const int xLeft = int(std::trunc(printableWidth * 0.01 * leftPercent + m_horizontalMarginPixels));
-    const int xRight = int(std::trunc(printableWidth * 0.01 * rightPercent + m_horizontalMarginPixels));
+    return int(std::trunc(printableWidth * 0.01 * percent + m_horizontalMarginPixels));
+}
+
+void TZTPrint::PrintText(int leftPercent, int rightPercent, int alignment, bool newLine, const QString& text)
+{
+    PrintTextAt(BandX(leftPercent), BandX(rightPercent), alignment, newLine, text);
+}
+
+void TZTPrint::PrintTextAt(int xLeft, int xRight, int alignment, bool newLine, const QString& text)
+{
     int x = xLeft;
     if (alignment == Centre)
         x = xLeft + int(std::floor((xRight - xLeft - TextWidth(text)) / 2.0));

@@ -33,6 +33,8 @@ public:
     void SetFont(const QString& name, int points, int lineSpacing, bool bold = false, bool italic = false,
                  bool underline = false, bool strikeOut = false);
     void PrintText(int leftPercent, int rightPercent, int alignment, bool newLine, const QString& text);
+    // The same in a band given in device units.
+    void PrintTextAt(int xLeft, int xRight, int alignment, bool newLine, const QString& text);
     void PrintLine(int alignment, const QString& text);
     void PrintLine(const QString& text);
 
@@ -44,6 +46,10 @@ public:
     int TextHeight() const;             // of "A" in the current font
     int TextWidth(const QString& text) const;
     int LineAdvance() const { return TextHeight() + m_lineSpacing; }
+    // The x of a band edge given in percent of the printable width.
+    int BandX(int percent) const;
+    // `text` cut with an ellipsis to fit `width` in the current font.
+    QString Elided(const QString& text, int width) const;
     int VerticalMarginPixels() const { return m_verticalMarginPixels; }
     bool Printing() const { return m_painter.isActive(); }
 

@@ -3,15 +3,18 @@
 #include "forms/Unitelaborazionedati.h"
 #include "print/Reports.h"
 #include "print/TZTPrint.h"
+#include "support/Controls.h"
 #include "support/ModalBoxes.h"
 #include "support/PdfText.h"
 #include "support/TestDatabase.h"
 
 #include <QDateEdit>
+#include <QFontDatabase>
 #include <QInputDialog>
 #include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -34,6 +37,106 @@ Reports::Month SampleMonth(int rides)
                             u"1:35:07"_qs, u"26,8"_qs, QStringLiteral("giro%1").arg(i)});
     std::tie(month.km, month.uscite, month.kmg, month.kmu) = std::tuple(u"555,0"_qs, QString::number(rides), u"17,90"_qs, u"79,29"_qs);
     return month;
+}
+
+// A PDF at 1200 units to the inch whose printable area is the whole page.
+void SendToPdf(QPrinter& printer, const QString& path, QPageSize::PageSizeId paper = QPageSize::A4)
+{
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    printer.setResolution(1200);
+    printer.setPageSize(QPageSize(paper));
+    printer.setFullPage(true);
+}
+
+// The printable area of a page in points, inside the margins in percent.
+QRectF PrintableArea(const PdfText& pdf, int vertical, int horizontal)
+{
+    const double x = pdf.pageWidth * horizontal / 100.0;
+    const double y = pdf.pageHeight * vertical / 100.0;
+    return QRectF(x, y, pdf.pageWidth - 2 * x, pdf.pageHeight - 2 * y);
+}
+
+// The installed family that sets the reports' texts widest: the layouts are
+// tightest in it.
+QString WidestFamily()
+{
+    const QString sample = u"Mercoledì 30887,5 USCITE PER DECINE DI CHILOMETRI 31/12/2025"_qs;
+    const auto width = [&](const QString& family) { return QFontMetricsF(QFont(family, 10)).horizontalAdvance(sample); };
+    QString widest = u"DejaVu Sans"_qs;
+    for (const QString& family : QFontDatabase::families())
+        if (QFontDatabase::writingSystems(family).contains(QFontDatabase::Latin) && width(family) > width(widest))
+            widest = family;
+    return widest;
+}
+
+// A ride every day from 1990 to 2025, 5 to 205 km: hundreds of thousands of
+// kilometres per weekday and tens of thousands per day of the month.
+QString GeneratedRides(bool longDescriptions)
+{
+    const QString filler = longDescriptions ? QStringLiteral(" salita").repeated(34) : QString();
+    return QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 13148) "
+                          "INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) "
+                          "SELECT i % 6, date('1990-01-01', '+' || i || ' days'), 5 + (i * 37) % 200 + (i % 10) / 10.0, "
+                          "'giro' || i || '%1' FROM n")
+        .arg(filler);
+}
+
+// Each word the statistics printout should show, with how often: the totals
+// and the printed columns of the lists, as the window shows them.
+QMap<QString, int> PrintedWords(const TFormElaborazioneDati& dialog)
+{
+    QMap<QString, int> words;
+    const auto add = [&](const QString& text) {
+        for (const QString& word : text.split(u' ', Qt::SkipEmptyParts))
+            ++words[word];
+    };
+    const Statistics::GeneralTexts totals = dialog.GeneralTexts();
+    for (const QString& text : {u"KM: "_qs + totals.kmTotali, u"Giorni: "_qs + totals.giorniTotali,
+                                u"KM/G: "_qs + totals.kmg, u"Uscite: "_qs + totals.usciteTotali, u"KM/U: "_qs + totals.kmu})
+        add(text);
+    const auto columns = [&](const char* list, const QList<int>& printed, bool onlyWithRides = false) {
+        const auto* view = Child<QTreeWidget>(&dialog, list);
+        for (int row = 0; row < view->topLevelItemCount(); ++row) {
+            const QTreeWidgetItem* item = view->topLevelItem(row);
+            if (onlyWithRides && item->text(1).toInt() == 0)
+                continue;
+            for (int column : printed)
+                add(item->text(column));
+        }
+    };
+    columns("ListViewGiorniSettimanali", {0, 1, 2, 3});
+    columns("ListViewDecineDiKM", {0, 1}, true);
+    columns("ListViewGiorniMensili", {0, 1, 2});
+    columns("ListViewMesi", {0, 1, 2, 3});
+    columns("ListViewTop10", {0, 2});
+    // The dates without their weekday, and of each description its first word,
+    // the rest of a long one being cut at the margin.
+    const auto* top10 = Child<QTreeWidget>(&dialog, "ListViewTop10");
+    for (int row = 0; row < top10->topLevelItemCount(); ++row) {
+        add(top10->topLevelItem(row)->text(1).section(u' ', -1));
+        add(top10->topLevelItem(row)->text(3).section(u' ', 0, 0));
+    }
+    return words;
+}
+
+// A statistics result of small figures, which fit the documented bands.
+Reports::Statistics SmallStatistics(int tensRows)
+{
+    Reports::Statistics report;
+    report.description = u"Stagione"_qs;
+    report.period = u"(Periodo dal 1/1/2005 al 31/12/2005)"_qs;
+    for (int d = 1; d <= 7; ++d)
+        report.weekdays.append({QStringLiteral("wd%1").arg(d), u"1,0"_qs, u"1"_qs, u"1,00"_qs, QString()});
+    for (int k = 0; k < 14; ++k)
+        report.tensOfKm.append({QStringLiteral("band%1").arg(k), QString::number(k < tensRows ? k + 1 : 0)});
+    for (int d = 1; d <= 31; ++d)
+        report.daysOfMonth.append({QString::number(d), u"2,0"_qs, u"1"_qs});
+    for (int m = 1; m <= 12; ++m)
+        report.months.append({QStringLiteral("m%1").arg(m), u"3,0"_qs, u"1"_qs, u"3,00"_qs, QString()});
+    report.top10.append({u"1"_qs, u"Sabato 5/3/2005"_qs, u"99,9"_qs, u"lungo"_qs});
+    report.top10Dates.append(TDateTime::EncodeDate(2005, 3, 5));
+    return report;
 }
 
 // A print dialog that sends to a PDF file and answers `chosen`.
@@ -60,11 +163,7 @@ class TestPrint : public QObject
     {
         const QString path = m_dir.filePath(QStringLiteral("%1.pdf").arg(++m_count));
         auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        printer->setOutputFormat(QPrinter::PdfFormat);
-        printer->setOutputFileName(path);
-        printer->setResolution(1200);
-        printer->setPageSize(QPageSize(QPageSize::A4));
-        printer->setFullPage(true);
+        SendToPdf(*printer, path);
         return {std::move(printer), path};
     }
 
@@ -207,20 +306,7 @@ private Q_SLOTS:
     void statisticsReportColumns()
     {
         QFETCH(int, tensRows);
-        Reports::Statistics report;
-        report.description = u"Stagione"_qs;
-        report.period = u"(Periodo dal 1/1/2005 al 31/12/2005)"_qs;
-        for (int d = 1; d <= 7; ++d)
-            report.weekdays.append({QStringLiteral("wd%1").arg(d), u"1,0"_qs, u"1"_qs, u"1,00"_qs, QString()});
-        for (int k = 0; k < 14; ++k)
-            report.tensOfKm.append({QStringLiteral("band%1").arg(k), QString::number(k < tensRows ? k + 1 : 0)});
-        for (int d = 1; d <= 31; ++d)
-            report.daysOfMonth.append({QStringLiteral("d%1").arg(d), u"2,0"_qs, u"1"_qs});
-        for (int m = 1; m <= 12; ++m)
-            report.months.append({QStringLiteral("m%1").arg(m), u"3,0"_qs, u"1"_qs, u"3,00"_qs, QString()});
-        report.top10.append({u"1"_qs, u"Sabato 5/3/2005"_qs, u"99,9"_qs, u"lungo"_qs});
-        report.top10Dates.append(TDateTime::EncodeDate(2005, 3, 5));
-
+        const Reports::Statistics report = SmallStatistics(tensRows);
         const auto [printer, path] = Printer();
         Reports::PrintStatistics(*printer, report, PrintOptions(2, 1));
         const PdfText pdf = PdfText::Read(path);
@@ -238,6 +324,154 @@ private Q_SLOTS:
         QVERIFY(pdf.First(u"TOP"_qs).yMin > pdf.First(u"m12"_qs).yMax);
         QCOMPARE(pdf.First(u"5/3/2005"_qs).page, 0);
         QCOMPARE(pdf.First(u"Sabato"_qs).page, -1);
+    }
+
+    void monthDescriptionStaysOnThePage_data()
+    {
+        QTest::addColumn<int>("vertical");
+        QTest::addColumn<int>("horizontal");
+        QTest::addColumn<QString>("font");
+        QTest::newRow("margins 0 and 0") << 0 << 0 << u"Liberation Sans"_qs;
+        QTest::newRow("margins 10 and 10") << 10 << 10 << u"Liberation Sans"_qs;
+        QTest::newRow("widest font, margins 10 and 10") << 10 << 10 << WidestFamily();
+    }
+
+    void monthDescriptionStaysOnThePage()
+    {
+        QFETCH(int, vertical);
+        QFETCH(int, horizontal);
+        QFETCH(QString, font);
+        Reports::Month month = SampleMonth(3);
+        month.rides[0] = QStringList{u"Mercoledì 30"_qs, u"Gravel"_qs, u"204,9"_qs, u"10:35:07"_qs, u"19,4"_qs, u"breve"_qs};
+        month.rides[1][5] = u"lungo"_qs + QStringLiteral(" salita").repeated(40);
+        Options options = PrintOptions(vertical, horizontal);
+        options.printFont = font;
+        const auto [printer, path] = Printer();
+        Reports::PrintMonth(*printer, month, options);
+        const PdfText pdf = PdfText::Read(path);
+        QCOMPARE(pdf.pages, 1);
+        const PdfWord first = pdf.First(u"lungo"_qs);
+        QCOMPARE(first.page, 0);
+        // The description is cut, visibly, where the margin begins.
+        QList<PdfWord> line;
+        for (const PdfWord& word : pdf.words)
+            if (qAbs(word.yMin - first.yMin) < 0.5 && word.xMin >= first.xMin)
+                line.append(word);
+        QVERIFY2(line.last().text.endsWith(u'…'), qPrintable(Describe(line.last())));
+        const QRectF area = PrintableArea(pdf, vertical, horizontal);
+        QVERIFY2(area.right() - line.last().xMax < 30, qPrintable(Describe(line.last())));
+        for (const PdfWord& word : pdf.Outside(area, 0.6))
+            QFAIL(qPrintable(u"outside the margins: "_qs + Describe(word)));
+        QCOMPARE(pdf.Overlapping(0.3), QString());
+    }
+
+    void statisticsReportStaysOnItsPages_data()
+    {
+        QTest::addColumn<int>("vertical");
+        QTest::addColumn<int>("horizontal");
+        QTest::addColumn<QString>("font");
+        QTest::addColumn<bool>("longDescriptions");
+        QTest::addColumn<QPageSize::PageSizeId>("paper");
+        const QString widest = WidestFamily();
+        QTest::newRow("margins 0 and 0") << 0 << 0 << u"Liberation Sans"_qs << false << QPageSize::A4;
+        QTest::newRow("margins 10 and 10") << 10 << 10 << u"Liberation Sans"_qs << false << QPageSize::A4;
+        QTest::newRow("widest font") << 2 << 1 << widest << false << QPageSize::A4;
+        QTest::newRow("widest font, margins 10 and 10, long descriptions") << 10 << 10 << widest << true << QPageSize::A4;
+        // Too narrow for the tables side by side.
+        QTest::newRow("A5, widest font, margins 10 and 10") << 10 << 10 << widest << true << QPageSize::A5;
+    }
+
+    void statisticsReportStaysOnItsPages()
+    {
+        QFETCH(int, vertical);
+        QFETCH(int, horizontal);
+        QFETCH(QString, font);
+        QFETCH(bool, longDescriptions);
+        QFETCH(QPageSize::PageSizeId, paper);
+        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+        const QString database = m_dir.filePath(QStringLiteral("years%1.mdb").arg(++m_count));
+        QCOMPARE(TestDatabase::Create(database), QString());
+        QCOMPARE(TestDatabase::Exec(database, GeneratedRides(longDescriptions)), QString());
+        TZTConnection connection;
+        connection.Open(TestDatabase::ConnectionStringFor(database));
+        const QString pdfPath = m_dir.filePath(QStringLiteral("%1.pdf").arg(++m_count));
+        PrintContext context;
+        context.options = [&] {
+            Options options = PrintOptions(vertical, horizontal);
+            options.printFont = font;
+            return options;
+        };
+        context.choosePrinter = [&](QPrinter& printer, QWidget*) {
+            SendToPdf(printer, pdfPath, paper);
+            return true;
+        };
+        TFormElaborazioneDati dialog(nullptr, 1990, &connection, [] { return QDate(2025, 12, 31); }, context);
+        dialog.show();
+        Child<QDateEdit>(&dialog, "DTPInizio")->setDate(QDate(1990, 1, 1));
+        Child<QDateEdit>(&dialog, "DTPTermine")->setDate(QDate(2025, 12, 31));
+        Child<QPushButton>(&dialog, "BitBtnElabora")->click();
+        ModalBoxes boxes;
+        boxes.setDialogHandler([](QDialog* box) { box->accept(); });
+        Child<QPushButton>(&dialog, "BitBtnStampaRisultati")->click();
+
+        const PdfText pdf = PdfText::Read(pdfPath);
+        QVERIFY(pdf.pages >= 1);
+        const QRectF area = PrintableArea(pdf, vertical, horizontal);
+        for (const PdfWord& word : pdf.Outside(area, 0.6))
+            QFAIL(qPrintable(u"outside the margins: "_qs + Describe(word)));
+        QCOMPARE(pdf.Overlapping(0.3), QString());
+        // Texts that touch read as one word: each printed word must be found alone.
+        const QMap<QString, int> expected = PrintedWords(dialog);
+        QVERIFY(expected.size() > 100);
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            QVERIFY2(pdf.Find(it.key()).size() >= it.value(), qPrintable(it.key()));
+        // The footer closes every page, one footer line above the bottom margin.
+        const QList<PdfWord> footers = pdf.Find(u"Kilovento"_qs);
+        QCOMPARE(footers.size(), pdf.pages);
+        for (int page = 0; page < pdf.pages; ++page) {
+            QCOMPARE(footers[page].page, page);
+            QVERIFY2(qAbs(footers[page].yMax - area.bottom()) < 1.5, qPrintable(Describe(footers[page])));
+        }
+    }
+
+    void statisticsReportKeepsItsBands_data()
+    {
+        QTest::addColumn<int>("vertical");
+        QTest::addColumn<int>("horizontal");
+        QTest::newRow("default margins") << 2 << 1;
+        QTest::newRow("margins 0 and 0") << 0 << 0;
+        QTest::newRow("margins 10 and 10") << 10 << 10;
+    }
+
+    // Texts that fit their columns stay where the columns are documented.
+    void statisticsReportKeepsItsBands()
+    {
+        QFETCH(int, vertical);
+        QFETCH(int, horizontal);
+        struct Placement
+        {
+            QString word;
+            int left, right, alignment;
+        };
+        const QList<Placement> placements = {
+            {u"Giorni:"_qs, 0, 10, 0}, {u"KM/G:"_qs, 15, 100, 0},  {u"GIORNO"_qs, 0, 10, 0},
+            {u"wd1"_qs, 0, 10, 0},     {u"band0"_qs, 40, 48, 1},   {u"G"_qs, 0, 4, 1},
+            {u"31"_qs, 0, 4, 1},       {u"MESE"_qs, 40, 50, 0},    {u"m12"_qs, 40, 50, 0},
+            {u"#"_qs, 30, 33, 1},      {u"5/3/2005"_qs, 33, 43, 1}, {u"99,9"_qs, 43, 49, 1},
+            {u"DESCRIZIONE"_qs, 50, 100, 0}, {u"lungo"_qs, 50, 100, 0}};
+        const auto [printer, path] = Printer();
+        Reports::PrintStatistics(*printer, SmallStatistics(2), PrintOptions(vertical, horizontal));
+        const PdfText pdf = PdfText::Read(path);
+        QCOMPARE(pdf.pages, 1);
+        const QRectF area = PrintableArea(pdf, vertical, horizontal);
+        for (const Placement& p : placements) {
+            const PdfWord word = pdf.First(p.word);
+            QVERIFY2(word.page == 0, qPrintable(p.word));
+            const double left = area.left() + area.width() * p.left / 100.0;
+            const double right = area.left() + area.width() * p.right / 100.0;
+            const double x = p.alignment == 1 ? (word.xMin + word.xMax) / 2 : word.xMin;
+            QVERIFY2(qAbs(x - (p.alignment == 1 ? (left + right) / 2 : left)) < 0.6, qPrintable(Describe(word)));
+        }
     }
 
     void printCommands_data()

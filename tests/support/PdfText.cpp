@@ -3,6 +3,8 @@
 #include <QProcess>
 #include <QRegularExpression>
 
+#include <algorithm>
+
 PdfText PdfText::Read(const QString& pdfPath)
 {
     PdfText result;
@@ -46,4 +48,39 @@ PdfWord PdfText::First(const QString& text) const
 {
     const QList<PdfWord> found = Find(text);
     return found.isEmpty() ? PdfWord{-1, QString(), -1, -1, -1, -1} : found.first();
+}
+
+QString PdfText::Overlapping(double tolerance) const
+{
+    for (qsizetype i = 0; i < words.size(); ++i)
+        for (qsizetype j = i + 1; j < words.size(); ++j) {
+            const PdfWord& a = words[i];
+            const PdfWord& b = words[j];
+            const double across = std::min(a.xMax, b.xMax) - std::max(a.xMin, b.xMin);
+            const double down = std::min(a.yMax, b.yMax) - std::max(a.yMin, b.yMin);
+            if (a.page == b.page && across > tolerance && down > tolerance)
+                return Describe(a) + QStringLiteral(" over ") + Describe(b);
+        }
+    return QString();
+}
+
+QList<PdfWord> PdfText::Outside(const QRectF& area, double tolerance) const
+{
+    QList<PdfWord> outside;
+    for (const PdfWord& w : words)
+        if (w.xMin < area.left() - tolerance || w.xMax > area.right() + tolerance || w.yMin < area.top() - tolerance
+            || w.yMax > area.bottom() + tolerance)
+            outside.append(w);
+    return outside;
+}
+
+QString Describe(const PdfWord& word)
+{
+    return QStringLiteral("\"%1\" page %2 (%3,%4)-(%5,%6)")
+        .arg(word.text)
+        .arg(word.page + 1)
+        .arg(word.xMin, 0, 'f', 1)
+        .arg(word.yMin, 0, 'f', 1)
+        .arg(word.xMax, 0, 'f', 1)
+        .arg(word.yMax, 0, 'f', 1);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QRectF>
 #include <QString>
 
 // The words of a PDF with their boxes in points, as `pdftotext -bbox` reads them.
@@ -21,4 +22,13 @@ struct PdfText
     // The words equal to `text`, in reading order.
     QList<PdfWord> Find(const QString& text) const;
     PdfWord First(const QString& text) const;
+
+    // Two words of one page whose boxes overlap by more than `tolerance`
+    // points across and down, as a text for a failure message; empty when none do.
+    QString Overlapping(double tolerance) const;
+    // The words that reach more than `tolerance` points outside `area`.
+    QList<PdfWord> Outside(const QRectF& area, double tolerance) const;
 };
+
+// "text" page n (x1,y1)-(x2,y2), for failure messages.
+QString Describe(const PdfWord& word);
