@@ -69,6 +69,23 @@ private:
         return names.join(u", "_qs);
     }
 
+    // The place of a top-level window among the screen's, the topmost first; -1 when it is not there.
+    int StackingIndex(const QString& window) const
+    {
+        const QString id = u"0x"_qs + QString::number(window.toULongLong(), 16);
+        const QStringList lines = Run(u"xwininfo"_qs, {u"-root"_qs, u"-children"_qs}, m_environment).split(u'\n');
+        int index = 0;
+        for (const QString& line : lines) {
+            const QString trimmed = line.trimmed();
+            if (!trimmed.startsWith(u"0x"_qs))
+                continue;
+            if (trimmed.section(u' ', 0, 0) == id)
+                return index;
+            ++index;
+        }
+        return -1;
+    }
+
     void PressKeys(const QString& window, const QStringList& keys) const
     {
         Run(u"xdotool"_qs, {u"windowfocus"_qs, u"--sync"_qs, window}, m_environment);
@@ -172,6 +189,14 @@ void TestEndToEnd::secondInstanceIsRefusedAndACrashedOneIsNot()
     const QString window = FindWindow(u"Kilovento 1.1"_qs);
     QVERIFY2(!window.isEmpty(), "the main window did not appear");
 
+    // Another program's window covers it.
+    QProcess cover;
+    cover.setProcessEnvironment(m_environment);
+    cover.start(u"xmessage"_qs, {u"-geometry"_qs, u"1000x700+0+0"_qs, u"-title"_qs, u"cover"_qs, u"cover"_qs});
+    const QString covering = FindWindow(u"cover"_qs);
+    QVERIFY2(!covering.isEmpty(), "the covering window did not appear");
+    QVERIFY(StackingIndex(window) > StackingIndex(covering));
+
     QProcess second;
     StartProgram(second);
     const QString refusal = FindWindow(u"Kilovento"_qs);
@@ -179,8 +204,10 @@ void TestEndToEnd::secondInstanceIsRefusedAndACrashedOneIsNot()
     PressKeys(refusal, {u"Return"_qs});
     ExpectCleanExit(second);
     QCOMPARE(first.state(), QProcess::Running);
-    // The running program came to the front: its window has the keyboard.
-    QTRY_COMPARE_WITH_TIMEOUT(Run(u"xdotool"_qs, {u"getwindowfocus"_qs}, m_environment), window, 5000);
+    // The running program came to the front.
+    QTRY_VERIFY_WITH_TIMEOUT(StackingIndex(window) < StackingIndex(covering), 5000);
+    cover.kill();
+    cover.waitForFinished();
 
     // A crash leaves no lock behind: the next start opens its window.
     first.kill();
