@@ -7,20 +7,9 @@
 void OptionsCommand(TFormMain& form)
 {
     try {
-        Options current;
-        current.calendarHotTrack = form.CalendarHotTrack();
-        current.printFont = form.PrintFont;
-        current.printVerticalMargin = form.PrintVerticalMargin;
-        current.printHorizontalMargin = form.PrintHorizontalMargin;
-        TFormOpzioni dialog(&form, current);
-        if (dialog.exec() != QDialog::Accepted)
-            return;
-        // In effect at once: the calendar now, the printouts from the next one on.
-        const Options& chosen = dialog.Values();
-        form.SetCalendarHotTrack(chosen.calendarHotTrack);
-        form.PrintFont = chosen.printFont;
-        form.PrintVerticalMargin = chosen.printVerticalMargin;
-        form.PrintHorizontalMargin = chosen.printHorizontalMargin;
+        TFormOpzioni dialog(&form, form.CurrentOptions());
+        if (dialog.exec() == QDialog::Accepted)
+            form.ApplyOptions(dialog.Values());
     } catch (const std::exception&) {
         // A dialog that cannot open simply does not appear.
     }
@@ -29,7 +18,8 @@ void OptionsCommand(TFormMain& form)
 void AboutCommand(TFormMain& form)
 {
     try {
-        TFormAbout dialog(&form, form.VersionMajor, form.VersionMinor, form.VersionRelease, form.VersionBuild);
+        const auto [major, minor, release, build] = form.Version();
+        TFormAbout dialog(&form, major, minor, release, build);
         dialog.exec();
     } catch (const std::exception&) {
     }

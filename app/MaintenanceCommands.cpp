@@ -3,7 +3,6 @@
 #include "app/Unitmain.h"
 #include "util/Application.h"
 #include "data/TZTConnection.h"
-#include "data/TZTRecordset.h"
 #include "forms/MessageBoxes.h"
 #include "forms/WaitCursor.h"
 #include "tools/Compaction.h"
@@ -57,7 +56,7 @@ void ImportDatFilesCommand(TFormMain& form)
     {
         const WaitCursor wait;
         form.SetStatusText(ImportingText);
-        result = DatImport::ImportFolder(*form.Connection, folder, [&form](const QString& fileName) {
+        result = DatImport::ImportFolder(*form.DatabaseConnection(), folder, [&form](const QString& fileName) {
             form.SetStatusText(ImportingText + u' ' + fileName);
         });
     }
@@ -82,10 +81,9 @@ void CompactDatabaseCommand(TFormMain& form)
         const WaitCursor wait;
         form.SetStatusText(CompactingText);
         try {
-            // The compaction closes the connection once it holds the database;
-            // the recordset, idle between commands, goes first.
-            form.Recordset->Close();
-            result = Compaction::CompactDatabase(form.ConnectionStringTemplate, form.DataSource, form.Connection.get());
+            // The compaction closes the connection once it holds the database.
+            TZTConnection* const connection = form.ReleaseDatabase();
+            result = Compaction::CompactDatabase(form.DatabaseConnectionTemplate(), form.DatabaseFile(), connection);
         } catch (...) {
             // Not a failure the rider can act on (memory ran out, say): no
             // message, but the database is opened again all the same.
@@ -100,7 +98,6 @@ void CompactDatabaseCommand(TFormMain& form)
     }
     // Reconnected as at start-up only when the compaction got as far as
     // closing the connection: one it could not start leaves the month shown.
-    if (!form.Connection->IsOpen())
-        form.OpenDatabase();
+    form.ReopenDatabase();
     form.SetStatusText(ReadyStatusText);
 }

@@ -2,7 +2,8 @@
 
 #include "app/Commands.h"
 #include "data/MonthRides.h"
-#include "data/Sql.h"
+#include "data/ReportRows.h"
+#include "data/Rides.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
 #include "print/Reports.h"
@@ -109,11 +110,8 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
 TFormMain::~TFormMain()
 {
     try {
-        if (Recordset)
-            Recordset->Close();
+        CloseDatabase();
         Recordset.reset();
-        if (Connection)
-            Connection->Close();
         Connection.reset();
     } catch (...) {
     }
@@ -293,20 +291,18 @@ void TFormMain::ReadSettings()
     const Settings settings = SettingsFile::Read(SettingsPath(), DataSource);
     ConnectionStringTemplate = settings.connectionStringTemplate;
     ConnectionString = settings.connectionString;
-    SetCalendarHotTrack(settings.options.calendarHotTrack);
-    PrintFont = settings.options.printFont;
-    PrintVerticalMargin = settings.options.printVerticalMargin;
-    PrintHorizontalMargin = settings.options.printHorizontalMargin;
+    ApplyOptions(settings.options);
 }
 
 void TFormMain::WriteSettings()
 {
-    Options options;
-    options.calendarHotTrack = CalendarHotTrack();
-    options.printFont = PrintFont;
-    options.printVerticalMargin = PrintVerticalMargin;
-    options.printHorizontalMargin = PrintHorizontalMargin;
-    SettingsFile::WriteOptions(SettingsPath(), options);
+    SettingsFile::WriteOptions(SettingsPath(), m_options);
+}
+
+void TFormMain::ApplyOptions(const Options& options)
+{
+    m_options = options;
+    SetCalendarHotTrack(options.calendarHotTrack);
 }
 
 void TFormMain::OpenDatabase()
@@ -318,6 +314,25 @@ void TFormMain::OpenDatabase()
     }
     if (!FillCalendar())
         ShowStartupError(SystemDateText);
+}
+
+TZTConnection* TFormMain::ReleaseDatabase()
+{
+    if (Recordset)
+        Recordset->Close();
+    return Connection.get();
+}
+
+void TFormMain::CloseDatabase()
+{
+    if (ReleaseDatabase())
+        Connection->Close();
+}
+
+void TFormMain::ReopenDatabase()
+{
+    if (Connection && !Connection->IsOpen())
+        OpenDatabase();
 }
 
 void TFormMain::ShowStartupError(const QString& text)
@@ -403,16 +418,6 @@ int TFormMain::SelectedRideId() const
     return selected.isEmpty() ? -1 : selected.first()->data(0, Qt::UserRole).toInt();
 }
 
-void TFormMain::WriteRide(const TFormEditUscita& dialog)
-{
-    Recordset->SetField(QStringLiteral("Data"), TDateTime::EncodeDate(SelectedYear, SelectedMonth, dialog.Giorno));
-    Recordset->SetField(QStringLiteral("IDTipoUscita"), dialog.Tipo);
-    Recordset->SetField(QStringLiteral("KM"), dialog.Chilometri);
-    Recordset->SetField(QStringLiteral("Descrizione"), dialog.TestoDescrizione);
-    Recordset->SetField(QStringLiteral("Durata"), dialog.Tempo);
-    Recordset->Update();
-}
-
 QString TFormMain::MonthCaption() const
 {
     return MonthName(SelectedMonth) + u' ' + QString::number(SelectedYear);
@@ -430,10 +435,7 @@ void TFormMain::MenuAggiungiUscitaClick()
     if (dialog.exec() != QDialog::Accepted)
         return;
     try {
-        const RecordsetCloser closer(*Recordset);
-        Recordset->Open(Sql::RideTable());
-        Recordset->AddNew();
-        WriteRide(dialog);
+        Rides::Add(*Connection, {SelectedYear, SelectedMonth, dialog.Entry()});
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(AddFailedText, e.Message()), QMessageBox::Warning);
     }
@@ -445,19 +447,15 @@ void TFormMain::MenuModificaUscitaClick()
     const int id = SelectedRideId();
     if (id < 0)
         return;
-    const RecordsetCloser closer(*Recordset);
     TFormEditUscita dialog(this, Connection.get());
     try {
-        Recordset->Open(Sql::RideById(id));
+        // The dialog shows the ride as stored, not as the list shows it.
+        const Rides::Ride stored = Rides::Read(*Connection, id);
         dialog.Modifica = true;
         dialog.Anno = SelectedYear;
         dialog.Mese = SelectedMonth;
-        dialog.Giorno = DatePart(Recordset->GetFieldAsDateTime(QStringLiteral("Data")), 2);
+        dialog.SetEntry(stored.entry);
         dialog.setWindowTitle(QStringLiteral("Modifica uscita di ") + MonthCaption());
-        dialog.Tipo = Recordset->GetFieldAsInteger(QStringLiteral("IDTipoUscita"));
-        dialog.Chilometri = Recordset->GetFieldAsDouble(QStringLiteral("KM"));
-        dialog.Tempo = Recordset->GetFieldAsDateTime(QStringLiteral("Durata"));
-        dialog.TestoDescrizione = Recordset->GetFieldAsString(QStringLiteral("Descrizione"));
         if (dialog.exec() != QDialog::Accepted)
             return;
     } catch (const Exception& e) {
@@ -466,12 +464,11 @@ void TFormMain::MenuModificaUscitaClick()
         return;
     }
     try {
-        Recordset->Edit();
-        WriteRide(dialog);
+        // The ride stays in the month shown; only the dialog's values change.
+        Rides::Change(*Connection, id, {SelectedYear, SelectedMonth, dialog.Entry()});
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(ModifyFailedText, e.Message()), QMessageBox::Warning);
     }
-    Recordset->Close();
     GoToMonth(SelectedMonth, SelectedYear, true);
 }
 
@@ -485,7 +482,7 @@ void TFormMain::MenuEliminaUscitaClick()
         != QMessageBox::Yes)
         return;
     try {
-        Connection->Execute(Sql::DeleteRide(id));
+        Rides::Delete(*Connection, id);
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(DeleteFailedText, e.Message()), QMessageBox::Warning);
     }
@@ -497,13 +494,7 @@ void TFormMain::MenuEliminaUscitaClick()
 PrintContext TFormMain::PrintSettings()
 {
     PrintContext context;
-    context.options = [this] {
-        Options options;
-        options.printFont = PrintFont;
-        options.printVerticalMargin = PrintVerticalMargin;
-        options.printHorizontalMargin = PrintHorizontalMargin;
-        return options;
-    };
+    context.options = [this] { return CurrentOptions(); };
     context.setStatusText = [this](const QString& text) { SetStatusText(text); };
     context.choosePrinter = m_environment.choosePrinter;
     return context;
@@ -511,20 +502,7 @@ PrintContext TFormMain::PrintSettings()
 
 void TFormMain::MenuStampaMeseClick()
 {
-    // The month as the list and the summary show it.
-    Reports::Month month;
-    month.title = MonthCaption();
-    for (int row = 0; row < ListViewUsciteMensili->topLevelItemCount(); ++row) {
-        const QTreeWidgetItem* item = ListViewUsciteMensili->topLevelItem(row);
-        QStringList texts;
-        for (int column = 1; column < item->columnCount(); ++column)
-            texts.append(item->text(column));
-        month.rides.append(texts);
-    }
-    month.km = LabelKM->text();
-    month.uscite = LabelUscite->text();
-    month.kmg = LabelKMG->text();
-    month.kmu = LabelKMU->text();
+    const ReportRows::Month month = ReportRows::MonthReport(m_shownMonth, SelectedYear, SelectedMonth);
     RunPrintJob(this, PrintSettings(),
                 [&](QPrinter& printer, const Options& options) { Reports::PrintMonth(printer, month, options); });
 }
@@ -558,11 +536,6 @@ void TFormMain::MenuInformazioniSuClick()
 }
 
 // ---- Calendar of months
-
-bool TFormMain::CalendarHotTrack() const
-{
-    return m_calendarDelegate->hotTrack();
-}
 
 void TFormMain::SetCalendarHotTrack(bool on)
 {
@@ -701,6 +674,7 @@ void TFormMain::ListViewCalendarioSelectItem(int index, bool selected)
 
 void TFormMain::ShowMonth(const MonthRides& month)
 {
+    m_shownMonth = month;
     ListViewUsciteMensili->setUpdatesEnabled(false);
     ListViewUsciteMensili->clear();
     QList<QTreeWidgetItem*> items;

@@ -35,10 +35,10 @@ void FillRides(sqlite3* db, qint64 rides, QDate first, QDate last)
 {
     const qint64 days = first.daysTo(last) + 1;
     Random random;
-    sqlite3_stmt* insert = nullptr;
     Exec(db, "BEGIN");
-    Check(db, sqlite3_prepare_v2(db, "INSERT INTO Uscite (IDTipoUscita, Data, Descrizione, KM, Durata, Note) "
-                                     "VALUES (?, ?, ?, ?, ?, ?)", -1, &insert, nullptr), "prepare INSERT");
+    const Statement statement = Prepare(db, QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, Descrizione, KM, "
+                                                           "Durata, Note) VALUES (?, ?, ?, ?, ?, ?)"));
+    sqlite3_stmt* const insert = statement.get();
     char date[16] = {};
     char duration[16] = {};
     qint64 shownDay = -1;
@@ -69,7 +69,6 @@ void FillRides(sqlite3* db, qint64 rides, QDate first, QDate last)
         Check(db, sqlite3_step(insert), "INSERT");
         sqlite3_reset(insert);
     }
-    sqlite3_finalize(insert);
     Exec(db, "COMMIT");
 }
 
@@ -172,7 +171,7 @@ Database OpenDatabase(const QString& path, OpenMode mode)
                       : mode == OpenMode::ReadWrite ? SQLITE_OPEN_READWRITE
                                                     : SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE;
     sqlite3* db = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags, nullptr);
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &db, flags | SQLITE_OPEN_NOMUTEX, nullptr);
     Database guard(db, &sqlite3_close);
     Check(db, rc, "open");
     return guard;
@@ -183,21 +182,20 @@ void Exec(sqlite3* db, const char* sql)
     Check(db, sqlite3_exec(db, sql, nullptr, nullptr, nullptr), sql);
 }
 
-Statement::Statement(sqlite3* db, const QString& sql) : m_db(db)
+Statement Prepare(sqlite3* db, const QString& sql)
 {
     const QByteArray text = sql.toUtf8();
-    Check(db, sqlite3_prepare_v2(db, text.constData(), int(text.size()), &m_stmt, nullptr), text.constData());
+    sqlite3_stmt* stmt = nullptr;
+    const int rc = sqlite3_prepare_v2(db, text.constData(), int(text.size()), &stmt, nullptr);
+    Statement owner(stmt);
+    Check(db, rc, text.constData());
+    return owner;
 }
 
-Statement::~Statement()
+bool Step(sqlite3_stmt* stmt)
 {
-    sqlite3_finalize(m_stmt);
-}
-
-bool Statement::Step()
-{
-    const int rc = sqlite3_step(m_stmt);
-    Check(m_db, rc, "step");
+    const int rc = sqlite3_step(stmt);
+    Check(sqlite3_db_handle(stmt), rc, "step");
     return rc == SQLITE_ROW;
 }
 

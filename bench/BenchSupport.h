@@ -3,6 +3,7 @@
 // What the benchmarks share: the ride database they measure, the command line,
 // raw SQLite reading, timing, and the table of results.
 
+#include "data/Statement.h"
 #include "util/TDateTime.h"
 
 #include <QDate>
@@ -46,8 +47,9 @@ QDate LastDay();
 
 // Runs a benchmark: `body` gets the number of rides, the first argument
 // (DefaultRides without one), and a temporary folder for its files. Returns
-// the exit code: 0 when the measurement could be made, whatever it found;
-// 1, after printing why, when it could not.
+// the exit code: 0 when the measurement could be made, whatever times it
+// found; 1, after printing why, when it could not or `body` threw because
+// our path and the raw one gave different results.
 int Main(int argc, char* argv[], const std::function<void(qint64 rides, const QTemporaryDir& dir)>& body);
 
 // A new SQLite file at `path` with the program's schema and ride types and
@@ -71,7 +73,8 @@ void PrepareWindows();
 // Throws with SQLite's message unless `rc` is OK, ROW or DONE.
 void Check(sqlite3* db, int rc, const char* what);
 
-// A raw SQLite connection, closed when it goes out of scope.
+// A raw SQLite connection, closed when it goes out of scope. Opened as the
+// program opens its own, without SQLite's per-call mutex: one thread uses it.
 using Database = std::unique_ptr<sqlite3, int (*)(sqlite3*)>;
 enum class OpenMode { ReadOnly, ReadWrite, Create };
 Database OpenDatabase(const QString& path, OpenMode mode = OpenMode::ReadWrite);
@@ -79,23 +82,10 @@ Database OpenDatabase(const QString& path, OpenMode mode = OpenMode::ReadWrite);
 // Runs every statement of `sql` to its end; throws on an error.
 void Exec(sqlite3* db, const char* sql);
 
-// A statement prepared on `db`, finalised on every path.
-class Statement
-{
-public:
-    Statement(sqlite3* db, const QString& sql);
-    ~Statement();
-    Statement(const Statement&) = delete;
-    Statement& operator=(const Statement&) = delete;
-
-    // True while there is a row; throws on an error.
-    bool Step();
-    sqlite3_stmt* Handle() const { return m_stmt; }
-
-private:
-    sqlite3* m_db;
-    sqlite3_stmt* m_stmt = nullptr;
-};
+// A statement prepared on `db`; throws with SQLite's message when it cannot be.
+Statement Prepare(sqlite3* db, const QString& sql);
+// True while `stmt` has a row; throws on an error.
+bool Step(sqlite3_stmt* stmt);
 
 // Column readers that convert exactly as TZTRecordset does: NULL reads as
 // empty or zero, text is UTF-8, dates and times are parsed from their text.

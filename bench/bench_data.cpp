@@ -4,9 +4,10 @@
 //   bench_data [rides]     (default 1,000,000)
 //
 // A missed goal is reported, not failed: the exit code is 0 whenever the
-// measurement itself could be made.
+// measurement itself could be made and both paths read the same rows.
 
 #include "bench/BenchSupport.h"
+#include "data/Rides.h"
 #include "data/Sql.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
@@ -23,6 +24,7 @@
 #include <cstdio>
 #include <functional>
 #include <limits>
+#include <stdexcept>
 #include <vector>
 
 namespace {
@@ -73,9 +75,9 @@ quint64 ReadWithRecordset(TZTConnection& connection, const Case& c)
 quint64 ReadRaw(sqlite3* db, const Case& c)
 {
     Checksum sum;
-    Bench::Statement statement(db, c.sql);
-    for (qint64 rows = 0; rows < c.maxRows && statement.Step(); ++rows)
-        c.rawRow(statement.Handle(), sum);
+    const Statement statement = Bench::Prepare(db, c.sql);
+    for (qint64 rows = 0; rows < c.maxRows && Bench::Step(statement.get()); ++rows)
+        c.rawRow(statement.get(), sum);
     return sum.value;
 }
 
@@ -103,11 +105,11 @@ void TimeOnce(Timing& timing, const std::function<quint64()>& work)
 }
 
 // Runs alternate between the two paths, after one untimed warm-up each, so
-// cache state and clock drift affect both alike.
-void Measure(TZTConnection& connection, const Case& c)
+// cache state and clock drift affect both alike. Returns whether both read the same.
+bool Measure(TZTConnection& connection, sqlite3* db, const Case& c)
 {
     const auto wrapper = [&] { return ReadWithRecordset(connection, c); };
-    const auto raw = [&] { return ReadRaw(connection.Handle(), c); };
+    const auto raw = [&] { return ReadRaw(db, c); };
     wrapper();
     raw();
     Timing w, r;
@@ -123,6 +125,7 @@ void Measure(TZTConnection& connection, const Case& c)
                 ratioMet ? "" : "GOAL MISSED (ratio)");
     if (c.goalMs > 0 && wMs > c.goalMs)
         std::printf("%-8s wrapper median %.3f ms > %.1f ms: GOAL MISSED (time)\n", c.name, wMs, c.goalMs);
+    return sameSum;
 }
 
 }
@@ -137,19 +140,20 @@ int main(int argc, char* argv[])
 
         TZTConnection connection;
         connection.Open(Bench::ConnectionString(path));
+        const Bench::Database db = Bench::OpenDatabase(path);
 
         const TDateTime start = TDateTime::FromQDate(first), end = TDateTime::FromQDate(last);
         const int midYear = (first.year() + last.year()) / 2;
         const std::vector<Case> cases = {
             {"month", Sql::MonthRides(midYear, 7), 15, AllRows, MonthGoalMs,
              [](TZTRecordset& rs, Checksum& s) {
-                 s.Add(qint64(rs.GetFieldAsInteger(QStringLiteral("IDUscita"))));
-                 s.Add(qint64(rs.GetFieldAsInteger(QStringLiteral("IDTipoUscita"))));
-                 s.Add(rs.GetFieldAsDateTime(QStringLiteral("Data")).Val());
-                 s.Add(rs.GetFieldAsDouble(QStringLiteral("KM")));
-                 s.Add(rs.GetFieldAsDateTime(QStringLiteral("Durata")).Val());
-                 s.Add(rs.GetFieldAsString(QStringLiteral("Descrizione")));
-                 s.Add(rs.GetFieldAsString(QStringLiteral("Note")));
+                 s.Add(qint64(rs.GetFieldAsInteger(RideColumn::IDUscita)));
+                 s.Add(qint64(rs.GetFieldAsInteger(RideColumn::IDTipoUscita)));
+                 s.Add(rs.GetFieldAsDateTime(RideColumn::Data).Val());
+                 s.Add(rs.GetFieldAsDouble(RideColumn::KM));
+                 s.Add(rs.GetFieldAsDateTime(RideColumn::Durata).Val());
+                 s.Add(rs.GetFieldAsString(RideColumn::Descrizione));
+                 s.Add(rs.GetFieldAsString(RideColumn::Note));
              },
              // SELECT *: IDUscita, IDTipoUscita, Data, Descrizione, KM, Durata, Note
              [](sqlite3_stmt* st, Checksum& s) {
@@ -163,11 +167,11 @@ int main(int argc, char* argv[])
              }},
             {"period", Sql::PeriodRides(start, end), 5, AllRows, 0,
              [](TZTRecordset& rs, Checksum& s) {
-                 s.Add(qint64(rs.GetFieldAsInteger(QStringLiteral("IDUscita"))));
-                 s.Add(qint64(rs.GetFieldAsInteger(QStringLiteral("IDTipoUscita"))));
-                 s.Add(rs.GetFieldAsDateTime(QStringLiteral("Data")).Val());
-                 s.Add(rs.GetFieldAsString(QStringLiteral("Descrizione")));
-                 s.Add(rs.GetFieldAsDouble(QStringLiteral("KM")));
+                 s.Add(qint64(rs.GetFieldAsInteger(RideColumn::IDUscita)));
+                 s.Add(qint64(rs.GetFieldAsInteger(RideColumn::IDTipoUscita)));
+                 s.Add(rs.GetFieldAsDateTime(RideColumn::Data).Val());
+                 s.Add(rs.GetFieldAsString(RideColumn::Descrizione));
+                 s.Add(rs.GetFieldAsDouble(RideColumn::KM));
              },
              // IDUscita, IDTipoUscita, Data, Descrizione, KM
              [](sqlite3_stmt* st, Checksum& s) {
@@ -179,9 +183,9 @@ int main(int argc, char* argv[])
              }},
             {"top10", Sql::Top10(start, end), 5, 10, 0,
              [](TZTRecordset& rs, Checksum& s) {
-                 s.Add(rs.GetFieldAsDateTime(QStringLiteral("Data")).Val());
-                 s.Add(rs.GetFieldAsDouble(QStringLiteral("KM")));
-                 s.Add(rs.GetFieldAsString(QStringLiteral("Descrizione")));
+                 s.Add(rs.GetFieldAsDateTime(RideColumn::Data).Val());
+                 s.Add(rs.GetFieldAsDouble(RideColumn::KM));
+                 s.Add(rs.GetFieldAsString(RideColumn::Descrizione));
              },
              // Data, KM, Descrizione
              [](sqlite3_stmt* st, Checksum& s) {
@@ -195,8 +199,11 @@ int main(int argc, char* argv[])
                     RatioGoal);
         std::printf("%-8s %5s %12s %12s %8s  %-16s %-16s\n", "case", "runs", "wrapper ms", "raw ms", "ratio",
                     "wrapper sum", "raw sum");
+        bool same = true;
         for (const Case& c : cases)
-            Measure(connection, c);
+            same = Measure(connection, db.get(), c) && same;
         connection.Close();
+        if (!same)
+            throw std::runtime_error("the recordset and the raw reads disagree");
     });
 }

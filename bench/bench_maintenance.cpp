@@ -8,7 +8,7 @@
 // in 100 files (100,000 lines by default) into an empty database.
 //
 // A missed goal is reported, not failed: the exit code is 0 whenever the
-// measurement itself could be made.
+// measurement itself could be made and every path stored the same rows.
 
 #include "bench/BenchSupport.h"
 #include "data/TZTConnection.h"
@@ -48,10 +48,10 @@ constexpr double CompactionGoal = 1.2;
 QString Fingerprint(const QString& path)
 {
     const Bench::Database db = Bench::OpenDatabase(path, Bench::OpenMode::ReadOnly);
-    Bench::Statement statement(
+    const Statement statement = Bench::Prepare(
         db.get(), QStringLiteral("SELECT count(*) || ' ' || total(KM) || ' ' || total(IDTipoUscita) || ' ' "
                                  "|| total(length(Descrizione)) || ' ' || ifnull(max(Data), '') FROM Uscite"));
-    return statement.Step() ? Bench::RawString(statement.Handle(), 0) : QString();
+    return Bench::Step(statement.get()) ? Bench::RawString(statement.get(), 0) : QString();
 }
 
 std::string SameRows(const QString& a, const QString& b)
@@ -140,15 +140,15 @@ void InsertRaw(const QString& path, const std::vector<ParsedRide>& rides)
     Bench::Exec(db.get(), "PRAGMA foreign_keys = ON");
     Bench::Exec(db.get(), "BEGIN IMMEDIATE");
     {
-        Bench::Statement insert(db.get(), QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, Descrizione, KM, "
-                                                         "Note) VALUES (?, ?, ?, ?, '')"));
-        sqlite3_stmt* const row = insert.Handle();
+        const Statement insert = Bench::Prepare(db.get(), QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, "
+                                                                         "Descrizione, KM, Note) VALUES (?, ?, ?, ?, '')"));
+        sqlite3_stmt* const row = insert.get();
         for (const ParsedRide& r : rides) {
             sqlite3_bind_int(row, 1, r.ride.typeCode - 1);
             sqlite3_bind_text(row, 2, r.date.constData(), int(r.date.size()), SQLITE_STATIC);
             sqlite3_bind_text(row, 3, r.description.constData(), int(r.description.size()), SQLITE_STATIC);
             sqlite3_bind_double(row, 4, r.ride.km);
-            insert.Step();
+            Bench::Step(row);
             sqlite3_reset(row);
         }
     }
@@ -261,5 +261,7 @@ int main(int argc, char* argv[])
               Median(rawStepsMs), Goal::None, 0.0, "ms", SameRows(compactedRows, rawCompactedRows)},
              {"database file before compaction", 1, SizeMb(log), {}, Goal::None, 0.0, "MB"},
              {"database file after compaction", 1, compactedMb, SizeMb(compacted), Goal::None, 0.0, "MB"}});
+        if (importRows != rawImportRows || importRows != insertsRows || compactedRows != rawCompactedRows)
+            throw std::runtime_error("our paths and the raw ones stored different rows");
     });
 }

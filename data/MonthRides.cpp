@@ -1,6 +1,7 @@
 #include "data/MonthRides.h"
 
 #include "data/RideEntry.h"
+#include "data/Rides.h"
 #include "data/Sql.h"
 #include "data/TZTRecordset.h"
 #include "util/Exception.h"
@@ -15,7 +16,7 @@ QStringList RideTypeNames(TZTRecordset& recordset)
     const RecordsetCloser closer(recordset);
     recordset.Open(Sql::RideTypeNames());
     for (; !recordset.Eof(); recordset.MoveNext())
-        names.append(recordset.GetFieldAsString(QStringLiteral("Descrizione")));
+        names.append(recordset.GetFieldAsString(RideTypeColumn::Descrizione));
     return names;
 }
 
@@ -57,19 +58,19 @@ MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
     try {
         for (; !recordset.Eof(); recordset.MoveNext()) {
             Row row;
-            const TDateTime date = recordset.GetFieldAsDateTime(QStringLiteral("Data"));
+            const TDateTime date = recordset.GetFieldAsDateTime(RideColumn::Data);
             row.number = QString::number(result.rows.size() + 1);
-            row.id = recordset.GetFieldAsInteger(QStringLiteral("IDUscita"));
+            row.id = recordset.GetFieldAsInteger(RideColumn::IDUscita);
             row.day = weekdays.at(date.DayOfWeek() - 1) + u' ' + QString::number(DatePart(date, 2));
             // A type without a name (possible only in files older than the
             // schema's foreign key) shows an empty text.
-            row.type = typeNames.value(recordset.GetFieldAsInteger(QStringLiteral("IDTipoUscita")));
-            const double km = recordset.GetFieldAsDouble(QStringLiteral("KM"));
+            row.type = typeNames.value(recordset.GetFieldAsInteger(RideColumn::IDTipoUscita));
+            const double km = recordset.GetFieldAsDouble(RideColumn::KM);
             total += km;
             row.km = Formats::OneDecimal(km);
-            DurationAndSpeed(km, recordset.GetFieldAsDateTime(QStringLiteral("Durata")).Val(), row.duration,
+            DurationAndSpeed(km, recordset.GetFieldAsDateTime(RideColumn::Durata).Val(), row.duration,
                              row.speed);
-            row.description = recordset.GetFieldAsString(QStringLiteral("Descrizione"));
+            row.description = recordset.GetFieldAsString(RideColumn::Descrizione);
             result.rows.append(row);
         }
     } catch (const Exception&) {

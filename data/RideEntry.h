@@ -16,6 +16,8 @@ struct RideEntry
     double chilometri = 0; // 0 to 999
     TDateTime tempo;       // duration; 0 when there is none
     QString testoDescrizione;
+
+    bool operator==(const RideEntry&) const = default;
 };
 
 // The ride dialog's rules, kept apart from the widgets so every rule can be

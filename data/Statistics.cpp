@@ -1,12 +1,11 @@
 #include "data/Statistics.h"
 
+#include "data/Rides.h"
 #include "data/Sql.h"
 #include "data/TZTRecordset.h"
 #include "util/Exception.h"
 #include "util/Formats.h"
 #include "util/Unitutils.h"
-
-#include <QPainter>
 
 #include <algorithm>
 #include <cmath>
@@ -24,9 +23,9 @@ void ReadTop10(TZTRecordset& recordset, StatisticsResult& result)
     recordset.Open(Sql::Top10(result.DataInizio, result.DataTermine));
     for (std::size_t n = 0; n < result.Top10.size() && !recordset.Eof(); ++n) {
         TZTUscita& ride = result.Top10[n];
-        ride.KM = recordset.GetFieldAsDouble(QStringLiteral("KM"));
-        ride.Data = recordset.GetFieldAsDateTime(QStringLiteral("Data"));
-        ride.Descrizione = recordset.GetFieldAsString(QStringLiteral("Descrizione"));
+        ride.KM = recordset.GetFieldAsDouble(RideColumn::KM);
+        ride.Data = recordset.GetFieldAsDateTime(RideColumn::Data);
+        ride.Descrizione = recordset.GetFieldAsString(RideColumn::Descrizione);
         recordset.MoveNext();
     }
 }
@@ -49,7 +48,7 @@ QString AverageWithMaximum(double average, double maximum, TDateTime date)
 
 namespace Statistics {
 
-std::optional<QString> Compute(TZTRecordset& recordset, StatisticsResult& result)
+std::optional<ComputeFailure> Compute(TZTRecordset& recordset, StatisticsResult& result)
 {
     const TDateTime start = result.DataInizio;
     const TDateTime end = result.DataTermine;
@@ -59,12 +58,12 @@ std::optional<QString> Compute(TZTRecordset& recordset, StatisticsResult& result
     for (TZTUscita& slot : result.Top10)
         slot.KM = -1.0;
 
-    {
+    try {
         const RecordsetCloser closer(recordset);
         recordset.Open(Sql::PeriodRides(start, end));
         for (; !recordset.Eof(); recordset.MoveNext()) {
-            const TDateTime date = recordset.GetFieldAsDateTime(QStringLiteral("Data"));
-            const double km = recordset.GetFieldAsDouble(QStringLiteral("KM"));
+            const TDateTime date = recordset.GetFieldAsDateTime(RideColumn::Data);
+            const double km = recordset.GetFieldAsDouble(RideColumn::KM);
             result.UsciteTotali += 1;
             result.GiorniTotali = WholeDays(date.Val() - start.Val() + 1);
             result.KMTotali += km;
@@ -85,17 +84,19 @@ std::optional<QString> Compute(TZTRecordset& recordset, StatisticsResult& result
             }
             result.DecineDiKM[km >= 150.0 ? 15 : int(std::trunc(km)) / 10] += 1;
         }
+    } catch (const Exception& e) {
+        return ComputeFailure{ComputeFailure::Query::Period, e.Message()};
     }
 
-    std::optional<QString> top10Error;
+    std::optional<ComputeFailure> failure;
     try {
         ReadTop10(recordset, result);
     } catch (const Exception& e) {
-        top10Error = e.Message();
+        failure = ComputeFailure{ComputeFailure::Query::Top10, e.Message()};
     }
     result.GiorniTotali = WholeDays(end.Val() - start.Val() + 1);
     result.MediaKMG = result.KMTotali / result.GiorniTotali;
-    return top10Error;
+    return failure;
 }
 
 QString PeriodText(TDateTime start, TDateTime end)
@@ -205,20 +206,6 @@ QList<PieSlice> PieSlices(const QList<double>& km, double total)
         start = end;
     }
     return slices;
-}
-
-QImage PieChart(const QSize& size, const QList<PieSlice>& slices, const QColor& background)
-{
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(background);
-    QPainter painter(&image);
-    painter.setPen(Qt::NoPen);
-    for (const PieSlice& slice : slices) {
-        painter.setBrush(slice.colour);
-        // Qt's angles are sixteenths of a degree, counter-clockwise from three o'clock.
-        painter.drawPie(QRect(QPoint(0, 0), size), slice.start * 16, (slice.end - slice.start) * 16);
-    }
-    return image;
 }
 
 Period WholeMonth(const QDate& end)

@@ -3,7 +3,6 @@
 #include "util/TDateTime.h"
 
 #include <QColor>
-#include <QImage>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -53,11 +52,23 @@ struct StatisticsResult
 
 namespace Statistics {
 
+// Which query of a computation failed, and the exception's message.
+struct ComputeFailure
+{
+    enum class Query { Period, Top10 };
+    Query query;
+    QString message;
+};
+
 // Scans the rides of result.DataInizio..result.DataTermine in date order and
-// fills every member. Throws Exception when the period cannot be read; the
-// members then hold what was computed so far. A failure of the Top 10 query
-// alone is not thrown but returned, and the rest of the result is complete.
-std::optional<QString> Compute(TZTRecordset& recordset, StatisticsResult& result);
+// fills every member; the recordset is closed again on return. Never throws
+// Exception: a failure is returned, and nothing when all went well.
+// - Query::Period: the period's rides could not be read; the members hold what
+//   was computed up to the failure, and the ten longest rides were not read.
+// - Query::Top10: only the ten longest rides could not be read; the slots
+//   filled before the failure keep their rides, the others KM -1, and every
+//   other member is complete.
+std::optional<ComputeFailure> Compute(TZTRecordset& recordset, StatisticsResult& result);
 
 // The texts of the page "Dati generali".
 struct GeneralTexts
@@ -89,8 +100,6 @@ struct PieSlice
 // rounded end plus the share; the last entry closes the circle when the entries
 // make up the total (to the last bits, however they were summed).
 QList<PieSlice> PieSlices(const QList<double>& km, double total);
-// The chart of `slices` on `background`, as big as `size`, in the ellipse that fills it.
-QImage PieChart(const QSize& size, const QList<PieSlice>& slices, const QColor& background);
 
 // Period shortcuts of the statistics window.
 struct Period

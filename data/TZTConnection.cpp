@@ -2,6 +2,7 @@
 
 #include "data/ConnectionString.h"
 #include "data/Sql.h"
+#include "data/Statement.h"
 #include "util/Exception.h"
 
 #include <QFileInfo>
@@ -50,6 +51,11 @@ void TZTConnection::SetBusyTimeout(int milliseconds)
 QString TZTConnection::LastSqliteError() const
 {
     return m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QStringLiteral("The connection is closed");
+}
+
+bool TZTConnection::InTransaction() const noexcept
+{
+    return m_db && !sqlite3_get_autocommit(m_db);
 }
 
 void TZTConnection::Fail(const QString& operation, const QStringList& descriptions)
@@ -104,15 +110,14 @@ void TZTConnection::Open(const QString& connectionString, Access access)
 
 void TZTConnection::CheckRideTables()
 {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(m_db, Sql::RideTablesPresent, -1, &stmt, nullptr) != SQLITE_OK)
+    sqlite3_stmt* raw = nullptr;
+    if (sqlite3_prepare_v2(m_db, Sql::RideTablesPresent, -1, &raw, nullptr) != SQLITE_OK)
         Fail(OpenOperation, {LastSqliteError(), FileDescription(m_dataSource)});
-    const int rc = sqlite3_step(stmt);
-    const int tables = rc == SQLITE_ROW ? sqlite3_column_int(stmt, 0) : -1;
-    const QString description = LastSqliteError();
-    sqlite3_finalize(stmt);
+    const Statement stmt(raw);
+    const int rc = sqlite3_step(stmt.get());
+    const int tables = rc == SQLITE_ROW ? sqlite3_column_int(stmt.get(), 0) : -1;
     if (rc != SQLITE_ROW)
-        Fail(OpenOperation, {description, FileDescription(m_dataSource)});
+        Fail(OpenOperation, {LastSqliteError(), FileDescription(m_dataSource)});
     if (tables != 2)
         Fail(OpenOperation, {QStringLiteral("Not a ride database: the tables Uscite and TipiUscita are missing"),
                              FileDescription(m_dataSource)});
@@ -127,7 +132,7 @@ void TZTConnection::Execute(const QString& sql)
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &raw, &tail) != SQLITE_OK)
         Fail(ExecuteOperation, {LastSqliteError()});
-    std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)> stmt(raw, &sqlite3_finalize);
+    const Statement stmt(raw);
     if (tail && !QByteArray(tail).trimmed().isEmpty())
         Fail(ExecuteOperation, {QStringLiteral("Only one statement can be executed at a time")});
     int rc = SQLITE_ROW;

@@ -43,10 +43,16 @@ public:
     void SetErrors(const QStringList& descriptions) { m_errors = descriptions; }
     // SQLite's description of the last failure on this connection.
     QString LastSqliteError() const;
-
-    sqlite3* Handle() const { return m_db; }
+    // Whether a transaction is open: SQLite may end one by itself (after an
+    // I/O error, say), so this asks SQLite rather than remembering BEGIN.
+    bool InTransaction() const noexcept;
 
 private:
+    // The recordset prepares its statements on the handle; nothing outside
+    // the data layer reaches SQLite through a connection.
+    friend class TZTRecordset;
+    sqlite3* Handle() const { return m_db; }
+
     [[noreturn]] void Fail(const QString& operation, const QStringList& descriptions);
     void CheckRideTables();
 

@@ -35,8 +35,6 @@ QString QuotedIdentifier(const QString& name)
     return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
-using OneShotStatement = std::unique_ptr<sqlite3_stmt, decltype(&sqlite3_finalize)>;
-
 FieldCell CellOfColumn(sqlite3_stmt* stmt, int index)
 {
     FieldCell cell;
@@ -135,8 +133,11 @@ void TZTRecordset::Open(const QString& sql)
         Fail(OpenOperation, ClosedDescription);
 
     const QByteArray text = sql.toUtf8();
+    sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(m_connection->Handle(), text.constData(), int(text.size()), &m_stmt, &tail) != SQLITE_OK) {
+    const int rc = sqlite3_prepare_v2(m_connection->Handle(), text.constData(), int(text.size()), &raw, &tail);
+    m_stmt.reset(raw);
+    if (rc != SQLITE_OK) {
         const QString description = m_connection->LastSqliteError();
         Close();
         Fail(OpenOperation, description);
@@ -147,11 +148,11 @@ void TZTRecordset::Open(const QString& sql)
     }
     m_db = m_connection->Handle();
     m_nextColumn = 0;
-    const int count = sqlite3_column_count(m_stmt);
+    const int count = sqlite3_column_count(m_stmt.get());
     m_columns.resize(count);
     for (int i = 0; i < count; ++i) {
-        const char* declared = sqlite3_column_decltype(m_stmt, i);
-        m_columns[i].name = QString::fromUtf8(sqlite3_column_name(m_stmt, i));
+        const char* declared = sqlite3_column_decltype(m_stmt.get(), i);
+        m_columns[i].name = QString::fromUtf8(sqlite3_column_name(m_stmt.get(), i));
         m_columns[i].kind = FieldValue::KindOfDeclaredType(QString::fromUtf8(declared ? declared : ""));
     }
     try {
@@ -164,9 +165,7 @@ void TZTRecordset::Open(const QString& sql)
 
 void TZTRecordset::Close() noexcept
 {
-    if (m_stmt)
-        sqlite3_finalize(m_stmt);
-    m_stmt = nullptr;
+    m_stmt.reset();
     m_columns.clear();
     m_eof = true;
     m_target.reset();
@@ -175,7 +174,7 @@ void TZTRecordset::Close() noexcept
 
 void TZTRecordset::Step(const QString& operation)
 {
-    const int rc = sqlite3_step(m_stmt);
+    const int rc = sqlite3_step(m_stmt.get());
     if (rc == SQLITE_ROW) {
         m_eof = false;
         return;
@@ -223,7 +222,7 @@ FieldCell TZTRecordset::ReadCell(const char* reader, const QString& name)
         Fail(FieldOperation(reader, name), NoSuchColumn(name));
     if (m_eof)
         Fail(FieldOperation(reader, name), NoCurrentRowDescription);
-    return CellOfColumn(m_stmt, index);
+    return CellOfColumn(m_stmt.get(), index);
 }
 
 QString TZTRecordset::GetFieldAsString(const QString& name)
@@ -254,8 +253,8 @@ const TZTRecordset::Target& TZTRecordset::WriteTarget(const QString& operation)
 
     // The one table all columns of the query come from.
     QString table;
-    for (int i = 0; i < sqlite3_column_count(m_stmt); ++i) {
-        const char* origin = sqlite3_column_table_name(m_stmt, i);
+    for (int i = 0; i < sqlite3_column_count(m_stmt.get()); ++i) {
+        const char* origin = sqlite3_column_table_name(m_stmt.get(), i);
         const QString name = QString::fromUtf8(origin ? origin : "");
         if (name.isEmpty() || (!table.isEmpty() && name != table))
             Fail(operation, QStringLiteral("The query cannot be updated: it does not read one table"));
@@ -270,7 +269,7 @@ const TZTRecordset::Target& TZTRecordset::WriteTarget(const QString& operation)
     const QByteArray pragma = QStringLiteral("PRAGMA table_info(%1)").arg(QuotedIdentifier(table)).toUtf8();
     if (sqlite3_prepare_v2(m_connection->Handle(), pragma.constData(), -1, &raw, nullptr) != SQLITE_OK)
         FailSqlite(operation);
-    OneShotStatement info(raw, &sqlite3_finalize);
+    const Statement info(raw);
     int keyColumns = 0;
     while (sqlite3_step(info.get()) == SQLITE_ROW) {
         Column column;
@@ -341,7 +340,7 @@ void TZTRecordset::StoreField(const QString& name, const Converter& convert, con
         const int key = ColumnIndex(keyName);
         if (key < 0)
             Fail(operation(), QStringLiteral("The query cannot be updated: it does not read the key column"));
-        LoadBuffer(sqlite3_column_int64(m_stmt, key), operation());
+        LoadBuffer(sqlite3_column_int64(m_stmt.get(), key), operation());
     }
     if (!m_buffer->loaded)
         EnsureLoaded(operation());
@@ -371,11 +370,6 @@ void TZTRecordset::SetField(const QString& name, TDateTime value)
 {
     StoreField(name, [&](Kind kind, Cell& cell) { return FieldValue::FromDateTime(value, kind, cell); },
                [&] { return QStringLiteral("the date %1").arg(value.Val()); });
-}
-
-void TZTRecordset::StatementDeleter::operator()(sqlite3_stmt* stmt) const
-{
-    sqlite3_finalize(stmt);
 }
 
 sqlite3_stmt* TZTRecordset::Prepared(Statement& slot, const QString& sql, const QString& operation)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/FieldValue.h"
+#include "data/Statement.h"
 #include "util/TDateTime.h"
 
 #include <QByteArray>
@@ -13,7 +14,6 @@
 
 class TZTConnection;
 struct sqlite3;
-struct sqlite3_stmt;
 
 // A forward cursor over one query on a TZTConnection, with fields addressed by
 // column name. Rows are streamed from SQLite one at a time. AddNew/SetField/
@@ -64,12 +64,6 @@ private:
     };
 
     // The table that writes go to, learnt on the first write.
-    struct StatementDeleter
-    {
-        void operator()(sqlite3_stmt* stmt) const;
-    };
-    using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-
     struct Target
     {
         QString table;
@@ -111,7 +105,7 @@ private:
     int ColumnIndex(const QString& name); // -1 when the query has no such column
 
     TZTConnection* m_connection;
-    sqlite3_stmt* m_stmt = nullptr;
+    Statement m_stmt;
     sqlite3* m_db = nullptr; // the handle m_stmt was prepared on
     int m_nextColumn = 0;
     std::vector<Column> m_columns;

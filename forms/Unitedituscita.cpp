@@ -1,6 +1,7 @@
 #include "forms/Unitedituscita.h"
 
 #include "data/RideEntry.h"
+#include "data/Rides.h"
 #include "data/Sql.h"
 #include "data/TZTRecordset.h"
 #include "forms/CenterOnScreen.h"
@@ -68,7 +69,7 @@ void TFormEditUscita::FormShow()
         const RecordsetCloser closer(*RecordsetTipi);
         RecordsetTipi->Open(Sql::RideTypeNames());
         for (; !RecordsetTipi->Eof(); RecordsetTipi->MoveNext())
-            ComboBoxTipo->addItem(RecordsetTipi->GetFieldAsString(QStringLiteral("Descrizione")));
+            ComboBoxTipo->addItem(RecordsetTipi->GetFieldAsString(RideTypeColumn::Descrizione));
     } catch (const Exception&) {
         // The box keeps the types read so far.
     }
@@ -111,10 +112,20 @@ void TFormEditUscita::BitBtnOKClick()
         (result.problem == RideValidation::Problem::Distance ? EditKM : EditOre)->setFocus();
         return;
     }
-    Giorno = result.entry.giorno;
-    Tipo = result.entry.tipo;
-    Chilometri = result.entry.chilometri;
-    Tempo = result.entry.tempo;
-    TestoDescrizione = result.entry.testoDescrizione;
+    SetEntry(result.entry);
     accept();
+}
+
+RideEntry TFormEditUscita::Entry() const
+{
+    return {Giorno, Tipo, Chilometri, Tempo, TestoDescrizione};
+}
+
+void TFormEditUscita::SetEntry(const RideEntry& entry)
+{
+    Giorno = entry.giorno;
+    Tipo = entry.tipo;
+    Chilometri = entry.chilometri;
+    Tempo = entry.tempo;
+    TestoDescrizione = entry.testoDescrizione;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/RideEntry.h"
 #include "util/TDateTime.h"
 
 #include "ui_Unitedituscita.h"
@@ -28,6 +29,10 @@ public:
     double Chilometri = 0.0;
     TDateTime Tempo;
     QString TestoDescrizione;
+
+    // Giorno, Tipo, Chilometri, Tempo and TestoDescrizione as one value.
+    RideEntry Entry() const;
+    void SetEntry(const RideEntry& entry);
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,14 +1,15 @@
 #include "forms/Unitelaborazionedati.h"
 
+#include "data/ReportRows.h"
 #include "data/TZTRecordset.h"
 #include "print/Reports.h"
 #include "util/Application.h"
 #include "forms/CenterOnScreen.h"
 #include "forms/GridLinesDelegate.h"
 #include "forms/MessageBoxes.h"
+#include "forms/PieChart.h"
 #include "forms/Styling.h"
 #include "forms/WaitCursor.h"
-#include "util/Exception.h"
 
 #include <QHeaderView>
 #include <QInputDialog>
@@ -165,60 +166,36 @@ void TFormElaborazioneDati::BitBtnElaboraClick()
     bool failed = false;
     {
         const WaitCursor wait;
-        try {
-            if (const std::optional<QString> top10Error = Statistics::Compute(recordset, m_risultati))
-                MessageBoxes::Show(this, MessageBoxes::WithException(Top10FailedText, *top10Error),
-                                   QMessageBox::Warning);
+        using Query = Statistics::ComputeFailure::Query;
+        const std::optional<Statistics::ComputeFailure> failure = Statistics::Compute(recordset, m_risultati);
+        // Without the Top 10 the rest is complete and shown; without the period nothing is.
+        failed = failure && failure->query == Query::Period;
+        if (failure)
+            MessageBoxes::Show(this,
+                               MessageBoxes::WithException(failed ? ComputationFailedText : Top10FailedText,
+                                                           failure->message),
+                               QMessageBox::Warning);
+        if (!failed) {
             ShowResultsArea();
             ShowResults();
-        } catch (const Exception& e) {
-            MessageBoxes::Show(this, MessageBoxes::WithException(ComputationFailedText, e.Message()),
-                               QMessageBox::Warning);
-            failed = true;
         }
-        recordset.Close();
     }
     BitBtnStampaRisultati->setEnabled(!failed);
 }
 
 void TFormElaborazioneDati::BitBtnStampaRisultatiClick()
 {
-    Reports::Statistics report;
-    report.period = Reports::PeriodText(m_risultati.DataInizio, m_risultati.DataTermine);
+    // The results shown, under the period last asked for, even a refused one.
+    const ReportRows::Statistics report = ReportRows::StatisticsReport(m_risultati);
     bool confirmed = false;
-    report.description = QInputDialog::getText(this, ApplicationTitle,
-                                               QStringLiteral("Inserire una descrizione per il periodo:"),
-                                               QLineEdit::Normal, report.period, &confirmed);
+    const QString description = QInputDialog::getText(this, ApplicationTitle,
+                                                      QStringLiteral("Inserire una descrizione per il periodo:"),
+                                                      QLineEdit::Normal, report.period, &confirmed);
     if (!confirmed)
         return;
-    const Statistics::GeneralTexts general = GeneralTexts();
-    report.kmTotali = general.kmTotali;
-    report.giorni = general.giorniTotali;
-    report.uscite = general.usciteTotali;
-    report.kmg = general.kmg;
-    report.kmu = general.kmu;
-    report.weekdays = ListTexts(ListViewGiorniSettimanali);
-    report.tensOfKm = ListTexts(ListViewDecineDiKM);
-    report.daysOfMonth = ListTexts(ListViewGiorniMensili);
-    report.months = ListTexts(ListViewMesi);
-    report.top10 = ListTexts(ListViewTop10);
-    for (const TZTUscita& ride : m_risultati.Top10)
-        report.top10Dates.append(ride.Data);
     RunPrintJob(this, m_printContext, [&](QPrinter& printer, const Options& options) {
-        Reports::PrintStatistics(printer, report, options);
+        Reports::PrintStatistics(printer, description, report, options);
     });
-}
-
-QList<QStringList> TFormElaborazioneDati::ListTexts(const QTreeWidget* list)
-{
-    QList<QStringList> rows;
-    for (int row = 0; row < list->topLevelItemCount(); ++row) {
-        QStringList texts;
-        for (int column = 0; column < list->columnCount(); ++column)
-            texts.append(list->topLevelItem(row)->text(column));
-        rows.append(texts);
-    }
-    return rows;
 }
 
 void TFormElaborazioneDati::ShowResultsArea()
@@ -227,12 +204,6 @@ void TFormElaborazioneDati::ShowResultsArea()
     BitBtnChiudi->move(BitBtnChiudi->x(), GroupBoxRisultati->geometry().bottom() + 1 + 8);
     setFixedSize(width(), BitBtnChiudi->geometry().bottom() + 1 + 8);
     CenterOnScreen(this);
-}
-
-Statistics::GeneralTexts TFormElaborazioneDati::GeneralTexts() const
-{
-    return {LabelPeriodo->text(), LabelKMTotali->text(), LabelGiorniTotali->text(),
-            LabelUsciteTotali->text(), LabelKMG->text(), LabelKMU->text()};
 }
 
 void TFormElaborazioneDati::ShowResults()
@@ -271,6 +242,6 @@ void TFormElaborazioneDati::FillList(QTreeWidget* list, const QList<QStringList>
 
 void TFormElaborazioneDati::DisegnaGrafico(QLabel* image, const QList<double>& km)
 {
-    image->setPixmap(QPixmap::fromImage(Statistics::PieChart(
+    image->setPixmap(QPixmap::fromImage(PieChart(
         image->size(), Statistics::PieSlices(km, m_risultati.KMTotali), palette().color(QPalette::Button))));
 }

@@ -22,8 +22,6 @@ public:
                           PrintContext printContext = {});
 
     const StatisticsResult& Risultati() const { return m_risultati; }
-    // The texts on the page "Dati generali", as shown.
-    Statistics::GeneralTexts GeneralTexts() const;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -45,7 +43,6 @@ private:
 
     void ShowResultsArea();
     void ShowResults();
-    static QList<QStringList> ListTexts(const QTreeWidget* list);
     void SetColumns(QTreeWidget* list, std::initializer_list<Column> columns, double scale);
     void FillList(QTreeWidget* list, const QList<QStringList>& rows, bool colourKey = false);
     void DisegnaGrafico(QLabel* image, const QList<double>& km);

@@ -2,7 +2,6 @@
 
 #include "print/TZTPrint.h"
 #include "util/Application.h"
-#include "util/Formats.h"
 #include "util/StringTable.h"
 
 #include <algorithm>
@@ -368,12 +367,7 @@ QString FooterText()
     return ApplicationTitle + StringTable::LoadStr(StringTable::PrintCredit);
 }
 
-QString PeriodText(TDateTime start, TDateTime end)
-{
-    return QStringLiteral("(Periodo dal %1 al %2)").arg(Formats::Date(start), Formats::Date(end));
-}
-
-void PrintMonth(QPrinter& printer, const Month& month, const Options& options)
+void PrintMonth(QPrinter& printer, const ReportRows::Month& month, const Options& options)
 {
     TZTPrint print(&printer);
     print.SetMargins(options.printVerticalMargin, options.printHorizontalMargin);
@@ -433,7 +427,8 @@ void PrintMonth(QPrinter& printer, const Month& month, const Options& options)
 
 // Laid out before it is printed: the tables side by side run onto further
 // pages together, and a page can only be drawn before the next one starts.
-void PrintStatistics(QPrinter& printer, const Statistics& statistics, const Options& options)
+void PrintStatistics(QPrinter& printer, const QString& description, const ReportRows::Statistics& statistics,
+                     const Options& options)
 {
     TZTPrint print(&printer);
     print.SetMargins(options.printVerticalMargin, options.printHorizontalMargin);
@@ -450,7 +445,7 @@ void PrintStatistics(QPrinter& printer, const Statistics& statistics, const Opti
     };
     const auto empty = [](const Style& style) { return Line{style, {}, {}}; };
 
-    flow.Add(whole(DescriptionStyle, statistics.description));
+    flow.Add(whole(DescriptionStyle, description));
     flow.Add(whole(PeriodStyle, statistics.period));
     flow.Add(empty(KmTotalStyle));
     flow.Add(whole(KmTotalStyle, QStringLiteral("KM: ") + statistics.kmTotali));
@@ -473,24 +468,15 @@ void PrintStatistics(QPrinter& printer, const Statistics& statistics, const Opti
     flow.Add(empty(TotalsStyle));
     flow.Add(empty(TotalsStyle));
 
-    QList<QStringList> tens;
-    for (const QStringList& row : statistics.tensOfKm)
-        if (row.value(1).toInt() != 0)
-            tens.append(row);
     const Table weekdays{0, QStringLiteral("USCITE PER GIORNI SETTIMANALI"),
                          {{0, 10, A::Left}, {10, 18, A::Centre}, {18, 25, A::Centre}, {25, 35, A::Left}},
                          {QStringLiteral("GIORNO"), QStringLiteral("KM"), QStringLiteral("USC"), QStringLiteral("KM/U")},
                          statistics.weekdays};
     const Table tensOfKm{0, QStringLiteral("USCITE PER DECINE DI CHILOMETRI"),
                          {{40, 48, A::Centre}, {48, 58, A::Centre}},
-                         {QStringLiteral("KM"), QStringLiteral("USCITE")}, tens};
+                         {QStringLiteral("KM"), QStringLiteral("USCITE")}, statistics.tensOfKm};
     const Position y2 = TwoColumns(fonts, placed, bottom, flow.At(), weekdays, {tensOfKm});
 
-    QList<QStringList> top10;
-    for (qsizetype i = 0; i < statistics.top10.size(); ++i) {
-        const QStringList& row = statistics.top10[i];
-        top10.append({row.value(0), Formats::Date(statistics.top10Dates.value(i)), row.value(2), row.value(3)});
-    }
     const Table days{2, QStringLiteral("USCITE PER GIORNI MENSILI"),
                      {{0, 4, A::Centre}, {4, 12, A::Centre}, {12, 17, A::Centre}},
                      {QStringLiteral("G"), QStringLiteral("KM"), QStringLiteral("USC")}, statistics.daysOfMonth};
@@ -501,7 +487,7 @@ void PrintStatistics(QPrinter& printer, const Statistics& statistics, const Opti
     const Table top10Table{2, QStringLiteral("TOP 10"),
                            {{30, 33, A::Centre}, {33, 43, A::Centre}, {43, 49, A::Centre}, {50, 100, A::Left}},
                            {QStringLiteral("#"), QStringLiteral("DATA"), QStringLiteral("KM"), QStringLiteral("DESCRIZIONE")},
-                           top10};
+                           statistics.top10};
     TwoColumns(fonts, placed, bottom, y2, days, {months, top10Table});
 
     PrintPages(fonts, placed, options);

@@ -13,8 +13,10 @@ TZTPrint::TZTPrint(QPrinter* printer)
 
 TZTPrint::~TZTPrint()
 {
-    if (Printing())
-        Abort();
+    if (m_painter.isActive()) {
+        m_printer->abort();
+        m_painter.end();
+    }
 }
 
 int TZTPrint::PageWidth() const
@@ -29,8 +31,6 @@ int TZTPrint::PageHeight() const
 
 void TZTPrint::SetMargins(int verticalPercent, int horizontalPercent)
 {
-    m_verticalMargin = verticalPercent;
-    m_horizontalMargin = horizontalPercent;
     m_verticalMarginPixels = int(std::trunc(PageHeight() * 0.01 * verticalPercent));
     m_horizontalMarginPixels = int(std::trunc(PageWidth() * 0.01 * horizontalPercent));
 }
@@ -47,13 +47,6 @@ void TZTPrint::EndDoc()
 {
     if (!m_painter.end() || m_printer->printerState() == QPrinter::Error)
         throw Exception(QStringLiteral("Il lavoro di stampa non è stato completato."));
-}
-
-void TZTPrint::Abort()
-{
-    m_printer->abort();
-    if (m_painter.isActive())
-        m_painter.end();
 }
 
 void TZTPrint::NewPage()

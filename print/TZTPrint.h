@@ -26,7 +26,6 @@ public:
     void BeginDoc();
     // Sends the job; throws Exception when it fails.
     void EndDoc();
-    void Abort();
     // Continues on a new page, at the top margin.
     void NewPage();
 
@@ -51,16 +50,13 @@ public:
     // `text` cut with an ellipsis to fit `width` in the current font.
     QString Elided(const QString& text, int width) const;
     int VerticalMarginPixels() const { return m_verticalMarginPixels; }
-    bool Printing() const { return m_painter.isActive(); }
 
 private:
     QPrinter* m_printer;
     QPainter m_painter;
     QFont m_font;
     int m_lineSpacing = 0;
-    int m_verticalMargin = 0;
     int m_verticalMarginPixels = 0;
-    int m_horizontalMargin = 0;
     int m_horizontalMarginPixels = 0;
     int m_y = 0;
 };

@@ -173,9 +173,8 @@ private Q_SLOTS:
 
         // Two files, not two names of one: a change to the database leaves the backup alone.
         // And the counter came along: a new ride never gets a deleted ride's key.
-        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite; INSERT INTO Uscite (IDTipoUscita, Data, KM) "
-                                            "VALUES (0, '2005-03-15', 1)"_qs),
-                 QString());
+        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs), QString());
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-15"_qs, 1), QString());
         QCOMPARE(Bytes(m_backup), first);
         QCOMPARE(Stored(u"SELECT IDUscita FROM Uscite"_qs).toInt(), lastKey.toInt() + 1);
     }
@@ -333,9 +332,7 @@ private Q_SLOTS:
                  (QStringList{u"latest.mdb"_qs, u"rides.mdb"_qs, u"rides.mdbbak"_qs}));
         QVERIFY2(Others().isEmpty(), qPrintable(Others().join(u", "_qs)));
         // A ride saved through the link reaches the real file.
-        QCOMPARE(TestDatabase::Exec(m_path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM) "
-                                            "VALUES (0, '2005-03-15', 1)"_qs),
-                 QString());
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-15"_qs, 1), QString());
         QCOMPARE(TestDatabase::Scalar(real, u"SELECT count(*) FROM Uscite WHERE Data = '2005-03-15'"_qs), u"1"_qs);
     }
 

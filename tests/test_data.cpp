@@ -2,6 +2,7 @@
 #include "data/Sql.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
+#include "data/Transaction.h"
 #include "support/TestDatabase.h"
 #include "util/Exception.h"
 
@@ -509,6 +510,78 @@ private Q_SLOTS:
             previousDate = rs.GetFieldAsDateTime(u"Data"_qs);
         }
         QCOMPARE(found, expected);
+    }
+
+    void transactionStoresAllOrNothing_data()
+    {
+        // How the scope with the two writes ends: only a commit keeps them.
+        QTest::addColumn<QString>("ending");
+        QTest::newRow("committed") << u"commit"_qs;
+        QTest::newRow("left without Commit") << u"leave"_qs;
+        QTest::newRow("left by a failure") << u"throw"_qs;
+        // A second ROLLBACK would fail, and leave its error on the connection.
+        QTest::newRow("already rolled back by SQLite") << u"rollback"_qs;
+        QTest::newRow("connection closed inside") << u"close"_qs;
+    }
+
+    void transactionStoresAllOrNothing()
+    {
+        QFETCH(QString, ending);
+        const int stored = ending == u"commit" ? 2 : 0;
+        QVERIFY(!TZTConnection().InTransaction());
+        QVERIFY(!m_connection->InTransaction());
+        bool inside = false;
+        const QString error = ErrorOf([&] {
+            Transaction transaction(*m_connection);
+            inside = m_connection->InTransaction();
+            Add(Day(2005, 3, 1), 10.0);
+            Add(Day(2005, 3, 2), 20.0);
+            if (ending == u"commit")
+                transaction.Commit();
+            else if (ending == u"throw")
+                throw Exception(u"interrotto"_qs);
+            else if (ending == u"rollback")
+                m_connection->Execute(u"ROLLBACK"_qs);
+            else if (ending == u"close")
+                m_connection->Close();
+        });
+        QVERIFY(inside);
+        QCOMPARE(error, ending == u"throw" ? u"interrotto"_qs : QString());
+        QVERIFY(!m_connection->InTransaction());
+        QCOMPARE(m_connection->Errors(), QStringList());
+        QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), QString::number(stored));
+        // The connection goes on to the next transaction.
+        if (!m_connection->IsOpen())
+            m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
+        Transaction next(*m_connection);
+        Add(Day(2005, 3, 3), 30.0);
+        next.Commit();
+        QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), QString::number(stored + 1));
+    }
+
+    void closeReleasesTheQuery_data()
+    {
+        QTest::addColumn<bool>("written"); // a row changed first, so write statements are held too
+        QTest::newRow("read only") << false;
+        QTest::newRow("after a write") << true;
+    }
+
+    void closeReleasesTheQuery()
+    {
+        QFETCH(bool, written);
+        Add(Day(2005, 3, 1), 10.0);
+        Add(Day(2005, 3, 2), 20.0);
+        TZTRecordset rs(m_connection.get());
+        rs.Open(Sql::AllRidesByKey());
+        if (written) {
+            rs.SetField(u"KM"_qs, 15.0);
+            rs.Update();
+        }
+        // SQLite refuses to drop a table that a statement of the connection is reading.
+        QVERIFY(ErrorOf([&] { m_connection->Execute(u"DROP TABLE Uscite"_qs); }).contains(u"locked"_qs));
+        rs.Close();
+        const QString error = ErrorOf([&] { m_connection->Execute(u"DROP TABLE Uscite"_qs); });
+        QVERIFY2(error.isNull(), qPrintable(error));
     }
 
 };

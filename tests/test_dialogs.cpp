@@ -4,6 +4,7 @@
 #include "forms/Unitopzioni.h"
 #include "forms/Unitsplash.h"
 #include "support/Controls.h"
+#include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/TestDatabase.h"
 #include "util/FontChoices.h"
@@ -18,6 +19,7 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -69,14 +71,7 @@ private:
         file.write("[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n" + options);
     }
 
-    std::unique_ptr<TFormMain> OpenMain() const
-    {
-        StartupEnvironment environment;
-        environment.executablePath = Beside(QString());
-        environment.arguments = {u"/NOPROMPTONCLOSE"_qs};
-        environment.today = [] { return QDate(2005, 3, 15); };
-        return std::make_unique<TFormMain>(environment);
-    }
+    std::unique_ptr<TFormMain> OpenMain() const { return MainWindow::Open(m_dir.path(), {u"/NOPROMPTONCLOSE"_qs}); }
 
     // An installed family whose name changes when written in lower case.
     static QString InstalledFamily()
@@ -213,9 +208,11 @@ private Q_SLOTS:
         QCOMPARE(checkedWhenOpened, hotTrack);
         // OK is in effect at once, the file being written only at exit; anything else changes nothing.
         const bool ok = how == u"OK";
-        QCOMPARE(form->CalendarHotTrack(), hotTrack != ok);
-        QCOMPARE(form->PrintFont, ok ? family : u"Kilovento Nessun Font"_qs);
-        QCOMPARE(QList<int>({form->PrintVerticalMargin, form->PrintHorizontalMargin}),
+        const Options options = form->CurrentOptions();
+        QCOMPARE(options.calendarHotTrack, hotTrack != ok);
+        QCOMPARE(Child<QListWidget>(form.get(), "ListViewCalendario")->hasMouseTracking(), hotTrack != ok);
+        QCOMPARE(options.printFont, ok ? family : u"Kilovento Nessun Font"_qs);
+        QCOMPARE(QList<int>({options.printVerticalMargin, options.printHorizontalMargin}),
                  ok ? QList<int>({5, 0}) : QList<int>({2, 1}));
         QCOMPARE(IniFile(Beside(u".ini"_qs)).ReadInteger(u"OPTIONS"_qs, u"PrintVerticalMargin"_qs, -1), -1);
     }

@@ -222,8 +222,9 @@ void TestEndToEnd::secondInstanceIsRefusedAndACrashedOneIsNot()
 
 void TestEndToEnd::quitsThroughTheMenuAndWritesTheOptions()
 {
-    QCOMPARE(TestDatabase::Exec(DatabasePath(), u"INSERT INTO Uscite (IDTipoUscita, Data, KM) VALUES "
-                                                 "(0, date('now'), 42.5), (1, date('now', 'start of month'), 10)"_qs),
+    const QDate today = QDate::currentDate();
+    QCOMPARE(TestDatabase::InsertRide(DatabasePath(), today.toString(Qt::ISODate), 42.5), QString());
+    QCOMPARE(TestDatabase::InsertRide(DatabasePath(), QDate(today.year(), today.month(), 1).toString(Qt::ISODate), 10, 1),
              QString());
     QProcess program;
     StartProgram(program);

@@ -2,6 +2,7 @@
 #include "data/TZTConnection.h"
 #include "forms/Unitedituscita.h"
 #include "support/Controls.h"
+#include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/MonthList.h"
 #include "support/TestDatabase.h"
@@ -36,20 +37,7 @@ private:
     QTemporaryDir m_dir;
     QString m_path;
 
-    std::unique_ptr<TFormMain> Open()
-    {
-        StartupEnvironment environment;
-        environment.executablePath = m_dir.filePath(u"kilovento"_qs);
-        environment.arguments = {u"/NOPROMPTONCLOSE"_qs};
-        environment.today = [] { return QDate(2005, 3, 15); };
-        return std::make_unique<TFormMain>(environment);
-    }
-
-    void Insert(const QString& values)
-    {
-        const QString sql = u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Durata, Descrizione) VALUES "_qs + values;
-        QCOMPARE(TestDatabase::Exec(m_path, sql), QString());
-    }
+    std::unique_ptr<TFormMain> Open() { return MainWindow::Open(m_dir.path(), {u"/NOPROMPTONCLOSE"_qs}); }
 
     QString Stored(const QString& sql) { return TestDatabase::Scalar(m_path, sql); }
 
@@ -220,7 +208,7 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QString, stored);
-        Insert(u"(1, '2005-03-02', 12.345, '25:30:00', 'Lago')"_qs);
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-02"_qs, 12.345, 1, u"Lago"_qs, u"25:30:00"_qs), QString());
         const auto form = Open();
         SelectRow(form.get(), 0);
         ModalBoxes boxes;
@@ -275,15 +263,17 @@ private Q_SLOTS:
         QCOMPARE(Stored(u"SELECT Data || ' ' || KM || ' ' || Durata FROM Uscite"_qs),
                  QStringLiteral("2005-%1-%2 42.5 00:30:00").arg(month, 2, 10, QChar(u'0')).arg(day.toInt(), 2, 10, QChar(u'0')));
         QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{month, 2005}));
+        QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), (QList<int>{month, 2005}));
     }
 
     void cancelWritesNothingAndModifyKeepsTheRow()
     {
-        Insert(u"(0, '2005-03-01', 10, NULL, 'primo'), (2, '2005-03-05', 20, '01:05:00', 'secondo')"_qs);
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-01"_qs, 10, 0, u"primo"_qs), QString());
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-05"_qs, 20, 2, u"secondo"_qs, u"01:05:00"_qs), QString());
         const auto form = Open();
         SelectRow(form.get(), 1);
-        Insert(u"(0, '2005-03-31', 30, NULL, 'terzo')"_qs); // only a reload shows it
+        // Only a reload shows it.
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-31"_qs, 30, 0, u"terzo"_qs), QString());
         ModalBoxes boxes;
         boxes.setDialogHandler([](QDialog* dialog) {
             Edit(dialog, "EditKM")->setText(u"99"_qs);
@@ -315,17 +305,20 @@ private Q_SLOTS:
 
     void deleteAsksFirst_data()
     {
-        QTest::addColumn<QString>("rides");
+        QTest::addColumn<QStringList>("rides"); // on the 1st, 2nd... of March, of 10, 20... km
         QTest::addColumn<QString>("left");
-        QTest::newRow("one of two") << u"(0, '2005-03-01', 10, NULL, 'a'), (0, '2005-03-02', 20, NULL, 'b')"_qs << u"b"_qs;
-        QTest::newRow("the only ride") << u"(0, '2005-03-01', 10, NULL, 'a')"_qs << QString();
+        QTest::newRow("one of two") << QStringList{u"a"_qs, u"b"_qs} << u"b"_qs;
+        QTest::newRow("the only ride") << QStringList{u"a"_qs} << QString();
     }
 
     void deleteAsksFirst()
     {
-        QFETCH(QString, rides);
+        QFETCH(QStringList, rides);
         QFETCH(QString, left);
-        Insert(rides);
+        for (int day = 1; day <= rides.size(); ++day)
+            QCOMPARE(TestDatabase::InsertRide(m_path, QStringLiteral("2005-03-%1").arg(day, 2, 10, QChar(u'0')),
+                                              10.0 * day, 0, rides.at(day - 1)),
+                     QString());
         const auto form = Open();
         SelectRow(form.get(), 0);
         ModalBoxes boxes(QMessageBox::No);
@@ -350,47 +343,60 @@ private Q_SLOTS:
 
     void refusedWritesStoreNothing_data()
     {
-        QTest::addColumn<bool>("deleted"); // the ride deleted by another program, else the database locked
+        QTest::addColumn<QString>("refusal"); // the ride deleted by another program, or the database locked
         QTest::addColumn<QString>("message");
-        QTest::newRow("modify of a deleted ride") << true << u"ATTENZIONE: impossibile modificare l'uscita."_qs;
-        QTest::newRow("add while locked") << false << u"ATTENZIONE: errore nell'aggiunta dell'uscita."_qs;
+        QTest::addColumn<int>("dialogs");
+        QTest::addColumn<int>("listed"); // rows after the command; -1 when the month cannot be read then
+        QTest::newRow("modify of a deleted ride")
+            << u"deleted before"_qs << u"ATTENZIONE: impossibile modificare l'uscita."_qs << 0 << 1; // no reload
+        // The dialog holds nothing of the database: another program may write meanwhile.
+        QTest::newRow("modify of a ride deleted while the dialog is open")
+            << u"deleted during"_qs << u"ATTENZIONE: errore nella modifica dell'uscita."_qs << 1 << 0;
+        QTest::newRow("add while locked") << u"locked"_qs << u"ATTENZIONE: errore nell'aggiunta dell'uscita."_qs << 1
+                                          << -1;
     }
 
     void refusedWritesStoreNothing()
     {
-        QFETCH(bool, deleted);
+        QFETCH(QString, refusal);
         QFETCH(QString, message);
-        Insert(u"(0, '2005-03-01', 10, NULL, 'a')"_qs);
+        QFETCH(int, dialogs);
+        QFETCH(int, listed);
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-01"_qs, 10, 0, u"a"_qs), QString());
         const auto form = Open();
-        form->Connection->SetBusyTimeout(50);
+        form->DatabaseConnection()->SetBusyTimeout(50);
         SelectRow(form.get(), 0);
         sqlite3* holder = nullptr;
-        if (deleted) {
+        if (refusal == u"deleted before") {
             QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs), QString());
-        } else {
+        } else if (refusal == u"locked") {
             QCOMPARE(sqlite3_open(m_path.toUtf8().constData(), &holder), SQLITE_OK);
             QCOMPARE(sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
                      SQLITE_OK);
         }
         ModalBoxes boxes;
-        boxes.setDialogHandler([](QDialog* dialog) {
+        QString deleteError; // checked once the dialog is closed
+        boxes.setDialogHandler([&](QDialog* dialog) {
+            if (refusal == u"deleted during")
+                deleteError = TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs);
             Edit(dialog, "EditKM")->setText(u"12"_qs);
             QTest::keyClick(dialog, Qt::Key_Return);
         });
-        Run(form.get(), deleted ? "MenuModificaUscita" : "MenuAggiungiUscita");
+        Run(form.get(), refusal == u"locked" ? "MenuAggiungiUscita" : "MenuModificaUscita");
         if (holder) {
             sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
             sqlite3_close(holder);
         }
-        QCOMPARE(boxes.dialogsSeen(), deleted ? 0 : 1);
+        QCOMPARE(deleteError, QString());
+        QCOMPARE(boxes.dialogsSeen(), dialogs);
         QVERIFY(!boxes.seen().isEmpty());
         const QString text = boxes.seen().first().text;
         QVERIFY2(text.startsWith(message + u"\n\nEccezione: ZTADO exception: TZTRecordset::"_qs), qPrintable(text));
-        QVERIFY(deleted || text.contains(u"database is locked"_qs));
+        QVERIFY(refusal != u"locked" || text.contains(u"database is locked"_qs));
         QCOMPARE(boxes.seen().first().icon, QMessageBox::Warning);
-        QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), deleted ? u"0"_qs : u"1"_qs);
-        if (deleted)
-            QCOMPARE(Rides(form.get())->topLevelItemCount(), 1); // no reload
+        QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), refusal == u"locked" ? u"1"_qs : u"0"_qs);
+        if (listed >= 0)
+            QCOMPARE(Rides(form.get())->topLevelItemCount(), listed);
     }
 };
 

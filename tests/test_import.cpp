@@ -158,9 +158,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, content);
         QFETCH(QString, where);
         QFETCH(QString, reason);
-        QCOMPARE(TestDatabase::Exec(m_path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM) "
-                                            "VALUES (2, '2001-05-06', 8)"_qs),
-                 QString());
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2001-05-06"_qs, 8, 2), QString());
         const QString before = Stored(RideRows);
         QVERIFY(WriteFile(Dat(u"012003.dat"_qs), "01 11.0 buona^1\r\n02 12.0 anche questa^2\r\n"));
         QVERIFY(WriteFile(Dat(fileName), content));
@@ -223,9 +221,7 @@ private Q_SLOTS:
             const QString name = QStringLiteral("%1%2.dat").arg(f % 12 + 1, 2, 10, QChar(u'0')).arg(1990 + f / 12);
             QVERIFY(WriteFile(Dat(name), text));
         }
-        QCOMPARE(TestDatabase::Exec(m_path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM) "
-                                            "VALUES (0, '1989-06-01', 1)"_qs),
-                 QString());
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"1989-06-01"_qs, 1), QString());
         const QString pristine = m_dir.filePath(u"pristine.mdb"_qs);
         QVERIFY(QFile::copy(m_path, pristine));
         const QString sumOfAll = u"SELECT count(*) || ' ' || total(KM) FROM Uscite"_qs;

@@ -1,6 +1,9 @@
 #include "app/Unitmain.h"
+#include "data/Rides.h"
 #include "data/TZTConnection.h"
+#include "data/TZTRecordset.h"
 #include "support/Controls.h"
+#include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/Files.h"
@@ -83,11 +86,7 @@ private:
 
     std::unique_ptr<TFormMain> Open()
     {
-        StartupEnvironment environment;
-        environment.executablePath = QDir(m_program).filePath(u"kilovento"_qs);
-        environment.arguments = {u"/IMPORTENABLED"_qs, u"/NOPROMPTONCLOSE"_qs};
-        environment.today = [] { return QDate(2005, 3, 15); };
-        auto form = std::make_unique<TFormMain>(environment);
+        auto form = MainWindow::Open(m_program, {u"/IMPORTENABLED"_qs, u"/NOPROMPTONCLOSE"_qs});
         form->show();
         if (!QTest::qWaitForWindowExposed(form.get()))
             qFatal("the main window is not shown");
@@ -141,10 +140,10 @@ private Q_SLOTS:
         QCOMPARE(TestDatabase::CreateProgramFolder(m_program), QString());
         m_path = QDir(m_program).filePath(u"kilovento.mdb"_qs);
         // Two rides of the month shown at start-up, and another to compact away.
-        QCOMPARE(TestDatabase::Exec(m_path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) VALUES "
-                                            "(0, '2005-03-02', 40.5, 'Marzo'), (1, '2004-01-10', 12, 'via'), "
-                                            "(2, '2005-03-09', 22, 'Marzo due'); DELETE FROM Uscite WHERE KM = 12"_qs),
-                 QString());
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-02"_qs, 40.5, 0, u"Marzo"_qs), QString());
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2004-01-10"_qs, 12, 1, u"via"_qs), QString());
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-09"_qs, 22, 2, u"Marzo due"_qs), QString());
+        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE KM = 12"_qs), QString());
     }
 
     void importReports_data()
@@ -239,8 +238,8 @@ private Q_SLOTS:
         QVERIFY(status.texts.isEmpty());
         QCOMPARE(Bytes(m_path), before);
         QVERIFY(!QFile::exists(m_path + u"bak"_qs));
-        QVERIFY(form->Connection->IsOpen());
-        QCOMPARE(form->SelectedMonth, 1); // not reconnected: the month shown stays
+        QVERIFY(form->DatabaseConnection()->IsOpen());
+        QCOMPARE(form->ShownMonth(), 1); // not reconnected: the month shown stays
     }
 
     void compactionReportsAndReconnects_data()
@@ -314,12 +313,12 @@ private Q_SLOTS:
         QCOMPARE(Stored(u"PRAGMA journal_mode"_qs), wal ? u"wal"_qs : u"delete"_qs);
 
         // Reconnected as at start-up: the current month is shown, with its rides.
-        QVERIFY(form->Connection->IsOpen());
-        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{3, 2005}));
+        QVERIFY(form->DatabaseConnection()->IsOpen());
+        QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), (QList<int>{3, 2005}));
         QCOMPARE(MonthRows(form.get()), 2);
         QVERIFY(!form->TerminateRequested());
         // And the connection works for the next command.
-        form->Connection->Execute(u"INSERT INTO Uscite (IDTipoUscita, Data, KM) VALUES (0, '2005-03-20', 5)"_qs);
+        Rides::Add(*form->DatabaseConnection(), {2005, 3, {20, 0, 5.0, {}, QString()}});
         form->GoToMonth(3, 2005, true);
         QCOMPARE(MonthRows(form.get()), 3);
     }
@@ -337,8 +336,9 @@ private Q_SLOTS:
         const QByteArray before = Bytes(m_path);
         const auto form = Open();
         form->GoToMonth(1, 2004, false);
-        form->Connection->SetBusyTimeout(300); // the wait, kept short for the test
-        const auto* const handle = form->Connection->Handle();
+        form->DatabaseConnection()->SetBusyTimeout(300); // the wait, kept short for the test
+        // A setting that lives in this SQLite connection only: a reopened one would not have it.
+        form->DatabaseConnection()->Execute(u"PRAGMA cache_size = 1234"_qs);
         QProcess holder;
         QVERIFY(DatabaseHolder::Start(holder, m_path, hold));
 
@@ -357,8 +357,12 @@ private Q_SLOTS:
         QVERIFY(!QGuiApplication::overrideCursor());
         QVERIFY(!QFile::exists(m_path + u"bak"_qs));
         // Nothing was closed: the same connection, and the month shown stays.
-        QVERIFY(form->Connection->Handle() == handle);
-        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{1, 2004}));
+        {
+            TZTRecordset setting(form->DatabaseConnection());
+            setting.Open(u"PRAGMA cache_size"_qs);
+            QCOMPARE(setting.GetFieldAsInteger(u"cache_size"_qs), 1234);
+        }
+        QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), (QList<int>{1, 2004}));
         QVERIFY(!form->TerminateRequested());
         // The program goes on, and sees what the other process wrote.
         form->GoToMonth(3, 2005, true);

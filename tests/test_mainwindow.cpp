@@ -1,6 +1,7 @@
 #include "app/Unitmain.h"
 #include "data/TZTConnection.h"
 #include "support/Controls.h"
+#include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/MonthList.h"
 #include "support/TestDatabase.h"
@@ -25,19 +26,11 @@ private:
     QTemporaryDir m_dir;
     QString m_path;
 
-    std::unique_ptr<TFormMain> Open(const QStringList& arguments = {})
-    {
-        StartupEnvironment environment;
-        environment.executablePath = m_dir.filePath(u"kilovento"_qs);
-        environment.arguments = arguments;
-        environment.today = [] { return QDate(2005, 3, 15); };
-        return std::make_unique<TFormMain>(environment);
-    }
+    std::unique_ptr<TFormMain> Open(const QStringList& arguments = {}) { return MainWindow::Open(m_dir.path(), arguments); }
 
     void Insert(const QDate& date, double km)
     {
-        const QString sql = QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, KM) VALUES (0, '%1', %2)");
-        QCOMPARE(TestDatabase::Exec(m_path, sql.arg(date.toString(Qt::ISODate)).arg(km)), QString());
+        QCOMPARE(TestDatabase::InsertRide(m_path, date.toString(Qt::ISODate), km), QString());
     }
 
     static QListWidget* Calendar(QWidget* form) { return Child<QListWidget>(form, "ListViewCalendario"); }
@@ -71,7 +64,7 @@ private Q_SLOTS:
         QCOMPARE(calendar->selectedItems(), QList<QListWidgetItem*>{calendar->item(182)});
         QCOMPARE((QStringList{calendar->item(0)->text(), calendar->item(191)->text(), calendar->item(182)->text(), Title(form.get())}),
                  (QStringList{u"Gennaio 1990"_qs, u"Dicembre 2005"_qs, u"Marzo 2005"_qs, u"Marzo 2005"_qs}));
-        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{3, 2005}));
+        QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), (QList<int>{3, 2005}));
         QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
         QCOMPARE((QStringList{Rides(form.get())->topLevelItem(0)->text(3), Child<QLabel>(form.get(), "LabelKM")->text()}),
                  (QStringList{u"42,5"_qs, u"42,5"_qs}));
@@ -100,10 +93,10 @@ private Q_SLOTS:
         QFETCH(QDate, to);
         const auto form = Open();
         form->GoToMonth(from.month(), from.year(), false);
-        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{from.month(), from.year()}));
+        QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), (QList<int>{from.month(), from.year()}));
         auto* speedButton = Child<QToolButton>(form.get(), u"SpeedButton"_qs + button);
         speedButton->click();
-        QCOMPARE((QList<int>{form->SelectedMonth, form->SelectedYear}), (QList<int>{to.month(), to.year()}));
+        QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), (QList<int>{to.month(), to.year()}));
         QCOMPARE(Calendar(form.get())->currentRow(), (to.year() - 1990) * 12 + to.month() - 1);
         QVERIFY(!speedButton->toolTip().isEmpty());
     }
@@ -183,7 +176,7 @@ private Q_SLOTS:
         Insert(QDate(2005, 3, 1), 10);
         const auto form = Open();
         QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-        form->Connection->Close();
+        form->CloseDatabase();
         ModalBoxes boxes;
         Child<QToolButton>(form.get(), "SpeedButtonMeseSuccessivo")->click();
         QCOMPARE(boxes.seen().size(), 1);
@@ -194,6 +187,37 @@ private Q_SLOTS:
         QCOMPARE(Rides(form.get())->topLevelItemCount(), 0);
         for (const char* figure : {"LabelKM", "LabelUscite", "LabelKMU", "LabelKMG"})
             QCOMPARE(Child<QLabel>(form.get(), figure)->text(), QString());
+    }
+
+    void reopeningTouchesOnlyAClosedDatabase_data()
+    {
+        QTest::addColumn<bool>("closed");
+        QTest::addColumn<QList<int>>("shown"); // month and year afterwards
+        QTest::addColumn<int>("listed");
+        QTest::newRow("closed: reopened as at start-up") << true << QList<int>{3, 2005} << 2;
+        QTest::newRow("open: left as it is") << false << QList<int>{1, 2004} << 1;
+    }
+
+    void reopeningTouchesOnlyAClosedDatabase()
+    {
+        QFETCH(bool, closed);
+        QFETCH(QList<int>, shown);
+        QFETCH(int, listed);
+        Insert(QDate(2004, 1, 10), 10);
+        Insert(QDate(2005, 3, 1), 20);
+        Insert(QDate(2005, 3, 2), 30);
+        const auto form = Open();
+        form->GoToMonth(1, 2004, false);
+        if (closed)
+            form->CloseDatabase();
+        QCOMPARE(form->DatabaseConnection()->IsOpen(), !closed);
+        ModalBoxes boxes;
+        form->ReopenDatabase();
+        QVERIFY(boxes.seen().isEmpty());
+        QVERIFY(form->DatabaseConnection()->IsOpen());
+        QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), shown);
+        QCOMPARE(Rides(form.get())->topLevelItemCount(), listed);
+        QVERIFY(!form->TerminateRequested());
     }
 
     void menusAndCommands_data()
@@ -330,13 +354,15 @@ private Q_SLOTS:
         const QPoint over = calendar->visualItemRect(calendar->item(other)).center();
 
         QTest::mouseMove(calendar->viewport(), over);
-        QCOMPARE(form->SelectedMonth, 3); // off: moving is not choosing
+        QCOMPARE(form->ShownMonth(), 3); // off: moving is not choosing
 
         QTest::mouseMove(calendar->viewport(), QPoint(1, 1));
-        form->SetCalendarHotTrack(true);
+        Options options = form->CurrentOptions();
+        options.calendarHotTrack = true;
+        form->ApplyOptions(options);
         QCOMPARE(calendar->viewport()->cursor().shape(), Qt::PointingHandCursor);
         QTest::mouseMove(calendar->viewport(), over);
-        QTRY_COMPARE(form->SelectedMonth, 2);
+        QTRY_COMPARE(form->ShownMonth(), 2);
         QCOMPARE(Title(form.get()), u"Febbraio 2005"_qs);
     }
 };

@@ -18,14 +18,7 @@ private:
     void Insert(const QString& date, double km, const QString& duration = QString(), int type = 0,
                 const QString& description = QString())
     {
-        const QString durata = duration.isNull() ? u"NULL"_qs : u'\'' + duration + u'\'';
-        QCOMPARE(TestDatabase::Exec(m_path, QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, KM, Durata, "
-                                                           "Descrizione) VALUES (%1, '%2', %3, %4, '%5')")
-                                                .arg(type)
-                                                .arg(date)
-                                                .arg(km)
-                                                .arg(durata, description)),
-                 QString());
+        QCOMPARE(TestDatabase::InsertRide(m_path, date, km, type, description, duration), QString());
     }
 
     MonthRides Load(int year, int month)

@@ -1,9 +1,12 @@
 #include "app/Unitmain.h"
+#include "data/MonthRides.h"
+#include "data/ReportRows.h"
+#include "data/Statistics.h"
 #include "data/TZTConnection.h"
+#include "data/TZTRecordset.h"
 #include "forms/Unitelaborazionedati.h"
 #include "print/Reports.h"
 #include "print/TZTPrint.h"
-#include "support/Controls.h"
 #include "support/ModalBoxes.h"
 #include "support/PdfText.h"
 #include "support/TestDatabase.h"
@@ -14,7 +17,6 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QtTest>
 
 namespace {
@@ -28,9 +30,9 @@ Options PrintOptions(int vertical, int horizontal)
     return options;
 }
 
-Reports::Month SampleMonth(int rides)
+ReportRows::Month SampleMonth(int rides)
 {
-    Reports::Month month;
+    ReportRows::Month month;
     month.title = u"Marzo 2005"_qs;
     for (int i = 1; i <= rides; ++i)
         month.rides.append({QStringLiteral("Martedì %1").arg(i % 31 + 1), u"Strada"_qs, QStringLiteral("4%1,5").arg(i % 10),
@@ -82,60 +84,68 @@ QString GeneratedRides(bool longDescriptions)
         .arg(filler);
 }
 
+// Opens `connection` on a new log at `path` holding the rides `insert` adds,
+// if any; returns the error, if any.
+QString OpenNewLog(TZTConnection& connection, const QString& path, const QString& insert)
+{
+    QString error = TestDatabase::Create(path);
+    if (error.isEmpty() && !insert.isEmpty())
+        error = TestDatabase::Exec(path, insert);
+    if (error.isEmpty())
+        connection.Open(TestDatabase::ConnectionStringFor(path));
+    return error;
+}
+
 // Each word the statistics printout should show, with how often: the totals
-// and the printed columns of the lists, as the window shows them.
-QMap<QString, int> PrintedWords(const TFormElaborazioneDati& dialog)
+// and the printed columns of the lists, as the statistics window shows them.
+QMap<QString, int> PrintedWords(const StatisticsResult& result)
 {
     QMap<QString, int> words;
     const auto add = [&](const QString& text) {
         for (const QString& word : text.split(u' ', Qt::SkipEmptyParts))
             ++words[word];
     };
-    const Statistics::GeneralTexts totals = dialog.GeneralTexts();
+    const Statistics::GeneralTexts totals = Statistics::General(result);
     for (const QString& text : {u"KM: "_qs + totals.kmTotali, u"Giorni: "_qs + totals.giorniTotali,
                                 u"KM/G: "_qs + totals.kmg, u"Uscite: "_qs + totals.usciteTotali, u"KM/U: "_qs + totals.kmu})
         add(text);
-    const auto columns = [&](const char* list, const QList<int>& printed, bool onlyWithRides = false) {
-        const auto* view = Child<QTreeWidget>(&dialog, list);
-        for (int row = 0; row < view->topLevelItemCount(); ++row) {
-            const QTreeWidgetItem* item = view->topLevelItem(row);
-            if (onlyWithRides && item->text(1).toInt() == 0)
+    const auto columns = [&](const QList<QStringList>& rows, const QList<int>& printed, bool onlyWithRides = false) {
+        for (const QStringList& row : rows) {
+            if (onlyWithRides && row.value(1).toInt() == 0)
                 continue;
             for (int column : printed)
-                add(item->text(column));
+                add(row.value(column));
         }
     };
-    columns("ListViewGiorniSettimanali", {0, 1, 2, 3});
-    columns("ListViewDecineDiKM", {0, 1}, true);
-    columns("ListViewGiorniMensili", {0, 1, 2});
-    columns("ListViewMesi", {0, 1, 2, 3});
-    columns("ListViewTop10", {0, 2});
+    columns(Statistics::WeekdayRows(result), {0, 1, 2, 3});
+    columns(Statistics::TensOfKmRows(result), {0, 1}, true);
+    columns(Statistics::DayOfMonthRows(result), {0, 1, 2});
+    columns(Statistics::MonthRows(result), {0, 1, 2, 3});
+    const QList<QStringList> top10 = Statistics::Top10Rows(result);
+    columns(top10, {0, 2});
     // The dates without their weekday, and of each description its first word,
     // the rest of a long one being cut at the margin.
-    const auto* top10 = Child<QTreeWidget>(&dialog, "ListViewTop10");
-    for (int row = 0; row < top10->topLevelItemCount(); ++row) {
-        add(top10->topLevelItem(row)->text(1).section(u' ', -1));
-        add(top10->topLevelItem(row)->text(3).section(u' ', 0, 0));
+    for (const QStringList& row : top10) {
+        add(row.value(1).section(u' ', -1));
+        add(row.value(3).section(u' ', 0, 0));
     }
     return words;
 }
 
-// A statistics result of small figures, which fit the documented bands.
-Reports::Statistics SmallStatistics(int tensRows)
+// Statistics texts of small figures, which fit the documented bands.
+ReportRows::Statistics SmallStatistics(int tensRows)
 {
-    Reports::Statistics report;
-    report.description = u"Stagione"_qs;
+    ReportRows::Statistics report;
     report.period = u"(Periodo dal 1/1/2005 al 31/12/2005)"_qs;
     for (int d = 1; d <= 7; ++d)
-        report.weekdays.append({QStringLiteral("wd%1").arg(d), u"1,0"_qs, u"1"_qs, u"1,00"_qs, QString()});
-    for (int k = 0; k < 14; ++k)
-        report.tensOfKm.append({QStringLiteral("band%1").arg(k), QString::number(k < tensRows ? k + 1 : 0)});
+        report.weekdays.append({QStringLiteral("wd%1").arg(d), u"1,0"_qs, u"1"_qs, u"1,00"_qs});
+    for (int k = 0; k < tensRows; ++k)
+        report.tensOfKm.append({QStringLiteral("band%1").arg(k), QString::number(k + 1)});
     for (int d = 1; d <= 31; ++d)
         report.daysOfMonth.append({QString::number(d), u"2,0"_qs, u"1"_qs});
     for (int m = 1; m <= 12; ++m)
-        report.months.append({QStringLiteral("m%1").arg(m), u"3,0"_qs, u"1"_qs, u"3,00"_qs, QString()});
-    report.top10.append({u"1"_qs, u"Sabato 5/3/2005"_qs, u"99,9"_qs, u"lungo"_qs});
-    report.top10Dates.append(TDateTime::EncodeDate(2005, 3, 5));
+        report.months.append({QStringLiteral("m%1").arg(m), u"3,0"_qs, u"1"_qs, u"3,00"_qs});
+    report.top10.append({u"1"_qs, u"5/3/2005"_qs, u"99,9"_qs, u"lungo"_qs});
     return report;
 }
 
@@ -168,6 +178,8 @@ class TestPrint : public QObject
     }
 
 private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
+
     void bandsAndAlignments_data()
     {
         QTest::addColumn<QList<int>>("band"); // vertical and horizontal margin, left, right, alignment
@@ -296,6 +308,65 @@ private Q_SLOTS:
             QVERIFY(pdf.First(total).page == km.page && pdf.First(total).yMin > headings.last().yMax);
     }
 
+    void monthReportFromTheLog_data()
+    {
+        QTest::addColumn<QString>("rides"); // rows of Uscite: type, date, km, duration, description
+        QTest::addColumn<bool>("summary");  // else the reading stopped before the totals
+        QTest::addColumn<QStringList>("lines");
+        QTest::addColumn<QStringList>("totals");
+        QTest::newRow("rides with and without a duration")
+            << u"(2, '2005-03-20', 30, NULL, 'colle alto'), (0, '2005-03-02', 42.5, '01:35:07', 'lago')"_qs << true
+            << QStringList{u"Mercoledì 2 Strada 42,5 1:35:07 26,8 lago"_qs, u"Domenica 20 Gravel 30,0 --- --- colle alto"_qs}
+            << QStringList{u"KM: 72,5"_qs, u"Uscite: 2"_qs, u"KM/G: 2,34"_qs, u"KM/U: 36,25"_qs};
+        QTest::newRow("no rides") << QString() << true << QStringList()
+                                  << QStringList{u"KM: 0,0"_qs, u"Uscite: 0"_qs, u"KM/G: 0,00"_qs, u"KM/U: n/d"_qs};
+        QTest::newRow("no summary, as the window shows none")
+            << u"(5, '2005-03-31', 150, '05:00:00', 'gara')"_qs << false
+            << QStringList{u"Giovedì 31 Gara 150,0 5:00:00 30,0 gara"_qs}
+            << QStringList{u"KM:"_qs, u"Uscite:"_qs, u"KM/G:"_qs, u"KM/U:"_qs};
+    }
+
+    // A month read from the log and printed, with no window at all.
+    void monthReportFromTheLog()
+    {
+        QFETCH(QString, rides);
+        QFETCH(bool, summary);
+        QFETCH(QStringList, lines);
+        QFETCH(QStringList, totals);
+        TZTConnection connection;
+        QCOMPARE(OpenNewLog(connection, m_dir.filePath(QStringLiteral("month%1.mdb").arg(++m_count)),
+                            rides.isEmpty() ? QString()
+                                            : u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Durata, Descrizione) "
+                                              "VALUES "_qs + rides),
+                 QString());
+        TZTRecordset recordset(&connection);
+        MonthRides month = MonthRides::Load(recordset, 2005, 3);
+        if (!summary)
+            month.summary.reset();
+        const auto [printer, path] = Printer();
+        Reports::PrintMonth(*printer, ReportRows::MonthReport(month, 2005, 3), PrintOptions(2, 1));
+
+        const PdfText pdf = PdfText::Read(path);
+        QCOMPARE(pdf.pages, 1);
+        QCOMPARE(pdf.LineOf(pdf.First(u"Marzo"_qs)), u"Marzo 2005"_qs);
+        // Each ride on a line of its own, its columns in order, in date order.
+        double previous = pdf.First(u"Descrizione"_qs).yMax;
+        for (const QString& line : lines) {
+            const PdfWord day = pdf.First(line.section(u' ', 0, 0));
+            QCOMPARE(pdf.LineOf(day), line);
+            QVERIFY(day.yMin > previous);
+            previous = day.yMin;
+        }
+        QCOMPARE(pdf.Find(u"Strada"_qs).size() + pdf.Find(u"Gravel"_qs).size() + pdf.Find(u"Gara"_qs).size(),
+                 lines.size());
+        for (const QString& total : totals) {
+            const PdfWord label = pdf.First(total.section(u' ', 0, 0));
+            QCOMPARE(pdf.LineOf(label), total);
+            QVERIFY(label.yMin > previous);
+            previous = label.yMin;
+        }
+    }
+
     void statisticsReportColumns_data()
     {
         QTest::addColumn<int>("tensRows"); // bands of ten kilometres with rides
@@ -306,24 +377,22 @@ private Q_SLOTS:
     void statisticsReportColumns()
     {
         QFETCH(int, tensRows);
-        const Reports::Statistics report = SmallStatistics(tensRows);
         const auto [printer, path] = Printer();
-        Reports::PrintStatistics(*printer, report, PrintOptions(2, 1));
+        Reports::PrintStatistics(*printer, u"Stagione"_qs, SmallStatistics(tensRows), PrintOptions(2, 1));
         const PdfText pdf = PdfText::Read(path);
         QCOMPARE(pdf.pages, 1);
+        QCOMPARE(pdf.First(u"Stagione"_qs).page, 0);
         QCOMPARE(pdf.First(u"(Periodo"_qs).page, 0);
-        // Only the bands with rides are printed.
-        for (int k = 0; k < 14; ++k)
-            QCOMPARE(pdf.First(QStringLiteral("band%1").arg(k)).page, k < tensRows ? 0 : -1);
+        for (int k = 0; k < tensRows; ++k)
+            QCOMPARE(pdf.First(QStringLiteral("band%1").arg(k)).page, 0);
         // The two upper tables start on one line; the lower ones below the longer of them.
         QCOMPARE(pdf.First(u"SETTIMANALI"_qs).yMin, pdf.First(u"CHILOMETRI"_qs).yMin);
         const PdfWord days = pdf.First(u"MENSILI"_qs);
         QVERIFY(days.yMin > std::max(pdf.First(u"wd7"_qs).yMax, pdf.First(QStringLiteral("band%1").arg(tensRows - 1)).yMax));
         QCOMPARE(pdf.First(u"MESI"_qs).yMin, days.yMin);
-        // The Top 10 follows the months, its date printed without the weekday.
+        // The Top 10 follows the months.
         QVERIFY(pdf.First(u"TOP"_qs).yMin > pdf.First(u"m12"_qs).yMax);
         QCOMPARE(pdf.First(u"5/3/2005"_qs).page, 0);
-        QCOMPARE(pdf.First(u"Sabato"_qs).page, -1);
     }
 
     void monthDescriptionStaysOnThePage_data()
@@ -341,7 +410,7 @@ private Q_SLOTS:
         QFETCH(int, vertical);
         QFETCH(int, horizontal);
         QFETCH(QString, font);
-        Reports::Month month = SampleMonth(3);
+        ReportRows::Month month = SampleMonth(3);
         month.rides[0] = QStringList{u"Mercoledì 30"_qs, u"Gravel"_qs, u"204,9"_qs, u"10:35:07"_qs, u"19,4"_qs, u"breve"_qs};
         month.rides[1][5] = u"lungo"_qs + QStringLiteral(" salita").repeated(40);
         Options options = PrintOptions(vertical, horizontal);
@@ -388,31 +457,23 @@ private Q_SLOTS:
         QFETCH(QString, font);
         QFETCH(bool, longDescriptions);
         QFETCH(QPageSize::PageSizeId, paper);
-        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-        const QString database = m_dir.filePath(QStringLiteral("years%1.mdb").arg(++m_count));
-        QCOMPARE(TestDatabase::Create(database), QString());
-        QCOMPARE(TestDatabase::Exec(database, GeneratedRides(longDescriptions)), QString());
         TZTConnection connection;
-        connection.Open(TestDatabase::ConnectionStringFor(database));
+        QCOMPARE(OpenNewLog(connection, m_dir.filePath(QStringLiteral("years%1.mdb").arg(++m_count)),
+                            GeneratedRides(longDescriptions)),
+                 QString());
+        StatisticsResult result;
+        result.DataInizio = TDateTime::EncodeDate(1990, 1, 1);
+        result.DataTermine = TDateTime::EncodeDate(2025, 12, 31);
+        TZTRecordset recordset(&connection);
+        QVERIFY(!Statistics::Compute(recordset, result));
+        const ReportRows::Statistics report = ReportRows::StatisticsReport(result);
         const QString pdfPath = m_dir.filePath(QStringLiteral("%1.pdf").arg(++m_count));
-        PrintContext context;
-        context.options = [&] {
-            Options options = PrintOptions(vertical, horizontal);
-            options.printFont = font;
-            return options;
-        };
-        context.choosePrinter = [&](QPrinter& printer, QWidget*) {
-            SendToPdf(printer, pdfPath, paper);
-            return true;
-        };
-        TFormElaborazioneDati dialog(nullptr, 1990, &connection, [] { return QDate(2025, 12, 31); }, context);
-        dialog.show();
-        Child<QDateEdit>(&dialog, "DTPInizio")->setDate(QDate(1990, 1, 1));
-        Child<QDateEdit>(&dialog, "DTPTermine")->setDate(QDate(2025, 12, 31));
-        Child<QPushButton>(&dialog, "BitBtnElabora")->click();
-        ModalBoxes boxes;
-        boxes.setDialogHandler([](QDialog* box) { box->accept(); });
-        Child<QPushButton>(&dialog, "BitBtnStampaRisultati")->click();
+        QPrinter printer(QPrinter::HighResolution);
+        SendToPdf(printer, pdfPath, paper);
+        Options options = PrintOptions(vertical, horizontal);
+        options.printFont = font;
+        // Described by the text the window proposes: the period.
+        Reports::PrintStatistics(printer, report.period, report, options);
 
         const PdfText pdf = PdfText::Read(pdfPath);
         QVERIFY(pdf.pages >= 1);
@@ -421,7 +482,7 @@ private Q_SLOTS:
             QFAIL(qPrintable(u"outside the margins: "_qs + Describe(word)));
         QCOMPARE(pdf.Overlapping(0.3), QString());
         // Texts that touch read as one word: each printed word must be found alone.
-        const QMap<QString, int> expected = PrintedWords(dialog);
+        const QMap<QString, int> expected = PrintedWords(result);
         QVERIFY(expected.size() > 100);
         for (auto it = expected.begin(); it != expected.end(); ++it)
             QVERIFY2(pdf.Find(it.key()).size() >= it.value(), qPrintable(it.key()));
@@ -460,7 +521,7 @@ private Q_SLOTS:
             {u"#"_qs, 30, 33, 1},      {u"5/3/2005"_qs, 33, 43, 1}, {u"99,9"_qs, 43, 49, 1},
             {u"DESCRIZIONE"_qs, 50, 100, 0}, {u"lungo"_qs, 50, 100, 0}};
         const auto [printer, path] = Printer();
-        Reports::PrintStatistics(*printer, SmallStatistics(2), PrintOptions(vertical, horizontal));
+        Reports::PrintStatistics(*printer, u"Stagione"_qs, SmallStatistics(2), PrintOptions(vertical, horizontal));
         const PdfText pdf = PdfText::Read(path);
         QCOMPARE(pdf.pages, 1);
         const QRectF area = PrintableArea(pdf, vertical, horizontal);
@@ -477,27 +538,29 @@ private Q_SLOTS:
     void printCommands_data()
     {
         QTest::addColumn<bool>("month"); // else the statistics
+        QTest::addColumn<bool>("moved");  // to another month before the month is printed
         QTest::addColumn<bool>("described");
         QTest::addColumn<bool>("chosen");
-        QTest::newRow("month printed") << true << true << true;
-        QTest::newRow("month, print dialog cancelled") << true << true << false;
-        QTest::newRow("statistics printed") << false << true << true;
-        QTest::newRow("statistics, description cancelled") << false << false << true;
-        QTest::newRow("statistics, print dialog cancelled") << false << true << false;
+        QTest::newRow("month printed") << true << false << true << true;
+        QTest::newRow("month printed after moving to another") << true << true << true << true;
+        QTest::newRow("month, print dialog cancelled") << true << false << true << false;
+        QTest::newRow("statistics printed") << false << false << true << true;
+        QTest::newRow("statistics, description cancelled") << false << false << false << true;
+        QTest::newRow("statistics, print dialog cancelled") << false << false << true << false;
     }
 
     void printCommands()
     {
         QFETCH(bool, month);
+        QFETCH(bool, moved);
         QFETCH(bool, described);
         QFETCH(bool, chosen);
-        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         const QString folder = m_dir.filePath(QStringLiteral("program%1").arg(++m_count));
         QVERIFY(QDir().mkpath(folder));
         QCOMPARE(TestDatabase::CreateProgramFolder(folder), QString());
         const QString database = folder + u"/kilovento.mdb"_qs;
         QCOMPARE(TestDatabase::Exec(database, u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) "
-                                               "VALUES (0, '2005-03-02', 42.5, 'lago')"_qs),
+                                               "VALUES (0, '2005-03-02', 42.5, 'lago'), (1, '2005-04-09', 30, 'colle')"_qs),
                  QString());
         const QString pdfPath = folder + u"/printed.pdf"_qs;
         QStringList statuses;
@@ -508,7 +571,11 @@ private Q_SLOTS:
             environment.today = [] { return QDate(2005, 3, 15); };
             environment.choosePrinter = ChoosePdf(pdfPath, chosen);
             TFormMain form(environment);
-            form.PrintFont = u"Liberation Sans"_qs;
+            Options options = form.CurrentOptions();
+            options.printFont = u"Liberation Sans"_qs;
+            form.ApplyOptions(options);
+            if (moved)
+                form.GoToMonth(4, 2005, false);
             form.SetStatusText(u"altro"_qs);
             form.findChild<QToolButton*>(u"BitBtnStampaMese"_qs)->click();
             QCOMPARE(form.StatusText(), u"Pronto."_qs);
@@ -551,8 +618,12 @@ private Q_SLOTS:
             return;
         const PdfText pdf = PdfText::Read(pdfPath);
         const qsizetype rideKm = pdf.Find(u"42,5"_qs).size();
-        QVERIFY(month ? rideKm == 2 : rideKm > 0); // the month: the ride and the total
-        for (const QString& word : month ? QStringList{u"Marzo"_qs, u"lago"_qs} : QStringList{u"Primavera"_qs, u"16/3/2005"_qs})
+        // The month: the ride and the total, and nothing of a month shown before.
+        QVERIFY(!month ? rideKm > 0 : rideKm == (moved ? 0 : 2));
+        const QStringList words = !month ? QStringList{u"Primavera"_qs, u"16/3/2005"_qs}
+                                  : moved ? QStringList{u"Aprile"_qs, u"colle"_qs, u"MTB"_qs}
+                                          : QStringList{u"Marzo"_qs, u"lago"_qs};
+        for (const QString& word : words)
             QCOMPARE(pdf.First(word).page, 0);
     }
 };

@@ -1,6 +1,7 @@
 #include "app/Unitmain.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
+#include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/TestDatabase.h"
 #include "util/Exception.h"
@@ -39,11 +40,7 @@ private:
 
     StartupEnvironment Environment(const QStringList& arguments = {}) const
     {
-        StartupEnvironment environment;
-        environment.executablePath = Beside(QString());
-        environment.arguments = arguments;
-        environment.today = [] { return QDate(2005, 3, 15); };
-        return environment;
+        return MainWindow::Environment(m_dir.path(), arguments);
     }
 
     void WriteIni(const QString& text)
@@ -87,13 +84,12 @@ void TestStartup::startsOnAGoodDatabase()
     QCOMPARE(FormMain, &form);
     QCOMPARE(form.windowTitle(), u"Kilovento 1.1"_qs);
     QCOMPARE(form.StatusText(), u"Pronto."_qs);
-    QCOMPARE(form.DataSource, Beside(u".mdb"_qs));
-    QCOMPARE(form.ConnectionStringTemplate, u"Provider=SQLite;Data Source=%DATASOURCE%"_qs);
-    QCOMPARE(form.ConnectionString, u"Provider=SQLite;Data Source="_qs + Beside(u".mdb"_qs));
-    QCOMPARE(form.FirstYear, 1990);
-    QCOMPARE((QList<int>{form.VersionMajor, form.VersionMinor, form.VersionRelease, form.VersionBuild}),
-             (QList<int>{1, 1, 0, 0}));
-    QVERIFY(form.Connection && form.Connection->IsOpen());
+    QCOMPARE(form.DatabaseFile(), Beside(u".mdb"_qs));
+    QCOMPARE(form.DatabaseConnectionTemplate(), u"Provider=SQLite;Data Source=%DATASOURCE%"_qs);
+    QCOMPARE(form.DatabaseConnectionString(), u"Provider=SQLite;Data Source="_qs + Beside(u".mdb"_qs));
+    QCOMPARE(form.FirstCalendarYear(), 1990);
+    QCOMPARE(form.Version(), (std::array<quint16, 4>{1, 1, 0, 0}));
+    QVERIFY(form.DatabaseConnection() && form.DatabaseConnection()->IsOpen());
     QVERIFY(form.minimumSize() == QSize(667, 431));
 }
 
@@ -169,12 +165,12 @@ void TestStartup::startupFailuresAreShownAndEndTheProgram()
 void TestStartup::switchesAreTestedByName()
 {
     TFormMain form(Environment({u"/debug"_qs, u"-NOPROMPTONCLOSE"_qs, u"NOSPLASH"_qs, u"/MINIMIZE:1"_qs}));
-    QVERIFY(form.DebugMode);
+    QVERIFY(form.InDebugMode());
     QVERIFY(form.CommandLineSwitch(u"NOPROMPTONCLOSE"_qs));
     QVERIFY(!form.CommandLineSwitch(u"NOSPLASH"_qs));
     QVERIFY(!form.CommandLineSwitch(u"MINIMIZE"_qs));
     TFormMain plain(Environment());
-    QVERIFY(!plain.DebugMode);
+    QVERIFY(!plain.InDebugMode());
 }
 
 void TestStartup::optionsAreWrittenBackAtExit()
@@ -183,12 +179,14 @@ void TestStartup::optionsAreWrittenBackAtExit()
              "\r\n[options]\r\nCalendarHotTrack=5\r\nPrintVerticalMargin=11\r\nExtra=keep me\r\n"_qs);
     {
         TFormMain form(Environment());
-        QVERIFY(form.CalendarHotTrack());
-        QCOMPARE(form.PrintVerticalMargin, 2);
-        QCOMPARE(form.PrintHorizontalMargin, 1);
-        QCOMPARE(form.PrintFont, u"Arial"_qs);
-        form.PrintFont = u"DejaVu Sans"_qs;
-        form.PrintHorizontalMargin = 0;
+        Options options = form.CurrentOptions();
+        QVERIFY(options.calendarHotTrack);
+        QCOMPARE(options.printVerticalMargin, 2);
+        QCOMPARE(options.printHorizontalMargin, 1);
+        QCOMPARE(options.printFont, u"Arial"_qs);
+        options.printFont = u"DejaVu Sans"_qs;
+        options.printHorizontalMargin = 0;
+        form.ApplyOptions(options);
     }
     const QString text = ReadFile(Beside(u".ini"_qs));
     QVERIFY2(text.startsWith(u"; shipped settings\r\n[DATABASE]\r\nConnectionString=Provider=SQLite;"

@@ -1,17 +1,43 @@
 #include "data/Statistics.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
+#include "forms/PieChart.h"
 #include "support/TestDatabase.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sqlite3.h>
+
+#include <memory>
 #include <numeric>
 
 namespace {
 
 using Ride = std::pair<QString, double>; // ISO date, km
+using Query = Statistics::ComputeFailure::Query;
 TDateTime Day(int y, int m, int d) { return TDateTime::EncodeDate(y, m, d); }
+
+// Gives the distances of the log at `path` the order of a collation that only
+// this function's connection knows: later connections read them as before, but
+// cannot prepare a query that compares or sorts them. Returns the error, if any.
+QString ForgetDistanceOrder(const QString& path)
+{
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);
+    if (rc != SQLITE_OK
+        || sqlite3_create_collation(raw, "Forgotten", SQLITE_UTF8, nullptr,
+                                    [](void*, int, const void*, int, const void*) { return 0; }) != SQLITE_OK
+        || sqlite3_exec(raw,
+                        "ALTER TABLE Uscite RENAME TO Vecchie; "
+                        "CREATE TABLE Uscite (IDUscita INTEGER PRIMARY KEY AUTOINCREMENT, IDTipoUscita INTEGER, "
+                        "Data DATE, Descrizione VARCHAR(255), KM REAL COLLATE Forgotten, Durata TIME, Note VARCHAR(255)); "
+                        "INSERT INTO Uscite SELECT * FROM Vecchie; DROP TABLE Vecchie",
+                        nullptr, nullptr, nullptr) != SQLITE_OK)
+        return QString::fromUtf8(sqlite3_errmsg(raw));
+    return QString();
+}
 
 }
 
@@ -23,25 +49,33 @@ private:
     QTemporaryDir m_dir;
     int m_count = 0;
 
-    // The statistics of `rides` over a period, computed `runs` times on one recordset.
-    StatisticsResult Compute(const QList<Ride>& rides, TDateTime start, TDateTime end, int runs = 1)
+    // A new ride log holding `rides`; its path.
+    QString Log(const QList<Ride>& rides)
     {
         const QString path = m_dir.filePath(QStringLiteral("%1.mdb").arg(++m_count));
         [&] { QCOMPARE(TestDatabase::Create(path), QString()); }();
         for (const Ride& ride : rides)
             [&] {
-                const QString sql = QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) "
-                                                   "VALUES (0, '%1', %2, 'km %2')").arg(ride.first).arg(ride.second);
-                QCOMPARE(TestDatabase::Exec(path, sql), QString());
+                const QString description = QStringLiteral("km %1").arg(ride.second);
+                QCOMPARE(TestDatabase::InsertRide(path, ride.first, ride.second, 0, description), QString());
             }();
+        return path;
+    }
+
+    // The statistics of `rides` over a period, computed `runs` times on one recordset.
+    StatisticsResult Compute(const QList<Ride>& rides, TDateTime start, TDateTime end, int runs = 1)
+    {
         TZTConnection connection;
-        connection.Open(TestDatabase::ConnectionStringFor(path));
+        connection.Open(TestDatabase::ConnectionStringFor(Log(rides)));
         TZTRecordset recordset(&connection);
         StatisticsResult result;
         result.DataInizio = start;
         result.DataTermine = end;
         for (int run = 0; run < runs; ++run)
-            Statistics::Compute(recordset, result);
+            [&] {
+                const std::optional<Statistics::ComputeFailure> failure = Statistics::Compute(recordset, result);
+                QVERIFY2(!failure, failure ? qPrintable(failure->message) : "");
+            }();
         return result;
     }
 
@@ -187,6 +221,53 @@ private Q_SLOTS:
         QCOMPARE((QStringList{t.periodo, t.kmTotali, t.giorniTotali, t.usciteTotali, t.kmg, t.kmu}), expected);
     }
 
+    void failuresAreReturned_data()
+    {
+        QTest::addColumn<QString>("obstacle");
+        QTest::addColumn<int>("query");     // the one that failed; -1 for none
+        QTest::addColumn<QString>("message"); // how its message starts
+        QTest::addColumn<QList<int>>("expected"); // UsciteTotali, GiorniTotali, Top 10 slots filled
+        QTest::newRow("none") << u"none"_qs << -1 << QString() << QList<int>{3, 31, 3};
+        QTest::newRow("connection closed: the period is not read")
+            << u"closed"_qs << int(Query::Period)
+            << u"ZTADO exception: TZTRecordset::Open: Operation is not allowed when the object is closed"_qs
+            << QList<int>{0, 0, 0};
+        // What was read of the period stands complete, though no ride could be ranked.
+        QTest::newRow("distances that cannot be ordered: only the Top 10 is missing")
+            << u"order"_qs << int(Query::Top10)
+            << u"ZTADO exception: TZTRecordset::Open: no such collation sequence: Forgotten"_qs
+            << QList<int>{3, 31, 0};
+    }
+
+    void failuresAreReturned()
+    {
+        QFETCH(QString, obstacle);
+        QFETCH(int, query);
+        QFETCH(QString, message);
+        QFETCH(QList<int>, expected);
+        const QString path = Log({{u"2005-03-01"_qs, 50}, {u"2005-03-05"_qs, 70}, {u"2005-03-09"_qs, 20}});
+        if (obstacle == u"order")
+            QCOMPARE(ForgetDistanceOrder(path), QString());
+        TZTConnection connection;
+        connection.Open(TestDatabase::ConnectionStringFor(path));
+        if (obstacle == u"closed")
+            connection.Close();
+        TZTRecordset recordset(&connection);
+        StatisticsResult result;
+        result.DataInizio = Day(2005, 3, 1);
+        result.DataTermine = Day(2005, 3, 31);
+
+        std::optional<Statistics::ComputeFailure> failure;
+        QVERIFY_THROWS_NO_EXCEPTION(failure = Statistics::Compute(recordset, result));
+        QCOMPARE(failure ? int(failure->query) : -1, query);
+        if (failure)
+            QVERIFY2(failure->message.startsWith(message), qPrintable(failure->message));
+        const auto filled = std::count_if(result.Top10.begin(), result.Top10.end(),
+                                          [](const TZTUscita& ride) { return ride.KM >= 0.0; });
+        QCOMPARE((QList<int>{result.UsciteTotali, result.GiorniTotali, int(filled)}), expected);
+        QVERIFY(!recordset.IsOpen());
+    }
+
     void pieSlices_data()
     {
         QTest::addColumn<QList<double>>("km");
@@ -243,14 +324,14 @@ private Q_SLOTS:
     void paintedChart()
     {
         const QColor face(0xEF, 0xEF, 0xEF);
-        const QImage half = Statistics::PieChart(QSize(101, 101),
-                                                 {{0, 180, Statistics::ColoriGrafici(0)}, {180, 360, Statistics::ColoriGrafici(1)}},
-                                                 face);
+        const QImage half = PieChart(QSize(101, 101),
+                                     {{0, 180, Statistics::ColoriGrafici(0)}, {180, 360, Statistics::ColoriGrafici(1)}},
+                                     face);
         QCOMPARE(half.size(), QSize(101, 101));
         QCOMPARE(half.pixelColor(50, 20), QColor(Qt::red));          // the upper half: January
         QCOMPARE(half.pixelColor(50, 80), QColor(0, 0, 0x80));       // the lower half
         QCOMPARE(half.pixelColor(2, 2), face);                       // outside the disc
-        const QImage quarter = Statistics::PieChart(QSize(101, 101), {{0, 90, Statistics::ColoriGrafici(2)}}, face);
+        const QImage quarter = PieChart(QSize(101, 101), {{0, 90, Statistics::ColoriGrafici(2)}}, face);
         QCOMPARE(quarter.pixelColor(75, 25), QColor(0x80, 0, 0)); // counter-clockwise from three o'clock
         QCOMPARE(quarter.pixelColor(25, 25), face);
         QCOMPARE(quarter.pixelColor(75, 75), face);

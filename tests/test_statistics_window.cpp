@@ -1,3 +1,4 @@
+#include "data/ReportRows.h"
 #include "data/TZTConnection.h"
 #include "forms/Unitelaborazionedati.h"
 #include "support/Controls.h"
@@ -110,6 +111,8 @@ private Q_SLOTS:
     void computationShowsEveryPage();
     void refusedPeriodKeepsTheEarlierResults();
     void failedComputationDisablesPrinting();
+    void reportShowsWhatTheWindowShows_data();
+    void reportShowsWhatTheWindowShows();
     void shortcutButtons();
     void everyCellShowsWhole_data();
     void everyCellShowsWhole();
@@ -127,10 +130,9 @@ void TestStatisticsWindow::init()
     m_path = m_dir.filePath(u"rides.mdb"_qs);
     QFile::remove(m_path);
     QCOMPARE(TestDatabase::Create(m_path), QString());
-    QCOMPARE(TestDatabase::Exec(m_path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) VALUES "
-                                         "(0, '2005-03-01', 50, 'lago'), (1, '2005-03-05', 70, 'passo'), "
-                                         "(2, '2004-12-31', 20, 'vecchia')"_qs),
-             QString());
+    QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-01"_qs, 50, 0, u"lago"_qs), QString());
+    QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-05"_qs, 70, 1, u"passo"_qs), QString());
+    QCOMPARE(TestDatabase::InsertRide(m_path, u"2004-12-31"_qs, 20, 2, u"vecchia"_qs), QString());
     m_connection = std::make_unique<TZTConnection>();
     m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
 }
@@ -164,7 +166,7 @@ void TestStatisticsWindow::computationShowsEveryPage()
 
     QCOMPARE(Child<QLabel>(dialog.get(), "LabelKMTotali")->text(), u"120,0"_qs);
     QCOMPARE(Child<QLabel>(dialog.get(), "LabelPeriodo")->text(), u"Periodo dal giorno 1/1/2005 al giorno 15/3/2005"_qs);
-    QCOMPARE(dialog->GeneralTexts().usciteTotali, u"2"_qs);
+    QCOMPARE(Child<QLabel>(dialog.get(), "LabelUsciteTotali")->text(), u"2"_qs);
     auto* top10 = Child<QTreeWidget>(dialog.get(), "ListViewTop10");
     QCOMPARE(top10->topLevelItemCount(), 2);
     QCOMPARE(top10->topLevelItem(0)->text(1), u"Sabato 5/3/2005"_qs);
@@ -219,6 +221,59 @@ void TestStatisticsWindow::failedComputationDisablesPrinting()
     QVERIFY(!Child<QPushButton>(dialog.get(), "BitBtnStampaRisultati")->isEnabled());
     QVERIFY(Child<QGroupBox>(dialog.get(), "GroupBoxRisultati")->isVisible());
     QCOMPARE(Child<QLabel>(dialog.get(), "LabelKMTotali")->text(), u"120,0"_qs);
+}
+
+void TestStatisticsWindow::reportShowsWhatTheWindowShows_data()
+{
+    QTest::addColumn<QDate>("refusedStart"); // a refused computation afterwards, when valid
+    QTest::addColumn<QString>("period");
+    QTest::newRow("as computed") << QDate() << u"(Periodo dal 1/1/2005 al 15/3/2005)"_qs;
+    QTest::newRow("after a refused period") << QDate(2005, 3, 16) << u"(Periodo dal 16/3/2005 al 15/3/2005)"_qs;
+}
+
+// The printout's texts, made from the results, are those of the window's
+// labels and lists: the printed columns, with the Top 10 dates without
+// their weekday and the tens of kilometres without rides left out.
+void TestStatisticsWindow::reportShowsWhatTheWindowShows()
+{
+    QFETCH(QDate, refusedStart);
+    QFETCH(QString, period);
+    const auto dialog = Open();
+    Press(dialog.get(), "BitBtnElabora");
+    if (refusedStart.isValid()) {
+        Child<QDateEdit>(dialog.get(), "DTPInizio")->setDate(refusedStart);
+        ModalBoxes boxes;
+        Press(dialog.get(), "BitBtnElabora");
+        QCOMPARE(boxes.seen().size(), 1);
+    }
+    const ReportRows::Statistics report = ReportRows::StatisticsReport(dialog->Risultati());
+    QCOMPARE(report.period, period);
+    const auto label = [&](const char* name) { return Child<QLabel>(dialog.get(), name)->text(); };
+    QCOMPARE((QStringList{report.kmTotali, report.giorni, report.uscite, report.kmg, report.kmu}),
+             (QStringList{label("LabelKMTotali"), label("LabelGiorniTotali"), label("LabelUsciteTotali"),
+                          label("LabelKMG"), label("LabelKMU")}));
+    const auto shown = [&](const char* name, int columns) {
+        const auto* list = Child<QTreeWidget>(dialog.get(), name);
+        QList<QStringList> rows;
+        for (int row = 0; row < list->topLevelItemCount(); ++row) {
+            QStringList texts;
+            for (int column = 0; column < columns; ++column)
+                texts.append(list->topLevelItem(row)->text(column));
+            rows.append(texts);
+        }
+        return rows;
+    };
+    QCOMPARE(report.weekdays, shown("ListViewGiorniSettimanali", 4));
+    QCOMPARE(report.daysOfMonth, shown("ListViewGiorniMensili", 3));
+    QCOMPARE(report.months, shown("ListViewMesi", 4));
+    QList<QStringList> tens = shown("ListViewDecineDiKM", 2);
+    tens.removeIf([](const QStringList& row) { return row[1] == u"0"; });
+    QCOMPARE(report.tensOfKm, tens);
+    QList<QStringList> top10 = shown("ListViewTop10", 4);
+    for (QStringList& row : top10)
+        row[1] = row[1].section(u' ', -1);
+    QCOMPARE(report.top10, top10);
+    QCOMPARE(top10.size(), 2);
 }
 
 void TestStatisticsWindow::shortcutButtons()

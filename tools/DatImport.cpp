@@ -1,10 +1,11 @@
 #include "tools/DatImport.h"
 
+#include "data/Rides.h"
 #include "data/Sql.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
+#include "data/Transaction.h"
 #include "tools/DatFile.h"
-#include "tools/Transaction.h"
 #include "util/Windows1252.h"
 #include "util/Exception.h"
 
@@ -16,12 +17,6 @@
 #include <vector>
 
 namespace {
-
-const QString IDTipoUscita = QStringLiteral("IDTipoUscita");
-const QString Data = QStringLiteral("Data");
-const QString Descrizione = QStringLiteral("Descrizione");
-const QString KM = QStringLiteral("KM");
-const QString Note = QStringLiteral("Note");
 
 // The longest description the table takes.
 constexpr int MaxDescriptionLength = 255;
@@ -64,7 +59,7 @@ std::set<int> RideTypeKeys(TZTConnection& connection)
     const RecordsetCloser closer(types);
     types.Open(Sql::RideTypeKeys());
     for (; !types.Eof(); types.MoveNext())
-        keys.insert(types.GetFieldAsInteger(IDTipoUscita));
+        keys.insert(types.GetFieldAsInteger(RideTypeColumn::IDTipoUscita));
     return keys;
 }
 
@@ -79,15 +74,13 @@ QString ReadText(const MonthFile& file)
     return DecodeWindows1252(bytes);
 }
 
-void Append(TZTRecordset& rides, const DatFile::Ride& ride, int type)
+Rides::Ride AsRide(const DatFile::Ride& ride, int type)
 {
-    rides.AddNew();
-    rides.SetField(IDTipoUscita, type);
-    rides.SetField(Data, ride.date);
-    rides.SetField(Descrizione, ride.description);
-    rides.SetField(KM, ride.km);
-    rides.SetField(Note, QString());
-    rides.Update();
+    RideEntry entry;
+    entry.tipo = type;
+    entry.chilometri = ride.km;
+    entry.testoDescrizione = ride.description;
+    return Rides::Ride::OnDay(ride.date, std::move(entry));
 }
 
 }
@@ -117,9 +110,7 @@ DatImportResult ImportFolder(TZTConnection& connection, const QString& folder,
         Transaction transaction(connection);
         {
             // Closed before the commit, and before the rollback on failure.
-            TZTRecordset rides(&connection);
-            const RecordsetCloser closer(rides);
-            rides.Open(Sql::AllRidesByKey());
+            Rides::Appender rides(connection);
             for (const MonthFile& file : files) {
                 if (fileStarted)
                     fileStarted(file.name);
@@ -138,7 +129,7 @@ DatImportResult ImportFolder(TZTConnection& connection, const QString& folder,
                                     QStringLiteral("la descrizione supera i %1 caratteri").arg(MaxDescriptionLength)}};
                     // The line's values all fit the table now, so a refusal
                     // here is the database's (read-only, full disk), not the file's.
-                    Append(rides, ride, type);
+                    rides.Append(AsRide(ride, type));
                     ++result.rides;
                 }
                 ++result.files;

@@ -30,6 +30,16 @@ QChar SeparatorOf(const QString& pattern, QChar fallback)
     return fallback;
 }
 
+QChar DateSeparator()
+{
+    return SeparatorOf(QLocale().dateFormat(QLocale::ShortFormat), u'/');
+}
+
+QChar TimeSeparator()
+{
+    return SeparatorOf(QLocale().timeFormat(QLocale::ShortFormat), u':');
+}
+
 QString TwoDigits(int value)
 {
     return QString::number(value).rightJustified(2, u'0');
@@ -81,16 +91,6 @@ QString SqlDate(TDateTime value)
     int y = 0, m = 0, d = 0;
     value.DecodeDate(y, m, d);
     return FourDigits(y) + u'-' + TwoDigits(m) + u'-' + TwoDigits(d);
-}
-
-QChar DateSeparator()
-{
-    return SeparatorOf(QLocale().dateFormat(QLocale::ShortFormat), u'/');
-}
-
-QChar TimeSeparator()
-{
-    return SeparatorOf(QLocale().timeFormat(QLocale::ShortFormat), u':');
 }
 
 }

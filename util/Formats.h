@@ -23,7 +23,4 @@ QString Date(TDateTime value);
 // "yyyy-mm-dd", the form dates take inside SQL texts; empty for an invalid value.
 QString SqlDate(TDateTime value);
 
-QChar DateSeparator();
-QChar TimeSeparator();
-
 }

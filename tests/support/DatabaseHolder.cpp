@@ -1,6 +1,7 @@
 #include "DatabaseHolder.h"
 
 #include "TestDatabase.h"
+#include "data/Rides.h"
 #include "data/TZTConnection.h"
 #include "util/Exception.h"
 
@@ -36,9 +37,7 @@ int Main(int argc, char* argv[])
         connection.Open(TestDatabase::ConnectionStringFor(path));
         if (hold == u"write") {
             connection.Execute(QStringLiteral("BEGIN IMMEDIATE"));
-            connection.Execute(QStringLiteral("INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) VALUES "
-                                              "(0, '2005-03-20', 7, '%1')")
-                                   .arg(Ride));
+            Rides::Add(connection, {2005, 3, {20, 0, 7.0, {}, Ride}});
         } else if (hold == u"read") {
             connection.Execute(QStringLiteral("BEGIN"));
             connection.Execute(QStringLiteral("SELECT count(*) FROM Uscite"));

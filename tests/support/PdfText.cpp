@@ -2,6 +2,7 @@
 
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStringList>
 
 #include <algorithm>
 
@@ -48,6 +49,19 @@ PdfWord PdfText::First(const QString& text) const
 {
     const QList<PdfWord> found = Find(text);
     return found.isEmpty() ? PdfWord{-1, QString(), -1, -1, -1, -1} : found.first();
+}
+
+QString PdfText::LineOf(const PdfWord& word) const
+{
+    QList<PdfWord> line;
+    for (const PdfWord& w : words)
+        if (w.page == word.page && qAbs(w.yMin - word.yMin) < 0.5)
+            line.append(w);
+    std::sort(line.begin(), line.end(), [](const PdfWord& a, const PdfWord& b) { return a.xMin < b.xMin; });
+    QStringList texts;
+    for (const PdfWord& w : line)
+        texts.append(w.text);
+    return texts.join(u' ');
 }
 
 QString PdfText::Overlapping(double tolerance) const

@@ -22,6 +22,8 @@ struct PdfText
     // The words equal to `text`, in reading order.
     QList<PdfWord> Find(const QString& text) const;
     PdfWord First(const QString& text) const;
+    // The words of `word`'s line on its page, left to right, joined by blanks.
+    QString LineOf(const PdfWord& word) const;
 
     // Two words of one page whose boxes overlap by more than `tolerance`
     // points across and down, as a text for a failure message; empty when none do.

@@ -59,6 +59,34 @@ QString Exec(const QString& path, const QString& sql)
     });
 }
 
+QString InsertRide(const QString& path, const QString& date, double km, int type, const QString& description,
+                   const QString& duration)
+{
+    return WithDatabase(path, SQLITE_OPEN_READWRITE, [&](sqlite3* db) {
+        sqlite3_exec(db, "PRAGMA foreign_keys = ON", nullptr, nullptr, nullptr);
+        sqlite3_stmt* stmt = nullptr;
+        if (sqlite3_prepare_v2(db, "INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione, Durata) "
+                                   "VALUES (?, ?, ?, ?, ?)", -1, &stmt, nullptr) != SQLITE_OK)
+            return QString::fromUtf8(sqlite3_errmsg(db));
+        const auto bindText = [stmt](int parameter, const QString& text) {
+            if (text.isNull()) {
+                sqlite3_bind_null(stmt, parameter);
+                return;
+            }
+            const QByteArray bytes = text.toUtf8();
+            sqlite3_bind_text(stmt, parameter, bytes.constData(), int(bytes.size()), SQLITE_TRANSIENT);
+        };
+        sqlite3_bind_int(stmt, 1, type);
+        bindText(2, date);
+        sqlite3_bind_double(stmt, 3, km);
+        bindText(4, description);
+        bindText(5, duration);
+        const QString error = sqlite3_step(stmt) == SQLITE_DONE ? QString() : QString::fromUtf8(sqlite3_errmsg(db));
+        sqlite3_finalize(stmt);
+        return error;
+    });
+}
+
 QString DamageDateIndex(const QString& path)
 {
     return Exec(path, QStringLiteral("PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "

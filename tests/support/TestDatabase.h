@@ -10,6 +10,11 @@ namespace TestDatabase {
 QString Create(const QString& path);
 // Runs SQL on a database file outside the code under test; returns the error, if any.
 QString Exec(const QString& path, const QString& sql);
+// Appends a ride straight into the file, its values bound as parameters, as
+// any program could store it; returns the error, if any. A null description
+// or duration is stored as NULL, as the older log's rides have them.
+QString InsertRide(const QString& path, const QString& date, double km, int type = 0,
+                   const QString& description = QString(), const QString& duration = QString());
 // The first column of the first row of a query, as text; empty when there is none.
 QString Scalar(const QString& path, const QString& sql);
 // A program folder as an installation leaves it: "kilovento.mdb" (new and

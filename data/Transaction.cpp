@@ -1,9 +1,7 @@
-#include "tools/Transaction.h"
+#include "data/Transaction.h"
 
 #include "data/Sql.h"
 #include "data/TZTConnection.h"
-
-#include <sqlite3.h>
 
 Transaction::Transaction(TZTConnection& connection)
     : m_connection(connection)
@@ -15,7 +13,7 @@ Transaction::~Transaction()
 {
     // SQLite may have rolled back by itself already (after an I/O error, say);
     // a second ROLLBACK would only fail.
-    if (m_committed || !m_connection.IsOpen() || sqlite3_get_autocommit(m_connection.Handle()))
+    if (m_committed || !m_connection.InTransaction())
         return;
     try {
         m_connection.Execute(Sql::RollbackTransaction());

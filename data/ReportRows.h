@@ -1,0 +1,37 @@
+#pragma once
+
+#include "util/TDateTime.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+struct MonthRides;
+struct StatisticsResult;
+
+// The texts of the two printed reports, made from the same values and by the
+// same builders as the windows' lists and labels, so that a printout shows
+// what the screen shows. A row holds the cells of its printed columns only.
+namespace ReportRows {
+
+struct Month
+{
+    QString title;            // month name and year
+    QList<QStringList> rides; // per ride: Giorno, Tipo, KM, Durata, KM/h, Descrizione
+    QString km, uscite, kmg, kmu; // empty, like the window's figures, when a month has no summary
+};
+Month MonthReport(const MonthRides& rides, int year, int month);
+
+struct Statistics
+{
+    QString period; // "(Periodo dal ... al ...)"
+    QString kmTotali, giorni, uscite, kmg, kmu;
+    // The tens of kilometres only where there are rides; the Top 10 dates
+    // without their weekday.
+    QList<QStringList> weekdays, tensOfKm, daysOfMonth, months, top10;
+};
+Statistics StatisticsReport(const StatisticsResult& result);
+
+QString PeriodText(TDateTime start, TDateTime end);
+
+}

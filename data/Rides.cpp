@@ -1,0 +1,92 @@
+#include "data/Rides.h"
+
+#include "data/Sql.h"
+#include "data/TZTConnection.h"
+#include "data/TZTRecordset.h"
+
+namespace {
+
+// The recordset stands on the row to write: a new one or the ride to change.
+void WriteFields(TZTRecordset& rides, const Rides::Ride& ride)
+{
+    rides.SetField(RideColumn::Data, ride.Data());
+    rides.SetField(RideColumn::IDTipoUscita, ride.entry.tipo);
+    rides.SetField(RideColumn::KM, ride.entry.chilometri);
+    rides.SetField(RideColumn::Descrizione, ride.entry.testoDescrizione);
+    rides.SetField(RideColumn::Durata, ride.entry.tempo);
+    rides.Update();
+}
+
+}
+
+// Each recordset here is closed when it goes, on every path.
+namespace Rides {
+
+TDateTime Ride::Data() const
+{
+    return TDateTime::EncodeDate(anno, mese, entry.giorno);
+}
+
+Ride Ride::OnDay(TDateTime date, RideEntry entry)
+{
+    Ride ride;
+    date.DecodeDate(ride.anno, ride.mese, entry.giorno);
+    ride.entry = std::move(entry);
+    return ride;
+}
+
+void Add(TZTConnection& connection, const Ride& ride)
+{
+    TZTRecordset rides(&connection);
+    rides.Open(Sql::RideTable());
+    rides.AddNew();
+    WriteFields(rides, ride);
+}
+
+void Change(TZTConnection& connection, int id, const Ride& ride)
+{
+    TZTRecordset rides(&connection);
+    rides.Open(Sql::RideById(id));
+    rides.Edit();
+    WriteFields(rides, ride);
+}
+
+void Delete(TZTConnection& connection, int id)
+{
+    connection.Execute(Sql::DeleteRide(id));
+}
+
+Ride Read(TZTConnection& connection, int id)
+{
+    TZTRecordset stored(&connection);
+    stored.Open(Sql::RideById(id));
+    const TDateTime date = stored.GetFieldAsDateTime(RideColumn::Data);
+    RideEntry entry;
+    entry.tipo = stored.GetFieldAsInteger(RideColumn::IDTipoUscita);
+    entry.chilometri = stored.GetFieldAsDouble(RideColumn::KM);
+    entry.tempo = stored.GetFieldAsDateTime(RideColumn::Durata);
+    entry.testoDescrizione = stored.GetFieldAsString(RideColumn::Descrizione);
+    return Ride::OnDay(date, std::move(entry));
+}
+
+Appender::Appender(TZTConnection& connection)
+    : m_rides(std::make_unique<TZTRecordset>(&connection))
+{
+    // The rows are only appended to, never read.
+    m_rides->Open(Sql::AllRidesByKey());
+}
+
+Appender::~Appender() = default;
+
+void Appender::Append(const Ride& ride)
+{
+    m_rides->AddNew();
+    m_rides->SetField(RideColumn::IDTipoUscita, ride.entry.tipo);
+    m_rides->SetField(RideColumn::Data, ride.Data());
+    m_rides->SetField(RideColumn::Descrizione, ride.entry.testoDescrizione);
+    m_rides->SetField(RideColumn::KM, ride.entry.chilometri);
+    m_rides->SetField(RideColumn::Note, QString());
+    m_rides->Update();
+}
+
+}

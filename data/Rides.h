@@ -1,0 +1,79 @@
+#pragma once
+
+#include "data/RideEntry.h"
+#include "util/TDateTime.h"
+
+#include <QString>
+
+#include <memory>
+
+class TZTConnection;
+class TZTRecordset;
+
+// The columns of Uscite: outside the SQL, only these name them.
+namespace RideColumn {
+inline const QString IDUscita = QStringLiteral("IDUscita");
+inline const QString IDTipoUscita = QStringLiteral("IDTipoUscita");
+inline const QString Data = QStringLiteral("Data");
+inline const QString KM = QStringLiteral("KM");
+inline const QString Durata = QStringLiteral("Durata");
+inline const QString Descrizione = QStringLiteral("Descrizione");
+inline const QString Note = QStringLiteral("Note");
+}
+
+// The columns of TipiUscita.
+namespace RideTypeColumn {
+inline const QString IDTipoUscita = QStringLiteral("IDTipoUscita");
+inline const QString Descrizione = QStringLiteral("Descrizione");
+}
+
+// Adding, changing, deleting and reading one ride. Every failure of the
+// database is the ZTADO exception of the operation it refused; a day the
+// month does not have is an EConvertError, raised before anything is written.
+namespace Rides {
+
+// A ride as stored: its month, and what the ride dialog edits, whose day is
+// the day of that month.
+struct Ride
+{
+    int anno = 0;
+    int mese = 0;
+    RideEntry entry;
+
+    TDateTime Data() const;
+    // The ride of `entry` on the day of `date`, whose day replaces the entry's.
+    static Ride OnDay(TDateTime date, RideEntry entry);
+
+    bool operator==(const Ride&) const = default;
+};
+
+// Writes the date, type, distance, description and duration, in that order;
+// the database gives the ride its key.
+void Add(TZTConnection& connection, const Ride& ride);
+// The same fields, in the same order, of the ride with key `id`; a ride that
+// is not there fails at the first of them.
+void Change(TZTConnection& connection, int id, const Ride& ride);
+// A ride that is not there is no failure: nothing is deleted.
+void Delete(TZTConnection& connection, int id);
+// Fails at its date when there is no ride with key `id`.
+Ride Read(TZTConnection& connection, int id);
+
+// Appends rides one after another through one open query, as an import of
+// thousands does; each is stored as it comes. Closes the query when it goes.
+class Appender
+{
+public:
+    explicit Appender(TZTConnection& connection);
+    ~Appender();
+    Appender(const Appender&) = delete;
+    Appender& operator=(const Appender&) = delete;
+
+    // A ride of the older log: type, date, description and distance, in that
+    // order, and an empty note. It has no duration: the entry's is not written.
+    void Append(const Ride& ride);
+
+private:
+    std::unique_ptr<TZTRecordset> m_rides;
+};
+
+}

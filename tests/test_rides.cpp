@@ -1,0 +1,307 @@
+#include "data/Rides.h"
+#include "data/TZTConnection.h"
+#include "support/TestDatabase.h"
+#include "util/Exception.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <limits>
+
+using Rides::Ride;
+
+namespace Rides {
+
+char* toString(const Ride& ride)
+{
+    const QString text = QStringLiteral("%1-%2-%3 type %4, %5 km, %6 days, \"%7\"")
+                             .arg(ride.anno)
+                             .arg(ride.mese)
+                             .arg(ride.entry.giorno)
+                             .arg(ride.entry.tipo)
+                             .arg(ride.entry.chilometri)
+                             .arg(ride.entry.tempo.Val())
+                             .arg(ride.entry.testoDescrizione);
+    return qstrdup(qPrintable(text));
+}
+
+}
+
+namespace {
+
+constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
+
+Ride MakeRide(int anno, int mese, int giorno, int tipo, double km, TDateTime tempo = {},
+              const QString& description = QString())
+{
+    return {anno, mese, {giorno, tipo, km, tempo, description}};
+}
+
+TDateTime Hms(int hours, int minutes, int seconds)
+{
+    return TDateTime::EncodeTime(hours, minutes, seconds);
+}
+
+// The message of the exception `work` throws, marked when it is a date that
+// does not exist; a null string when it throws none.
+template <typename Work>
+QString ErrorOf(Work&& work)
+{
+    try {
+        work();
+    } catch (const EConvertError& e) {
+        return u"EConvertError: "_qs + e.Message();
+    } catch (const Exception& e) {
+        return e.Message();
+    }
+    return QString();
+}
+
+}
+
+Q_DECLARE_METATYPE(Rides::Ride)
+
+class TestRides : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_path;
+    std::unique_ptr<TZTConnection> m_connection;
+
+    // Every column of a ride as the file holds it, NULL spelt out.
+    QString Stored(int id) const
+    {
+        return TestDatabase::Scalar(
+            m_path, QStringLiteral("SELECT Data || '|' || IDTipoUscita || '|' || KM || '|' || ifnull(Durata, 'NULL') "
+                                   "|| '|' || ifnull(Descrizione, 'NULL') || '|' || ifnull(Note, 'NULL') "
+                                   "FROM Uscite WHERE IDUscita = %1")
+                        .arg(id));
+    }
+
+    QString AllStored() const
+    {
+        return TestDatabase::Scalar(m_path, u"SELECT group_concat(IDUscita || ':' || Data || ':' || KM || ':' || "
+                                            "ifnull(Descrizione, ''), ';') FROM (SELECT * FROM Uscite ORDER BY IDUscita)"_qs);
+    }
+
+    int LastKey() const { return TestDatabase::Scalar(m_path, u"SELECT max(IDUscita) FROM Uscite"_qs).toInt(); }
+
+    int Added(const Ride& ride)
+    {
+        Rides::Add(*m_connection, ride);
+        return LastKey();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_path = m_dir.filePath(u"rides.mdb"_qs);
+        QFile::remove(m_path);
+        QCOMPARE(TestDatabase::Create(m_path), QString());
+        m_connection = std::make_unique<TZTConnection>();
+        m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
+    }
+
+    void cleanup() { m_connection.reset(); }
+
+    void addStoresTheRideAndReadGivesItBack_data()
+    {
+        QTest::addColumn<Ride>("ride");
+        QTest::addColumn<QString>("stored"); // Data|IDTipoUscita|KM|Durata|Descrizione|Note
+        QTest::newRow("with a duration") << MakeRide(2005, 3, 5, 2, 42.5, Hms(1, 5, 0), u"Giro del lago"_qs)
+                                         << u"2005-03-05|2|42.5|01:05:00|Giro del lago|NULL"_qs;
+        QTest::newRow("no duration, no description, no distance")
+            << MakeRide(2005, 3, 1, 0, 0) << u"2005-03-01|0|0.0|00:00:00||NULL"_qs;
+        QTest::newRow("quotes stored as given") << MakeRide(2004, 7, 14, 1, 0.5, Hms(0, 0, 1), u"d'estate \"100%\""_qs)
+                                                << u"2004-07-14|1|0.5|00:00:01|d'estate \"100%\"|NULL"_qs;
+        QTest::newRow("29 February, the last type, the longest")
+            << MakeRide(2004, 2, 29, 5, 999, Hms(23, 59, 59), QString(255, u'x'))
+            << u"2004-02-29|5|999.0|23:59:59|"_qs + QString(255, u'x') + u"|NULL"_qs;
+    }
+
+    void addStoresTheRideAndReadGivesItBack()
+    {
+        QFETCH(Ride, ride);
+        QFETCH(QString, stored);
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2001-01-01"_qs, 1.0), QString());
+        const int before = LastKey();
+        const int id = Added(ride);
+        QCOMPARE(id, before + 1);
+        QCOMPARE(Stored(id), stored);
+        QCOMPARE(Rides::Read(*m_connection, id), ride);
+    }
+
+    void changeRewritesThatRideOnly_data()
+    {
+        QTest::addColumn<Ride>("changed");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("every field") << MakeRide(2005, 3, 9, 4, 12.25, Hms(0, 45, 30), u"Rulli"_qs)
+                                     << u"2005-03-09|4|12.25|00:45:30|Rulli|nota"_qs;
+        QTest::newRow("to another month") << MakeRide(2004, 12, 31, 1, 20, Hms(1, 0, 0), u"Giro"_qs)
+                                          << u"2004-12-31|1|20.0|01:00:00|Giro|nota"_qs;
+        QTest::newRow("duration and description taken away")
+            << MakeRide(2005, 3, 2, 1, 20) << u"2005-03-02|1|20.0|00:00:00||nota"_qs;
+    }
+
+    void changeRewritesThatRideOnly()
+    {
+        QFETCH(Ride, changed);
+        QFETCH(QString, stored);
+        const int id = Added(MakeRide(2005, 3, 2, 1, 20, Hms(1, 0, 0), u"Giro"_qs));
+        QCOMPARE(TestDatabase::Exec(m_path, QStringLiteral("UPDATE Uscite SET Note = 'nota' WHERE IDUscita = %1").arg(id)),
+                 QString());
+        const int other = Added(MakeRide(2005, 3, 2, 0, 30, {}, u"altra"_qs));
+        const QString otherBefore = Stored(other);
+
+        Rides::Change(*m_connection, id, changed);
+        QCOMPARE(Stored(id), stored);
+        QCOMPARE(Rides::Read(*m_connection, id), changed);
+        QCOMPARE(Stored(other), otherBefore);
+    }
+
+    void deleteRemovesThatRideOnly_data()
+    {
+        QTest::addColumn<int>("which"); // position among the three rides, -1 for a key no ride has
+        QTest::addColumn<QString>("left");
+        QTest::newRow("the first") << 0 << u"b,c"_qs;
+        QTest::newRow("the middle one") << 1 << u"a,c"_qs;
+        QTest::newRow("a ride that is not there") << -1 << u"a,b,c"_qs;
+    }
+
+    void deleteRemovesThatRideOnly()
+    {
+        QFETCH(int, which);
+        QFETCH(QString, left);
+        QList<int> keys;
+        for (const QString& description : {u"a"_qs, u"b"_qs, u"c"_qs})
+            keys.append(Added(MakeRide(2005, 3, 1, 0, 10, {}, description)));
+        const int id = which < 0 ? keys.last() + 1 : keys.at(which);
+        QCOMPARE(ErrorOf([&] { Rides::Delete(*m_connection, id); }), QString());
+        QCOMPARE(TestDatabase::Scalar(m_path, u"SELECT group_concat(Descrizione) FROM Uscite ORDER BY IDUscita"_qs),
+                 left);
+    }
+
+    void refusalsChangeNothing_data()
+    {
+        QTest::addColumn<QString>("operation"); // on a stored ride, or on a key no ride has ("... missing")
+        QTest::addColumn<Ride>("ride");
+        QTest::addColumn<QString>("error"); // how the message begins
+        QTest::addColumn<QString>("reason"); // what it says after that, if anything in particular
+
+        const QString update = u"ZTADO exception: TZTRecordset::Update: "_qs;
+        const QString tooLong(256, u'x');
+        QTest::newRow("add without a type") << u"add"_qs << MakeRide(2005, 3, 1, -1, 10) << update
+                                            << u"FOREIGN KEY constraint failed"_qs;
+        QTest::newRow("change to a type there is not") << u"change"_qs << MakeRide(2005, 3, 1, 6, 10) << update
+                                                       << u"FOREIGN KEY constraint failed"_qs;
+        QTest::newRow("add of 31 April") << u"add"_qs << MakeRide(2005, 4, 31, 0, 10) << u"EConvertError: "_qs
+                                         << QString();
+        QTest::newRow("a description longer than the column")
+            << u"add"_qs << MakeRide(2005, 3, 1, 0, 10, {}, tooLong)
+            << u"ZTADO exception: TZTRecordset::SetField[Descrizione]: "_qs << QString();
+        // The first field written is the first refused: the date, type, km, description, duration order.
+        QTest::newRow("add: distance before description")
+            << u"add"_qs << MakeRide(2005, 3, 1, 0, NaN, {}, tooLong)
+            << u"ZTADO exception: TZTRecordset::SetField[KM]: "_qs << QString();
+        QTest::newRow("add: description before duration")
+            << u"add"_qs << MakeRide(2005, 3, 1, 0, 10, TDateTime(NaN), tooLong)
+            << u"ZTADO exception: TZTRecordset::SetField[Descrizione]: "_qs << QString();
+        QTest::newRow("change: distance before description")
+            << u"change"_qs << MakeRide(2005, 3, 1, 0, NaN, {}, tooLong)
+            << u"ZTADO exception: TZTRecordset::SetField[KM]: "_qs << QString();
+        QTest::newRow("change: the duration refused")
+            << u"change"_qs << MakeRide(2005, 3, 1, 0, 10, TDateTime(NaN))
+            << u"ZTADO exception: TZTRecordset::SetField[Durata]: "_qs << QString();
+        QTest::newRow("change of a ride that is not there")
+            << u"change missing"_qs << MakeRide(2005, 3, 1, 0, 10)
+            << u"ZTADO exception: TZTRecordset::SetField[Data]: "_qs << QString();
+        QTest::newRow("read of a ride that is not there")
+            << u"read missing"_qs << Ride() << u"ZTADO exception: TZTRecordset::GetFieldAsDateTime[Data]: "_qs
+            << QString();
+    }
+
+    void refusalsChangeNothing()
+    {
+        QFETCH(QString, operation);
+        QFETCH(Ride, ride);
+        QFETCH(QString, error);
+        QFETCH(QString, reason);
+        const int stored = Added(MakeRide(2005, 3, 2, 1, 20, Hms(1, 0, 0), u"Giro"_qs));
+        const int id = operation.endsWith(u" missing"_qs) ? stored + 1 : stored;
+        const QString before = AllStored();
+
+        const QString message = ErrorOf([&] {
+            if (operation == u"add"_qs)
+                Rides::Add(*m_connection, ride);
+            else if (operation.startsWith(u"change"_qs))
+                Rides::Change(*m_connection, id, ride);
+            else
+                Rides::Read(*m_connection, id);
+        });
+        QVERIFY2(message.startsWith(error), qPrintable(message));
+        QVERIFY2(message.mid(error.size()).startsWith(reason), qPrintable(message));
+        QCOMPARE(AllStored(), before);
+        // Nothing is left half done: the connection takes the next ride.
+        QCOMPARE(Added(MakeRide(2005, 3, 3, 0, 5)), stored + 1);
+    }
+
+    void appendStoresWhatTheOlderLogHas_data()
+    {
+        QTest::addColumn<Ride>("ride");
+        QTest::addColumn<QString>("stored");
+        QTest::newRow("a ride") << MakeRide(2004, 1, 5, 1, 45.5, {}, u"Giro del lago"_qs)
+                                << u"2004-01-05|1|45.5|NULL|Giro del lago|"_qs;
+        QTest::newRow("its duration is not written") << MakeRide(2004, 2, 29, 0, 120, Hms(2, 0, 0), QString())
+                                                     << u"2004-02-29|0|120.0|NULL||"_qs;
+    }
+
+    void appendStoresWhatTheOlderLogHas()
+    {
+        QFETCH(Ride, ride);
+        QFETCH(QString, stored);
+        {
+            Rides::Appender appender(*m_connection);
+            appender.Append(ride);
+            appender.Append(ride);
+        }
+        const int last = LastKey();
+        QCOMPARE((QStringList{Stored(last - 1), Stored(last)}), (QStringList{stored, stored}));
+        QCOMPARE(TestDatabase::Scalar(m_path, u"SELECT count(*) FROM Uscite"_qs), u"2"_qs);
+    }
+
+    void appendStoresEachRideAsItComes_data()
+    {
+        QTest::addColumn<Ride>("refused");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("a type there is not") << MakeRide(2004, 1, 6, 6, 10)
+                                             << u"ZTADO exception: TZTRecordset::Update: FOREIGN KEY"_qs;
+        // Type, date, description, then distance.
+        QTest::newRow("description before distance")
+            << MakeRide(2004, 1, 6, 0, NaN, {}, QString(256, u'x'))
+            << u"ZTADO exception: TZTRecordset::SetField[Descrizione]: "_qs;
+        QTest::newRow("a distance that is no number") << MakeRide(2004, 1, 6, 0, NaN)
+                                                      << u"ZTADO exception: TZTRecordset::SetField[KM]: "_qs;
+    }
+
+    void appendStoresEachRideAsItComes()
+    {
+        QFETCH(Ride, refused);
+        QFETCH(QString, error);
+        const Ride first = MakeRide(2004, 1, 5, 0, 10, {}, u"prima"_qs);
+        QString message;
+        {
+            Rides::Appender appender(*m_connection);
+            appender.Append(first);
+            message = ErrorOf([&] { appender.Append(refused); });
+        }
+        QVERIFY2(message.startsWith(error), qPrintable(message));
+        QCOMPARE(TestDatabase::Scalar(m_path, u"SELECT group_concat(Descrizione) FROM Uscite"_qs), u"prima"_qs);
+    }
+};
+
+QTEST_MAIN(TestRides)
+#include "test_rides.moc"
