@@ -12,11 +12,15 @@
 #include "app/Unitmain.h"
 #include "bench/BenchSupport.h"
 #include "data/MonthRides.h"
+#include "data/Sql.h"
+#include "data/Statement.h"
 #include "data/TZTRecordset.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
 #include <QTreeWidget>
+
+#include <sqlite3.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -27,6 +31,7 @@
 namespace {
 
 constexpr double GoalMs = 10.0;
+constexpr double RatioGoal = 3.0;
 
 struct Month
 {
@@ -89,6 +94,28 @@ int main(int argc, char* argv[])
         for (const Month& m : ShuffledMonths(Bench::FirstDay(), Bench::LastDay(), {0, 0}))
             load.push_back(Bench::TimeMs([&] { MonthRides::Load(recordset, m.year, m.month); }));
 
+        // The raw month query through the C API, every column of every row read:
+        // the least any month list could cost.
+        std::vector<double> raw;
+        const Bench::Database db = Bench::OpenDatabase(dir.filePath(QStringLiteral("kilovento.mdb")));
+        qint64 rawRows = 0;
+        for (const Month& m : ShuffledMonths(Bench::FirstDay(), Bench::LastDay(), {0, 0}))
+            raw.push_back(Bench::TimeMs([&] {
+                const Statement statement = Bench::Prepare(db.get(), Sql::MonthRides(m.year, m.month));
+                while (Bench::Step(statement.get())) {
+                    sqlite3_column_int64(statement.get(), 0);
+                    sqlite3_column_int(statement.get(), 1);
+                    Bench::RawDateTime(statement.get(), 2);
+                    Bench::RawString(statement.get(), 3);
+                    sqlite3_column_double(statement.get(), 4);
+                    Bench::RawDateTime(statement.get(), 5);
+                    Bench::RawString(statement.get(), 6);
+                    ++rawRows;
+                }
+            }));
+        if (rawRows != rides)
+            throw std::runtime_error("the raw month queries did not read every ride once");
+
         std::printf("%zu months selected, %lld rides listed in all (%s)\n", select.size(), listed,
                     listed == rides ? "every ride once" : "NOT every ride once");
 
@@ -97,6 +124,8 @@ int main(int argc, char* argv[])
         Bench::PrintTable("Month list on " + std::to_string(rides) + " rides",
                           {{"GoToMonth(month, year, false): list + summary", runs, Bench::Median(select), {},
                             Goal::AtMost, GoalMs},
+                           {"GoToMonth against the raw month query", runs, Bench::Median(select), Bench::Median(raw),
+                            Goal::RatioAtMost, RatioGoal},
                            {"  of which MonthRides::Load (read + format)", runs, Bench::Median(load)},
                            {"repaint after the selection", runs, Bench::Median(repaint)}});
         if (listed != rides)
