@@ -27,7 +27,10 @@ QString MonthRides::DayText(int weekday, int day)
     return WeekdayName(weekday) + u' ' + QString::number(day);
 }
 
-void MonthRides::DurationAndSpeed(double km, double duration, QString& durationText, QString& speedText)
+namespace {
+
+void FormatDurationAndSpeed(double km, double duration, const Formats::Separators& separators,
+                            QString& durationText, QString& speedText)
 {
     const double oneSecond = 1.0 / TDateTime::SecsPerDay;
     // Under a second, a day or more, or not a number: not a duration to show.
@@ -39,8 +42,15 @@ void MonthRides::DurationAndSpeed(double km, double duration, QString& durationT
     TDateTime(duration).DecodeTime(h, m, s, ms);
     const double hours = h + m * (1.0 / 60.0) + s * (1.0 / 3600.0);
     const double speed = km / hours;
-    durationText = Formats::Duration(TDateTime(duration));
-    speedText = speed < 0.1 || speed > 100.0 ? Formats::NotAvailable : Formats::OneDecimal(speed);
+    durationText = Formats::Duration(TDateTime(duration), separators);
+    speedText = speed < 0.1 || speed > 100.0 ? Formats::NotAvailable : Formats::OneDecimal(speed, separators);
+}
+
+}
+
+void MonthRides::DurationAndSpeed(double km, double duration, QString& durationText, QString& speedText)
+{
+    FormatDurationAndSpeed(km, duration, Formats::Separators::Current(), durationText, speedText);
 }
 
 MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
@@ -50,28 +60,36 @@ MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
     QStringList weekdays; // the locale's names, looked up once a month rather than once a ride
     for (int day = 1; day <= 7; ++day)
         weekdays.append(WeekdayName(day));
+    const Formats::Separators separators = Formats::Separators::Current();
     const QStringList& typeNames = result.typeNames;
     const RecordsetCloser closer(recordset);
     recordset.Open(Sql::MonthRides(year, month));
 
     double total = 0.0;
+    double lastDate = 0.0;
+    QString lastDay;
     try {
         for (; !recordset.Eof(); recordset.MoveNext()) {
             Row row;
             const TDateTime date = recordset.GetFieldAsDateTime(RideColumn::Data);
             row.number = QString::number(result.rows.size() + 1);
             row.id = recordset.GetFieldAsInteger(RideColumn::IDUscita);
-            row.day = weekdays.at(date.DayOfWeek() - 1) + u' ' + QString::number(DatePart(date, 2));
+            // Rides come in date order, many a day: consecutive rows share one text.
+            if (result.rows.isEmpty() || date.Val() != lastDate) {
+                lastDate = date.Val();
+                lastDay = weekdays.at(date.DayOfWeek() - 1) + u' ' + QString::number(DatePart(date, 2));
+            }
+            row.day = lastDay;
             // A type without a name (possible only in files older than the
             // schema's foreign key) shows an empty text.
             row.type = typeNames.value(recordset.GetFieldAsInteger(RideColumn::IDTipoUscita));
             const double km = recordset.GetFieldAsDouble(RideColumn::KM);
             total += km;
-            row.km = Formats::OneDecimal(km);
-            DurationAndSpeed(km, recordset.GetFieldAsDateTime(RideColumn::Durata).Val(), row.duration,
-                             row.speed);
+            row.km = Formats::OneDecimal(km, separators);
+            FormatDurationAndSpeed(km, recordset.GetFieldAsDateTime(RideColumn::Durata).Val(), separators,
+                                   row.duration, row.speed);
             row.description = recordset.GetFieldAsString(RideColumn::Descrizione);
-            result.rows.append(row);
+            result.rows.append(std::move(row));
         }
     } catch (const Exception&) {
         return result;
@@ -79,10 +97,10 @@ MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
 
     const qsizetype count = result.rows.size();
     Summary summary;
-    summary.km = Formats::OneDecimal(total);
+    summary.km = Formats::OneDecimal(total, separators);
     summary.rides = QString::number(count);
-    summary.kmPerRide = count == 0 ? Formats::NotAvailable : Formats::TwoDecimals(total / double(count));
-    summary.kmPerDay = Formats::TwoDecimals(total / DaysInMonth(month, year));
+    summary.kmPerRide = count == 0 ? Formats::NotAvailable : Formats::TwoDecimals(total / double(count), separators);
+    summary.kmPerDay = Formats::TwoDecimals(total / DaysInMonth(month, year), separators);
     result.summary = summary;
     return result;
 }

@@ -1,5 +1,7 @@
 #include "app/Unitmain.h"
+#include "data/MonthRides.h"
 #include "data/TZTConnection.h"
+#include "data/TZTRecordset.h"
 #include "support/Controls.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
@@ -99,6 +101,59 @@ private Q_SLOTS:
         QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), (QList<int>{to.month(), to.year()}));
         QCOMPARE(Calendar(form.get())->currentRow(), (to.year() - 1990) * 12 + to.month() - 1);
         QVERIFY(!speedButton->toolTip().isEmpty());
+    }
+
+    void monthListShowsTheMonthsRows_data()
+    {
+        // Months shown one after the other, as "month/year", "!" for a forced reload.
+        QTest::addColumn<QStringList>("visits");
+        QTest::newRow("one month") << QStringList{u"3/2005"_qs};
+        QTest::newRow("there and back") << QStringList{u"3/2005"_qs, u"2/2005"_qs, u"3/2005"_qs};
+        QTest::newRow("through an empty month") << QStringList{u"2/2005"_qs, u"4/2005"_qs, u"2/2005"_qs};
+        QTest::newRow("forced reloads") << QStringList{u"3/2005"_qs, u"!3/2005"_qs, u"!3/2005"_qs};
+    }
+
+    void monthListShowsTheMonthsRows()
+    {
+        QFETCH(QStringList, visits);
+        const QString durations[] = {u"01:00:00"_qs, QString(), u"10:30:05"_qs, u"00:00:20"_qs};
+        for (int i = 0; i < 12; ++i) {
+            const QDate date(2005, 2 + i % 2, 1 + i / 3);
+            QCOMPARE(TestDatabase::InsertRide(m_path, date.toString(Qt::ISODate), 0.25 + 7.3 * i, i % 3,
+                                              u"giro %1"_qs.arg(i), durations[i % 4]),
+                     QString());
+        }
+        const auto form = Open();
+        TZTConnection connection;
+        connection.Open(TestDatabase::ConnectionStringFor(m_path));
+        TZTRecordset recordset(&connection);
+        QTreeWidget* list = Rides(form.get());
+        for (QString visit : visits) {
+            const bool force = visit.startsWith(u'!');
+            const QStringList parts = visit.remove(u'!').split(u'/');
+            const int month = parts[0].toInt(), year = parts[1].toInt();
+            form->GoToMonth(month, year, force);
+            const MonthRides expected = MonthRides::Load(recordset, year, month);
+            QCOMPARE(list->topLevelItemCount(), expected.rows.size());
+            for (int row = 0; row < expected.rows.size(); ++row) {
+                const MonthRides::Row& ride = expected.rows[row];
+                const QStringList texts{ride.number, ride.day, ride.type, ride.km, ride.duration, ride.speed,
+                                        ride.description};
+                QStringList shown, painted;
+                for (int column = 0; column < list->columnCount(); ++column) {
+                    shown << list->topLevelItem(row)->text(column);
+                    painted << list->model()->index(row, column).data().toString();
+                }
+                QCOMPARE(shown, texts);
+                QCOMPARE(painted, texts);
+                QCOMPARE(list->topLevelItem(row)->data(0, Qt::UserRole).toInt(), ride.id);
+            }
+        }
+        // The edit commands work on the row's ride.
+        if (list->topLevelItemCount() > 0) {
+            SelectRow(form.get(), list->topLevelItemCount() - 1);
+            QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, true));
+        }
     }
 
     void reloadOnlyWhenForcedKeepsTheRow()

@@ -40,6 +40,8 @@ private Q_SLOTS:
     void summary_data();
     void summary();
     void sameDayRidesKeepTheirOrder();
+    void dayTexts_data();
+    void dayTexts();
     void rideWithAnUnknownTypeIsShownAndTheListGoesOn();
 };
 
@@ -140,6 +142,36 @@ void TestMonth::sameDayRidesKeepTheirOrder()
     for (const MonthRides::Row& row : month.rows)
         order << row.number + u' ' + row.description;
     QCOMPARE(order, (QStringList{u"1 primo"_qs, u"2 dopo"_qs, u"3 ultimo"_qs}));
+}
+
+void TestMonth::dayTexts_data()
+{
+    QTest::addColumn<QStringList>("dates");
+    QTest::addColumn<QStringList>("expected"); // in the list's order
+
+    QTest::newRow("same day twice") << QStringList{u"2005-02-06"_qs, u"2005-02-06"_qs}
+                                    << QStringList{u"Domenica 6"_qs, u"Domenica 6"_qs};
+    QTest::newRow("next day") << QStringList{u"2005-02-07"_qs, u"2005-02-06"_qs, u"2005-02-07"_qs}
+                              << QStringList{u"Domenica 6"_qs, u"Lunedì 7"_qs, u"Lunedì 7"_qs};
+    QTest::newRow("same weekday a week later") << QStringList{u"2005-02-14"_qs, u"2005-02-07"_qs}
+                                               << QStringList{u"Lunedì 7"_qs, u"Lunedì 14"_qs};
+    QTest::newRow("same day of another month") << QStringList{u"2005-03-06"_qs}
+                                               << QStringList{u"Domenica 6"_qs};
+    QTest::newRow("first and last") << QStringList{u"2005-03-31"_qs, u"2005-03-01"_qs}
+                                    << QStringList{u"Martedì 1"_qs, u"Giovedì 31"_qs};
+}
+
+void TestMonth::dayTexts()
+{
+    QFETCH(QStringList, dates);
+    QFETCH(QStringList, expected);
+    for (const QString& date : dates)
+        Insert(date, 10);
+    const int month = dates.first().mid(5, 2).toInt();
+    QStringList days;
+    for (const MonthRides::Row& row : Load(2005, month).rows)
+        days << row.day;
+    QCOMPARE(days, expected);
 }
 
 void TestMonth::rideWithAnUnknownTypeIsShownAndTheListGoesOn()

@@ -7,8 +7,11 @@
 #include "util/Unitutils.h"
 
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <cmath>
 #include <QUrl>
 #include <QtTest>
 
@@ -192,9 +195,24 @@ private Q_SLOTS:
         QTest::newRow("rounds up to the next unit") << it << '1' << 99.96 << u"100,0"_s;
         QTest::newRow("27.425 (just above in binary)") << it << '2' << 27.425 << u"27,43"_s;
         QTest::newRow("2.675 (just below in binary)") << it << '2' << 2.675 << u"2,67"_s;
+        // Exact halves in binary round away from zero, in both signs.
+        QTest::newRow("exact half, one decimal") << it << '1' << 0.25 << u"0,3"_s;
+        QTest::newRow("exact half, negative") << it << '1' << -999.25 << u"-999,3"_s;
+        QTest::newRow("exact half, two decimals") << it << '2' << 0.125 << u"0,13"_s;
+        QTest::newRow("exact half, large") << it << '1' << 1073741824.25 << u"1073741824,3"_s;
+        QTest::newRow("just above a half") << it << '1' << std::nextafter(0.25, 1.0) << u"0,3"_s;
+        QTest::newRow("just below a half") << it << '1' << std::nextafter(0.25, 0.0) << u"0,2"_s;
+        QTest::newRow("zero") << it << '2' << 0.0 << u"0,00"_s;
+        QTest::newRow("negative zero") << it << '1' << -0.0 << u"0,0"_s;
+        QTest::newRow("negative, rounds to zero") << it << '1' << -0.04 << u"-0,0"_s;
+        QTest::newRow("below one") << it << '2' << 0.07 << u"0,07"_s;
+        QTest::newRow("beyond 32 bits") << it << '2' << 98765432109.876 << u"98765432109,88"_s;
+        QTest::newRow("beyond exact cents") << it << '1' << 1e17 << u"100000000000000000,0"_s;
         QTest::newRow("en_US 42.5") << en << '1' << 42.5 << u"42.5"_s;
         QTest::newRow("de_DE 1234.5") << de << '2' << 1234.5 << u"1234,50"_s;
         QTest::newRow("duration") << it << 'D' << Time(1, 35, 7) << u"1:35:07"_s;
+        QTest::newRow("ten hours") << it << 'D' << Time(10, 0, 9) << u"10:00:09"_s;
+        QTest::newRow("midnight") << it << 'D' << 0.0 << u"0:00:00"_s;
         QTest::newRow("milliseconds dropped") << it << 'D' << Time(23, 5, 59, 999) << u"23:05:59"_s;
         QTest::newRow("fi_FI time separator") << u"fi_FI"_s << 'D' << Time(1, 35, 7) << u"1.35.07"_s;
         QTest::newRow("date") << it << 'd' << Day(2005, 2, 6) << u"6/2/2005"_s;
@@ -223,12 +241,81 @@ private Q_SLOTS:
         QFETCH(QString, expected);
         QLocale::setDefault(QLocale(locale));
         const TDateTime date(value);
+        // Lists take the locale's separators once and format many values with them.
+        const Formats::Separators separators = Formats::Separators::Current();
         switch (format) {
-        case '1': QCOMPARE(Formats::OneDecimal(value), expected); break;
-        case '2': QCOMPARE(Formats::TwoDecimals(value), expected); break;
-        case 'D': QCOMPARE(Formats::Duration(date), expected); break;
+        case '1':
+            QCOMPARE(Formats::OneDecimal(value), expected);
+            QCOMPARE(Formats::OneDecimal(value, separators), expected);
+            break;
+        case '2':
+            QCOMPARE(Formats::TwoDecimals(value), expected);
+            QCOMPARE(Formats::TwoDecimals(value, separators), expected);
+            break;
+        case 'D':
+            QCOMPARE(Formats::Duration(date), expected);
+            QCOMPARE(Formats::Duration(date, separators), expected);
+            break;
         case 'd': QCOMPARE(Formats::Date(date), expected); break;
         default: QCOMPARE(Formats::SqlDate(date), expected);
+        }
+    }
+
+    void numbersMatchTheGeneralFormat_data()
+    {
+        // Values from first to last in steps of step, plus random ones in that range.
+        QTest::addColumn<int>("decimals");
+        QTest::addColumn<double>("first");
+        QTest::addColumn<double>("last");
+        QTest::addColumn<double>("step");
+        QTest::newRow("quarters") << 1 << -2000.0 << 2000.0 << 0.25;
+        QTest::newRow("eighths") << 2 << -2000.0 << 2000.0 << 0.125;
+        QTest::newRow("hundredths") << 1 << -50.0 << 50.0 << 0.01;
+        QTest::newRow("thousandths") << 2 << -10.0 << 10.0 << 0.001;
+        QTest::newRow("near 1e8") << 1 << 99999990.0 << 100000010.0 << 0.05;
+        QTest::newRow("near 1e9") << 2 << 9999999.0 << 10000001.0 << 0.005;
+    }
+
+    void numbersMatchTheGeneralFormat()
+    {
+        QFETCH(int, decimals);
+        QFETCH(double, first);
+        QFETCH(double, last);
+        QFETCH(double, step);
+        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+        QRandomGenerator random(20240607);
+        const auto check = [decimals](double value) {
+            const QString expected = QString::number(value, 'f', decimals).replace(u'.', u',');
+            const QString text = decimals == 1 ? Formats::OneDecimal(value) : Formats::TwoDecimals(value);
+            if (text != expected)
+                qWarning("%.17g", value);
+            return text == expected;
+        };
+        for (double k = 0; first + k * step <= last; ++k) {
+            QVERIFY(check(first + k * step));
+            QVERIFY(check(std::nextafter(first + k * step, last)));
+            QVERIFY(check(first + random.bounded(1.0) * (last - first)));
+        }
+    }
+
+    void durationsMatchTheGeneralFormat_data()
+    {
+        QTest::addColumn<QString>("locale");
+        QTest::addColumn<QChar>("separator");
+        QTest::newRow("it_IT") << u"it_IT"_s << QChar(u':');
+        QTest::newRow("fi_FI") << u"fi_FI"_s << QChar(u'.');
+    }
+
+    void durationsMatchTheGeneralFormat()
+    {
+        QFETCH(QString, locale);
+        QFETCH(QChar, separator);
+        QLocale::setDefault(QLocale(locale));
+        const Formats::Separators separators = Formats::Separators::Current();
+        for (int second = 0; second < int(TDateTime::SecsPerDay); ++second) {
+            const QString expected = QString::asprintf("%d:%02d:%02d", second / 3600, second / 60 % 60, second % 60)
+                                         .replace(u':', separator);
+            QCOMPARE(Formats::Duration(TDateTime(second / TDateTime::SecsPerDay), separators), expected);
         }
     }
 

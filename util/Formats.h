@@ -11,12 +11,23 @@ namespace Formats {
 inline const QString NotAvailable = QStringLiteral("n/d");
 inline const QString NoDuration = QStringLiteral("---");
 
+// The current locale's separators, for callers that format many values at once.
+struct Separators
+{
+    QString decimalPoint;
+    QChar time;
+    static Separators Current();
+};
+
 // "%.1f": distances and speeds; NotAvailable for NaN and the infinities.
 QString OneDecimal(double value);
+QString OneDecimal(double value, const Separators& separators);
 // "%.2f": averages; NotAvailable for NaN and the infinities.
 QString TwoDecimals(double value);
+QString TwoDecimals(double value, const Separators& separators);
 // "h:nn:ss" with the locale's time separator; NoDuration for an invalid value.
 QString Duration(TDateTime value);
+QString Duration(TDateTime value, const Separators& separators);
 // "d/m/yyyy" with the locale's date separator, the year always in four
 // digits; NotAvailable for an invalid value.
 QString Date(TDateTime value);
