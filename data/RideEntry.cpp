@@ -60,12 +60,15 @@ QStringList DayList(int month, int year)
     return days;
 }
 
+bool IsForbiddenCharacter(QChar c)
+{
+    return c == u'%' || c == u'*' || c == u'\'';
+}
+
 QString RemoveForbidden(const QString& text)
 {
     QString kept = text;
-    kept.removeIf([](QChar c) {
-        return c == u'%' || c == u'*' || c == u'\'' || c.category() == QChar::Other_Control;
-    });
+    kept.removeIf([](QChar c) { return IsForbiddenCharacter(c) || c.category() == QChar::Other_Control; });
     return kept;
 }
 

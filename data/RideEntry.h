@@ -56,7 +56,9 @@ Result Validate(const Fields& fields, const QLocale& locale = QLocale());
 QStringList DayList(int month, int year);
 // The description as stored: no '%', '*' or ''', no control characters, trimmed.
 QString CleanDescription(const QString& text);
-// The text without the characters a description may not hold.
+// The characters a description may never hold, typed or pasted: % * and the quote.
+bool IsForbiddenCharacter(QChar c);
+// The text without the characters a description may not hold, control characters too.
 QString RemoveForbidden(const QString& text);
 // Hours, minutes and seconds of a stored duration as the dialog shows them:
 // empty for none; a duration of a day or more, which only another program

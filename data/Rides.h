@@ -19,6 +19,8 @@ inline const QString KM = QStringLiteral("KM");
 inline const QString Durata = QStringLiteral("Durata");
 inline const QString Descrizione = QStringLiteral("Descrizione");
 inline const QString Note = QStringLiteral("Note");
+// The longest description the table takes.
+inline constexpr int DescriptionMaxLength = 255;
 }
 
 // The columns of TipiUscita.

@@ -30,7 +30,7 @@ protected:
     {
         if (event->type() == QEvent::KeyPress) {
             const QString text = static_cast<QKeyEvent*>(event)->text();
-            if (std::any_of(text.cbegin(), text.cend(), [](QChar c) { return QStringView(u"%*'").contains(c); }))
+            if (std::any_of(text.cbegin(), text.cend(), RideValidation::IsForbiddenCharacter))
                 return true;
         }
         return QObject::eventFilter(watched, event);

@@ -18,9 +18,6 @@
 
 namespace {
 
-// The longest description the table takes.
-constexpr int MaxDescriptionLength = 255;
-
 // Ends the run: carries the failure out of the transaction's scope.
 struct Stop
 {
@@ -124,9 +121,9 @@ DatImportResult ImportFolder(TZTConnection& connection, const QString& folder,
                     if (!types.contains(type))
                         throw Stop{{file.name, i + 1,
                                     QStringLiteral("il codice %1 non è un tipo di uscita").arg(ride.typeCode)}};
-                    if (ride.description.size() > MaxDescriptionLength)
-                        throw Stop{{file.name, i + 1,
-                                    QStringLiteral("la descrizione supera i %1 caratteri").arg(MaxDescriptionLength)}};
+                    constexpr int longest = RideColumn::DescriptionMaxLength;
+                    if (ride.description.size() > longest)
+                        throw Stop{{file.name, i + 1, QStringLiteral("la descrizione supera i %1 caratteri").arg(longest)}};
                     // The line's values all fit the table now, so a refusal
                     // here is the database's (read-only, full disk), not the file's.
                     rides.Append(AsRide(ride, type));
