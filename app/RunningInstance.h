@@ -1,13 +1,16 @@
 #pragma once
 
+#include "util/FileDescriptor.h"
+
 #include <QObject>
 #include <QString>
 
-class QLocalServer;
+class QSocketNotifier;
 class QWidget;
 
 // The running instance listens on a local socket beside its single-instance
 // lock; a second start calls on it, and it brings its window to the front.
+// A call carries nothing: connecting is the whole message.
 class RunningInstance : public QObject
 {
 public:
@@ -22,8 +25,11 @@ public:
     static QString SocketPath(const QString& name);
 
 private:
+    void AnswerCalls();
     void Raise();
 
-    QLocalServer* m_server;
+    QString m_path;
+    FileDescriptor m_socket;
+    QSocketNotifier* m_calls = nullptr;
     QWidget* m_window;
 };

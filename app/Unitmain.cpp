@@ -11,6 +11,7 @@
 #include "forms/GridLinesDelegate.h"
 #include "forms/HotTrackDelegate.h"
 #include "forms/MessageBoxes.h"
+#include "forms/MonthListItem.h"
 #include "forms/PrintJob.h"
 #include "forms/Styling.h"
 #include "forms/Unitedituscita.h"
@@ -128,7 +129,7 @@ void TFormMain::SetUpStatusBar()
     StatusBarMain->setFixedHeight(25);
     m_logoPanel = new QLabel(StatusBarMain);
     m_logoPanel->setObjectName(QStringLiteral("ImageCompanyLogo"));
-    const QPixmap logo = QIcon(QStringLiteral(":/icons/logo.svg")).pixmap(QSize(48, 21));
+    const QPixmap logo = QIcon(QStringLiteral(":/icons/logo.png")).pixmap(QSize(48, 21));
     m_logoPanel->setPixmap(logo);
     m_logoPanel->setFixedWidth(logo.width() + 2);
     m_statusText = new QLabel(StatusBarMain);
@@ -556,7 +557,7 @@ bool TFormMain::FillCalendar()
     ListViewCalendario->setUpdatesEnabled(false);
     try {
         ListViewCalendario->clear();
-        const QIcon icon(QStringLiteral(":/icons/month.svg"));
+        const QIcon icon(QStringLiteral(":/icons/month.png"));
         for (int year = FirstYear; year <= today.year(); ++year) {
             for (int month = 1; month <= 12; ++month) {
                 auto* item = new QListWidgetItem(icon, MonthName(month) + u' ' + QString::number(year));
@@ -677,15 +678,7 @@ void TFormMain::ShowMonth(const MonthRides& month)
     m_shownMonth = month;
     ListViewUsciteMensili->setUpdatesEnabled(false);
     ListViewUsciteMensili->clear();
-    QList<QTreeWidgetItem*> items;
-    items.reserve(month.rows.size());
-    for (const MonthRides::Row& ride : month.rows) {
-        auto* item = new QTreeWidgetItem(
-            {ride.number, ride.day, ride.type, ride.km, ride.duration, ride.speed, ride.description});
-        item->setData(0, Qt::UserRole, ride.id);
-        items.append(item);
-    }
-    ListViewUsciteMensili->addTopLevelItems(items);
+    ListViewUsciteMensili->addTopLevelItems(MonthListItem::Items(month));
     const int typeColumn = 2;
     ListViewUsciteMensili->setColumnWidth(
         typeColumn, FittingWidth(ListViewUsciteMensili->fontMetrics(), month.typeNames,

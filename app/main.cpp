@@ -1,6 +1,7 @@
 #include "app/RunningInstance.h"
 #include "app/Unitmain.h"
 #include "forms/MessageBoxes.h"
+#include "forms/Pictures.h"
 #include "forms/StartupSplash.h"
 #include "util/Application.h"
 #include "util/CommandLine.h"
@@ -8,10 +9,13 @@
 #include "util/SingleInstanceLock.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+
+#include <fontconfig/fontconfig.h>
+
+#include <thread>
 
 namespace {
 
@@ -28,6 +32,10 @@ void LoadItalianTranslation(QApplication& app, QTranslator& translator)
 
 int main(int argc, char* argv[])
 {
+    // Reading the system's font configuration is the longest single step of
+    // start-up and needs nothing of Qt: it runs beside the connection to the
+    // display, and is done before the first window measures any text.
+    std::thread fontConfiguration([] { FcInit(); });
     QApplication app(argc, argv);
     // Month and weekday names, the decimal comma and the date pickers match
     // the Italian captions whatever language the system is set to.
@@ -35,9 +43,11 @@ int main(int argc, char* argv[])
     QCoreApplication::setApplicationName(ApplicationTitle);
     // Lets the desktop match the windows with the menu entry `make install` writes, kilovento.desktop.
     QGuiApplication::setDesktopFileName(QStringLiteral("kilovento"));
-    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/kilovento.svg")));
+    QApplication::setWindowIcon(ProgramIcon());
     QTranslator translator;
     LoadItalianTranslation(app, translator);
+
+    fontConfiguration.join();
 
     try {
         const SingleInstanceLock instance(ApplicationTitle);

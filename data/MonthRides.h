@@ -38,3 +38,6 @@ struct MonthRides
     // "Durata" and "KM/h" of a ride, "---" for both without a usable duration.
     static void DurationAndSpeed(double km, double duration, QString& durationText, QString& speedText);
 };
+
+// Rows are moved about as they are read: their strings move with their bytes.
+Q_DECLARE_TYPEINFO(MonthRides::Row, Q_RELOCATABLE_TYPE);

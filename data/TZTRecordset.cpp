@@ -105,10 +105,17 @@ bool TZTRecordset::StatementBelongsToConnection() const
 int TZTRecordset::ColumnIndex(const QString& name)
 {
     const int count = int(m_columns.size());
-    // Callers read the fields of every row in the same order: start after the last one read.
+    // Callers read the fields of every row in the same order, by the same
+    // strings: start after the last one read, and know a string seen before
+    // by its address rather than its characters.
     for (int k = 0; k < count; ++k) {
         const int i = (m_nextColumn + k) % count;
-        if (m_columns[i].name == name) {
+        Column& column = m_columns[i];
+        const bool seen = !column.foundAs.isNull() && column.foundAs.constData() == name.constData()
+            && column.foundAs.size() == name.size();
+        if (seen || column.name == name) {
+            if (!seen)
+                column.foundAs = name;
             m_nextColumn = (i + 1) % count;
             return i;
         }

@@ -61,6 +61,9 @@ private:
         QString name;
         Kind kind = Kind::Other;
         int maxLength = 0; // from "VARCHAR(n)"; 0 when unlimited
+        // The caller's text this column was last found by. Holding it keeps its
+        // characters alive, so the same address later means the same name.
+        QString foundAs;
     };
 
     // The table that writes go to, learnt on the first write.

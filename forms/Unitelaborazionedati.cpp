@@ -57,11 +57,11 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTC
 {
     setupUi(this);
     const double scale = FitToFont(this);
-    setWindowIcon(QIcon(QStringLiteral(":/icons/statistics.svg")));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/statistics.png")));
     SetCaptionColour(GroupBoxPeriodo, CaptionBlue());
     SetCaptionColour(GroupBoxRisultati, CaptionBlue());
-    BitBtnElabora->setIcon(QIcon(QStringLiteral(":/icons/statistics.svg")));
-    BitBtnStampaRisultati->setIcon(QIcon(QStringLiteral(":/icons/print.svg")));
+    BitBtnElabora->setIcon(QIcon(QStringLiteral(":/icons/statistics.png")));
+    BitBtnStampaRisultati->setIcon(QIcon(QStringLiteral(":/icons/print.png")));
     BitBtnChiudi->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
 
     const QDate now = m_today();

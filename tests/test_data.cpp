@@ -246,6 +246,30 @@ private Q_SLOTS:
                     .startsWith(prefix + u"GetFieldAsDateTime[Data]: Either BOF or EOF"_qs));
     }
 
+
+    // Names built afresh for each read, freed and made again at the same
+    // addresses, in changing orders and cases, still find their own columns.
+    void fieldsFoundByNamesMadeForEachRead()
+    {
+        QCOMPARE(TestDatabase::Exec(m_path, u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) "
+                                            "VALUES (2, '2005-03-01', 5.5, 'giro')"_qs),
+                 QString());
+        TZTRecordset rs(m_connection.get());
+        rs.Open(Sql::AllRidesByKey());
+        const char* const names[] = {"KM", "Descrizione", "IDTipoUscita", "km", "Descrizione", "KM", "IDTIPOUSCITA"};
+        for (int round = 0; round < 3; ++round) {
+            for (const char* name : names) {
+                const QString fresh = QString::fromLatin1(name);
+                const QString text = rs.GetFieldAsString(fresh);
+                if (fresh.compare(u"KM"_qs, Qt::CaseInsensitive) == 0)
+                    QCOMPARE(text.toDouble(), 5.5);
+                else if (fresh == u"Descrizione"_qs)
+                    QCOMPARE(text, u"giro"_qs);
+                else
+                    QCOMPARE(text, u"2"_qs);
+            }
+        }
+    }
     void appendedRowsGetNewKeys()
     {
         TZTRecordset rs(m_connection.get());

@@ -1,0 +1,41 @@
+// Renders the program's SVG icons into PNG files at build time, so that the
+// windows load ready pixels instead of parsing and drawing SVG at start-up.
+//
+//   render_icons <svg> <width>x<height>=<png> [<width>x<height>=<png> ...]
+//
+// Drawn by Qt's own SVG icon engine, as the program drew them before: the
+// picture keeps its proportions and is centred in the size asked for.
+
+#include <QGuiApplication>
+#include <QIcon>
+#include <QPixmap>
+#include <QRegularExpression>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    QGuiApplication app(argc, argv);
+    const QStringList arguments = QCoreApplication::arguments().mid(1);
+    if (arguments.size() < 2) {
+        std::fprintf(stderr, "usage: render_icons <svg> <width>x<height>=<png>...\n");
+        return 2;
+    }
+    const QIcon icon(arguments.first());
+    const QRegularExpression output(QStringLiteral("^(\\d+)x(\\d+)=(.+)$"));
+    for (const QString& argument : arguments.mid(1)) {
+        const QRegularExpressionMatch match = output.match(argument);
+        if (!match.hasMatch()) {
+            std::fprintf(stderr, "render_icons: not <width>x<height>=<png>: %s\n", qPrintable(argument));
+            return 2;
+        }
+        const QSize size(match.captured(1).toInt(), match.captured(2).toInt());
+        const QPixmap pixmap = icon.pixmap(size, 1.0);
+        if (pixmap.isNull() || !pixmap.save(match.captured(3), "PNG")) {
+            std::fprintf(stderr, "render_icons: cannot render %s into %s\n", qPrintable(arguments.first()),
+                         qPrintable(match.captured(3)));
+            return 1;
+        }
+    }
+    return 0;
+}
