@@ -26,7 +26,7 @@ install: build
 run: install
 	"$(PROGRAM_DIR)/kilovento"
 
-BENCHMARKS = bench_data bench_month bench_statistics bench_maintenance bench_startup
+BENCHMARKS = bench_data bench_month bench_statistics bench_maintenance bench_backup bench_csv bench_startup
 
 bench: build
 	@for b in $(BENCHMARKS); do \

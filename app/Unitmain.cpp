@@ -4,6 +4,7 @@
 #include "data/MonthRides.h"
 #include "data/ReportRows.h"
 #include "data/Rides.h"
+#include "data/Statistics.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
 #include "print/Reports.h"
@@ -106,6 +107,7 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
     GetExeVersion(&VersionMajor, &VersionMinor, &VersionRelease, &VersionBuild);
     setWindowTitle(ApplicationTitle + QStringLiteral(" %1.%2").arg(VersionMajor).arg(VersionMinor));
     m_constructed = true;
+    ReportBackupFailureWhenShown(*this);
 }
 
 TFormMain::~TFormMain()
@@ -134,17 +136,19 @@ void TFormMain::SetUpStatusBar()
     m_logoPanel->setFixedWidth(logo.width() + 2);
     m_statusText = new QLabel(StatusBarMain);
     m_statusText->setFixedWidth(250);
-    auto* empty = new QLabel(StatusBarMain);
-    empty->setFixedWidth(50);
+    m_goalPanel = new QLabel(StatusBarMain);
+    m_goalPanel->setObjectName(QStringLiteral("PanelObiettivoAnnuo"));
+    m_goalPanel->setFixedWidth(50);
     // The logo is drawn from the panel's top-left corner; the text panels are sunken.
     m_logoPanel->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-    for (QLabel* panel : {m_statusText, empty}) {
+    for (QLabel* panel : {m_statusText, m_goalPanel}) {
         panel->setFrameShape(QFrame::Panel);
         panel->setFrameShadow(QFrame::Sunken);
     }
-    for (QLabel* panel : {m_logoPanel, m_statusText, empty}) {
-        // The status bar itself sees the clicks, for the logo's double click.
-        panel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    for (QLabel* panel : {m_logoPanel, m_statusText, m_goalPanel}) {
+        // The status bar itself sees the clicks, for the logo's double click;
+        // the goal's panel takes the pointer for its tooltip and passes its clicks on.
+        panel->setAttribute(Qt::WA_TransparentForMouseEvents, panel != m_goalPanel);
         StatusBarMain->addWidget(panel);
     }
     StatusBarMain->installEventFilter(this);
@@ -231,6 +235,9 @@ void TFormMain::ConnectCommands()
         {MenuElaborazioneDati, &TFormMain::MenuElaborazioneDatiClick},
         {MenuCompattaDB, &TFormMain::MenuCompattaDBClick},
         {MenuImportaDaFileDAT, &TFormMain::MenuImportaDaFileDATClick},
+        {MenuEsportaCSV, &TFormMain::MenuEsportaCSVClick},
+        {MenuImportaCSV, &TFormMain::MenuImportaCSVClick},
+        {MenuRipristinaBackup, &TFormMain::MenuRipristinaBackupClick},
         {MenuOpzioni, &TFormMain::MenuOpzioniClick},
         {MenuInformazioniSu, &TFormMain::MenuInformazioniSuClick},
         {ToolButtonElaborazioneDati, &TFormMain::MenuElaborazioneDatiClick},
@@ -304,6 +311,28 @@ void TFormMain::ApplyOptions(const Options& options)
 {
     m_options = options;
     SetCalendarHotTrack(options.calendarHotTrack);
+    ShowYearProgress();
+}
+
+void TFormMain::ShowYearProgress()
+{
+    QString text, projection;
+    if (m_options.yearGoal > 0 && Connection && Connection->IsOpen()) {
+        try {
+            TZTRecordset recordset(Connection.get());
+            const Statistics::YearProgress progress =
+                Statistics::ReadProgress(recordset, m_options.yearGoal, m_environment.today());
+            text = Statistics::ProgressText(progress);
+            projection = Statistics::ProjectionText(progress);
+        } catch (const Exception&) {
+            // Not a command: a year that cannot be read shows no figure.
+        }
+    }
+    m_goalPanel->setText(text);
+    m_goalPanel->setToolTip(projection);
+    // As wide as its text, never narrower than the empty panel.
+    const int frame = 2 * m_goalPanel->frameWidth() + 2 * m_goalPanel->margin() + 8;
+    m_goalPanel->setFixedWidth(std::max(50, m_goalPanel->fontMetrics().horizontalAdvance(text) + frame));
 }
 
 void TFormMain::OpenDatabase()
@@ -315,6 +344,7 @@ void TFormMain::OpenDatabase()
     }
     if (!FillCalendar())
         ShowStartupError(SystemDateText);
+    ShowYearProgress();
 }
 
 TZTConnection* TFormMain::ReleaseDatabase()
@@ -368,10 +398,12 @@ void TFormMain::closeEvent(QCloseEvent* event)
 {
     bool canClose = true;
     FormCloseQuery(canClose);
-    if (canClose)
+    if (canClose) {
+        BackupOnClose(*this);
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 void TFormMain::FormCloseQuery(bool& canClose)
@@ -441,6 +473,7 @@ void TFormMain::MenuAggiungiUscitaClick()
         MessageBoxes::Show(this, MessageBoxes::WithException(AddFailedText, e.Message()), QMessageBox::Warning);
     }
     GoToMonth(SelectedMonth, SelectedYear, true);
+    ShowYearProgress();
 }
 
 void TFormMain::MenuModificaUscitaClick()
@@ -471,6 +504,7 @@ void TFormMain::MenuModificaUscitaClick()
         MessageBoxes::Show(this, MessageBoxes::WithException(ModifyFailedText, e.Message()), QMessageBox::Warning);
     }
     GoToMonth(SelectedMonth, SelectedYear, true);
+    ShowYearProgress();
 }
 
 void TFormMain::MenuEliminaUscitaClick()
@@ -488,6 +522,7 @@ void TFormMain::MenuEliminaUscitaClick()
         MessageBoxes::Show(this, MessageBoxes::WithException(DeleteFailedText, e.Message()), QMessageBox::Warning);
     }
     GoToMonth(SelectedMonth, SelectedYear, true);
+    ShowYearProgress();
 }
 
 // ---- Statistics, printing, maintenance and the small dialogs
@@ -524,6 +559,23 @@ void TFormMain::MenuCompattaDBClick()
 void TFormMain::MenuImportaDaFileDATClick()
 {
     ImportDatFilesCommand(*this);
+    ShowYearProgress();
+}
+
+void TFormMain::MenuRipristinaBackupClick()
+{
+    RestoreBackupCommand(*this);
+}
+
+void TFormMain::MenuEsportaCSVClick()
+{
+    ExportCsvCommand(*this);
+}
+
+void TFormMain::MenuImportaCSVClick()
+{
+    ImportCsvCommand(*this);
+    ShowYearProgress();
 }
 
 void TFormMain::MenuOpzioniClick()

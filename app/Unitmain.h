@@ -40,11 +40,16 @@ public:
     // the next one on. They are written to the settings file at exit.
     Options CurrentOptions() const { return m_options; }
     void ApplyOptions(const Options& options);
+    // The third status panel: the current year's kilometres against the yearly
+    // goal, empty without one. Shown again after every change to the rides.
+    void ShowYearProgress();
 
     // The month shown, within the calendar's years from FirstCalendarYear().
     int ShownMonth() const { return SelectedMonth; }
     int ShownYear() const { return SelectedYear; }
     int FirstCalendarYear() const { return FirstYear; }
+    // Today, as the calendar knows it: its last month is today's.
+    QDate Today() const { return m_environment.today(); }
     // Selects (and so loads) a month; `force` reloads the month already shown.
     void GoToMonth(int month, int year, bool force);
 
@@ -101,6 +106,9 @@ private:
     void MenuElaborazioneDatiClick();
     void MenuCompattaDBClick();
     void MenuImportaDaFileDATClick();
+    void MenuEsportaCSVClick();
+    void MenuImportaCSVClick();
+    void MenuRipristinaBackupClick();
     void MenuOpzioniClick();
     void MenuInformazioniSuClick();
 
@@ -142,6 +150,7 @@ private:
     StartupEnvironment m_environment;
     QLabel* m_logoPanel = nullptr;
     QLabel* m_statusText = nullptr;
+    QLabel* m_goalPanel = nullptr;
     HotTrackDelegate* m_calendarDelegate = nullptr;
     int m_lastLoadedYear = -1;
     int m_lastLoadedMonth = -1;

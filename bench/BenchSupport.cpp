@@ -216,6 +216,15 @@ TDateTime RawDateTime(sqlite3_stmt* stmt, int column)
     return FieldValue::ParseDateTimeText(text, sqlite3_column_bytes(stmt, column), result) ? result : TDateTime();
 }
 
+QString Fingerprint(const QString& path)
+{
+    const Database db = OpenDatabase(path, OpenMode::ReadOnly);
+    const Statement statement = Prepare(
+        db.get(), QStringLiteral("SELECT count(*) || ' ' || total(KM) || ' ' || total(IDTipoUscita) || ' ' "
+                                 "|| total(length(Descrizione)) || ' ' || ifnull(max(Data), '') FROM Uscite"));
+    return Step(statement.get()) ? RawString(statement.get(), 0) : QString();
+}
+
 double Median(std::vector<double> values)
 {
     if (values.empty())

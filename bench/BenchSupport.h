@@ -92,6 +92,11 @@ bool Step(sqlite3_stmt* stmt);
 QString RawString(sqlite3_stmt* stmt, int column);
 TDateTime RawDateTime(sqlite3_stmt* stmt, int column);
 
+// Figures over the rides of the database at `path` (count, distances, types,
+// description lengths, last day), the same for every path that stored or
+// copied the same rows, so a path that loses or changes rows shows up.
+QString Fingerprint(const QString& path);
+
 double Median(std::vector<double> values);
 double TimeMs(const std::function<void()>& work);
 

@@ -44,16 +44,6 @@ constexpr int CompactionRuns = 3;
 constexpr double ImportGoal = 1.5;
 constexpr double CompactionGoal = 1.2;
 
-// The same figures for every path, so a path that loses or changes rows shows up.
-QString Fingerprint(const QString& path)
-{
-    const Bench::Database db = Bench::OpenDatabase(path, Bench::OpenMode::ReadOnly);
-    const Statement statement = Bench::Prepare(
-        db.get(), QStringLiteral("SELECT count(*) || ' ' || total(KM) || ' ' || total(IDTipoUscita) || ' ' "
-                                 "|| total(length(Descrizione)) || ' ' || ifnull(max(Data), '') FROM Uscite"));
-    return Bench::Step(statement.get()) ? Bench::RawString(statement.get(), 0) : QString();
-}
-
 std::string SameRows(const QString& a, const QString& b)
 {
     return a == b ? "same rows" : "ROWS DIFFER";
@@ -201,14 +191,14 @@ int main(int argc, char* argv[])
         for (int i = 0; i < ImportRuns; ++i) {
             fresh(empty);
             importMs.push_back(Bench::TimeMs(importOurs));
-            importRows = Fingerprint(work);
+            importRows = Bench::Fingerprint(work);
             fresh(empty);
             rawImportMs.push_back(Bench::TimeMs([&] { InsertRaw(work, ReadDatFiles(folder)); }));
-            rawImportRows = Fingerprint(work);
+            rawImportRows = Bench::Fingerprint(work);
             fresh(empty);
             const std::vector<ParsedRide> parsed = ReadDatFiles(folder);
             insertsMs.push_back(Bench::TimeMs([&] { InsertRaw(work, parsed); }));
-            insertsRows = Fingerprint(work);
+            insertsRows = Bench::Fingerprint(work);
         }
 
         // Compaction: the whole command's work against the one VACUUM INTO; and,
@@ -224,7 +214,7 @@ int main(int argc, char* argv[])
                 if (result.outcome != Compaction::Outcome::Compacted)
                     throw std::runtime_error("the compaction failed: " + result.detail.toStdString());
             }));
-            compactedRows = Fingerprint(work);
+            compactedRows = Bench::Fingerprint(work);
             compactedMb = SizeMb(work);
             fresh(log);
             rawCompactionMs.push_back(Bench::TimeMs([&] {
@@ -236,7 +226,7 @@ int main(int argc, char* argv[])
                 if (!DurableFiles::SyncFile(compacted, error))
                     throw std::runtime_error(error.toStdString());
             }));
-            rawCompactedRows = Fingerprint(compacted);
+            rawCompactedRows = Bench::Fingerprint(compacted);
             checkMs.push_back(Bench::TimeMs([&] {
                 const Bench::Database db = Bench::OpenDatabase(compacted, Bench::OpenMode::ReadOnly);
                 Bench::Exec(db.get(), "PRAGMA integrity_check");

@@ -1,5 +1,5 @@
 // Statistics benchmark: "Elabora" over the whole period of a large ride
-// database. Statistics::Compute through TZTRecordset is timed against the same
+// database, the years page included. Statistics::Compute through TZTRecordset is timed against the same
 // aggregation written on the SQLite C API in this process, its peak memory is
 // measured, and the full button press in the statistics window is timed.
 //
@@ -10,6 +10,7 @@
 // both paths gave the same statistics.
 
 #include "bench/BenchSupport.h"
+#include "data/RideEntry.h"
 #include "data/Sql.h"
 #include "data/Statistics.h"
 #include "data/TZTConnection.h"
@@ -39,9 +40,20 @@ constexpr int WindowRuns = 3;
 constexpr double RatioGoal = 1.3;
 constexpr double MemoryGoalMb = 50.0;
 
+// A duration as the years count it, in milliseconds: 0 unless from a second to under a day.
+qint64 RawDurationMs(TDateTime duration)
+{
+    if (!(duration.Val() >= 1.0 / TDateTime::SecsPerDay) || !RideValidation::IsUsableDuration(duration))
+        return 0;
+    int h = 0, m = 0, s = 0, ms = 0;
+    duration.DecodeTime(h, m, s, ms);
+    return ((h * 60 + m) * 60 + s) * qint64(1000) + ms;
+}
+
 // Statistics::Compute written directly on the C API: the same two queries, the
-// same columns, the date text parsed as the recordset parses it, and the same
-// totals, running averages and breakdowns (the date decoded once a row).
+// same columns, the date and duration texts parsed as the recordset parses
+// them, and the same totals, running averages, breakdowns and years (the date
+// decoded once a row).
 StatisticsResult RawCompute(sqlite3* db, TDateTime start, TDateTime end)
 {
     StatisticsResult r;
@@ -49,12 +61,18 @@ StatisticsResult RawCompute(sqlite3* db, TDateTime start, TDateTime end)
     r.DataTermine = end;
     for (TZTUscita& slot : r.Top10)
         slot.KM = -1.0;
+    int firstYear = 0, lastYear = 0, unused = 0;
+    start.DecodeDate(firstYear, unused, unused);
+    end.DecodeDate(lastYear, unused, unused);
+    for (int year = firstYear; year <= lastYear; ++year)
+        r.Anni.append(TZTAnno{year});
 
     const Statement period = Bench::Prepare(db, Sql::PeriodRides(start, end));
-    sqlite3_stmt* row = period.get(); // IDUscita, IDTipoUscita, Data, Descrizione, KM
+    sqlite3_stmt* row = period.get(); // IDUscita, IDTipoUscita, Data, Descrizione, KM, Durata
     while (Bench::Step(row)) {
         const TDateTime date = Bench::RawDateTime(row, 2);
         const double km = sqlite3_column_double(row, 4);
+        const qint64 durationMs = RawDurationMs(Bench::RawDateTime(row, 5));
         r.UsciteTotali += 1;
         r.GiorniTotali = int(std::trunc(date.Val() - start.Val() + 1));
         r.KMTotali += km;
@@ -75,6 +93,17 @@ StatisticsResult RawCompute(sqlite3* db, TDateTime start, TDateTime end)
             entry->NumUscite += 1;
         }
         r.DecineDiKM[km >= 150.0 ? 15 : int(std::trunc(km)) / 10] += 1;
+        TZTAnno& anno = r.Anni[year - firstYear];
+        anno.KM += km;
+        anno.NumUscite += 1;
+        if (durationMs > 0) {
+            anno.DurataMs += durationMs;
+            anno.KMConDurata += km;
+        }
+        if (year == lastYear)
+            r.KMMesiUltimoAnno[month - 1] += km;
+        else if (year == lastYear - 1)
+            r.KMMesiAnnoPrecedente[month - 1] += km;
     }
 
     const Statement top10 = Bench::Prepare(db, Sql::Top10(start, end));
@@ -115,13 +144,19 @@ bool SameResult(const StatisticsResult& a, const StatisticsResult& b)
     const auto sameRide = [](const TZTUscita& x, const TZTUscita& y) {
         return x.KM == y.KM && x.Data == y.Data && x.Descrizione == y.Descrizione;
     };
+    const auto sameYear = [](const TZTAnno& x, const TZTAnno& y) {
+        return x.Anno == y.Anno && x.KM == y.KM && x.NumUscite == y.NumUscite && x.DurataMs == y.DurataMs
+               && x.KMConDurata == y.KMConDurata;
+    };
     return a.KMTotali == b.KMTotali && a.UsciteTotali == b.UsciteTotali && a.GiorniTotali == b.GiorniTotali
            && a.MediaKMU == b.MediaKMU && a.MediaKMG == b.MediaKMG && a.MaxMediaKMU == b.MaxMediaKMU
            && a.DataMaxMediaKMU == b.DataMaxMediaKMU && a.MaxMediaKMG == b.MaxMediaKMG
            && a.DataMaxMediaKMG == b.DataMaxMediaKMG
            && std::equal(a.Top10.begin(), a.Top10.end(), b.Top10.begin(), sameRide) && SameEntries(a.Mesi, b.Mesi)
            && SameEntries(a.GiorniSettimanali, b.GiorniSettimanali) && SameEntries(a.GiorniMensili, b.GiorniMensili)
-           && a.DecineDiKM == b.DecineDiKM;
+           && a.DecineDiKM == b.DecineDiKM
+           && std::equal(a.Anni.begin(), a.Anni.end(), b.Anni.begin(), b.Anni.end(), sameYear)
+           && a.KMMesiUltimoAnno == b.KMMesiUltimoAnno && a.KMMesiAnnoPrecedente == b.KMMesiAnnoPrecedente;
 }
 
 // The peak resident memory (VmHWM) of this process from construction on. The
@@ -225,6 +260,10 @@ int main(int argc, char* argv[])
             throw std::runtime_error("Statistics::Compute and the raw aggregation disagree");
         if (ours.UsciteTotali != rides)
             throw std::runtime_error("not every ride was counted");
+        // Some rides have a duration: the time and speed columns are worked out.
+        const auto timed = [](const TZTAnno& year) { return year.DurataMs > 0; };
+        if (rides >= 1000 && std::none_of(ours.Anni.begin(), ours.Anni.end(), timed))
+            throw std::runtime_error("no ride with a duration");
 
         // Alternating, so cache state and clock drift affect both paths alike.
         std::vector<double> oursMs, rawMs;

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -64,9 +65,14 @@ bool ParseTime(const char* text, qsizetype size, qsizetype pos, double& fraction
     return true;
 }
 
-QByteArray TwoDigits(qint64 value)
+// The digits of `value`, with zeros before them up to `width`.
+void AppendDigits(QByteArray& text, qint64 value, int width)
 {
-    return QByteArray::number(value).rightJustified(2, '0');
+    char digits[24];
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    for (qsizetype pad = width - (end - digits); pad > 0; --pad)
+        text += '0';
+    text.append(digits, end - digits);
 }
 
 // A span a time column holds: its hours may pass 24 and have up to six digits.
@@ -75,9 +81,18 @@ constexpr double MaxTimeDays = 10000.0;
 // "HH:MM:SS", with ".zzz" when there are milliseconds.
 QByteArray ClockText(qint64 ms)
 {
-    QByteArray text = TwoDigits(ms / 3600000) + ':' + TwoDigits(ms / 60000 % 60) + ':' + TwoDigits(ms / 1000 % 60);
-    if (ms % 1000 != 0)
-        text += '.' + QByteArray::number(ms % 1000).rightJustified(3, '0');
+    // Built in place: an import writes one for every ride.
+    QByteArray text;
+    text.reserve(16);
+    AppendDigits(text, ms / 3600000, 2);
+    text += ':';
+    AppendDigits(text, ms / 60000 % 60, 2);
+    text += ':';
+    AppendDigits(text, ms / 1000 % 60, 2);
+    if (ms % 1000 != 0) {
+        text += '.';
+        AppendDigits(text, ms % 1000, 3);
+    }
     return text;
 }
 
@@ -302,7 +317,13 @@ QByteArray DateText(TDateTime value)
     int y = 0, m = 0, d = 0, hour = 0, minute = 0, second = 0, msec = 0;
     value.DecodeDate(y, m, d);
     value.DecodeTime(hour, minute, second, msec);
-    QByteArray text = QByteArray::number(y).rightJustified(4, '0') + '-' + TwoDigits(m) + '-' + TwoDigits(d);
+    QByteArray text;
+    text.reserve(32);
+    AppendDigits(text, y, 4);
+    text += '-';
+    AppendDigits(text, m, 2);
+    text += '-';
+    AppendDigits(text, d, 2);
     if (hour != 0 || minute != 0 || second != 0 || msec != 0)
         text += ' ' + ClockText(((hour * 60 + minute) * 60 + second) * qint64(1000) + msec);
     return text;

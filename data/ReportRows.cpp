@@ -37,7 +37,7 @@ Month MonthReport(const MonthRides& rides, int year, int month)
     return report;
 }
 
-Statistics StatisticsReport(const StatisticsResult& result)
+Statistics StatisticsReport(const StatisticsResult& result, const ::Statistics::YearGoal& goal)
 {
     Statistics report;
     report.period = PeriodText(result.DataInizio, result.DataTermine);
@@ -58,6 +58,7 @@ Statistics StatisticsReport(const StatisticsResult& result)
     report.top10 = ::Statistics::Top10Rows(result);
     for (qsizetype i = 0; i < report.top10.size(); ++i)
         report.top10[i][1] = Formats::Date(result.Top10[std::size_t(i)].Data);
+    report.years = ::Statistics::YearRows(result, goal);
     return report;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Statistics.h"
 #include "util/TDateTime.h"
 
 #include <QList>
@@ -7,7 +8,6 @@
 #include <QStringList>
 
 struct MonthRides;
-struct StatisticsResult;
 
 // The texts of the two printed reports, made from the same values and by the
 // same builders as the windows' lists and labels, so that a printout shows
@@ -29,8 +29,9 @@ struct Statistics
     // The tens of kilometres only where there are rides; the Top 10 dates
     // without their weekday.
     QList<QStringList> weekdays, tensOfKm, daysOfMonth, months, top10;
+    QList<QStringList> years; // every year, then the total
 };
-Statistics StatisticsReport(const StatisticsResult& result);
+Statistics StatisticsReport(const StatisticsResult& result, const ::Statistics::YearGoal& goal = {});
 
 QString PeriodText(TDateTime start, TDateTime end);
 

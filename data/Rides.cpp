@@ -17,6 +17,27 @@ void WriteFields(TZTRecordset& rides, const Rides::Ride& ride)
     rides.Update();
 }
 
+// The ride the recordset stands on, its fields read in the order the
+// queries by date give them.
+Rides::Ride CurrentRide(TZTRecordset& stored)
+{
+    const TDateTime date = stored.GetFieldAsDateTime(RideColumn::Data);
+    RideEntry entry;
+    entry.tipo = stored.GetFieldAsInteger(RideColumn::IDTipoUscita);
+    entry.chilometri = stored.GetFieldAsDouble(RideColumn::KM);
+    entry.tempo = stored.GetFieldAsDateTime(RideColumn::Durata);
+    entry.testoDescrizione = stored.GetFieldAsString(RideColumn::Descrizione);
+    return Rides::Ride::OnDay(date, std::move(entry));
+}
+
+void VisitAll(TZTConnection& connection, const QString& sql, const std::function<void(const Rides::Ride&)>& visit)
+{
+    TZTRecordset rides(&connection);
+    rides.Open(sql);
+    for (; !rides.Eof(); rides.MoveNext())
+        visit(CurrentRide(rides));
+}
+
 }
 
 // Each recordset here is closed when it goes, on every path.
@@ -60,13 +81,25 @@ Ride Read(TZTConnection& connection, int id)
 {
     TZTRecordset stored(&connection);
     stored.Open(Sql::RideById(id));
-    const TDateTime date = stored.GetFieldAsDateTime(RideColumn::Data);
-    RideEntry entry;
-    entry.tipo = stored.GetFieldAsInteger(RideColumn::IDTipoUscita);
-    entry.chilometri = stored.GetFieldAsDouble(RideColumn::KM);
-    entry.tempo = stored.GetFieldAsDateTime(RideColumn::Durata);
-    entry.testoDescrizione = stored.GetFieldAsString(RideColumn::Descrizione);
-    return Ride::OnDay(date, std::move(entry));
+    return CurrentRide(stored);
+}
+
+Totals ReadTotals(TZTConnection& connection)
+{
+    TZTRecordset totals(&connection);
+    const RecordsetCloser closer(totals);
+    totals.Open(Sql::RideTotals());
+    return {totals.GetFieldAsInteger(QStringLiteral("Uscite")), totals.GetFieldAsDouble(RideColumn::KM)};
+}
+
+void ForEach(TZTConnection& connection, const std::function<void(const Ride&)>& visit)
+{
+    VisitAll(connection, Sql::RidesByDate(), visit);
+}
+
+void ForEach(TZTConnection& connection, TDateTime start, TDateTime end, const std::function<void(const Ride&)>& visit)
+{
+    VisitAll(connection, Sql::RidesByDate(start, end), visit);
 }
 
 Appender::Appender(TZTConnection& connection)
@@ -87,6 +120,12 @@ void Appender::Append(const Ride& ride)
     m_rides->SetField(RideColumn::KM, ride.entry.chilometri);
     m_rides->SetField(RideColumn::Note, QString());
     m_rides->Update();
+}
+
+void Appender::Add(const Ride& ride)
+{
+    m_rides->AddNew();
+    WriteFields(*m_rides, ride);
 }
 
 }

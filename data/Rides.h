@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class TZTConnection;
@@ -60,6 +61,20 @@ void Delete(TZTConnection& connection, int id);
 // Fails at its date when there is no ride with key `id`.
 Ride Read(TZTConnection& connection, int id);
 
+// Every ride by date and, within a day, in the order they were added, each
+// handed to `visit` as it is read; none is kept.
+// How many rides the log holds, and their distance.
+struct Totals
+{
+    int rides = 0;
+    double km = 0.0;
+};
+Totals ReadTotals(TZTConnection& connection);
+
+void ForEach(TZTConnection& connection, const std::function<void(const Ride&)>& visit);
+// The same for the rides of start..end, both days included.
+void ForEach(TZTConnection& connection, TDateTime start, TDateTime end, const std::function<void(const Ride&)>& visit);
+
 // Appends rides one after another through one open query, as an import of
 // thousands does; each is stored as it comes. Closes the query when it goes.
 class Appender
@@ -73,6 +88,8 @@ public:
     // A ride of the older log: type, date, description and distance, in that
     // order, and an empty note. It has no duration: the entry's is not written.
     void Append(const Ride& ride);
+    // A ride as Add writes it, duration included.
+    void Add(const Ride& ride);
 
 private:
     std::unique_ptr<TZTRecordset> m_rides;

@@ -53,11 +53,31 @@ QString AllRidesByKey()
     return QStringLiteral("SELECT * FROM Uscite ORDER BY IDUscita");
 }
 
-QString PeriodRides(TDateTime start, TDateTime end)
+QString RidesByDate()
 {
-    return QStringLiteral("SELECT IDUscita, IDTipoUscita, Data, Descrizione, KM FROM Uscite WHERE (%1) "
+    // The date index gives this order without sorting: its entries end with the key.
+    return QStringLiteral("SELECT Data, IDTipoUscita, KM, Durata, Descrizione FROM Uscite ORDER BY Data, IDUscita");
+}
+
+QString RidesByDate(TDateTime start, TDateTime end)
+{
+    return QStringLiteral("SELECT Data, IDTipoUscita, KM, Durata, Descrizione FROM Uscite WHERE (%1) "
                           "ORDER BY Data, IDUscita")
         .arg(PeriodCondition(start, end));
+}
+
+QString PeriodRides(TDateTime start, TDateTime end)
+{
+    return QStringLiteral("SELECT IDUscita, IDTipoUscita, Data, Descrizione, KM, Durata FROM Uscite WHERE (%1) "
+                          "ORDER BY Data, IDUscita")
+        .arg(PeriodCondition(start, end));
+}
+
+QString YearKm(int year)
+{
+    // A date range, as for a month, so the date index serves it.
+    return QStringLiteral("SELECT total(KM) AS KM FROM Uscite WHERE (Data >= %1) AND (Data < %2)")
+        .arg(Quoted(TDateTime::EncodeDate(year, 1, 1)), Quoted(TDateTime::EncodeDate(year + 1, 1, 1)));
 }
 
 QString Top10(TDateTime start, TDateTime end)
@@ -72,6 +92,11 @@ QString Top10(TDateTime start, TDateTime end)
 QString RideTypeKeys()
 {
     return QStringLiteral("SELECT IDTipoUscita FROM TipiUscita ORDER BY IDTipoUscita");
+}
+
+QString RideTypes()
+{
+    return QStringLiteral("SELECT IDTipoUscita, Descrizione FROM TipiUscita ORDER BY IDTipoUscita");
 }
 
 QString BeginTransaction()
@@ -129,6 +154,11 @@ QString UnflushedWrites()
 QString IntegrityCheck()
 {
     return QStringLiteral("PRAGMA integrity_check");
+}
+
+QString RideTotals()
+{
+    return QStringLiteral("SELECT count(*) AS Uscite, total(KM) AS KM FROM Uscite");
 }
 
 }

@@ -23,14 +23,22 @@ QString RideById(int id);
 QString DeleteRide(int id);
 // All rides in key order, for appending many.
 QString AllRidesByKey();
+// Every ride with the fields of a ride, by date and, within a day, in the
+// order they were added; and those of a period, both days included.
+QString RidesByDate();
+QString RidesByDate(TDateTime start, TDateTime end);
 // The rides of a period, both days included.
 QString PeriodRides(TDateTime start, TDateTime end);
+// One row, column "KM": the distance of the rides of a calendar year.
+QString YearKm(int year);
 // Rides of a period at least as long as its tenth-longest ride, longest first;
 // equal distances by date, then in the order they were added.
 QString Top10(TDateTime start, TDateTime end);
 
 // The keys of the ride types, in order.
 QString RideTypeKeys();
+// The keys and names of the ride types, by key.
+QString RideTypes();
 
 // A write transaction that takes the write lock at once, so a locked database
 // fails before any work is done.
@@ -58,5 +66,7 @@ QString VacuumInto(const QString& path);
 QString UnflushedWrites();
 // One row "ok" for a sound database; otherwise one row per problem found.
 QString IntegrityCheck();
+// One row, columns "Uscite" and "KM": the number of rides and their distance.
+QString RideTotals();
 
 }

@@ -1,5 +1,6 @@
 #include "data/Statistics.h"
 
+#include "data/RideEntry.h"
 #include "data/Rides.h"
 #include "data/Sql.h"
 #include "data/TZTRecordset.h"
@@ -30,6 +31,47 @@ void ReadTop10(TZTRecordset& recordset, StatisticsResult& result)
     }
 }
 
+// A duration the rides list shows, in milliseconds; 0 for none: under a
+// second, a day or more, or not a number.
+qint64 DurationMs(TDateTime duration)
+{
+    if (!(duration.Val() >= 1.0 / TDateTime::SecsPerDay) || !RideValidation::IsUsableDuration(duration))
+        return 0;
+    int h = 0, m = 0, s = 0, ms = 0;
+    duration.DecodeTime(h, m, s, ms);
+    return ((h * 60 + m) * 60 + s) * qint64(1000) + ms;
+}
+
+// Every year from `first` to `last`, with nothing ridden yet.
+QList<TZTAnno> EmptyYears(int first, int last)
+{
+    QList<TZTAnno> years;
+    for (int year = first; year <= last; ++year)
+        years.append(TZTAnno{year});
+    return years;
+}
+
+// "h:mm", whole minutes; the hours run on past a day.
+QString HoursAndMinutes(qint64 ms)
+{
+    const qint64 minutes = ms / 60000;
+    return QStringLiteral("%1%2%3")
+        .arg(minutes / 60)
+        .arg(Formats::Separators::Current().time)
+        .arg(minutes % 60, 2, 10, QChar(u'0'));
+}
+
+QStringList YearRow(const QString& name, const TZTAnno& year)
+{
+    return {name,
+            QString::number(year.NumUscite),
+            Formats::OneDecimal(year.KM),
+            HoursAndMinutes(year.DurataMs),
+            year.NumUscite == 0 ? Formats::NotAvailable : Formats::TwoDecimals(year.KM / year.NumUscite),
+            year.DurataMs == 0 ? Formats::NotAvailable
+                               : Formats::OneDecimal(year.KMConDurata / (year.DurataMs / 3600000.0))};
+}
+
 QString Average(const TZTMese& entry)
 {
     return entry.NumUscite == 0 ? Formats::NotAvailable : Formats::TwoDecimals(entry.KM / entry.NumUscite);
@@ -58,12 +100,20 @@ std::optional<ComputeFailure> Compute(TZTRecordset& recordset, StatisticsResult&
     for (TZTUscita& slot : result.Top10)
         slot.KM = -1.0;
 
+    const int firstYear = DatePart(start, 0);
+    const int lastYear = std::max(DatePart(end, 0), firstYear);
+    result.Anni = EmptyYears(firstYear, lastYear);
+
     try {
         const RecordsetCloser closer(recordset);
         recordset.Open(Sql::PeriodRides(start, end));
         for (; !recordset.Eof(); recordset.MoveNext()) {
             const TDateTime date = recordset.GetFieldAsDateTime(RideColumn::Data);
             const double km = recordset.GetFieldAsDouble(RideColumn::KM);
+            const qint64 durationMs = DurationMs(recordset.GetFieldAsDateTime(RideColumn::Durata));
+            // Decoded once: every breakdown below reads the same day.
+            const QDate calendarDay = date.ToQDate();
+            const int year = calendarDay.year(), month = calendarDay.month(), day = calendarDay.day();
             result.UsciteTotali += 1;
             result.GiorniTotali = WholeDays(date.Val() - start.Val() + 1);
             result.KMTotali += km;
@@ -77,12 +127,24 @@ std::optional<ComputeFailure> Compute(TZTRecordset& recordset, StatisticsResult&
                 result.MaxMediaKMG = result.MediaKMG;
                 result.DataMaxMediaKMG = date;
             }
-            for (TZTMese* entry : {&result.Mesi[DatePart(date, 1) - 1], &result.GiorniSettimanali[date.DayOfWeek() - 1],
-                                   &result.GiorniMensili[DatePart(date, 2) - 1]}) {
+            for (TZTMese* entry : {&result.Mesi[month - 1], &result.GiorniSettimanali[calendarDay.dayOfWeek() % 7],
+                                   &result.GiorniMensili[day - 1]}) {
                 entry->KM += km;
                 entry->NumUscite += 1;
             }
             result.DecineDiKM[km >= 150.0 ? 15 : int(std::trunc(km)) / 10] += 1;
+            // The query keeps to the period, so its years are the period's.
+            TZTAnno& anno = result.Anni[std::clamp(year, firstYear, lastYear) - firstYear];
+            anno.KM += km;
+            anno.NumUscite += 1;
+            if (durationMs > 0) {
+                anno.DurataMs += durationMs;
+                anno.KMConDurata += km;
+            }
+            if (year == lastYear)
+                result.KMMesiUltimoAnno[month - 1] += km;
+            else if (year == lastYear - 1)
+                result.KMMesiAnnoPrecedente[month - 1] += km;
         }
     } catch (const Exception& e) {
         return ComputeFailure{ComputeFailure::Query::Period, e.Message()};
@@ -173,6 +235,66 @@ QList<QStringList> TensOfKmRows(const StatisticsResult& result)
     return rows;
 }
 
+QList<QStringList> YearRows(const StatisticsResult& result, const YearGoal& goal)
+{
+    QList<QStringList> rows;
+    TZTAnno total;
+    for (const TZTAnno& year : result.Anni) {
+        QString name = QString::number(year.Anno);
+        // Whole percent, never rounded up to a goal not yet reached.
+        if (goal.km > 0 && year.Anno == goal.year)
+            name += QStringLiteral(" (%1%)").arg(qint64(std::floor(year.KM * 100.0 / goal.km)));
+        rows.append(YearRow(name, year));
+        total.NumUscite += year.NumUscite;
+        total.DurataMs += year.DurataMs;
+        total.KMConDurata += year.KMConDurata;
+    }
+    // The period's own total, as "Dati generali" shows it.
+    total.KM = result.KMTotali;
+    rows.append(YearRow(QStringLiteral("Totale"), total));
+    return rows;
+}
+
+int ChartYear(const StatisticsResult& result)
+{
+    return DatePart(result.DataTermine, 0);
+}
+
+QColor YearColour(int yearsBack)
+{
+    return ColoriGrafici(yearsBack == 0 ? 6 : 3);
+}
+
+YearProgress Progress(double km, int goal, const QDate& today)
+{
+    return {today.year(), km, goal, km / today.dayOfYear() * today.daysInYear()};
+}
+
+YearProgress ReadProgress(TZTRecordset& recordset, int goal, const QDate& today)
+{
+    const RecordsetCloser closer(recordset);
+    recordset.Open(Sql::YearKm(today.year()));
+    return Progress(recordset.Eof() ? 0.0 : recordset.GetFieldAsDouble(RideColumn::KM), goal, today);
+}
+
+QString ProgressText(const YearProgress& progress)
+{
+    if (progress.goal <= 0)
+        return QString();
+    // Whole kilometres ridden, not rounded up to a goal not yet reached.
+    return QStringLiteral("%1: %2 / %3 km")
+        .arg(progress.year)
+        .arg(qint64(std::floor(progress.km)))
+        .arg(progress.goal);
+}
+
+QString ProjectionText(const YearProgress& progress)
+{
+    if (progress.goal <= 0)
+        return QString();
+    return QStringLiteral("Proiezione a fine anno: %1 km").arg(qRound64(progress.projection));
+}
+
 QColor ColoriGrafici(int index)
 {
     static constexpr QRgb colours[12] = {0xFF0000, 0x000080, 0x800000, 0x00FFFF, 0x800080, 0xFFFF00,
@@ -227,3 +349,4 @@ QDate PreviousYear(const QDate& date, int firstYear)
 }
 
 }
+

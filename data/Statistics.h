@@ -29,6 +29,16 @@ struct TZTMese
 using TZTGiornoSettimanale = TZTMese;
 using TZTGiornoMensile = TZTMese;
 
+// One calendar year, counting only the days of the period.
+struct TZTAnno
+{
+    int Anno = 0;
+    double KM = 0.0;
+    int NumUscite = 0;
+    qint64 DurataMs = 0;      // the rides' durations added up, in milliseconds
+    double KMConDurata = 0.0; // the distance of the rides that have a duration
+};
+
 // The statistics of a period, as the statistics window shows and prints them.
 struct StatisticsResult
 {
@@ -48,6 +58,11 @@ struct StatisticsResult
     std::array<TZTGiornoSettimanale, 7> GiorniSettimanali;     // 0 = Sunday
     std::array<TZTGiornoMensile, 31> GiorniMensili;            // 0 = day 1
     std::array<int, 16> DecineDiKM{};                          // k: 10k <= KM < 10k+10; 15: KM >= 150
+    QList<TZTAnno> Anni;                                       // every year the period touches, in order
+    // Kilometres per month (0 = January) of the period's last year and of the
+    // year before, within the period.
+    std::array<double, 12> KMMesiUltimoAnno{};
+    std::array<double, 12> KMMesiAnnoPrecedente{};
 };
 
 namespace Statistics {
@@ -84,6 +99,36 @@ QList<QStringList> MonthRows(const StatisticsResult& result);
 QList<QStringList> WeekdayRows(const StatisticsResult& result);
 QList<QStringList> DayOfMonthRows(const StatisticsResult& result);
 QList<QStringList> TensOfKmRows(const StatisticsResult& result);
+
+// A yearly goal in kilometres, for the year it applies to; 0 km for none.
+struct YearGoal
+{
+    int year = 0;
+    int km = 0;
+};
+// Anno, Uscite, KM, Tempo (h:mm), KM/U, KM/h for every year, then "Totale";
+// the goal's year carries how much of the goal it reached.
+QList<QStringList> YearRows(const StatisticsResult& result, const YearGoal& goal = {});
+// The year the chart shows beside the year before: the period's last one.
+int ChartYear(const StatisticsResult& result);
+// The colours of the bars of the last year (0) and of the year before (1).
+QColor YearColour(int yearsBack);
+
+// The current year's kilometres against the goal, as the status bar shows them.
+struct YearProgress
+{
+    int year = 0;
+    double km = 0.0;
+    int goal = 0;
+    double projection = 0.0; // the distance so far over the days elapsed, times the days of the year
+};
+YearProgress Progress(double km, int goal, const QDate& today);
+// Reads the kilometres of `today`'s year through `recordset`, closed again on
+// return; throws Exception when the query cannot be read.
+YearProgress ReadProgress(TZTRecordset& recordset, int goal, const QDate& today);
+// "2026: 4512 / 6000 km" and "Proiezione a fine anno: 6540 km"; empty without a goal.
+QString ProgressText(const YearProgress& progress);
+QString ProjectionText(const YearProgress& progress);
 
 // The twelve chart colours: month i and weekday i use entry i.
 QColor ColoriGrafici(int index);

@@ -13,6 +13,7 @@ namespace {
 
 const QString OpenOperation = QStringLiteral("TZTConnection::Open");
 const QString ExecuteOperation = QStringLiteral("TZTConnection::Execute");
+const QString BackupOperation = QStringLiteral("TZTConnection::BackupTo");
 
 QString FileDescription(const QString& path)
 {
@@ -140,6 +141,30 @@ void TZTConnection::Execute(const QString& sql)
         rc = sqlite3_step(stmt.get());
     if (stmt && rc != SQLITE_DONE)
         Fail(ExecuteOperation, {LastSqliteError()});
+    m_errors.clear();
+}
+
+void TZTConnection::BackupTo(const QString& path)
+{
+    if (!m_db)
+        Fail(BackupOperation, {QStringLiteral("Operation is not allowed when the object is closed")});
+    sqlite3* raw = nullptr;
+    const int opened = sqlite3_open_v2(path.toUtf8().constData(), &raw,
+                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
+    const std::unique_ptr<sqlite3, int (*)(sqlite3*)> copy(raw, sqlite3_close_v2);
+    const auto failure = [&] { return QStringList{QString::fromUtf8(sqlite3_errmsg(copy.get())), FileDescription(path)}; };
+    if (opened != SQLITE_OK)
+        Fail(BackupOperation, failure());
+    sqlite3_extended_result_codes(copy.get(), 1);
+    if (sqlite3_exec(copy.get(), Sql::UnflushedWrites().toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+        Fail(BackupOperation, failure());
+    sqlite3_backup* backup = sqlite3_backup_init(copy.get(), "main", m_db, "main");
+    if (!backup)
+        Fail(BackupOperation, failure());
+    const int stepped = sqlite3_backup_step(backup, -1);
+    // Finishing reports the step's error on the copy's handle.
+    if (sqlite3_backup_finish(backup) != SQLITE_OK || stepped != SQLITE_DONE)
+        Fail(BackupOperation, failure());
     m_errors.clear();
 }
 

@@ -27,6 +27,10 @@ public:
     void Execute(const QString& sql);
     // Never raises; closing a closed connection does nothing.
     void Close() noexcept;
+    // Copies the whole database, page by page, into a new file at `path`
+    // through SQLite's online backup, in one step. The copy is not flushed to
+    // disk: its writer flushes it when it chooses.
+    void BackupTo(const QString& path);
 
     bool IsOpen() const { return m_db != nullptr; }
     QString DataSource() const { return m_dataSource; }

@@ -425,14 +425,15 @@ void TZTRecordset::EnsureLoaded(const QString& operation)
 
 sqlite3_stmt* TZTRecordset::WriteStatement(bool adding, const std::vector<bool>& columns, const QString& operation)
 {
+    // Found before any text is built: an import of thousands comes here for every ride.
+    Statement& slot = (adding ? m_target->inserts : m_target->updates)[columns];
+    if (slot)
+        return Prepared(slot, QString(), operation);
     QStringList names;
     for (size_t i = 0; i < columns.size(); ++i)
         if (columns[i])
             names.append(QuotedIdentifier(m_target->columns[i].name));
     const QString table = QuotedIdentifier(m_target->table);
-    Statement& slot = (adding ? m_target->inserts : m_target->updates)[columns];
-    if (slot)
-        return Prepared(slot, QString(), operation);
     QString sql;
     if (adding && names.isEmpty()) {
         sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);

@@ -4,6 +4,7 @@
 #include "data/TZTRecordset.h"
 #include "print/Reports.h"
 #include "util/Application.h"
+#include "forms/BarChart.h"
 #include "forms/CenterOnScreen.h"
 #include "forms/GridLinesDelegate.h"
 #include "forms/MessageBoxes.h"
@@ -57,6 +58,8 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTC
 {
     setupUi(this);
     const double scale = FitToFont(this);
+    // The bars take the whole panel, not the shape the pies keep.
+    ImageGraficoAnni->setGeometry(Panel3->contentsRect().adjusted(3, 3, -3, -3));
     setWindowIcon(QIcon(QStringLiteral(":/icons/statistics.png")));
     SetCaptionColour(GroupBoxPeriodo, CaptionBlue());
     SetCaptionColour(GroupBoxRisultati, CaptionBlue());
@@ -85,6 +88,10 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTC
     SetColumns(ListViewGiorniMensili,
                {{"Giorno", 50, Qt::AlignLeft}, {"KM", 55, Qt::AlignHCenter}, {"Uscite", 50, Qt::AlignHCenter}}, scale);
     SetColumns(ListViewDecineDiKM, {{"KM", 60, Qt::AlignLeft}, {"Uscite", 50, Qt::AlignHCenter}}, scale);
+    SetColumns(ListViewAnni,
+               {{"Anno", 70, Qt::AlignLeft}, {"Uscite", 50, Qt::AlignHCenter}, {"KM", 65, Qt::AlignHCenter},
+                {"Tempo", 65, Qt::AlignHCenter}, {"KM/U", 50, Qt::AlignHCenter}, {"KM/h", 50, Qt::AlignHCenter}},
+               scale);
 
     connect(ButtonDataOdierna, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonDataOdiernaClick);
     connect(ButtonTuttoIlMese, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonTuttoIlMeseClick);
@@ -186,7 +193,7 @@ void TFormElaborazioneDati::BitBtnElaboraClick()
 void TFormElaborazioneDati::BitBtnStampaRisultatiClick()
 {
     // The results shown, under the period last asked for, even a refused one.
-    const ReportRows::Statistics report = ReportRows::StatisticsReport(m_risultati);
+    const ReportRows::Statistics report = ReportRows::StatisticsReport(m_risultati, Obiettivo());
     bool confirmed = false;
     const QString description = QInputDialog::getText(this, ApplicationTitle,
                                                       QStringLiteral("Inserire una descrizione per il periodo:"),
@@ -223,6 +230,22 @@ void TFormElaborazioneDati::ShowResults()
     DisegnaGrafico(ImageGraficoGiorniSettimanali, Distances(m_risultati.GiorniSettimanali));
     FillList(ListViewGiorniMensili, Statistics::DayOfMonthRows(m_risultati));
     FillList(ListViewDecineDiKM, Statistics::TensOfKmRows(m_risultati));
+    FillList(ListViewAnni, Statistics::YearRows(m_risultati, Obiettivo()));
+    if (QTreeWidgetItem* total = ListViewAnni->topLevelItem(ListViewAnni->topLevelItemCount() - 1)) {
+        QFont bold = ListViewAnni->font();
+        bold.setBold(true);
+        for (int column = 0; column < ListViewAnni->columnCount(); ++column)
+            total->setFont(column, bold);
+        FitColumnsToContents(ListViewAnni, m_columnWidths.value(ListViewAnni));
+        // The latest years beside the chart of the last one.
+        ListViewAnni->scrollToItem(total);
+    }
+    DisegnaGraficoAnni();
+}
+
+Statistics::YearGoal TFormElaborazioneDati::Obiettivo() const
+{
+    return {m_today().year(), m_printContext.options ? m_printContext.options().yearGoal : 0};
 }
 
 void TFormElaborazioneDati::FillList(QTreeWidget* list, const QList<QStringList>& rows, bool colourKey)
@@ -244,4 +267,12 @@ void TFormElaborazioneDati::DisegnaGrafico(QLabel* image, const QList<double>& k
 {
     image->setPixmap(QPixmap::fromImage(PieChart(
         image->size(), Statistics::PieSlices(km, m_risultati.KMTotali), palette().color(QPalette::Button))));
+}
+
+void TFormElaborazioneDati::DisegnaGraficoAnni()
+{
+    ImageGraficoAnni->setPixmap(QPixmap::fromImage(BarChart::Paint(
+        ImageGraficoAnni->size(), ImageGraficoAnni->font(), Statistics::ChartYear(m_risultati),
+        m_risultati.KMMesiUltimoAnno, m_risultati.KMMesiAnnoPrecedente, palette().color(QPalette::Button),
+        palette().color(QPalette::ButtonText))));
 }

@@ -12,8 +12,9 @@
 
 class TZTConnection;
 
-// The statistics window: a period, its computation, and the results in six
-// pages with two pie charts. It keeps the last results for the printout.
+// The statistics window: a period, its computation, and the results in seven
+// pages with two pie charts and a bar chart of the years. It keeps the last
+// results for the printout.
 class TFormElaborazioneDati : public QDialog, private Ui::TFormElaborazioneDati
 {
 public:
@@ -46,6 +47,9 @@ private:
     void SetColumns(QTreeWidget* list, std::initializer_list<Column> columns, double scale);
     void FillList(QTreeWidget* list, const QList<QStringList>& rows, bool colourKey = false);
     void DisegnaGrafico(QLabel* image, const QList<double>& km);
+    void DisegnaGraficoAnni();
+    // The rider's goal for the current year; none without options.
+    Statistics::YearGoal Obiettivo() const;
 
     TZTConnection* Connessione;
     int PrimoAnno;

@@ -31,6 +31,8 @@ TFormOpzioni::TFormOpzioni(QWidget* owner, const Options& current)
     setFixedSize(size());
     SetCaptionColour(GroupBoxCalendario, CaptionBlue());
     SetCaptionColour(GroupBoxStampe, CaptionBlue());
+    SetCaptionColour(GroupBoxBackup, CaptionBlue());
+    SetCaptionColour(GroupBoxStatistiche, CaptionBlue());
     BitBtnOK->setIcon(style()->standardIcon(QStyle::SP_DialogOkButton));
     BitBtnAnnulla->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     EditMargineVerticale = ReadOnlyEditOf(UpDownVerticalMargin, QStringLiteral("EditMargineVerticale"));
@@ -43,6 +45,8 @@ TFormOpzioni::TFormOpzioni(QWidget* owner, const Options& current)
     ComboBoxFontChange();
     UpDownVerticalMargin->setValue(current.printVerticalMargin);
     UpDownHorizontalMargin->setValue(current.printHorizontalMargin);
+    CheckBoxBackupAutomatico->setChecked(current.autoBackup);
+    UpDownObiettivoAnnuo->setValue(current.yearGoal);
     setWindowTitle(QStringLiteral("Opzioni"));
 
     connect(ComboBoxFont, &QComboBox::currentIndexChanged, this, &TFormOpzioni::ComboBoxFontChange);
@@ -71,5 +75,7 @@ void TFormOpzioni::BitBtnOKClick()
     m_values.printFont = ComboBoxFont->currentText();
     m_values.printVerticalMargin = UpDownVerticalMargin->value();
     m_values.printHorizontalMargin = UpDownHorizontalMargin->value();
+    m_values.autoBackup = CheckBoxBackupAutomatico->isChecked();
+    m_values.yearGoal = UpDownObiettivoAnnuo->value();
     accept();
 }

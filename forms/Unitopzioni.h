@@ -8,7 +8,8 @@
 
 class QLineEdit;
 
-// The options dialog: calendar hot tracking, print font and print margins.
+// The options dialog: calendar hot tracking, print font and print margins,
+// the automatic backup and the yearly goal.
 // It opens on the caller's current values and keeps no settings of its own;
 // the caller applies Values() when the dialog is accepted.
 class TFormOpzioni : public QDialog, private Ui::TFormOpzioni

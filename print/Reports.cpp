@@ -338,12 +338,19 @@ Position TwoColumns(Fonts& fonts, QList<Placed>& placed, int bottom, Position st
     return std::max(leftFlow.At(), rightFlow.At());
 }
 
+// The last page a line was placed on; the first when there is none.
+int LastPage(const QList<Placed>& placed)
+{
+    int last = 0;
+    for (const Placed& p : placed)
+        last = std::max(last, p.at.page);
+    return last;
+}
+
 // Prints the placed lines page by page, each page closed by the footer.
 void PrintPages(Fonts& fonts, const QList<Placed>& placed, const Options& options)
 {
-    int pages = 1;
-    for (const Placed& p : placed)
-        pages = std::max(pages, p.at.page + 1);
+    const int pages = LastPage(placed) + 1;
     for (int page = 0; page < pages; ++page) {
         if (page > 0)
             fonts.print.NewPage();
@@ -489,6 +496,16 @@ void PrintStatistics(QPrinter& printer, const QString& description, const Report
                            {QStringLiteral("#"), QStringLiteral("DATA"), QStringLiteral("KM"), QStringLiteral("DESCRIZIONE")},
                            statistics.top10};
     TwoColumns(fonts, placed, bottom, y2, days, {months, top10Table});
+
+    // The years on a page of their own, after everything else.
+    const Table years{0, QStringLiteral("USCITE PER ANNI"),
+                      {{0, 15, A::Left}, {15, 25, A::Centre}, {25, 37, A::Centre}, {37, 49, A::Centre},
+                       {49, 59, A::Centre}, {59, 69, A::Centre}},
+                      {QStringLiteral("ANNO"), QStringLiteral("USC"), QStringLiteral("KM"), QStringLiteral("TEMPO"),
+                       QStringLiteral("KM/U"), QStringLiteral("KM/h")},
+                      statistics.years};
+    Flow yearsFlow(fonts, placed, top, bottom, {LastPage(placed) + 1, top});
+    Add(yearsFlow, LayOut(fonts, years, left), edge);
 
     PrintPages(fonts, placed, options);
     print.EndDoc();

@@ -22,7 +22,7 @@ void PrintMonth(QPrinter& printer, const ReportRows::Month& month, const Options
 // on further pages, each with the footer; a table continued there repeats its
 // headings. A column is widened, and the columns and tables beside it moved
 // right, where its texts would not fit it; a table with no room beside another
-// follows below it.
+// follows below it. The years follow on a page of their own.
 void PrintStatistics(QPrinter& printer, const QString& description, const ReportRows::Statistics& statistics,
                      const Options& options);
 

@@ -1,13 +1,13 @@
 #include "data/TZTConnection.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/Files.h"
+#include "support/KilledChild.h"
 #include "support/DatabaseHolder.h"
 #include "support/TestDatabase.h"
 #include "tools/Compaction.h"
 #include "util/Exception.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QThread>
@@ -381,36 +381,17 @@ private Q_SLOTS:
         const QString pristineBackup = m_dir.filePath(u"pristine.mdbbak"_qs);
         QVERIFY(QFile::copy(m_path, pristine) && QFile::copy(m_backup, pristineBackup));
 
-        // Starts a child on fresh copies of both files; returns once it has said "go".
-        const auto start = [&](QProcess& child) {
+        // Every run on fresh copies of both files.
+        int sawOld = 0;
+        KilledChild::Runs runs;
+        runs.arguments = {ChildSwitch, m_path};
+        runs.prepare = [&] {
             for (const QString& name : QDir(m_folder).entryList(QDir::Files))
                 QVERIFY(QFile::remove(QDir(m_folder).filePath(name)));
             QVERIFY(QFile::copy(pristine, m_path) && QFile::copy(pristineBackup, m_backup));
-            child.start(QCoreApplication::applicationFilePath(), {ChildSwitch, m_path});
-            while (!child.canReadLine())
-                QVERIFY(child.waitForReadyRead(10000));
-            QCOMPARE(child.readLine(), QByteArray("go\n"));
         };
-
-        // A whole run first, to time it; then kills spread over the run.
-        constexpr int Kills = 16;
-        qint64 runMs = 0;
-        int sawOld = 0;
-        for (int k = 0; k <= Kills; ++k) {
-            QProcess child;
-            start(child);
-            if (k == 0) {
-                QElapsedTimer clock;
-                clock.start();
-                QVERIFY(child.waitForFinished(60000));
-                runMs = clock.elapsed();
-                QCOMPARE(child.exitCode(), 0);
-                continue;
-            }
-            QTest::qSleep(int(runMs * k / (Kills - 1.0)));
-            child.kill();
-            QVERIFY(child.waitForFinished(10000));
-
+        runs.kills = 16;
+        runs.killed = [&](int k) {
             const QByteArray at = "kill " + QByteArray::number(k);
             TZTConnection().Open(TestDatabase::ConnectionStringFor(m_path));
             QVERIFY2(Stored(u"PRAGMA integrity_check"_qs) == u"ok"_qs && Stored(Figures) == figures, at);
@@ -422,9 +403,12 @@ private Q_SLOTS:
                 QVERIFY2(Compact().outcome == Compaction::Outcome::Compacted, at);
                 QVERIFY2(Stored(Figures) == figures && Others().isEmpty(), at);
             }
-        }
-        QVERIFY2(sawOld >= Kills / 2,
-                 qPrintable(QStringLiteral("%1 of %2 kills came before the end").arg(sawOld).arg(Kills)));
+        };
+        KilledChild::Run(runs);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY2(sawOld >= runs.kills / 2,
+                 qPrintable(QStringLiteral("%1 of %2 kills came before the end").arg(sawOld).arg(runs.kills)));
     }
 };
 
@@ -432,8 +416,7 @@ int main(int argc, char* argv[])
 {
     if (argc == 3 && QString::fromLocal8Bit(argv[1]) == ChildSwitch) {
         // The child of the fault test: says "go" just before it compacts.
-        std::puts("go");
-        std::fflush(stdout);
+        KilledChild::SayGo();
         const Compaction::Result result = Compaction::CompactDatabase(Template, QString::fromLocal8Bit(argv[2]));
         return result.outcome == Compaction::Outcome::Compacted ? 0 : 1;
     }

@@ -242,6 +242,45 @@ private Q_SLOTS:
         }
     }
 
+    void yearGoalSpinner_data()
+    {
+        QTest::addColumn<int>("start");
+        QTest::addColumn<QString>("typed"); // over the whole figure; when empty, `key` is pressed
+        QTest::addColumn<int>("key");
+        QTest::addColumn<bool>("ok");
+        QTest::addColumn<int>("confirmed");
+        QTest::newRow("typed") << 0 << u"6000"_qs << 0 << true << 6000;
+        QTest::newRow("five digits at most") << 0 << u"123456"_qs << 0 << true << 12345;
+        QTest::newRow("no more than 99999") << 99950 << QString() << int(Qt::Key_Up) << true << 99999;
+        QTest::newRow("not below 0") << 0 << QString() << int(Qt::Key_Down) << true << 0;
+        QTest::newRow("cancelled") << 4500 << u"6000"_qs << 0 << false << 4500;
+    }
+
+    void yearGoalSpinner()
+    {
+        QFETCH(int, start);
+        QFETCH(QString, typed);
+        QFETCH(int, key);
+        QFETCH(bool, ok);
+        QFETCH(int, confirmed);
+        Options options;
+        options.yearGoal = start;
+        TFormOpzioni dialog(nullptr, options);
+        dialog.show();
+        auto* label = Child<QLabel>(&dialog, "LabelObiettivoAnnuo");
+        auto* box = Child<QSpinBox>(&dialog, "UpDownObiettivoAnnuo");
+        QCOMPARE(label->text().remove(u'&'), u"Obiettivo annuo (km):"_qs);
+        QCOMPARE(label->buddy(), box);
+        QCOMPARE(box->value(), start);
+        box->selectAll();
+        if (typed.isEmpty())
+            QTest::keyClick(box, Qt::Key(key));
+        else
+            QTest::keyClicks(box, typed);
+        Child<QPushButton>(&dialog, ok ? "BitBtnOK" : "BitBtnAnnulla")->click();
+        QCOMPARE(dialog.Values().yearGoal, confirmed);
+    }
+
     // ---- About box
 
     void aboutTexts()

@@ -1,5 +1,6 @@
 // The real program in a real X server (Xvfb), driven with xdotool as a person
 // would drive it: windows are found by their captions and answered with keys.
+#include "support/Files.h"
 #include "support/TestDatabase.h"
 #include "util/Unitutils.h"
 
@@ -86,15 +87,35 @@ private:
         return -1;
     }
 
+    void TypeText(const QString& window, const QString& text) const
+    {
+        Run(u"xdotool"_qs, {u"windowfocus"_qs, u"--sync"_qs, window}, m_environment);
+        Run(u"xdotool"_qs, {u"type"_qs, u"--delay"_qs, u"30"_qs, text}, m_environment);
+    }
+
+    // A window named `caption` other than `previous`, which may still be closing; empty when none comes.
+    QString FindNextWindow(const QString& caption, const QString& previous) const
+    {
+        QElapsedTimer clock;
+        clock.start();
+        for (QString found; clock.elapsed() < 15000; QTest::qWait(100))
+            if (!(found = FindWindow(caption, 200)).isEmpty() && found != previous)
+                return found;
+        qWarning("No new window named '%s'; the visible windows are: %s", qPrintable(caption),
+                 qPrintable(VisibleWindows()));
+        return QString();
+    }
+
     void PressKeys(const QString& window, const QStringList& keys) const
     {
         Run(u"xdotool"_qs, {u"windowfocus"_qs, u"--sync"_qs, window}, m_environment);
         Run(u"xdotool"_qs, QStringList{u"key"_qs, u"--delay"_qs, u"50"_qs} + keys, m_environment);
     }
 
-    void StartProgram(QProcess& program, const QStringList& arguments = {}) const
+    void StartProgram(QProcess& program, const QStringList& arguments = {},
+                      const QProcessEnvironment& environment = {}) const
     {
-        program.setProcessEnvironment(m_environment);
+        program.setProcessEnvironment(environment.isEmpty() ? m_environment : environment);
         program.setProcessChannelMode(QProcess::ForwardedChannels);
         program.start(ProgramPath(), arguments);
         QVERIFY(program.waitForStarted());
@@ -116,6 +137,7 @@ private Q_SLOTS:
     void secondInstanceIsRefusedAndACrashedOneIsNot();
     void quitsThroughTheMenuAndWritesTheOptions();
     void addsARideWithTheKeyboard();
+    void exportsAndImportsThroughTheFileMenu();
 };
 
 void TestEndToEnd::initTestCase()
@@ -264,6 +286,54 @@ void TestEndToEnd::addsARideWithTheKeyboard()
     QCOMPARE(TestDatabase::Scalar(DatabasePath(), u"SELECT Data || '|' || KM || '|' || Durata || '|' || Descrizione "
                                                    "|| '|' || IDTipoUscita FROM Uscite"_qs),
              today.toString(Qt::ISODate) + u"|42.5|01:05:30|Lago|0"_qs);
+    PressKeys(window, {u"ctrl+alt+x"_qs});
+    ExpectCleanExit(program);
+}
+
+void TestEndToEnd::exportsAndImportsThroughTheFileMenu()
+{
+    // A home of its own, whose documents folder the file dialogs open in.
+    const QString home = m_dir.filePath(u"home"_qs);
+    const QString documents = home + u"/Documents"_qs;
+    QVERIFY(QDir(home).removeRecursively() && QDir().mkpath(documents));
+    QProcessEnvironment environment = m_environment;
+    environment.insert(u"HOME"_qs, home);
+    environment.insert(u"XDG_CONFIG_HOME"_qs, home + u"/.config"_qs);
+    const QString today = QDate::currentDate().toString(Qt::ISODate);
+    QCOMPARE(TestDatabase::InsertRide(DatabasePath(), today, 42.5, 0, u"Lago, poi casa"_qs), QString());
+
+    QProcess program;
+    StartProgram(program, {u"/NOPROMPTONCLOSE"_qs}, environment);
+    const QString window = FindWindow(u"Kilovento 1.1"_qs);
+    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    PressKeys(window, {u"alt+f"_qs, u"p"_qs}); // "Es&porta uscite in CSV..."
+    const QString save = FindWindow(u"Esporta uscite in CSV"_qs);
+    QVERIFY2(!save.isEmpty(), "the save dialog did not appear");
+    PressKeys(save, {u"ctrl+a"_qs});
+    TypeText(save, u"diario.csv"_qs);
+    PressKeys(save, {u"Return"_qs});
+    const QString exported = FindNextWindow(u"Kilovento"_qs, QString());
+    PressKeys(exported, {u"Return"_qs});
+    const QString csv = documents + u"/diario.csv"_qs;
+    const QByteArray header = "Data,Tipo,KM,Durata,Descrizione\r\n";
+    QCOMPARE(Bytes(csv), header + today.toLatin1() + ",Strada,42.5,,\"Lago, poi casa\"\r\n");
+
+    // The same file with a ride more: only that one is new.
+    QVERIFY(WriteFile(csv, Bytes(csv) + "1/3/2005,MTB,10,1:00,Nuova\r\n"));
+    PressKeys(window, {u"alt+f"_qs, u"c"_qs}); // "Importa uscite da &CSV..."
+    const QString open = FindWindow(u"Importa uscite da CSV"_qs);
+    QVERIFY2(!open.isEmpty(), "the open dialog did not appear");
+    TypeText(open, u"diario.csv"_qs);
+    // The first Return may only take the completion the dialog offers.
+    for (int i = 0; i < 2 && !FindWindow(u"Importa uscite da CSV"_qs, 500).isEmpty(); ++i)
+        PressKeys(open, {u"Return"_qs});
+    const QString question = FindNextWindow(u"Kilovento"_qs, exported);
+    PressKeys(question, {u"s"_qs}); // "Sì"; "No" is preselected
+    PressKeys(FindNextWindow(u"Kilovento"_qs, question), {u"Return"_qs});
+    QTRY_COMPARE_WITH_TIMEOUT(TestDatabase::Scalar(DatabasePath(), u"SELECT count(*) FROM Uscite"_qs), u"2"_qs, 10000);
+    QCOMPARE(TestDatabase::Scalar(DatabasePath(), u"SELECT Data || '|' || KM || '|' || Durata || '|' || Descrizione "
+                                                   "|| '|' || IDTipoUscita FROM Uscite WHERE IDUscita = 2"_qs),
+             u"2005-03-01|10.0|01:00:00|Nuova|1"_qs);
     PressKeys(window, {u"ctrl+alt+x"_qs});
     ExpectCleanExit(program);
 }

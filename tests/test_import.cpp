@@ -1,17 +1,14 @@
 #include "data/TZTConnection.h"
 #include "support/Files.h"
+#include "support/KilledChild.h"
 #include "support/TestDatabase.h"
 #include "tools/DatImport.h"
 
 #include <QDir>
-#include <QElapsedTimer>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <sqlite3.h>
-
-#include <cstdio>
 
 namespace {
 
@@ -224,53 +221,7 @@ private Q_SLOTS:
         QCOMPARE(TestDatabase::InsertRide(m_path, u"1989-06-01"_qs, 1), QString());
         const QString pristine = m_dir.filePath(u"pristine.mdb"_qs);
         QVERIFY(QFile::copy(m_path, pristine));
-        const QString sumOfAll = u"SELECT count(*) || ' ' || total(KM) FROM Uscite"_qs;
-        const QString none = TestDatabase::Scalar(pristine, sumOfAll);
-
-        // Starts a child on a fresh copy of the database; returns once it has said "go".
-        const auto start = [&](QProcess& child) {
-            QVERIFY(QFile::remove(m_path));
-            QFile::remove(m_path + u"-journal"_qs);
-            QVERIFY(QFile::copy(pristine, m_path));
-            child.start(QCoreApplication::applicationFilePath(), {ChildSwitch, m_folder, m_path});
-            while (!child.canReadLine())
-                QVERIFY2(child.waitForReadyRead(10000), qPrintable(QString::fromUtf8(child.readAllStandardError())));
-            QCOMPARE(child.readLine(), QByteArray("go\n"));
-        };
-
-        // Two whole runs first: what "all" looks like, and how long a run takes
-        // with the files cached. Then kills spread over the run, the last ones around the commit.
-        constexpr int Kills = 14;
-        QString all;
-        qint64 runMs = 1 << 30;
-        int sawNone = 0;
-        for (int k = -1; k <= Kills; ++k) {
-            QProcess child;
-            start(child);
-            if (k < 1) {
-                QElapsedTimer clock;
-                clock.start();
-                QVERIFY(child.waitForFinished(60000));
-                runMs = std::min(runMs, clock.elapsed());
-                QCOMPARE(child.exitCode(), 0);
-                all = Stored(sumOfAll);
-                QCOMPARE(all.section(u' ', 0, 0), u"40001"_qs);
-                continue;
-            }
-            QTest::qSleep(int(runMs * (k <= Kills - 3 ? k / double(Kills - 2) : 0.94 + 0.03 * (k - Kills + 3))));
-            child.kill();
-            QVERIFY(child.waitForFinished(10000));
-
-            // Opening rolls back whatever the killed run left half done.
-            TZTConnection().Open(TestDatabase::ConnectionStringFor(m_path));
-            QCOMPARE(Stored(u"PRAGMA integrity_check"_qs), u"ok"_qs);
-            const QString found = Stored(sumOfAll);
-            QVERIFY2(found == none || found == all, qPrintable(QStringLiteral("kill %1: %2").arg(k).arg(found)));
-            sawNone += found == none;
-        }
-        // Most kills land inside the run; a run that always finished first tests nothing.
-        QVERIFY2(sawNone >= Kills / 3,
-                 qPrintable(QStringLiteral("%1 of %2 kills found no rides").arg(sawNone).arg(Kills)));
+        KilledChild::StoresAllOrNothing({ChildSwitch, m_folder, m_path}, m_path, pristine, 40001);
     }
 };
 
@@ -280,8 +231,7 @@ int main(int argc, char* argv[])
         // The child of the fault test: says "go" just before it imports.
         TZTConnection connection;
         connection.Open(TestDatabase::ConnectionStringFor(QString::fromLocal8Bit(argv[3])));
-        std::puts("go");
-        std::fflush(stdout);
+        KilledChild::SayGo();
         return DatImport::ImportFolder(connection, QString::fromLocal8Bit(argv[2])).failure ? 1 : 0;
     }
     QCoreApplication app(argc, argv);

@@ -6,12 +6,16 @@
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/MonthList.h"
+#include "support/Files.h"
 #include "support/TestDatabase.h"
 
 #include <QAction>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QLabel>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QToolButton>
 #include <QTreeWidget>
 #include <QtTest>
@@ -357,6 +361,71 @@ private Q_SLOTS:
         }
         QTest::keyClick(form.get(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!form->isVisible());
+    }
+
+    void yearGoalPanel_data()
+    {
+        // A goal of 6000 km, 120.5 km ridden in 2005 so far; on 15 March, day 74 of 365.
+        QTest::addColumn<QString>("command");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("tooltip");
+        QTest::newRow("at start-up") << u"none"_qs << u"2005: 120 / 6000 km"_qs << u"Proiezione a fine anno: 594 km"_qs;
+        QTest::newRow("a ride added") << u"add"_qs << u"2005: 163 / 6000 km"_qs << u"Proiezione a fine anno: 804 km"_qs;
+        QTest::newRow("a ride changed") << u"modify"_qs << u"2005: 30 / 6000 km"_qs << u"Proiezione a fine anno: 150 km"_qs;
+        QTest::newRow("a ride deleted") << u"delete"_qs << u"2005: 20 / 6000 km"_qs << u"Proiezione a fine anno: 101 km"_qs;
+        QTest::newRow("rides imported") << u"import"_qs << u"2005: 153 / 6000 km"_qs << u"Proiezione a fine anno: 759 km"_qs;
+        QTest::newRow("the goal removed") << u"no goal"_qs << QString() << QString();
+    }
+
+    void yearGoalPanel()
+    {
+        QFETCH(QString, command);
+        QFETCH(QString, shown);
+        QFETCH(QString, tooltip);
+        Insert(QDate(2005, 3, 2), 100);
+        Insert(QDate(2005, 1, 10), 20.5);
+        Insert(QDate(2004, 12, 31), 500);
+        Insert(QDate(2006, 1, 1), 77);
+        QVERIFY(WriteFile(m_dir.filePath(u"kilovento.ini"_qs),
+                          Bytes(m_dir.filePath(u"kilovento.ini"_qs)) + "[OPTIONS]\nYearGoal=6000\n"));
+        const QString datFolder = m_dir.filePath(u"dat"_qs);
+        QVERIFY(QDir().mkpath(datFolder));
+        QVERIFY(WriteFile(QDir(datFolder).filePath(u"022005.dat"_qs), "14 33.3 San Valentino^1\r\n"));
+        const auto form = Open({u"/IMPORTENABLED"_qs, u"/NOPROMPTONCLOSE"_qs});
+        auto* panel = Child<QLabel>(form.get(), "PanelObiettivoAnnuo");
+
+        ModalBoxes boxes(QMessageBox::Yes);
+        boxes.setDialogHandler([&](QDialog* dialog) {
+            if (auto* chooser = qobject_cast<QFileDialog*>(dialog)) {
+                chooser->setDirectory(datFolder);
+                return dialog->accept(); // QFileDialog's own, which takes the folder shown
+            }
+            Child<QLineEdit>(dialog, "EditKM")->setText(command == u"add" ? u"42,5"_qs : u"10"_qs);
+            QTest::keyClick(dialog, Qt::Key_Return);
+        });
+        if (command == u"add") {
+            Child<QAction>(form.get(), "MenuAggiungiUscita")->trigger();
+        } else if (command == u"modify" || command == u"delete") {
+            SelectRow(form.get(), 0);
+            Child<QAction>(form.get(), command == u"modify" ? "MenuModificaUscita" : "MenuEliminaUscita")->trigger();
+        } else if (command == u"import") {
+            Child<QAction>(form.get(), "MenuImportaDaFileDAT")->trigger();
+        } else if (command == u"no goal") {
+            Options options = form->CurrentOptions();
+            options.yearGoal = 0;
+            form->ApplyOptions(options);
+        }
+        QCOMPARE(panel->text(), shown);
+        QCOMPARE(panel->toolTip(), tooltip);
+        // The text shows whole in its panel.
+        QVERIFY(panel->fontMetrics().horizontalAdvance(shown) < panel->contentsRect().width());
+        if (command == u"none") {
+            // The projection appears where the pointer rests on the panel.
+            form->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+            QTest::mouseMove(form->windowHandle(), panel->mapTo(form.get(), panel->rect().center()));
+            QTRY_COMPARE(QToolTip::text(), tooltip);
+        }
     }
 
     void importNeedsItsSwitch()

@@ -121,6 +121,7 @@ QMap<QString, int> PrintedWords(const StatisticsResult& result)
     columns(Statistics::TensOfKmRows(result), {0, 1}, true);
     columns(Statistics::DayOfMonthRows(result), {0, 1, 2});
     columns(Statistics::MonthRows(result), {0, 1, 2, 3});
+    columns(Statistics::YearRows(result), {0, 1, 2, 3, 4, 5});
     const QList<QStringList> top10 = Statistics::Top10Rows(result);
     columns(top10, {0, 2});
     // The dates without their weekday, and of each description its first word,
@@ -146,6 +147,9 @@ ReportRows::Statistics SmallStatistics(int tensRows)
     for (int m = 1; m <= 12; ++m)
         report.months.append({QStringLiteral("m%1").arg(m), u"3,0"_qs, u"1"_qs, u"3,00"_qs});
     report.top10.append({u"1"_qs, u"5/3/2005"_qs, u"99,9"_qs, u"lungo"_qs});
+    report.years = {{u"2004"_qs, u"0"_qs, u"0,0"_qs, u"0:00"_qs, u"n/d"_qs, u"n/d"_qs},
+                    {u"2005 (37%)"_qs, u"12"_qs, u"36,0"_qs, u"1:30"_qs, u"3,00"_qs, u"24,0"_qs},
+                    {u"Totale"_qs, u"12"_qs, u"36,0"_qs, u"1:30"_qs, u"3,00"_qs, u"24,0"_qs}};
     return report;
 }
 
@@ -380,7 +384,16 @@ private Q_SLOTS:
         const auto [printer, path] = Printer();
         Reports::PrintStatistics(*printer, u"Stagione"_qs, SmallStatistics(tensRows), PrintOptions(2, 1));
         const PdfText pdf = PdfText::Read(path);
-        QCOMPARE(pdf.pages, 1);
+        // The years on a second page, though the first has room for them, with its footer.
+        QCOMPARE(pdf.pages, 2);
+        QCOMPARE(pdf.Find(u"Kilovento"_qs).size(), 2);
+        const PdfWord years = pdf.First(u"ANNI"_qs);
+        QCOMPARE(years.page, 1);
+        QCOMPARE(pdf.LineOf(pdf.First(u"ANNO"_qs)), u"ANNO USC KM TEMPO KM/U KM/h"_qs);
+        QCOMPARE(pdf.LineOf(pdf.First(u"(37%)"_qs)), u"2005 (37%) 12 36,0 1:30 3,00 24,0"_qs);
+        QVERIFY(pdf.First(u"Totale"_qs).yMin > pdf.First(u"(37%)"_qs).yMin);
+        for (const QString& word : {u"2004"_qs, u"(37%)"_qs, u"Totale"_qs, u"ANNO"_qs})
+            QCOMPARE(pdf.First(word).page, 1);
         QCOMPARE(pdf.First(u"Stagione"_qs).page, 0);
         QCOMPARE(pdf.First(u"(Periodo"_qs).page, 0);
         for (int k = 0; k < tensRows; ++k)
@@ -493,6 +506,16 @@ private Q_SLOTS:
             QCOMPARE(footers[page].page, page);
             QVERIFY2(qAbs(footers[page].yMax - area.bottom()) < 1.5, qPrintable(Describe(footers[page])));
         }
+        // The years start a page after every other table, and hold nothing else.
+        QStringList yearWords{u"USCITE PER ANNI ANNO USC KM TEMPO KM/U KM/h"_qs, pdf.LineOf(footers[0])};
+        for (const QStringList& row : report.years)
+            yearWords += row;
+        yearWords = yearWords.join(u' ').split(u' ');
+        const int yearsPage = pdf.First(u"ANNI"_qs).page;
+        QVERIFY(yearsPage > 0);
+        QCOMPARE(pdf.First(u"Totale"_qs).page, pdf.pages - 1);
+        for (const PdfWord& word : pdf.words)
+            QVERIFY2(word.page < yearsPage || yearWords.contains(word.text), qPrintable(Describe(word)));
     }
 
     void statisticsReportKeepsItsBands_data()
@@ -519,15 +542,16 @@ private Q_SLOTS:
             {u"wd1"_qs, 0, 10, 0},     {u"band0"_qs, 40, 48, 1},   {u"G"_qs, 0, 4, 1},
             {u"31"_qs, 0, 4, 1},       {u"MESE"_qs, 40, 50, 0},    {u"m12"_qs, 40, 50, 0},
             {u"#"_qs, 30, 33, 1},      {u"5/3/2005"_qs, 33, 43, 1}, {u"99,9"_qs, 43, 49, 1},
-            {u"DESCRIZIONE"_qs, 50, 100, 0}, {u"lungo"_qs, 50, 100, 0}};
+            {u"DESCRIZIONE"_qs, 50, 100, 0}, {u"lungo"_qs, 50, 100, 0}, {u"ANNO"_qs, 0, 15, 0},
+            {u"Totale"_qs, 0, 15, 0},   {u"TEMPO"_qs, 37, 49, 1},    {u"1:30"_qs, 37, 49, 1}};
         const auto [printer, path] = Printer();
         Reports::PrintStatistics(*printer, u"Stagione"_qs, SmallStatistics(2), PrintOptions(vertical, horizontal));
         const PdfText pdf = PdfText::Read(path);
-        QCOMPARE(pdf.pages, 1);
+        QCOMPARE(pdf.pages, 2);
         const QRectF area = PrintableArea(pdf, vertical, horizontal);
         for (const Placement& p : placements) {
             const PdfWord word = pdf.First(p.word);
-            QVERIFY2(word.page == 0, qPrintable(p.word));
+            QVERIFY2(word.page >= 0, qPrintable(p.word));
             const double left = area.left() + area.width() * p.left / 100.0;
             const double right = area.left() + area.width() * p.right / 100.0;
             const double x = p.alignment == 1 ? (word.xMin + word.xMax) / 2 : word.xMin;
@@ -583,7 +607,11 @@ private Q_SLOTS:
             TZTConnection connection;
             connection.Open(TestDatabase::ConnectionStringFor(database));
             PrintContext context;
-            context.options = [] { return PrintOptions(2, 1); };
+            context.options = [] {
+                Options options = PrintOptions(2, 1);
+                options.yearGoal = 100;
+                return options;
+            };
             context.setStatusText = [&](const QString& text) { statuses.append(text); };
             context.choosePrinter = ChoosePdf(pdfPath, chosen);
             TFormElaborazioneDati dialog(nullptr, 1990, &connection, [] { return QDate(2005, 3, 15); }, context);
@@ -620,6 +648,9 @@ private Q_SLOTS:
         const qsizetype rideKm = pdf.Find(u"42,5"_qs).size();
         // The month: the ride and the total, and nothing of a month shown before.
         QVERIFY(!month ? rideKm > 0 : rideKm == (moved ? 0 : 2));
+        // The statistics with the years, the goal's year marked as in the window.
+        if (!month)
+            QCOMPARE(pdf.LineOf(pdf.First(u"(42%)"_qs)), u"2005 (42%) 1 42,5 0:00 42,50 n/d"_qs);
         const QStringList words = !month ? QStringList{u"Primavera"_qs, u"16/3/2005"_qs}
                                   : moved ? QStringList{u"Aprile"_qs, u"colle"_qs, u"MTB"_qs}
                                           : QStringList{u"Marzo"_qs, u"lago"_qs};

@@ -175,7 +175,7 @@ private Q_SLOTS:
         QTest::addColumn<bool>("readOnlyFolder");
         QTest::addColumn<QByteArray>("expected");
         const QByteArray options = "[OPTIONS]\r\nCalendarHotTrack=1\r\nPrintFont=Courier\r\n"
-                                   "PrintVerticalMargin=10\r\nPrintHorizontalMargin=0\r\n";
+                                   "PrintVerticalMargin=10\r\nPrintHorizontalMargin=0\r\nYearGoal=0\r\nAutoBackup=1\r\n";
         const QByteArray old = "[OPTIONS]\r\nCalendarHotTrack=0\r\nPrintFont=Arial\r\n";
         QTest::newRow("folder allows new files") << old << false << options;
         QTest::newRow("read-only folder, keys replaced") << old << true << options;
@@ -289,6 +289,34 @@ private Q_SLOTS:
             QVERIFY(FolderEntries().isEmpty());
     }
 
+    void yearGoal_data()
+    {
+        // A null text: no such line in OPTIONS.
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("goal");
+        QTest::newRow("none") << QByteArray() << 0;
+        QTest::newRow("a goal") << QByteArray("YearGoal=6000") << 6000;
+        QTest::newRow("the largest") << QByteArray("yeargoal = 99999") << 99999;
+        QTest::newRow("above range") << QByteArray("YearGoal=100000") << 0;
+        QTest::newRow("negative") << QByteArray("YearGoal=-5") << 0;
+        QTest::newRow("not a number") << QByteArray("YearGoal=molti") << 0;
+    }
+
+    // Read as the rider left it, and written back so that it reads the same.
+    void yearGoal()
+    {
+        QFETCH(QByteArray, line);
+        QFETCH(int, goal);
+        WriteFile("[OPTIONS]\r\nPrintFont=Arial\r\n" + line + "\r\n[OTHER]\r\nYearGoal=7\r\n");
+        const Options read = SettingsFile::Read(IniPath(), u"/d/k.mdb"_s).options;
+        QCOMPARE(read.yearGoal, goal);
+        Options changed = read;
+        changed.yearGoal = goal + 1;
+        SettingsFile::WriteOptions(IniPath(), changed);
+        QCOMPARE(IniFile(IniPath()).ReadInteger(u"OPTIONS"_s, u"YearGoal"_s, -1), goal + 1);
+        QCOMPARE(IniFile(IniPath()).ReadInteger(u"OTHER"_s, u"YearGoal"_s, -1), 7);
+    }
+
     void expandConnectionString_data()
     {
         QTest::addColumn<QString>("connectionTemplate");
@@ -351,11 +379,13 @@ private Q_SLOTS:
         QCOMPARE(ReadFile(IniPath()),
                  QByteArray("; Kilovento\r\n[DATABASE]\r\nConnectionString = x \r\n\r\n[options]\r\n"
                             "PrintFont=Times New Roman\r\nUnknown=yes\r\nCalendarHotTrack=1\r\n"
-                            "PrintVerticalMargin=10\r\nPrintHorizontalMargin=0\r\n\r\n[X]\r\nk=v\r\n"));
+                            "PrintVerticalMargin=10\r\nPrintHorizontalMargin=0\r\nYearGoal=0\r\nAutoBackup=1\r\n"
+                            "\r\n[X]\r\nk=v\r\n"));
         QVERIFY(QFile::remove(IniPath()));
         SettingsFile::WriteOptions(IniPath(), Options());
         QCOMPARE(ReadFile(IniPath()), QByteArray("[OPTIONS]\nCalendarHotTrack=0\nPrintFont=Arial\n"
-                                                 "PrintVerticalMargin=2\nPrintHorizontalMargin=1\n"));
+                                                 "PrintVerticalMargin=2\nPrintHorizontalMargin=1\nYearGoal=0\n"
+                                                 "AutoBackup=1\n"));
         QVERIFY_THROWS_EXCEPTION(Exception, SettingsFile::WriteOptions(m_dir->filePath(u"no/k.ini"_s), Options()));
     }
 

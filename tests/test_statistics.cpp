@@ -3,6 +3,7 @@
 #include "data/TZTRecordset.h"
 #include "forms/PieChart.h"
 #include "support/TestDatabase.h"
+#include "util/Exception.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -15,6 +16,12 @@
 namespace {
 
 using Ride = std::pair<QString, double>; // ISO date, km
+struct TimedRide
+{
+    QString date; // ISO
+    double km;
+    QString duration; // as stored, empty for NULL
+};
 using Query = Statistics::ComputeFailure::Query;
 TDateTime Day(int y, int m, int d) { return TDateTime::EncodeDate(y, m, d); }
 
@@ -37,6 +44,68 @@ QString ForgetDistanceOrder(const QString& path)
                         nullptr, nullptr, nullptr) != SQLITE_OK)
         return QString::fromUtf8(sqlite3_errmsg(raw));
     return QString();
+}
+
+// A duration the rides list can show: a time of day of at least a second.
+qint64 UsableMs(const QString& stored)
+{
+    QTime time = QTime::fromString(stored, u"HH:mm:ss.zzz"_qs);
+    if (!time.isValid())
+        time = QTime::fromString(stored, u"HH:mm:ss"_qs);
+    return time.isValid() && time.msecsSinceStartOfDay() >= 1000 ? time.msecsSinceStartOfDay() : 0;
+}
+
+// The years page worked out ride by ride: every year from the start's to the
+// end's, then the total, with the rides of the period only.
+QList<QStringList> ExpectedYearRows(const QList<TimedRide>& rides, const QDate& start, const QDate& end)
+{
+    struct Sums
+    {
+        int rides = 0;
+        double km = 0, kmTimed = 0;
+        qint64 ms = 0;
+    };
+    QMap<int, Sums> years;
+    for (int year = start.year(); year <= end.year(); ++year)
+        years[year] = {};
+    Sums total;
+    for (const TimedRide& ride : rides) {
+        const QDate day = QDate::fromString(ride.date, Qt::ISODate);
+        if (day < start || day > end)
+            continue;
+        for (Sums* sums : {&years[day.year()], &total}) {
+            sums->rides += 1;
+            sums->km += ride.km;
+            if (const qint64 ms = UsableMs(ride.duration)) {
+                sums->ms += ms;
+                sums->kmTimed += ride.km;
+            }
+        }
+    }
+    const auto decimals = [](double value, int n) { return QString::number(value, 'f', n).replace(u'.', u','); };
+    const auto row = [&](const QString& name, const Sums& sums) {
+        return QStringList{name, QString::number(sums.rides), decimals(sums.km, 1),
+                           QStringLiteral("%1:%2").arg(sums.ms / 3600000).arg(sums.ms / 60000 % 60, 2, 10, QChar(u'0')),
+                           sums.rides ? decimals(sums.km / sums.rides, 2) : u"n/d"_qs,
+                           sums.ms ? decimals(sums.kmTimed / (sums.ms / 3600000.0), 1) : u"n/d"_qs};
+    };
+    QList<QStringList> rows;
+    for (auto it = years.begin(); it != years.end(); ++it)
+        rows.append(row(QString::number(it.key()), it.value()));
+    rows.append(row(u"Totale"_qs, total));
+    return rows;
+}
+
+// Kilometres per month of `year` within the period.
+std::array<double, 12> ExpectedMonths(const QList<TimedRide>& rides, const QDate& start, const QDate& end, int year)
+{
+    std::array<double, 12> km{};
+    for (const TimedRide& ride : rides) {
+        const QDate day = QDate::fromString(ride.date, Qt::ISODate);
+        if (day >= start && day <= end && day.year() == year)
+            km[day.month() - 1] += ride.km;
+    }
+    return km;
 }
 
 }
@@ -62,11 +131,26 @@ private:
         return path;
     }
 
+    // A new ride log holding `rides` with their durations; its path.
+    QString TimedLog(const QList<TimedRide>& rides)
+    {
+        const QString path = m_dir.filePath(QStringLiteral("%1.mdb").arg(++m_count));
+        [&] { QCOMPARE(TestDatabase::Create(path), QString()); }();
+        for (const TimedRide& ride : rides)
+            [&] { QCOMPARE(TestDatabase::InsertRide(path, ride.date, ride.km, 0, QString(), ride.duration), QString()); }();
+        return path;
+    }
+
     // The statistics of `rides` over a period, computed `runs` times on one recordset.
     StatisticsResult Compute(const QList<Ride>& rides, TDateTime start, TDateTime end, int runs = 1)
     {
+        return ComputeOn(Log(rides), start, end, runs);
+    }
+
+    StatisticsResult ComputeOn(const QString& path, TDateTime start, TDateTime end, int runs = 1)
+    {
         TZTConnection connection;
-        connection.Open(TestDatabase::ConnectionStringFor(Log(rides)));
+        connection.Open(TestDatabase::ConnectionStringFor(path));
         TZTRecordset recordset(&connection);
         StatisticsResult result;
         result.DataInizio = start;
@@ -219,6 +303,119 @@ private Q_SLOTS:
         QFETCH(QStringList, expected);
         const Statistics::GeneralTexts t = Statistics::General(Compute(rides, Day(2005, 3, 1), Day(2005, 3, 10)));
         QCOMPARE((QStringList{t.periodo, t.kmTotali, t.giorniTotali, t.usciteTotali, t.kmg, t.kmu}), expected);
+    }
+
+    void yearsAndMonthPairs_data()
+    {
+        QTest::addColumn<QList<TimedRide>>("rides");
+        QTest::addColumn<QDate>("start");
+        QTest::addColumn<QDate>("end");
+        const QString none;
+        QTest::newRow("inside a year")
+            << QList<TimedRide>{{u"2005-03-09"_qs, 11.1, u"01:00:00"_qs}, {u"2005-03-10"_qs, 40.2, u"01:30:00"_qs},
+                                {u"2005-06-15"_qs, 25.6, none},           {u"2005-08-20"_qs, 60.4, u"02:10:30"_qs},
+                                {u"2005-08-21"_qs, 99, u"03:00:00"_qs}}
+            << QDate(2005, 3, 10) << QDate(2005, 8, 20);
+        QTest::newRow("across a year boundary")
+            << QList<TimedRide>{{u"2004-11-14"_qs, 70, u"02:00:00"_qs},     {u"2004-11-15"_qs, 30.3, u"01:00:00"_qs},
+                                {u"2004-12-31"_qs, 45.7, u"01:45:10.250"_qs}, {u"2005-01-01"_qs, 20.1, u"00:50:00"_qs},
+                                {u"2005-02-10"_qs, 33.3, none},             {u"2005-02-11"_qs, 80, u"03:00:00"_qs}}
+            << QDate(2004, 11, 15) << QDate(2005, 2, 10);
+        QTest::newRow("from a 29 February to the 28th")
+            << QList<TimedRide>{{u"2004-02-28"_qs, 5, u"00:20:00"_qs}, {u"2004-02-29"_qs, 50.5, u"02:00:00"_qs},
+                                {u"2005-02-28"_qs, 10.2, u"00:30:00"_qs}, {u"2005-03-01"_qs, 7, u"00:25:00"_qs}}
+            << QDate(2004, 2, 29) << QDate(2005, 2, 28);
+        QTest::newRow("years without rides")
+            << QList<TimedRide>{{u"2000-06-01"_qs, 12.3, u"00:40:00"_qs}, {u"2004-05-31"_qs, 80.8, u"03:00:00"_qs},
+                                {u"2004-06-01"_qs, 9, u"00:30:00"_qs}}
+            << QDate(2000, 6, 1) << QDate(2004, 5, 31);
+        // None, nothing, a day or more, under a second: no time ridden.
+        QTest::newRow("rides without a duration")
+            << QList<TimedRide>{{u"2005-01-03"_qs, 10.4, none},        {u"2005-02-03"_qs, 20.3, u"00:00:00"_qs},
+                                {u"2005-03-03"_qs, 30.2, u"25:30:00"_qs}, {u"2005-04-03"_qs, 40.1, u"00:00:00.500"_qs},
+                                {u"2005-05-03"_qs, 5.6, u"00:00:01"_qs},  {u"2005-06-03"_qs, 40.1, u"01:59:59"_qs}}
+            << QDate(2005, 1, 1) << QDate(2005, 12, 31);
+        QTest::newRow("no rides") << QList<TimedRide>{} << QDate(2005, 1, 1) << QDate(2005, 1, 1);
+    }
+
+    void yearsAndMonthPairs()
+    {
+        QFETCH(QList<TimedRide>, rides);
+        QFETCH(QDate, start);
+        QFETCH(QDate, end);
+        const StatisticsResult r = ComputeOn(TimedLog(rides), TDateTime::FromQDate(start), TDateTime::FromQDate(end));
+        QCOMPARE(Statistics::YearRows(r), ExpectedYearRows(rides, start, end));
+        QCOMPARE(r.Anni.size(), end.year() - start.year() + 1);
+        QCOMPARE(Statistics::ChartYear(r), end.year());
+        QCOMPARE(r.KMMesiUltimoAnno, ExpectedMonths(rides, start, end, end.year()));
+        QCOMPARE(r.KMMesiAnnoPrecedente, ExpectedMonths(rides, start, end, end.year() - 1));
+    }
+
+    void goalMarksItsYear_data()
+    {
+        QTest::addColumn<Statistics::YearGoal>("goal");
+        QTest::addColumn<QStringList>("years"); // the first column of each row
+        using Goal = Statistics::YearGoal;
+        QTest::newRow("part of the goal") << Goal{2005, 200} << QStringList{u"2003"_qs, u"2004"_qs, u"2005 (60%)"_qs};
+        QTest::newRow("not rounded up") << Goal{2005, 121} << QStringList{u"2003"_qs, u"2004"_qs, u"2005 (99%)"_qs};
+        QTest::newRow("a year without rides") << Goal{2003, 40} << QStringList{u"2003 (0%)"_qs, u"2004"_qs, u"2005"_qs};
+        QTest::newRow("a year outside the period") << Goal{2006, 200} << QStringList{u"2003"_qs, u"2004"_qs, u"2005"_qs};
+        QTest::newRow("no goal") << Goal{2005, 0} << QStringList{u"2003"_qs, u"2004"_qs, u"2005"_qs};
+    }
+
+    void goalMarksItsYear()
+    {
+        QFETCH(Statistics::YearGoal, goal);
+        QFETCH(QStringList, years);
+        const StatisticsResult r = Compute({{u"2004-12-31"_qs, 50}, {u"2005-03-01"_qs, 70}, {u"2005-03-05"_qs, 50}},
+                                           Day(2003, 12, 1), Day(2005, 3, 15));
+        QStringList shown;
+        for (const QStringList& row : Statistics::YearRows(r, goal))
+            shown.append(row.first());
+        QCOMPARE(shown, years << u"Totale"_qs);
+    }
+
+    void progressOnAGivenDay_data()
+    {
+        QTest::addColumn<double>("km");
+        QTest::addColumn<int>("goal");
+        QTest::addColumn<QDate>("today");
+        QTest::addColumn<QStringList>("texts"); // the panel and its tooltip
+        QTest::newRow("half way through the year") << 1830.0 << 6000 << QDate(2026, 7, 2) // day 183 of 365
+            << QStringList{u"2026: 1830 / 6000 km"_qs, u"Proiezione a fine anno: 3650 km"_qs};
+        QTest::newRow("29 February, of 366 days") << 600.0 << 5000 << QDate(2024, 2, 29)
+            << QStringList{u"2024: 600 / 5000 km"_qs, u"Proiezione a fine anno: 3660 km"_qs};
+        // Not yet reached until it is: the distance is not rounded up.
+        QTest::newRow("the last day") << 5999.6 << 6000 << QDate(2024, 12, 31)
+            << QStringList{u"2024: 5999 / 6000 km"_qs, u"Proiezione a fine anno: 6000 km"_qs};
+        QTest::newRow("no goal") << 1830.0 << 0 << QDate(2026, 7, 2) << QStringList{QString(), QString()};
+    }
+
+    void progressOnAGivenDay()
+    {
+        QFETCH(double, km);
+        QFETCH(int, goal);
+        QFETCH(QDate, today);
+        QFETCH(QStringList, texts);
+        const Statistics::YearProgress progress = Statistics::Progress(km, goal, today);
+        QCOMPARE((QStringList{Statistics::ProgressText(progress), Statistics::ProjectionText(progress)}), texts);
+    }
+
+    void progressReadsTheYearOnly()
+    {
+        const QString path = Log({{u"2004-12-31"_qs, 100}, {u"2005-01-01"_qs, 10.5}, {u"2005-12-31"_qs, 20},
+                                  {u"2006-01-01"_qs, 1000}});
+        TZTConnection connection;
+        connection.Open(TestDatabase::ConnectionStringFor(path));
+        TZTRecordset recordset(&connection);
+        const Statistics::YearProgress progress = Statistics::ReadProgress(recordset, 100, QDate(2005, 3, 15));
+        QCOMPARE(progress.km, 30.5);
+        QCOMPARE(progress.year, 2005);
+        QVERIFY(!recordset.IsOpen());
+        // An empty year reads as nothing ridden.
+        QCOMPARE(Statistics::ReadProgress(recordset, 100, QDate(2003, 3, 15)).km, 0.0);
+        connection.Close();
+        QVERIFY_THROWS_EXCEPTION(Exception, Statistics::ReadProgress(recordset, 100, QDate(2005, 3, 15)));
     }
 
     void failuresAreReturned_data()

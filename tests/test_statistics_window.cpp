@@ -1,5 +1,6 @@
 #include "data/ReportRows.h"
 #include "data/TZTConnection.h"
+#include "forms/BarChart.h"
 #include "forms/Unitelaborazionedati.h"
 #include "support/Controls.h"
 #include "support/ModalBoxes.h"
@@ -12,6 +13,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
@@ -122,6 +124,8 @@ private Q_SLOTS:
     void typedDates();
     void compactWindowCentred_data();
     void compactWindowCentred();
+    void yearsPage_data();
+    void yearsPage();
 };
 
 void TestStatisticsWindow::init()
@@ -274,6 +278,7 @@ void TestStatisticsWindow::reportShowsWhatTheWindowShows()
         row[1] = row[1].section(u' ', -1);
     QCOMPARE(report.top10, top10);
     QCOMPARE(top10.size(), 2);
+    QCOMPARE(report.years, shown("ListViewAnni", 6));
 }
 
 void TestStatisticsWindow::shortcutButtons()
@@ -300,6 +305,7 @@ void TestStatisticsWindow::everyCellShowsWhole_data()
     QTest::newRow("weekdays") << u"ListViewGiorniSettimanali"_qs << 7;
     QTest::newRow("days of the month") << u"ListViewGiorniMensili"_qs << 31;
     QTest::newRow("tens of kilometres") << u"ListViewDecineDiKM"_qs << 14;
+    QTest::newRow("years") << u"ListViewAnni"_qs << 2026 - 1990 + 2;
 }
 
 void TestStatisticsWindow::everyCellShowsWhole()
@@ -461,6 +467,80 @@ void TestStatisticsWindow::compactWindowCentred()
 
     Press(&dialog, "BitBtnElabora");
     QVERIFY(NearScreenCentre(&dialog));
+}
+
+void TestStatisticsWindow::yearsPage_data()
+{
+    QTest::addColumn<int>("goal");
+    QTest::addColumn<QString>("year"); // the first column of 2005's row
+    QTest::newRow("no goal") << 0 << u"2005"_qs;
+    // The goal's year is the current one; 120 km of 200.
+    QTest::newRow("a goal of 200 km") << 200 << u"2005 (60%)"_qs;
+}
+
+// The seventh page lists the years and draws March 2005 beside December 2004.
+void TestStatisticsWindow::yearsPage()
+{
+    QFETCH(int, goal);
+    QFETCH(QString, year);
+    PrintContext context;
+    context.options = [goal] {
+        Options options;
+        options.yearGoal = goal;
+        return options;
+    };
+    TFormElaborazioneDati dialog(nullptr, 1990, m_connection.get(), [] { return QDate(2005, 3, 15); }, context);
+    dialog.show();
+    Child<QDateEdit>(&dialog, "DTPInizio")->setDate(QDate(2003, 12, 1));
+    Press(&dialog, "BitBtnElabora");
+    auto* pages = Child<QTabWidget>(&dialog, "PageControlRisultati");
+    QCOMPARE(pages->count(), 7);
+    QCOMPARE((QStringList{pages->tabText(5), pages->tabText(6)}), (QStringList{u"Decine di chilometri"_qs, u"Anni"_qs}));
+
+    auto* list = Child<QTreeWidget>(&dialog, "ListViewAnni");
+    QStringList headings;
+    for (int column = 0; column < list->columnCount(); ++column)
+        headings.append(list->headerItem()->text(column));
+    QCOMPARE(headings, (QStringList{u"Anno"_qs, u"Uscite"_qs, u"KM"_qs, u"Tempo"_qs, u"KM/U"_qs, u"KM/h"_qs}));
+    QCOMPARE(list->topLevelItemCount(), 4);
+    // No ride of the log has a duration; the total is the period's.
+    QCOMPARE((QStringList{list->topLevelItem(0)->text(0), list->topLevelItem(2)->text(0), list->topLevelItem(2)->text(5)}),
+             (QStringList{u"2003"_qs, year, u"n/d"_qs}));
+    QCOMPARE(list->topLevelItem(3)->text(2), Child<QLabel>(&dialog, "LabelKMTotali")->text());
+
+    auto* chart = Child<QLabel>(&dialog, "ImageGraficoAnni");
+    const QImage image = chart->pixmap().toImage();
+    QCOMPARE(image.size(), chart->size());
+    // The chart fills its panel, however the window was scaled for its font.
+    const QRect panel = Child<QFrame>(&dialog, "Panel3")->contentsRect();
+    QVERIFY(panel.contains(chart->geometry()));
+    QVERIFY2(chart->width() >= panel.width() - 8 && chart->height() >= panel.height() - 8,
+             qPrintable(u"%1x%2 in %3x%4"_qs.arg(chart->width()).arg(chart->height()).arg(panel.width()).arg(panel.height())));
+    const StatisticsResult& r = dialog.Risultati();
+    const BarChart::Layout layout =
+        BarChart::LayOut(image.size(), QFontMetrics(chart->font(), &image), 2005, r.KMMesiUltimoAnno, r.KMMesiAnnoPrecedente);
+    const QRect inside(QPoint(0, 0), image.size());
+    for (int month = 0; month < 12; ++month) {
+        for (int back = 0; back < 2; ++back) {
+            const QRect bar = layout.bars[month][back];
+            QCOMPARE(!bar.isEmpty(), (month == 2 && back == 0) || (month == 11 && back == 1));
+            if (!bar.isEmpty())
+                QVERIFY(inside.contains(bar) && image.pixelColor(bar.center()) == Statistics::YearColour(back));
+            else if (layout.bars[month][1 - back].isEmpty()) // nothing drawn where a month has no bar
+                QCOMPARE(image.pixelColor(layout.initials[month].center().x(), layout.baseline - 3), image.pixelColor(0, 0));
+        }
+        // Each initial whole in the picture, below the bars and clear of its neighbours.
+        const QRect initial = layout.initials[month];
+        QVERIFY(inside.contains(initial) && initial.top() > layout.baseline);
+        QVERIFY(month == 0 || !initial.intersects(layout.initials[month - 1]));
+    }
+    // 120 km in March, 20 in December: one scale for both years.
+    QVERIFY(qAbs(layout.bars[2][0].height() - 6 * layout.bars[11][1].height()) <= 6);
+    for (int back = 0; back < 2; ++back) {
+        QVERIFY(inside.contains(layout.keys[back]) && !layout.keys[back].intersects(layout.bars[2][0]));
+        QVERIFY(!layout.keys[back].intersects(layout.swatches[1 - back]));
+        QCOMPARE(image.pixelColor(layout.swatches[back].center()), Statistics::YearColour(back));
+    }
 }
 
 QTEST_MAIN(TestStatisticsWindow)

@@ -1,5 +1,7 @@
 #include "tools/DurableFiles.h"
 
+#include "util/FileDescriptor.h"
+
 #include <QFile>
 
 #include <cerrno>
@@ -22,27 +24,9 @@ QByteArray Native(const QString& path)
     return QFile::encodeName(path);
 }
 
-// A file descriptor closed when the scope ends.
-class Descriptor
-{
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor()
-    {
-        if (m_fd >= 0)
-            ::close(m_fd);
-    }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int get() const { return m_fd; }
-
-private:
-    int m_fd;
-};
-
 bool Sync(const QString& path, int flags, const QString& what, QString& error)
 {
-    const Descriptor fd(::open(Native(path).constData(), flags | O_CLOEXEC));
+    const FileDescriptor fd(::open(Native(path).constData(), flags | O_CLOEXEC));
     if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
         error = SystemError(what, path);
         return false;

@@ -16,6 +16,8 @@ const QString HotTrackKey = QStringLiteral("CalendarHotTrack");
 const QString PrintFontKey = QStringLiteral("PrintFont");
 const QString VerticalMarginKey = QStringLiteral("PrintVerticalMargin");
 const QString HorizontalMarginKey = QStringLiteral("PrintHorizontalMargin");
+const QString YearGoalKey = QStringLiteral("YearGoal");
+const QString AutoBackupKey = QStringLiteral("AutoBackup");
 
 const QString DataSourcePlaceholder = QStringLiteral("%DATASOURCE%");
 const QString PasswordPlaceholder = QStringLiteral("%PASSWORD%");
@@ -73,6 +75,11 @@ int MarginOrDefault(int value, int fallback)
     return value < 0 || value > 10 ? fallback : value;
 }
 
+int YearGoalOrNone(int value)
+{
+    return value < 0 || value > 99999 ? 0 : value;
+}
+
 }
 
 namespace SettingsFile {
@@ -122,6 +129,8 @@ Settings Read(const QString& iniPath, const QString& dataSource)
     options.printHorizontalMargin = MarginOrDefault(
         ini.ReadInteger(OptionsSection, HorizontalMarginKey, defaults.printHorizontalMargin),
         defaults.printHorizontalMargin);
+    options.yearGoal = YearGoalOrNone(ini.ReadInteger(OptionsSection, YearGoalKey, defaults.yearGoal));
+    options.autoBackup = ini.ReadInteger(OptionsSection, AutoBackupKey, 1) != 0;
     return settings;
 }
 
@@ -132,6 +141,8 @@ void WriteOptions(const QString& iniPath, const Options& options)
     ini.WriteString(OptionsSection, PrintFontKey, options.printFont);
     ini.WriteInteger(OptionsSection, VerticalMarginKey, options.printVerticalMargin);
     ini.WriteInteger(OptionsSection, HorizontalMarginKey, options.printHorizontalMargin);
+    ini.WriteInteger(OptionsSection, YearGoalKey, options.yearGoal);
+    ini.WriteInteger(OptionsSection, AutoBackupKey, options.autoBackup ? 1 : 0);
     ini.UpdateFile();
 }
 

@@ -9,6 +9,8 @@ struct Options
     QString printFont = QStringLiteral("Arial");
     int printVerticalMargin = 2;   // percent, 0..10
     int printHorizontalMargin = 1; // percent, 0..10
+    int yearGoal = 0;              // kilometres, 0..99999; 0 for none
+    bool autoBackup = true;        // a checked backup at each close after a change
 };
 
 struct Settings
@@ -31,7 +33,7 @@ QString ExpandConnectionString(const QString& connectionTemplate, const QString&
 // Never fails: a missing file or key gives the defaults; out-of-range values are corrected.
 Settings Read(const QString& iniPath, const QString& dataSource);
 
-// Writes only the four "OPTIONS" keys, keeping every other line; throws Exception on failure.
+// Writes only the options' keys of "OPTIONS", keeping every other line; throws Exception on failure.
 void WriteOptions(const QString& iniPath, const Options& options);
 
 }

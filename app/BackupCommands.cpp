@@ -1,0 +1,135 @@
+#include "app/Commands.h"
+
+#include "app/Unitmain.h"
+#include "data/TZTConnection.h"
+#include "forms/MessageBoxes.h"
+#include "forms/Unitripristino.h"
+#include "forms/WaitCursor.h"
+#include "tools/Backup.h"
+#include "util/Application.h"
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFileInfo>
+
+#include <optional>
+
+namespace {
+
+const QString BackingUpText = QStringLiteral("Backup in corso...");
+const QString BackupFailedText = QStringLiteral("ATTENZIONE: impossibile creare il backup automatico.");
+const QString RestoringText = QStringLiteral("Ripristino in corso...");
+const QString RestoreDoneText = QStringLiteral("Ripristino eseguito con successo.");
+const QString RestoreFailedText = QStringLiteral("ATTENZIONE: impossibile ripristinare il backup.");
+
+// Shows the note of a failed backup after the window's first show, so that
+// it appears over the window and not over the splash screen.
+class FailureNoteOnShow : public QObject
+{
+public:
+    explicit FailureNoteOnShow(TFormMain& form) : QObject(&form), m_form(form) { form.installEventFilter(this); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == &m_form && event->type() == QEvent::Show) {
+            m_form.removeEventFilter(this);
+            // Queued, so the window is painted under the box.
+            QMetaObject::invokeMethod(this, &FailureNoteOnShow::Report, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    void Report()
+    {
+        const QString reason = Backup::TakeFailureNote(m_form.DatabaseFile());
+        if (!reason.isEmpty())
+            MessageBoxes::Show(&m_form, MessageBoxes::WithException(BackupFailedText, reason), QMessageBox::Warning);
+        deleteLater();
+    }
+
+    TFormMain& m_form;
+};
+
+std::optional<QString> ChooseBackup(TFormMain& form)
+{
+    std::vector<Backup::Entry> entries;
+    {
+        const WaitCursor wait;
+        entries = Backup::List(form.DatabaseConnectionTemplate(), form.DatabaseFile());
+    }
+    TFormRipristino dialog(&form, Backup::Folder(form.DatabaseFile()), std::move(entries));
+    if (dialog.exec() != QDialog::Accepted || !dialog.Chosen())
+        return std::nullopt;
+    return dialog.Chosen()->path;
+}
+
+}
+
+void RestoreBackupCommand(TFormMain& form)
+{
+    std::optional<QString> chosen;
+    try {
+        chosen = ChooseBackup(form);
+    } catch (const std::exception&) {
+        // A dialog that cannot open simply does not appear.
+    }
+    if (!chosen)
+        return;
+    // The work that follows processes no events: let the window paint over
+    // the closed dialog first (no input is taken meanwhile).
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+    std::optional<Backup::Result> result;
+    {
+        const WaitCursor wait;
+        form.SetStatusText(RestoringText);
+        try {
+            // The restore closes the connection once it holds the database.
+            TZTConnection* const connection = form.ReleaseDatabase();
+            result = Backup::Restore(form.DatabaseConnectionTemplate(), form.DatabaseFile(), *chosen,
+                                     QDateTime::currentDateTime(), connection);
+        } catch (...) {
+            // Not a failure the rider can act on: the database is opened again all the same.
+        }
+        // As at start-up, when the restore got as far as closing the connection.
+        form.ReopenDatabase();
+    }
+    if (result && result->outcome == Backup::Outcome::Done) {
+        form.SetStatusText(ReadyStatusText);
+        MessageBoxes::Show(&form, RestoreDoneText, QMessageBox::Information);
+    } else if (result) {
+        MessageBoxes::Show(&form, MessageBoxes::WithException(RestoreFailedText, result->message),
+                           QMessageBox::Warning);
+    }
+    form.SetStatusText(ReadyStatusText);
+}
+
+void BackupOnClose(TFormMain& form)
+{
+    const TZTConnection* const connection = form.DatabaseConnection();
+    if (!form.CurrentOptions().autoBackup || !connection || !connection->IsOpen())
+        return;
+    const QString database = form.DatabaseFile();
+    // Closed first, so that a WAL log is folded into the file the test looks at.
+    form.CloseDatabase();
+    if (!Backup::NeedsBackup(database))
+        return;
+    const WaitCursor wait;
+    form.SetStatusText(BackingUpText);
+    Backup::Result result;
+    try {
+        result = Backup::MakeBackup(form.DatabaseConnectionTemplate(), database);
+    } catch (const std::exception& e) {
+        result = {Backup::Outcome::Failed, QString::fromLocal8Bit(e.what()), {}};
+    }
+    if (result.outcome != Backup::Outcome::Done)
+        Backup::WriteFailureNote(database, result.message);
+}
+
+void ReportBackupFailureWhenShown(TFormMain& form)
+{
+    if (QFileInfo::exists(Backup::FailureNotePath(form.DatabaseFile())))
+        new FailureNoteOnShow(form);
+}

@@ -1,0 +1,239 @@
+#include "app/Commands.h"
+
+#include "app/Unitmain.h"
+#include "data/TZTConnection.h"
+#include "forms/MessageBoxes.h"
+#include "forms/WaitCursor.h"
+#include "tools/CsvExport.h"
+#include "tools/CsvImport.h"
+#include "util/Application.h"
+#include "util/Exception.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QProgressDialog>
+#include <QStandardPaths>
+
+#include <memory>
+#include <optional>
+
+namespace {
+
+const QString ExportTitle = QStringLiteral("Esporta uscite in CSV");
+const QString ImportTitle = QStringLiteral("Importa uscite da CSV");
+const QString ProposedName = QStringLiteral("kilovento-uscite.csv");
+const QStringList FileFilters = {QStringLiteral("File CSV (*.csv)"), QStringLiteral("Tutti i file (*)")};
+
+const QString ExportingText = QStringLiteral("Esportazione in corso...");
+const QString ExportFailedText = QStringLiteral("ERRORE nell'esportazione delle uscite.");
+const QString ImportingText = QStringLiteral("Importazione in corso...");
+const QString ImportFailedText = QStringLiteral("ERRORE nell'importazione dal file CSV.");
+const QString ImportCancelledText = QStringLiteral("Importazione annullata: nessuna uscita importata.");
+const QString ReadingLabel = QStringLiteral("Lettura del file CSV...");
+const QString StoringLabel = QStringLiteral("Importazione delle uscite...");
+const QString CancelText = QStringLiteral("Annulla");
+
+// Files of fewer lines are read and stored before a progress bar could be seen.
+constexpr qint64 ProgressLines = 5000;
+
+// "1 uscita esportata", "3 uscite esportate".
+QString Count(qsizetype n, const QString& one, const QString& many)
+{
+    return QString::number(n) + u' ' + (n == 1 ? one : many);
+}
+
+QString ExportDone(int rides)
+{
+    return QStringLiteral("Esportazione conclusa: %1.")
+        .arg(Count(rides, QStringLiteral("uscita esportata"), QStringLiteral("uscite esportate")));
+}
+
+QString ImportDone(qsizetype rides)
+{
+    return QStringLiteral("Importazione conclusa: %1.")
+        .arg(Count(rides, QStringLiteral("uscita importata"), QStringLiteral("uscite importate")));
+}
+
+QString ImportQuestion(qsizetype fresh, qsizetype present)
+{
+    return QStringLiteral("Il file contiene %1 e %2 nel diario. Importare %3?")
+        .arg(Count(fresh, QStringLiteral("uscita nuova"), QStringLiteral("uscite nuove")),
+             Count(present, QStringLiteral("già presente"), QStringLiteral("già presenti")),
+             fresh == 1 ? QStringLiteral("l'uscita nuova") : QStringLiteral("le %1 uscite nuove").arg(fresh));
+}
+
+QString NothingNew(qsizetype present)
+{
+    if (present == 0)
+        return QStringLiteral("Il file non contiene uscite.");
+    return present == 1 ? QStringLiteral("L'uscita del file è già presente nel diario: nessuna uscita importata.")
+                        : QStringLiteral("Le %1 uscite del file sono già presenti nel diario: nessuna uscita importata.")
+                              .arg(present);
+}
+
+// The documents folder, or the home without one, proposes where a file goes or comes from.
+QString ChooseFile(TFormMain& form, QFileDialog::AcceptMode mode)
+{
+    const bool saving = mode == QFileDialog::AcceptSave;
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    QFileDialog dialog(&form, saving ? ExportTitle : ImportTitle,
+                       QDir(documents).exists() ? documents : QDir::homePath());
+    dialog.setAcceptMode(mode);
+    dialog.setNameFilters(FileFilters);
+    if (saving) {
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("csv"));
+        dialog.selectFile(ProposedName);
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return QString();
+    // The work that follows processes no events: the window repaints where the dialog was.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    return dialog.selectedFiles().first();
+}
+
+// A progress dialog for a long step, shown once the step turns out to be
+// long; it goes when the step ends. Its "Annulla" stops the step.
+class StepProgress
+{
+public:
+    StepProgress(QWidget* owner, QString label) : m_owner(owner), m_label(std::move(label)) {}
+
+    CsvImport::Progress Callback()
+    {
+        return [this](qint64 done, qint64 total) { return Report(done, total); };
+    }
+
+private:
+    bool Report(qint64 done, qint64 total)
+    {
+        if (!m_dialog) {
+            if (total <= ProgressLines)
+                return true;
+            m_dialog = std::make_unique<QProgressDialog>(m_label, CancelText, 0, int(total), m_owner);
+            m_dialog->setWindowTitle(ApplicationTitle);
+            m_dialog->setWindowModality(Qt::WindowModal);
+            m_dialog->setAutoReset(false);
+            m_dialog->setAutoClose(false);
+            m_dialog->setMinimumDuration(0);
+            m_dialog->show();
+        }
+        // A modal progress dialog handles its events here: "Annulla" among them.
+        m_dialog->setValue(int(std::min(done, total)));
+        return !m_dialog->wasCanceled();
+    }
+
+    QWidget* m_owner;
+    QString m_label;
+    std::unique_ptr<QProgressDialog> m_dialog;
+};
+
+struct ImportPlan
+{
+    CsvImport::Sorted sorted;
+    bool cancelled = false;
+    std::optional<QString> failure;
+};
+
+ImportPlan ReadAndSortOut(TFormMain& form, TZTConnection& connection, const QString& path)
+{
+    ImportPlan plan;
+    const WaitCursor wait;
+    form.SetStatusText(ImportingText);
+    StepProgress progress(&form, ReadingLabel);
+    try {
+        const CsvImport::Log log{CsvImport::RideTypes(connection), QDate(form.FirstCalendarYear(), 1, 1),
+                                 form.Today()};
+        const CsvImport::ReadResult read = CsvImport::ReadFile(path, log, progress.Callback());
+        if (read.failure)
+            plan.failure = read.failure->Message();
+        else if (read.cancelled)
+            plan.cancelled = true;
+        else
+            plan.sorted = CsvImport::SortOut(connection, read.rides);
+    } catch (const Exception& e) {
+        plan.failure = e.Message();
+    }
+    return plan;
+}
+
+}
+
+void ExportCsvCommand(TFormMain& form)
+{
+    TZTConnection* const connection = form.DatabaseConnection();
+    const QString path = connection ? ChooseFile(form, QFileDialog::AcceptSave) : QString();
+    if (path.isEmpty())
+        return;
+
+    CsvExport::Result result;
+    {
+        const WaitCursor wait;
+        form.SetStatusText(ExportingText);
+        result = CsvExport::ExportLog(*connection, path);
+    }
+    if (result.failure) {
+        MessageBoxes::Show(&form, MessageBoxes::WithException(ExportFailedText, *result.failure),
+                           QMessageBox::Warning);
+    } else {
+        form.SetStatusText(ReadyStatusText);
+        MessageBoxes::Show(&form, ExportDone(result.rides), QMessageBox::Information);
+    }
+    form.SetStatusText(ReadyStatusText);
+}
+
+void ImportCsvCommand(TFormMain& form)
+{
+    TZTConnection* const connection = form.DatabaseConnection();
+    const QString path = connection ? ChooseFile(form, QFileDialog::AcceptOpen) : QString();
+    if (path.isEmpty())
+        return;
+
+    const ImportPlan plan = ReadAndSortOut(form, *connection, path);
+    const QList<Rides::Ride>& fresh = plan.sorted.fresh;
+    if (plan.failure) {
+        MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, *plan.failure),
+                           QMessageBox::Warning);
+        form.SetStatusText(ReadyStatusText);
+        return;
+    }
+    // Nothing runs while the rider reads the outcome or the question.
+    form.SetStatusText(ReadyStatusText);
+    if (plan.cancelled) {
+        MessageBoxes::Show(&form, ImportCancelledText, QMessageBox::Information);
+        return;
+    }
+    if (fresh.isEmpty()) {
+        MessageBoxes::Show(&form, NothingNew(plan.sorted.present), QMessageBox::Information);
+        return;
+    }
+    if (MessageBoxes::Show(&form, ImportQuestion(fresh.size(), plan.sorted.present), QMessageBox::Question,
+                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+
+    CsvImport::StoreResult stored;
+    {
+        const WaitCursor wait;
+        form.SetStatusText(ImportingText);
+        StepProgress progress(&form, StoringLabel);
+        stored = CsvImport::Store(*connection, fresh, progress.Callback());
+    }
+    if (stored.failure) {
+        MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, *stored.failure),
+                           QMessageBox::Warning);
+    } else if (stored.cancelled) {
+        form.SetStatusText(ReadyStatusText);
+        MessageBoxes::Show(&form, ImportCancelledText, QMessageBox::Information);
+    } else {
+        // The month shown may have gained rides.
+        form.GoToMonth(form.ShownMonth(), form.ShownYear(), true);
+        form.SetStatusText(ReadyStatusText);
+        MessageBoxes::Show(&form, ImportDone(stored.stored), QMessageBox::Information);
+    }
+    form.SetStatusText(ReadyStatusText);
+}

@@ -1,0 +1,506 @@
+#include "app/Unitmain.h"
+#include "data/TZTConnection.h"
+#include "forms/Unitopzioni.h"
+#include "forms/Unitripristino.h"
+#include "support/Controls.h"
+#include "support/DatabaseHolder.h"
+#include "support/Files.h"
+#include "support/KilledChild.h"
+#include "support/MainWindow.h"
+#include "support/ModalBoxes.h"
+#include "support/TestDatabase.h"
+#include "tools/Backup.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QMenu>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTreeWidget>
+#include <QtTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString ChildSwitch = QStringLiteral("--backup-child");
+const QString Template = QStringLiteral("Provider=SQLite;Data Source=%DATASOURCE%");
+const QDateTime Noon(QDate(2005, 3, 15), QTime(12, 0, 0));
+// Sums over every column of every ride.
+const QString Figures = QStringLiteral(
+    "SELECT count(*) || ' ' || total(KM) || ' ' || total(IDUscita * 8 + IDTipoUscita) || ' ' || "
+    "total(length(Data || Descrizione)) || ' ' || total(length(Durata)) FROM Uscite");
+
+QString FillRides(const QString& path, int count)
+{
+    return TestDatabase::Exec(
+        path, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+                             "INSERT INTO Uscite (IDTipoUscita, Data, Descrizione, KM, Durata) "
+                             "SELECT i % 6, date('1995-01-01', '+' || (i / 7) || ' days'), 'Giro n. ' || i, "
+                             "(i % 2000) / 10.0, '01:02:03' FROM n")
+                  .arg(count));
+}
+
+QString FiguresOf(const QString& path)
+{
+    return TestDatabase::Scalar(path, u"PRAGMA integrity_check"_qs) == u"ok"
+               ? TestDatabase::Scalar(path, Figures)
+               : u"damaged"_qs;
+}
+
+mode_t ModeOf(const QString& path)
+{
+    struct stat info{};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? mode_t(info.st_mode & 07777) : 0;
+}
+
+}
+
+class TestBackup : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_program;
+    QString m_path;
+    QString m_backups;
+
+    QStringList Backups() const
+    {
+        return QDir(m_backups).entryList({u"kilovento-*.mdb"_qs}, QDir::Files, QDir::Name | QDir::Reversed);
+    }
+    // Files beside the database and backups that belong to neither.
+    QStringList Leftovers() const
+    {
+        QStringList names = QDir(m_program).entryList(QDir::Files | QDir::Hidden)
+                            + QDir(m_backups).entryList(QDir::Files | QDir::Hidden);
+        names.removeIf([](const QString& name) {
+            return name == u"kilovento.mdb" || name == u"kilovento.ini" || name == u".ultimo-backup"
+                   || QRegularExpression(u"^kilovento-\\d{8}-\\d{6}\\.mdb$"_qs).match(name).hasMatch();
+        });
+        return names;
+    }
+    QString BackupPath(const QString& name) const { return QDir(m_backups).filePath(name); }
+    // One session of the program: opened, `work` done on it, closed.
+    void Session(const std::function<void(TFormMain&)>& work = {})
+    {
+        const auto form = MainWindow::Open(m_program, {u"/NOPROMPTONCLOSE"_qs});
+        if (work)
+            work(*form);
+        QVERIFY(form->close());
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
+
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        m_program = m_dir.filePath(u"program"_qs);
+        QVERIFY(QDir(m_program).removeRecursively() && QDir().mkpath(m_program));
+        QCOMPARE(TestDatabase::CreateProgramFolder(m_program), QString());
+        m_path = QDir(m_program).filePath(u"kilovento.mdb"_qs);
+        m_backups = QDir(m_program).filePath(u"backup"_qs);
+        QCOMPARE(Backup::Folder(m_path), m_backups);
+        QCOMPARE(FillRides(m_path, 50), QString());
+    }
+
+    void backupOnCloseOnlyAfterChange_data()
+    {
+        QTest::addColumn<QString>("change"); // between a first session and a second one
+        QTest::addColumn<int>("backups");    // after both
+        QTest::newRow("nothing changed") << u"none"_qs << 1;
+        QTest::newRow("a ride added") << u"add"_qs << 2;
+        QTest::newRow("a ride deleted") << u"delete"_qs << 2;
+        QTest::newRow("changed by another program between sessions") << u"outside"_qs << 2;
+        QTest::newRow("compacted") << u"compact"_qs << 2;
+        QTest::newRow("automatic backup off") << u"option off"_qs << 0;
+    }
+
+    void backupOnCloseOnlyAfterChange()
+    {
+        QFETCH(QString, change);
+        QFETCH(int, backups);
+        if (change == u"option off")
+            QVERIFY(WriteFile(QDir(m_program).filePath(u"kilovento.ini"_qs),
+                              "[DATABASE]\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\n"
+                              "[OPTIONS]\nAutoBackup=0\n"));
+        Session();
+        if (change == u"outside")
+            QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-02"_qs, 10), QString());
+        Session([&](TFormMain& form) {
+            if (change == u"add" || change == u"delete")
+                form.DatabaseConnection()->Execute(change == u"add" ? u"INSERT INTO Uscite (IDTipoUscita, Data, KM) "
+                                                                      "VALUES (1, '2005-03-03', 5)"_qs
+                                                                    : u"DELETE FROM Uscite WHERE IDUscita = 7"_qs);
+            if (change == u"compact") {
+                ModalBoxes boxes(QMessageBox::Yes);
+                Child<QAction>(&form, "MenuCompattaDB")->trigger();
+            }
+        });
+        QCOMPARE(Backups().size(), backups);
+        if (backups > 0)
+            QCOMPARE(FiguresOf(BackupPath(Backups().first())), FiguresOf(m_path));
+        QVERIFY2(Leftovers().isEmpty() || change == u"compact", qPrintable(Leftovers().join(u", "_qs)));
+        // The setting is written back as it was read.
+        QCOMPARE(Bytes(QDir(m_program).filePath(u"kilovento.ini"_qs)).contains("AutoBackup=0"), backups == 0);
+    }
+
+    void statusAndFailureNote()
+    {
+        // A file where the backup folder should be: the backup fails, the close does not.
+        QVERIFY(WriteFile(m_backups, "not a folder"));
+        {
+            const auto form = MainWindow::Open(m_program, {u"/NOPROMPTONCLOSE"_qs});
+            QVERIFY(form->close());
+            QCOMPARE(form->StatusText(), u"Backup in corso..."_qs);
+        }
+        QCOMPARE(Bytes(m_backups), QByteArray("not a folder"));
+        QVERIFY(QFile::remove(m_backups));
+        for (int start = 0; start < 2; ++start) {
+            ModalBoxes boxes;
+            const auto form = MainWindow::Open(m_program, {u"/NOPROMPTONCLOSE"_qs});
+            form->show();
+            QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+            QTest::qWait(100);
+            // Told once, at the next start only; that session's close succeeds.
+            QCOMPARE(boxes.seen().size(), start == 0 ? 1 : 0);
+            if (start == 0)
+                QVERIFY(boxes.seen()[0].icon == QMessageBox::Warning
+                        && boxes.seen()[0].text.startsWith(u"ATTENZIONE: impossibile creare il backup automatico."
+                                                            "\n\nEccezione: impossibile scrivere il backup ("_qs));
+            QVERIFY(form->close());
+        }
+        QCOMPARE(Backups().size(), 1);
+        QVERIFY2(Leftovers().isEmpty(), qPrintable(Leftovers().join(u", "_qs)));
+    }
+
+    void rotationKeepsTheNewest_data()
+    {
+        QTest::addColumn<QStringList>("before"); // times of the backups already there
+        QTest::addColumn<QStringList>("gone");
+        QStringList ten;
+        for (int day = 1; day <= 10; ++day)
+            ten << u"200503%1-080000"_qs.arg(day, 2, 10, QChar(u'0'));
+        QTest::newRow("nine: none goes") << ten.mid(1) << QStringList{};
+        QTest::newRow("ten: the oldest goes") << ten << QStringList{ten[0]};
+        QTest::newRow("twelve: three go") << (QStringList{u"20040101-000000"_qs, u"20040102-000000"_qs} + ten)
+                                          << QStringList{u"20040101-000000"_qs, u"20040102-000000"_qs, ten[0]};
+        // A clock set back: the new backup stays, whatever the others' names say.
+        QTest::newRow("ten from the future") << QStringList(ten).replaceInStrings(u"2005"_qs, u"2099"_qs)
+                                             << QStringList{u"20990301-080000"_qs};
+        QTest::newRow("same second as the newest") << (ten.mid(2) << u"20050315-120000"_qs) << QStringList{};
+    }
+
+    void rotationKeepsTheNewest()
+    {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, gone);
+        QVERIFY(QDir().mkpath(m_backups));
+        for (const QString& time : before)
+            QVERIFY(WriteFile(BackupPath(u"kilovento-%1.mdb"_qs.arg(time)), time.toUtf8()));
+        QVERIFY(WriteFile(BackupPath(u"kilovento-note.mdb"_qs), "not a backup"));
+        const Backup::Result result = Backup::MakeBackup(Template, m_path, Noon);
+        QVERIFY2(result.outcome == Backup::Outcome::Done, qPrintable(result.detail));
+
+        // Two backups in one second: the second takes the next second's name.
+        const QString made = before.contains(u"20050315-120000"_qs) ? u"20050315-120001"_qs : u"20050315-120000"_qs;
+        QStringList expected{u"kilovento-note.mdb"_qs};
+        for (const QString& time : before + QStringList{made})
+            if (!gone.contains(time))
+                expected << u"kilovento-%1.mdb"_qs.arg(time);
+        expected.sort();
+        QCOMPARE(QDir(m_backups).entryList(QDir::Files, QDir::Name), expected);
+        QCOMPARE(FiguresOf(BackupPath(u"kilovento-%1.mdb"_qs.arg(made))), FiguresOf(m_path));
+    }
+
+    void damagedBackupListedAndRefused_data()
+    {
+        QTest::addColumn<QString>("damage");
+        QTest::newRow("not a database") << u"garbage"_qs;
+        QTest::newRow("cut short") << u"truncated"_qs;
+        QTest::newRow("fails the integrity check") << u"index"_qs;
+        QTest::newRow("another program's database") << u"other"_qs;
+    }
+
+    void damagedBackupListedAndRefused()
+    {
+        QFETCH(QString, damage);
+        QVERIFY(Backup::MakeBackup(Template, m_path, Noon.addDays(-1)).outcome == Backup::Outcome::Done);
+        const QString damaged = BackupPath(u"kilovento-20050315-120000.mdb"_qs);
+        QVERIFY(QFile::copy(BackupPath(Backups().first()), damaged));
+        if (damage == u"garbage")
+            QVERIFY(WriteFile(damaged, QByteArray(8192, 'x')));
+        else if (damage == u"truncated")
+            QVERIFY(QFile::resize(damaged, QFileInfo(damaged).size() / 2));
+        else if (damage == u"index")
+            QCOMPARE(TestDatabase::DamageDateIndex(damaged), QString());
+        else
+            QCOMPARE(TestDatabase::Exec(damaged, u"DROP TABLE Uscite"_qs), QString());
+
+        const std::vector<Backup::Entry> entries = Backup::List(Template, m_path);
+        QCOMPARE(entries.size(), size_t(2));
+        QCOMPARE(entries[0].path, damaged);
+        QVERIFY(entries[0].damaged && !entries[0].problem.isEmpty());
+        QVERIFY2(!entries[1].damaged, qPrintable(entries[1].problem));
+        QCOMPARE(entries[1].rides, 50);
+
+        // Shown, but the sound one below it is selected and the damaged one cannot be.
+        TFormRipristino dialog(nullptr, m_backups, entries);
+        auto* list = Child<QTreeWidget>(&dialog, "ListViewBackup");
+        QCOMPARE(list->topLevelItem(0)->text(1), u"danneggiato"_qs);
+        QCOMPARE(list->currentItem(), list->topLevelItem(1));
+        list->setCurrentItem(list->topLevelItem(0));
+        QCOMPARE(list->selectedItems(), (QList<QTreeWidgetItem*>{list->topLevelItem(1)}));
+
+        const QByteArray before = Bytes(m_path);
+        const QStringList backups = Backups();
+        const Backup::Result result = Backup::Restore(Template, m_path, damaged, Noon);
+        QVERIFY(result.outcome == Backup::Outcome::Failed);
+        QVERIFY2(result.message.startsWith(u"il backup scelto è danneggiato"_qs), qPrintable(result.message));
+        QCOMPARE(Bytes(m_path), before);
+        QCOMPARE(Backups(), backups);
+        QVERIFY2(Leftovers().isEmpty(), qPrintable(Leftovers().join(u", "_qs)));
+    }
+
+    void restoreRoundTrip_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("Sì") << int(QMessageBox::Yes);
+        QTest::newRow("No") << int(QMessageBox::No);
+    }
+
+    void restoreRoundTrip()
+    {
+        QFETCH(int, answer);
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-02"_qs, 40.5, 0, u"Marzo"_qs), QString());
+        const QString figures = FiguresOf(m_path);
+        QVERIFY(Backup::MakeBackup(Template, m_path, Noon).outcome == Backup::Outcome::Done);
+        const auto form = MainWindow::Open(m_program, {u"/NOPROMPTONCLOSE"_qs});
+        form->show();
+        form->DatabaseConnection()->Execute(u"DELETE FROM Uscite"_qs);
+        form->GoToMonth(3, 2005, true);
+        const QString emptied = FiguresOf(m_path);
+
+        ModalBoxes boxes(static_cast<QMessageBox::StandardButton>(answer));
+        boxes.setDialogHandler([](QDialog* dialog) {
+            QCOMPARE(dialog->windowTitle(), u"Ripristina un backup"_qs);
+            auto* list = Child<QTreeWidget>(dialog, "ListViewBackup");
+            QCOMPARE(list->currentItem()->text(1), u"51"_qs);
+            QTest::keyClick(list, Qt::Key_Return);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        // In the File menu, just above the separator before "Esci".
+        auto* restore = Child<QAction>(form.get(), "MenuRipristinaBackup");
+        QCOMPARE(restore->text(), u"&Ripristina un backup..."_qs);
+        const QList<QAction*> file = Child<QMenu>(form.get(), "MenuFile")->actions();
+        const qsizetype at = file.indexOf(restore);
+        QCOMPARE(file.mid(at + 1).size(), 2);
+        QVERIFY(file[at + 1]->isSeparator() && file[at + 2] == Child<QAction>(form.get(), "MenuEsci"));
+        restore->trigger();
+
+        QCOMPARE(boxes.dialogsSeen(), 1);
+        QCOMPARE(boxes.seen().size(), answer == QMessageBox::Yes ? 2 : 1);
+        QCOMPARE(boxes.seen()[0].text, u"Ripristinare il backup del 15/03/2005 12:00? Il diario attuale verrà "
+                                        "salvato come backup."_qs);
+        QCOMPARE(boxes.seen()[0].icon, QMessageBox::Question);
+        QCOMPARE(boxes.seen()[0].buttons, QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(boxes.seen()[0].defaultButton, QMessageBox::No);
+        if (answer == QMessageBox::No) {
+            QCOMPARE(FiguresOf(m_path), emptied);
+            QCOMPARE(Backups().size(), 1);
+            return;
+        }
+        QCOMPARE(boxes.seen()[1].text, u"Ripristino eseguito con successo."_qs);
+        QCOMPARE(boxes.seen()[1].icon, QMessageBox::Information);
+        // Every ride is back and shown; the diary as it was is the newest backup.
+        QCOMPARE(FiguresOf(m_path), figures);
+        QCOMPARE(Child<QTreeWidget>(form.get(), "ListViewUsciteMensili")->topLevelItemCount(), 1);
+        QCOMPARE(Backups().size(), 2);
+        QCOMPARE(FiguresOf(BackupPath(Backups().first())), emptied);
+        QCOMPARE(form->StatusText(), u"Pronto."_qs);
+        QVERIFY2(Leftovers().isEmpty(), qPrintable(Leftovers().join(u", "_qs)));
+    }
+
+    void otherWriterMakesBothRefuse_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("journal");
+        QTest::addColumn<QString>("hold");
+        QTest::newRow("backup: a write outlasting the wait") << u"backup"_qs << u"delete"_qs << u"write"_qs;
+        QTest::newRow("restore: a write outlasting the wait") << u"restore"_qs << u"delete"_qs << u"write"_qs;
+        QTest::newRow("restore: WAL, open in another process") << u"restore"_qs << u"wal"_qs << u"open"_qs;
+    }
+
+    void otherWriterMakesBothRefuse()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, journal);
+        QFETCH(QString, hold);
+        QVERIFY(Backup::MakeBackup(Template, m_path, Noon.addDays(-1)).outcome == Backup::Outcome::Done);
+        const QString chosen = BackupPath(Backups().first());
+        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE IDUscita < 10"_qs), QString());
+        QCOMPARE(TestDatabase::Exec(m_path, u"PRAGMA journal_mode = "_qs + journal), QString());
+        const QString figures = FiguresOf(m_path);
+        const QStringList backups = Backups();
+        const QByteArray chosenBytes = Bytes(chosen);
+        TZTConnection inUse;
+        inUse.SetBusyTimeout(300);
+        inUse.Open(TestDatabase::ConnectionStringFor(m_path));
+        QProcess holder;
+        QVERIFY(DatabaseHolder::Start(holder, m_path, hold));
+
+        const Backup::Result result = operation == u"backup" ? Backup::MakeBackup(Template, m_path, Noon, &inUse)
+                                                             : Backup::Restore(Template, m_path, chosen, Noon, &inUse);
+        QCOMPARE(inUse.IsOpen(), journal != u"wal");
+        inUse.Close();
+        holder.write("\n");
+        QVERIFY(holder.waitForFinished(30000));
+        QCOMPARE(holder.readAll(), QByteArray("released\n"));
+
+        QVERIFY(result.outcome == Backup::Outcome::Refused);
+        QVERIFY2(result.message.startsWith(u"il database è in uso da un altro processo ("_qs),
+                 qPrintable(result.message));
+        QVERIFY2(Leftovers().isEmpty(), qPrintable(Leftovers().join(u", "_qs)));
+        QCOMPARE(Backups(), backups);
+        QCOMPARE(Bytes(chosen), chosenBytes);
+        const QString written = u"DELETE FROM Uscite WHERE Descrizione = '%1'"_qs.arg(DatabaseHolder::Ride);
+        QCOMPARE(TestDatabase::Exec(m_path, written), QString());
+        QCOMPARE(FiguresOf(m_path), figures);
+        QCOMPARE(TestDatabase::Scalar(m_path, u"PRAGMA journal_mode"_qs), journal);
+    }
+
+    void linkAndAccessStay_data()
+    {
+        QTest::addColumn<bool>("linked");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("private file") << false << 0600;
+        QTest::newRow("link to a file readable by the group") << true << 0640;
+    }
+
+    void linkAndAccessStay()
+    {
+        QFETCH(bool, linked);
+        QFETCH(int, mode);
+        QString real = m_path;
+        if (linked) {
+            real = m_dir.filePath(u"elsewhere/rides.mdb"_qs);
+            QVERIFY(QDir(m_dir.filePath(u"elsewhere"_qs)).removeRecursively() && QDir().mkpath(QFileInfo(real).path()));
+            QVERIFY(QFile::rename(m_path, real) && QFile::link(real, m_path));
+        }
+        QVERIFY(::chmod(QFile::encodeName(real).constData(), mode_t(mode)) == 0);
+        const QString figures = FiguresOf(m_path);
+        QVERIFY(Backup::MakeBackup(Template, m_path, Noon).outcome == Backup::Outcome::Done);
+        // Beside the file the link leads to, named after it.
+        const QString backup = QFileInfo(real).dir().filePath(QFileInfo(real).completeBaseName().prepend(u"backup/"_qs)
+                                                              + u"-20050315-120000.mdb"_qs);
+        QCOMPARE(ModeOf(backup), mode_t(mode));
+
+        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs), QString());
+        const Backup::Result result = Backup::Restore(Template, m_path, backup, Noon.addSecs(60));
+        QVERIFY2(result.outcome == Backup::Outcome::Done, qPrintable(result.detail));
+        QCOMPARE(QFileInfo(m_path).isSymLink(), linked);
+        QCOMPARE(FiguresOf(real), figures);
+        QCOMPARE(ModeOf(real), mode_t(mode));
+    }
+
+    void killedBackupOrRestoreKeepsEveryRide_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::newRow("backup") << u"backup"_qs;
+        QTest::newRow("restore") << u"restore"_qs;
+    }
+
+    void killedBackupOrRestoreKeepsEveryRide()
+    {
+        QFETCH(QString, operation);
+        QCOMPARE(FillRides(m_path, 200000), QString());
+        const QString figures = FiguresOf(m_path);
+        // The backup to restore: one ride short, to tell it from the database.
+        const QString chosen = BackupPath(u"kilovento-20000101-000000.mdb"_qs);
+        QVERIFY(QDir().mkpath(m_backups) && QFile::copy(m_path, chosen));
+        QCOMPARE(TestDatabase::Exec(chosen, u"DELETE FROM Uscite WHERE IDUscita = 1"_qs), QString());
+        const QString chosenFigures = FiguresOf(chosen);
+        const QString pristine = m_dir.filePath(u"pristine"_qs);
+        QVERIFY(QDir(pristine).removeRecursively() && QDir().mkpath(pristine));
+        QVERIFY(QFile::copy(m_path, pristine + u"/db"_qs) && QFile::copy(chosen, pristine + u"/chosen"_qs));
+
+        int before = 0;
+        KilledChild::Runs runs;
+        runs.arguments = {ChildSwitch, operation, m_path, chosen};
+        runs.prepare = [&] {
+            QVERIFY(QDir(m_backups).removeRecursively() && QDir().mkpath(m_backups));
+            QVERIFY(QFile::remove(m_path) && QFile::copy(pristine + u"/db"_qs, m_path));
+            QVERIFY(QFile::copy(pristine + u"/chosen"_qs, chosen));
+        };
+        runs.kills = 12;
+        runs.killed = [&](int k) {
+            // The database is whole, as before or after; every file under a backup's name too.
+            const QByteArray at = "kill " + QByteArray::number(k);
+            const QString now = FiguresOf(m_path);
+            QVERIFY2(now == figures || (operation == u"restore" && now == chosenFigures), at);
+            for (const QString& name : Backups())
+                QVERIFY2(QStringList({figures, chosenFigures}).contains(FiguresOf(BackupPath(name))),
+                         at + ' ' + qPrintable(name));
+            before += now == figures && Backups().size() == 1;
+            if (k % 4 == 0) {
+                const Backup::Result again = operation == u"backup" ? Backup::MakeBackup(Template, m_path, Noon)
+                                                                    : Backup::Restore(Template, m_path, chosen, Noon);
+                QVERIFY2(again.outcome == Backup::Outcome::Done && Leftovers().isEmpty(), at);
+            }
+        };
+        KilledChild::Run(runs);
+        if (QTest::currentTestFailed())
+            return;
+        QVERIFY2(before >= runs.kills / 3,
+                 qPrintable(QStringLiteral("%1 of %2 kills came before the end").arg(before).arg(runs.kills)));
+    }
+
+    void optionCheckBox_data()
+    {
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("on, unchecked, OK") << true << true;
+        QTest::newRow("off, checked, OK") << false << true;
+        QTest::newRow("on, unchecked, Annulla") << true << false;
+    }
+
+    void optionCheckBox()
+    {
+        QFETCH(bool, on);
+        QFETCH(bool, ok);
+        QVERIFY(Options().autoBackup);
+        TFormOpzioni dialog(nullptr, [on] { Options options; options.autoBackup = on; return options; }());
+        auto* check = Child<QCheckBox>(&dialog, "CheckBoxBackupAutomatico");
+        QCOMPARE(check->text(), u"Backup automatico alla chiusura"_qs);
+        QCOMPARE(check->isChecked(), on);
+        check->click();
+        Child<QPushButton>(&dialog, ok ? "BitBtnOK" : "BitBtnAnnulla")->click();
+        QCOMPARE(dialog.Values().autoBackup, on != ok);
+    }
+};
+
+int main(int argc, char* argv[])
+{
+    if (argc == 5 && QString::fromLocal8Bit(argv[1]) == ChildSwitch) {
+        // The child of the fault test: says "go" just before it starts.
+        KilledChild::SayGo();
+        const QString database = QString::fromLocal8Bit(argv[3]);
+        const Backup::Result result = QString::fromLocal8Bit(argv[2]) == u"backup"
+                                          ? Backup::MakeBackup(Template, database, Noon)
+                                          : Backup::Restore(Template, database, QString::fromLocal8Bit(argv[4]), Noon);
+        return result.outcome == Backup::Outcome::Done ? 0 : 1;
+    }
+    if (argc > 1 && QString::fromLocal8Bit(argv[1]) == DatabaseHolder::Switch)
+        return DatabaseHolder::Main(argc, argv);
+    QApplication app(argc, argv);
+    TestBackup test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_backup.moc"

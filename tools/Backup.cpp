@@ -1,0 +1,367 @@
+#include "tools/Backup.h"
+
+#include "data/Rides.h"
+#include "data/TZTConnection.h"
+#include "tools/CheckedCopy.h"
+#include "tools/Compaction.h"
+#include "tools/DurableFiles.h"
+#include "tools/ExclusiveHold.h"
+#include "tools/TemporaryName.h"
+#include "util/Exception.h"
+#include "util/Settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QThread>
+
+#include <algorithm>
+#include <atomic>
+#include <future>
+
+#include <sys/stat.h>
+
+namespace {
+
+using Backup::Outcome;
+using Backup::Result;
+
+const QString InUseText = QStringLiteral("il database è in uso da un altro processo");
+const QString UnreadableText = QStringLiteral("il database non si apre");
+const QString NotWrittenText = QStringLiteral("impossibile scrivere il backup");
+const QString NotSoundText = QStringLiteral("la copia non ha superato la verifica di integrità");
+const QString ChosenDamagedText = QStringLiteral("il backup scelto è danneggiato");
+const QString CurrentNotSavedText = QStringLiteral("impossibile salvare il database attuale come backup");
+const QString NotReplacedText = QStringLiteral("impossibile sostituire il database");
+
+const QString TimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
+
+Result Refused(const QString& detail)
+{
+    return {Outcome::Refused, QStringLiteral("%1 (%2).").arg(InUseText, detail), detail};
+}
+
+Result Failed(const QString& reason, const QString& detail)
+{
+    return {Outcome::Failed, QStringLiteral("%1 (%2).").arg(reason, detail), detail};
+}
+
+// Where the backups of one database go, and what they are called.
+struct Place
+{
+    explicit Place(const QString& dataSource)
+        : database(CheckedCopy::RealFile(dataSource)),
+          folder(QFileInfo(database).dir().filePath(QStringLiteral("backup"))),
+          base(QFileInfo(database).completeBaseName())
+    {
+    }
+
+    QString Path(const QString& name) const { return QDir(folder).filePath(name); }
+    QString NameAt(const QDateTime& time) const
+    {
+        return base + u'-' + time.toString(TimeFormat) + QStringLiteral(".mdb");
+    }
+    // The time in a backup's name; invalid for any other file.
+    QDateTime TimeOf(const QString& name) const
+    {
+        static const QRegularExpression pattern(QStringLiteral("^(.*)-(\\d{8}-\\d{6})\\.mdb$"));
+        const QRegularExpressionMatch match = pattern.match(name);
+        if (!match.hasMatch() || match.captured(1) != base)
+            return {};
+        return QDateTime::fromString(match.captured(2), TimeFormat);
+    }
+    // Newest first: the names sort as their times do.
+    QStringList Backups() const
+    {
+        QStringList names;
+        for (const QString& name : QDir(folder).entryList(QDir::Files, QDir::Name | QDir::Reversed))
+            if (TimeOf(name).isValid())
+                names.append(name);
+        return names;
+    }
+    // The record of what the newest backup was taken from.
+    QString StampPath() const { return Path(QStringLiteral(".ultimo-backup")); }
+
+    QString database;
+    QString folder;
+    QString base;
+};
+
+// Which file the database is and how it was last written. Only metadata: a
+// descriptor opened and closed on the database would drop the locks SQLite
+// holds on it in this process.
+QString FileStamp(const QString& path)
+{
+    struct stat info{};
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return QStringLiteral("%1 %2 %3 %4.%5")
+        .arg(quint64(info.st_dev))
+        .arg(quint64(info.st_ino))
+        .arg(qint64(info.st_size))
+        .arg(qint64(info.st_mtim.tv_sec))
+        .arg(qint64(info.st_mtim.tv_nsec));
+}
+
+QString StampLine(const Place& place, const QString& newest)
+{
+    return newest + u'\t' + FileStamp(place.database);
+}
+
+// A lost or stale record only makes the next close back up again.
+void WriteStamp(const Place& place, const QString& newest)
+{
+    QSaveFile file(place.StampPath());
+    if (file.open(QIODevice::WriteOnly))
+        file.write(StampLine(place, newest).toUtf8());
+    file.commit();
+}
+
+// A name no file has yet: two backups in one second get the next second's.
+QString FreeName(const Place& place, const QDateTime& now)
+{
+    QDateTime time = now;
+    while (QFileInfo::exists(place.Path(place.NameAt(time))))
+        time = time.addSecs(1);
+    return place.NameAt(time);
+}
+
+// Only once the new backup is in place; it stays, whatever the others' names
+// say (a clock set back gives older names to newer backups).
+void Rotate(const Place& place, const QString& kept)
+{
+    QStringList others = place.Backups();
+    others.removeAll(kept);
+    for (qsizetype i = Backup::Kept - 1; i < others.size(); ++i)
+        QFile::remove(place.Path(others[i]));
+    QString error;
+    DurableFiles::SyncFolder(place.folder, error);
+}
+
+// The held database copied into a new backup, which then takes its name.
+Result WriteBackup(ExclusiveHold& hold, const Place& place, const QString& connectionTemplate,
+                   const QDateTime& now, QString& written)
+{
+    if (!QDir().mkpath(place.folder))
+        return Failed(NotWrittenText, QStringLiteral("cannot make the folder '%1'").arg(place.folder));
+    const QString workPath = place.Path(place.base + QStringLiteral(".backup-in-corso"));
+    TemporaryName work(workPath, TemporaryName::SqliteCompanions(workPath));
+    work.RemoveLeftovers();
+    try {
+        hold.Connection().BackupTo(work.path());
+    } catch (const Exception& e) {
+        return Failed(NotWrittenText, e.Message());
+    }
+    QString error;
+    // A private ride log keeps private backups.
+    if (!DurableFiles::CopyAccess(place.database, work.path(), error))
+        return Failed(NotWrittenText, error);
+    if (const QString problem = CheckedCopy::FlushAndCheck(connectionTemplate, work.path()); !problem.isEmpty())
+        return Failed(NotSoundText, problem);
+    const QString name = FreeName(place, now);
+    if (!DurableFiles::Replace(work.path(), place.Path(name), error))
+        return Failed(NotWrittenText, error);
+    work.Keep();
+    Rotate(place, name);
+    // Leaving WAL mode for the hold rewrote the file: the record waits for
+    // the hold to end and the mode to be back.
+    if (!hold.LeftWalMode())
+        WriteStamp(place, name);
+    written = name;
+    return {};
+}
+
+Result TakeHold(ExclusiveHold& hold, TZTConnection* inUse)
+{
+    QString error;
+    switch (hold.Take(inUse, error)) {
+    case ExclusiveHold::Refusal::None:
+        return {};
+    case ExclusiveHold::Refusal::Locked:
+        return Refused(error);
+    case ExclusiveHold::Refusal::Unreadable:
+        break;
+    }
+    return Failed(UnreadableText, error);
+}
+
+// `chosen` copied into `work`, in the database's journal mode, and checked.
+Result CopyChosen(const ExclusiveHold& hold, const Place& place, const QString& connectionTemplate,
+                  const QString& chosen, const QString& work)
+{
+    const auto connectionString = [&](const QString& path) {
+        return SettingsFile::ExpandConnectionString(connectionTemplate, path);
+    };
+    try {
+        TZTConnection source;
+        source.Open(connectionString(chosen), TZTConnection::Access::ReadOnly);
+        source.BackupTo(work);
+        source.Close();
+        // A copy of a WAL database is one too; it is checked without a log.
+        CheckedCopy::UseRollbackJournal(connectionString(work));
+    } catch (const Exception& e) {
+        return Failed(ChosenDamagedText, e.Message());
+    }
+    QString error;
+    if (!DurableFiles::CopyAccess(place.database, work, error))
+        return Failed(NotReplacedText, error);
+    if (const QString problem = CheckedCopy::FlushAndCheck(connectionTemplate, work); !problem.isEmpty())
+        return Failed(ChosenDamagedText, problem);
+    if (hold.LeftWalMode()) {
+        try {
+            CheckedCopy::UseWriteAheadLog(connectionString(work));
+        } catch (const Exception& e) {
+            return Failed(NotReplacedText, e.Message());
+        }
+    }
+    return {};
+}
+
+void Inspect(Backup::Entry& entry, const QString& connectionTemplate)
+{
+    try {
+        TZTConnection connection;
+        connection.Open(SettingsFile::ExpandConnectionString(connectionTemplate, entry.path),
+                        TZTConnection::Access::ReadOnly);
+        entry.problem = CheckedCopy::IntegrityProblem(connection);
+        const Rides::Totals totals = Rides::ReadTotals(connection);
+        entry.rides = totals.rides;
+        entry.km = totals.km;
+    } catch (const Exception& e) {
+        entry.problem = e.Message();
+    }
+    entry.damaged = !entry.problem.isEmpty();
+}
+
+// Each check reads a whole file: they run side by side.
+void InspectAll(std::vector<Backup::Entry>& entries, const QString& connectionTemplate)
+{
+    std::atomic<size_t> next = 0;
+    const auto worker = [&] {
+        for (size_t i; (i = next++) < entries.size();)
+            Inspect(entries[i], connectionTemplate);
+    };
+    std::vector<std::future<void>> workers;
+    const size_t count = std::min(entries.size(), size_t(std::max(1, QThread::idealThreadCount())));
+    for (size_t i = 0; i < count; ++i)
+        workers.push_back(std::async(std::launch::async, worker));
+    for (std::future<void>& finished : workers)
+        finished.get();
+}
+
+}
+
+namespace Backup {
+
+QString Folder(const QString& dataSource)
+{
+    return Place(dataSource).folder;
+}
+
+bool NeedsBackup(const QString& dataSource)
+{
+    const Place place(dataSource);
+    const QStringList backups = place.Backups();
+    if (backups.isEmpty() || QFileInfo(place.database + QStringLiteral("-wal")).size() > 0)
+        return true;
+    QFile stamp(place.StampPath());
+    return !stamp.open(QIODevice::ReadOnly) || QString::fromUtf8(stamp.readAll()) != StampLine(place, backups.first());
+}
+
+Result MakeBackup(const QString& connectionTemplate, const QString& dataSource, const QDateTime& now,
+                  TZTConnection* inUse)
+{
+    const Place place(dataSource);
+    QString written;
+    bool walMode = false;
+    {
+        ExclusiveHold hold(connectionTemplate, place.database);
+        if (Result taken = TakeHold(hold, inUse); taken.outcome != Outcome::Done)
+            return taken;
+        if (Result result = WriteBackup(hold, place, connectionTemplate, now, written); result.outcome != Outcome::Done)
+            return result;
+        walMode = hold.LeftWalMode();
+    }
+    if (walMode)
+        WriteStamp(place, written);
+    return {};
+}
+
+std::vector<Entry> List(const QString& connectionTemplate, const QString& dataSource)
+{
+    const Place place(dataSource);
+    std::vector<Entry> entries;
+    const auto add = [&](const QString& path, const QDateTime& taken, bool compaction) {
+        const QFileInfo file(path);
+        if (!file.isFile())
+            return;
+        Entry entry;
+        entry.path = path;
+        entry.taken = taken;
+        entry.compaction = compaction;
+        entry.bytes = file.size();
+        entries.push_back(entry);
+    };
+    for (const QString& name : place.Backups())
+        add(place.Path(name), place.TimeOf(name), false);
+    const QString compacted = Compaction::BackupPath(place.database);
+    add(compacted, QFileInfo(compacted).lastModified(), true);
+    InspectAll(entries, connectionTemplate);
+    std::stable_sort(entries.begin(), entries.end(),
+                     [](const Entry& a, const Entry& b) { return a.taken > b.taken; });
+    return entries;
+}
+
+Result Restore(const QString& connectionTemplate, const QString& dataSource, const QString& chosen,
+               const QDateTime& now, TZTConnection* inUse)
+{
+    const Place place(dataSource);
+    const QString workPath = place.database + QStringLiteral(".restoring");
+    TemporaryName work(workPath, TemporaryName::SqliteCompanions(workPath));
+    work.RemoveLeftovers();
+    ExclusiveHold hold(connectionTemplate, place.database);
+    if (Result taken = TakeHold(hold, inUse); taken.outcome != Outcome::Done)
+        return taken;
+    // The copy first: the backup of the database as it is may rotate the chosen file away.
+    if (Result copied = CopyChosen(hold, place, connectionTemplate, chosen, work.path());
+        copied.outcome != Outcome::Done)
+        return copied;
+    QString written;
+    if (Result saved = WriteBackup(hold, place, connectionTemplate, now, written); saved.outcome != Outcome::Done)
+        return Failed(CurrentNotSavedText, saved.detail);
+    QString error;
+    if (!DurableFiles::Replace(work.path(), place.database, error))
+        return Failed(NotReplacedText, error);
+    work.Keep();
+    // The old file is gone, and the copy already has the database's mode.
+    hold.ReturnWalModeTo(QString());
+    DurableFiles::SyncFolder(QFileInfo(place.database).absolutePath(), error);
+    return {};
+}
+
+QString FailureNotePath(const QString& dataSource)
+{
+    return SettingsFile::SiblingPath(dataSource, QStringLiteral(".backup-non-riuscito.txt"));
+}
+
+void WriteFailureNote(const QString& dataSource, const QString& reason)
+{
+    QSaveFile file(FailureNotePath(dataSource));
+    if (file.open(QIODevice::WriteOnly))
+        file.write(reason.toUtf8());
+    file.commit();
+}
+
+QString TakeFailureNote(const QString& dataSource)
+{
+    QFile file(FailureNotePath(dataSource));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    const QString reason = QString::fromUtf8(file.readAll());
+    file.remove();
+    return reason;
+}
+
+}

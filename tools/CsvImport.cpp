@@ -1,0 +1,589 @@
+#include "tools/CsvImport.h"
+
+#include "data/Sql.h"
+#include "data/TZTConnection.h"
+#include "data/TZTRecordset.h"
+#include "data/Transaction.h"
+#include "tools/CsvExport.h"
+#include "util/Exception.h"
+#include "util/Windows1252.h"
+
+#include <QFile>
+#include <QHash>
+#include <QStringDecoder>
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+// Lines read, or rides stored, between two reports of progress.
+constexpr qint64 ProgressEvery = 1024;
+
+// Ends the reading at a bad line.
+struct Stop
+{
+    CsvFailure failure;
+};
+
+// A value as a message shows it: between quotes, cut short and on one line,
+// so the message box stays readable whatever the file holds.
+QString Quoted(QStringView value)
+{
+    constexpr qsizetype Longest = 40;
+    QString shown = value.first(std::min(value.size(), Longest)).toString();
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("↵")).replace(u'\r', u'↵').replace(u'\n', u'↵');
+    if (value.size() <= Longest)
+        return u'"' + shown + u'"';
+    return u'"' + shown + QStringLiteral("…\" (%1 caratteri)").arg(value.size());
+}
+
+QString Decode(QByteArrayView bytes)
+{
+    // Stateless, so a sequence cut short at the end counts as an error too.
+    // An initial byte-order mark is dropped.
+    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
+    QString text = utf8(bytes);
+    return utf8.hasError() ? DecodeWindows1252(bytes) : text;
+}
+
+// CR LF, LF and CR alone each end a line.
+qint64 LineBreaks(QStringView text)
+{
+    qint64 count = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'\n')
+            ++count;
+        else if (text[i] == u'\r' && (i + 1 == text.size() || text[i + 1] != u'\n'))
+            ++count;
+    }
+    return count;
+}
+
+struct Field
+{
+    QStringView text;  // without its quotes
+    QString unescaped; // holds the text when doubled quotes were made single
+    int line = 0;      // where the field begins
+};
+
+bool IsBlank(const std::vector<Field>& fields)
+{
+    return std::all_of(fields.begin(), fields.end(), [](const Field& f) { return f.text.isEmpty(); });
+}
+
+// The records of RFC 4180: fields between separators, quoted or not, a quoted
+// one holding separators, line breaks and doubled quotes.
+class RecordReader
+{
+public:
+    RecordReader(QStringView text, QChar separator) : m_text(text), m_separator(separator) {}
+
+    bool AtEnd() const { return m_pos >= m_text.size(); }
+    int Line() const { return m_line; }
+
+    // The fields of the next record; throws Stop for a quote left open, or
+    // text after a closing one.
+    void Next(std::vector<Field>& fields)
+    {
+        fields.clear();
+        for (;;) {
+            Field& field = fields.emplace_back();
+            field.line = m_line;
+            if (m_pos < m_text.size() && m_text[m_pos] == u'"')
+                ReadQuoted(field, int(fields.size()));
+            else
+                ReadPlain(field);
+            if (m_pos >= m_text.size())
+                return;
+            const QChar c = m_text[m_pos++];
+            if (c == m_separator)
+                continue;
+            if (c == u'\r' && m_pos < m_text.size() && m_text[m_pos] == u'\n')
+                ++m_pos;
+            ++m_line;
+            return;
+        }
+    }
+
+    // Blank records skipped, as spreadsheets leave them after the last row.
+    bool NextFilled(std::vector<Field>& fields)
+    {
+        while (!AtEnd()) {
+            Next(fields);
+            if (!IsBlank(fields))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    bool EndsField(QChar c) const { return c == m_separator || c == u'\r' || c == u'\n'; }
+
+    void ReadPlain(Field& field)
+    {
+        const qsizetype start = m_pos;
+        while (m_pos < m_text.size() && !EndsField(m_text[m_pos]))
+            ++m_pos;
+        field.text = m_text.sliced(start, m_pos - start);
+    }
+
+    void ReadQuoted(Field& field, int column)
+    {
+        const qsizetype start = ++m_pos;
+        bool doubled = false;
+        for (;;) {
+            const qsizetype quote = m_text.indexOf(u'"', m_pos);
+            if (quote < 0)
+                throw Stop{{field.line, column, QStringLiteral("le virgolette aperte non si chiudono")}};
+            m_line += int(LineBreaks(m_text.sliced(m_pos, quote - m_pos)));
+            m_pos = quote + 1;
+            if (m_pos < m_text.size() && m_text[m_pos] == u'"') {
+                doubled = true;
+                ++m_pos;
+                continue;
+            }
+            break;
+        }
+        field.text = m_text.sliced(start, m_pos - 1 - start);
+        if (doubled) {
+            field.unescaped = field.text.toString().replace(QStringLiteral("\"\""), QStringLiteral("\""));
+            field.text = field.unescaped;
+        }
+        if (m_pos < m_text.size() && !EndsField(m_text[m_pos]))
+            throw Stop{{m_line, column, QStringLiteral("testo dopo le virgolette di chiusura")}};
+    }
+
+    QStringView m_text;
+    QChar m_separator;
+    qsizetype m_pos = 0;
+    int m_line = 1;
+};
+
+// The position of each known column in a record, -1 when the file has none.
+enum Column { DataColumn, TipoColumn, KmColumn, DurataColumn, DescrizioneColumn, KnownColumns };
+
+struct Layout
+{
+    int at[KnownColumns] = {-1, -1, -1, -1, -1};
+    int fields = 0; // the header's
+    bool Complete() const { return at[DataColumn] >= 0 && at[KmColumn] >= 0; }
+};
+
+Layout LayoutOf(const std::vector<Field>& header)
+{
+    Layout layout;
+    layout.fields = int(header.size());
+    for (int i = 0; i < layout.fields; ++i) {
+        const QStringView name = header[i].text.trimmed();
+        for (int known = 0; known < KnownColumns; ++known) {
+            if (name.compare(CsvExport::Columns[known], Qt::CaseInsensitive) != 0)
+                continue;
+            if (layout.at[known] >= 0)
+                throw Stop{{header[i].line, i + 1,
+                            QStringLiteral("la colonna %1 compare due volte").arg(Quoted(name))}};
+            layout.at[known] = i;
+        }
+    }
+    return layout;
+}
+
+// Digits only, from `least` to `most` of them.
+bool Number(QStringView text, int least, int most, int& value)
+{
+    if (text.size() < least || text.size() > most)
+        return false;
+    value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return false;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return true;
+}
+
+// Exactly `count` parts between `separator`s.
+bool Split(QStringView text, QChar separator, QStringView* parts, int count)
+{
+    int found = 0;
+    for (QStringView part : QStringTokenizer(text, separator)) {
+        if (found == count)
+            return false;
+        parts[found++] = part;
+    }
+    return found == count;
+}
+
+bool ParseDate(QStringView text, int& year, int& month, int& day)
+{
+    QStringView parts[3];
+    if (Split(text, u'-', parts, 3))
+        return Number(parts[0], 4, 4, year) && Number(parts[1], 1, 2, month) && Number(parts[2], 1, 2, day);
+    return Split(text, u'/', parts, 3) && Number(parts[0], 1, 2, day) && Number(parts[1], 1, 2, month)
+           && Number(parts[2], 4, 4, year);
+}
+
+// Digits with at most one decimal separator, read exactly, whatever the locale.
+bool ParseDistance(QStringView text, bool commaToo, double& km)
+{
+    char number[40];
+    if (text.size() >= qsizetype(sizeof number))
+        return false;
+    qsizetype size = 0, digits = 0, points = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c >= u'0' && c <= u'9') {
+            ++digits;
+            number[size++] = char(c.unicode());
+        } else if (c == u'.' || (commaToo && c == u',')) {
+            ++points;
+            number[size++] = '.';
+        } else if (c == u'-' && i == 0) {
+            number[size++] = '-';
+        } else if (c != u'+' || i != 0) {
+            return false;
+        }
+    }
+    if (digits == 0 || points > 1)
+        return false;
+    const auto parsed = std::from_chars(number, number + size, km);
+    // -0 is 0.
+    km += 0.0;
+    return parsed.ec == std::errc() && parsed.ptr == number + size && std::isfinite(km);
+}
+
+// "h:mm" or "hh:mm:ss"; hours of any size, which the caller limits.
+bool ParseDuration(QStringView text, int& hours, int& minutes, int& seconds)
+{
+    QStringView parts[3];
+    seconds = 0;
+    const bool threeParts = Split(text, u':', parts, 3);
+    if (!threeParts && !Split(text, u':', parts, 2))
+        return false;
+    return Number(parts[0], 1, 6, hours) && Number(parts[1], 1, 2, minutes) && minutes <= 59
+           && (!threeParts || (Number(parts[2], 1, 2, seconds) && seconds <= 59));
+}
+
+// One record of the file as a ride, every field checked against the log.
+class RideReader
+{
+public:
+    RideReader(const CsvImport::Log& log, const Layout& layout, QChar separator)
+        : m_log(log), m_layout(layout), m_commaDecimals(separator == u';')
+    {
+    }
+
+    Rides::Ride Read(const std::vector<Field>& fields)
+    {
+        m_fields = &fields;
+        if (int(fields.size()) > m_layout.fields) {
+            for (int i = m_layout.fields; i < int(fields.size()); ++i)
+                if (!fields[i].text.isEmpty())
+                    Fail(i, QStringLiteral("la riga ha più campi dell'intestazione (%1): %2")
+                                .arg(m_layout.fields)
+                                .arg(Quoted(fields[i].text)));
+        }
+        Rides::Ride ride;
+        ReadDate(ride);
+        ride.entry.tipo = ReadType();
+        ride.entry.chilometri = ReadDistance();
+        ride.entry.tempo = ReadDuration();
+        ride.entry.testoDescrizione = ReadDescription();
+        return ride;
+    }
+
+private:
+    QStringView Text(Column column) const
+    {
+        const int at = m_layout.at[column];
+        return at >= 0 && at < int(m_fields->size()) ? (*m_fields)[at].text : QStringView();
+    }
+
+    [[noreturn]] void Fail(int at, const QString& reason) const
+    {
+        const int line = at < int(m_fields->size()) ? (*m_fields)[at].line : m_fields->back().line;
+        throw Stop{{line, at + 1, reason}};
+    }
+    [[noreturn]] void Fail(Column column, const QString& reason) const { Fail(m_layout.at[column], reason); }
+
+    void ReadDate(Rides::Ride& ride) const
+    {
+        const QStringView text = Text(DataColumn).trimmed();
+        if (text.isEmpty())
+            Fail(DataColumn, QStringLiteral("manca la data"));
+        int year = 0, month = 0, day = 0;
+        if (!ParseDate(text, year, month, day))
+            Fail(DataColumn, QStringLiteral("data non valida (aaaa-mm-gg o g/m/aaaa): ") + Quoted(text));
+        const QDate date(year, month, day);
+        if (!date.isValid())
+            Fail(DataColumn, QStringLiteral("la data non esiste: ") + Quoted(text));
+        if (date < m_log.firstDay)
+            Fail(DataColumn, QStringLiteral("la data è anteriore al %1: %2")
+                                 .arg(m_log.firstDay.toString(u"d/M/yyyy"), Quoted(text)));
+        if (date > m_log.lastDay)
+            Fail(DataColumn, QStringLiteral("la data è successiva a oggi (%1): %2")
+                                 .arg(m_log.lastDay.toString(u"d/M/yyyy"), Quoted(text)));
+        ride.anno = year;
+        ride.mese = month;
+        ride.entry.giorno = day;
+    }
+
+    int ReadType() const
+    {
+        const QStringView text = Text(TipoColumn).trimmed();
+        if (m_log.types.isEmpty())
+            Fail(m_layout.at[TipoColumn] >= 0 ? m_layout.at[TipoColumn] : m_layout.at[DataColumn],
+                 QStringLiteral("il diario non ha tipi di uscita"));
+        if (text.isEmpty())
+            return m_log.types.first().key;
+        for (const CsvImport::RideType& type : m_log.types)
+            if (text.compare(type.name, Qt::CaseInsensitive) == 0)
+                return type.key;
+        int key = 0;
+        if (Number(text, 1, 9, key))
+            for (const CsvImport::RideType& type : m_log.types)
+                if (type.key == key)
+                    return key;
+        Fail(TipoColumn, QStringLiteral("tipo di uscita sconosciuto: ") + Quoted(text));
+    }
+
+    double ReadDistance() const
+    {
+        const QStringView text = Text(KmColumn).trimmed();
+        if (text.isEmpty())
+            Fail(KmColumn, QStringLiteral("manca la distanza"));
+        double km = 0.0;
+        if (!ParseDistance(text, m_commaDecimals, km))
+            Fail(KmColumn, QStringLiteral("distanza non valida: ") + Quoted(text));
+        if (km < 0.0 || km > RideValidation::MaxKm)
+            Fail(KmColumn, QStringLiteral("distanza fuori dall'intervallo 0-999: ") + Quoted(text));
+        return km;
+    }
+
+    TDateTime ReadDuration() const
+    {
+        const QStringView text = Text(DurataColumn).trimmed();
+        if (text.isEmpty())
+            return TDateTime();
+        int hours = 0, minutes = 0, seconds = 0;
+        if (!ParseDuration(text, hours, minutes, seconds))
+            Fail(DurataColumn, QStringLiteral("durata non valida (hh:mm:ss o h:mm): ") + Quoted(text));
+        if (hours >= 24)
+            Fail(DurataColumn, QStringLiteral("durata di 24 ore o più: ") + Quoted(text));
+        return TDateTime::EncodeTime(hours, minutes, seconds, 0);
+    }
+
+    QString ReadDescription() const
+    {
+        const QStringView text = Text(DescrizioneColumn);
+        if (text.contains(u'\r') || text.contains(u'\n'))
+            Fail(DescrizioneColumn, QStringLiteral("la descrizione va a capo: ") + Quoted(text));
+        constexpr int longest = RideColumn::DescriptionMaxLength;
+        if (text.size() > longest)
+            Fail(DescrizioneColumn, QStringLiteral("la descrizione supera i %1 caratteri: %2").arg(longest).arg(Quoted(text)));
+        return text.toString();
+    }
+
+    const CsvImport::Log& m_log;
+    const Layout& m_layout;
+    const bool m_commaDecimals;
+    const std::vector<Field>* m_fields = nullptr;
+};
+
+struct Header
+{
+    QChar separator;
+    Layout layout;
+};
+
+// The header with the separator that makes sense of it: the one that finds
+// both required columns.
+Header ReadHeader(QStringView text)
+{
+    // A fault is told as the comma reads the header, unless semicolons alone separate its names.
+    const qsizetype lineEnd = text.indexOf(u'\n');
+    const QStringView firstLine = lineEnd < 0 ? text : text.first(lineEnd);
+    const bool semicolons = firstLine.contains(u';') && !firstLine.contains(u',');
+    std::optional<Stop> fault;
+    for (const QChar separator : {u',', u';'}) {
+        try {
+            RecordReader reader(text, separator);
+            std::vector<Field> fields;
+            if (!reader.NextFilled(fields))
+                throw Stop{{0, 0, QStringLiteral("il file è vuoto")}};
+            const Layout layout = LayoutOf(fields);
+            if (layout.Complete())
+                return {separator, layout};
+            const Column missing = layout.at[DataColumn] < 0 ? DataColumn : KmColumn;
+            throw Stop{{fields.front().line, 0,
+                        QStringLiteral("manca la colonna %1").arg(Quoted(CsvExport::Columns[missing]))}};
+        } catch (const Stop& stop) {
+            if (!fault || semicolons)
+                fault = stop;
+        }
+    }
+    throw *fault;
+}
+
+struct RideKey
+{
+    qint64 day = 0;
+    int type = 0;
+    double km = 0.0;
+    qint64 seconds = 0; // 0 for no duration
+    QString description;
+    bool operator==(const RideKey&) const = default;
+};
+
+size_t qHash(const RideKey& key, size_t seed = 0)
+{
+    return qHashMulti(seed, key.day, key.type, key.km, key.seconds, key.description);
+}
+
+RideKey KeyOf(const Rides::Ride& ride)
+{
+    const double seconds = std::round(ride.entry.tempo.Val() * TDateTime::SecsPerDay);
+    return {QDate(ride.anno, ride.mese, ride.entry.giorno).toJulianDay(), ride.entry.tipo, ride.entry.chilometri + 0.0,
+            seconds >= 1.0 && seconds < 1e9 ? qint64(seconds) : 0, ride.entry.testoDescrizione};
+}
+
+}
+
+QString CsvFailure::Message() const
+{
+    if (line <= 0)
+        return reason;
+    QString where = QStringLiteral("riga %1").arg(line);
+    if (column > 0)
+        where += QStringLiteral(", colonna %1").arg(column);
+    return where + QStringLiteral(": ") + reason;
+}
+
+namespace CsvImport {
+
+QList<RideType> RideTypes(TZTConnection& connection)
+{
+    QList<RideType> types;
+    TZTRecordset stored(&connection);
+    const RecordsetCloser closer(stored);
+    stored.Open(Sql::RideTypes());
+    for (; !stored.Eof(); stored.MoveNext())
+        types.append({stored.GetFieldAsInteger(RideTypeColumn::IDTipoUscita),
+                      stored.GetFieldAsString(RideTypeColumn::Descrizione)});
+    return types;
+}
+
+ReadResult Parse(QByteArrayView bytes, const Log& log, const Progress& progress)
+{
+    const QString text = Decode(bytes);
+    const qint64 lines = LineBreaks(text) + (text.endsWith(u'\n') || text.endsWith(u'\r') ? 0 : 1);
+    ReadResult result;
+    try {
+        if (progress && !progress(0, lines))
+            return {{}, {}, true};
+        const Header header = ReadHeader(text);
+        RecordReader records(text, header.separator);
+        std::vector<Field> fields;
+        records.NextFilled(fields); // the header, read already
+        RideReader reader(log, header.layout, header.separator);
+        result.rides.reserve(lines);
+        while (records.NextFilled(fields)) {
+            result.rides.append(reader.Read(fields));
+            if (progress && result.rides.size() % ProgressEvery == 0 && !progress(records.Line(), lines))
+                return {{}, {}, true};
+        }
+        if (progress && !progress(lines, lines))
+            return {{}, {}, true};
+    } catch (const Stop& stop) {
+        return {{}, stop.failure, false};
+    }
+    return result;
+}
+
+ReadResult ReadFile(const QString& path, const Log& log, const Progress& progress)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {{}, CsvFailure{0, 0, QStringLiteral("impossibile leggere il file: ") + file.errorString()}, false};
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return {{}, CsvFailure{0, 0, QStringLiteral("impossibile leggere il file: ") + file.errorString()}, false};
+    return Parse(bytes, log, progress);
+}
+
+Sorted SortOut(TZTConnection& connection, const QList<Rides::Ride>& rides)
+{
+    Sorted sorted;
+    if (rides.isEmpty())
+        return sorted;
+    const auto day = [](const Rides::Ride& ride) { return std::tuple(ride.anno, ride.mese, ride.entry.giorno); };
+    const auto [first, last] = std::minmax_element(rides.begin(), rides.end(),
+                                                   [&](const auto& a, const auto& b) { return day(a) < day(b); });
+
+    // The file's rides by what makes them equal: each key leads to the first
+    // of its rides still unmatched, and each ride to the next with its key.
+    // Only the log's rides of the file's days are read, and only the file's
+    // are kept; a log with none of those days needs no index at all.
+    QHash<RideKey, qsizetype> firstWaiting;
+    std::vector<qsizetype> nextWaiting;
+    std::vector<bool> present;
+    const auto index = [&] {
+        firstWaiting.reserve(rides.size());
+        nextWaiting.resize(rides.size());
+        present.resize(rides.size());
+        for (qsizetype i = rides.size() - 1; i >= 0; --i) {
+            const RideKey key = KeyOf(rides[i]);
+            auto head = firstWaiting.find(key);
+            if (head == firstWaiting.end())
+                head = firstWaiting.insert(key, -1);
+            nextWaiting[i] = *head;
+            *head = i;
+        }
+    };
+    Rides::ForEach(connection, first->Data(), last->Data(), [&](const Rides::Ride& stored) {
+        if (nextWaiting.empty())
+            index();
+        const auto match = firstWaiting.find(KeyOf(stored));
+        if (match == firstWaiting.end() || *match < 0)
+            return;
+        present[*match] = true;
+        *match = nextWaiting[*match];
+        ++sorted.present;
+    });
+    if (sorted.present == 0) {
+        sorted.fresh = rides;
+        return sorted;
+    }
+    for (qsizetype i = 0; i < rides.size(); ++i)
+        if (!present[i])
+            sorted.fresh.append(rides[i]);
+    return sorted;
+}
+
+StoreResult Store(TZTConnection& connection, const QList<Rides::Ride>& rides, const Progress& progress)
+{
+    const qint64 total = rides.size();
+    try {
+        Transaction transaction(connection);
+        {
+            // Closed before the commit, and before the rollback on every other path.
+            Rides::Appender appender(connection);
+            for (qint64 i = 0; i < total; ++i) {
+                if (progress && i % ProgressEvery == 0 && !progress(i, total))
+                    return {0, true, {}};
+                appender.Add(rides[i]);
+            }
+        }
+        if (progress && !progress(total, total))
+            return {0, true, {}};
+        transaction.Commit();
+    } catch (const Exception& e) {
+        return {0, false, e.Message()};
+    }
+    return {total, false, {}};
+}
+
+}

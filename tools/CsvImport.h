@@ -1,0 +1,91 @@
+#pragma once
+
+#include "data/Rides.h"
+
+#include <QByteArrayView>
+#include <QDate>
+#include <QList>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class TZTConnection;
+
+// Where a CSV file stopped being read, and why.
+struct CsvFailure
+{
+    int line = 0;   // 1-based; 0 when the fault is the whole file's
+    int column = 0; // 1-based; 0 when it is the line's rather than a field's
+    QString reason;
+
+    // "riga 3, colonna 2: " followed by the reason.
+    QString Message() const;
+};
+
+// Rides from a CSV file as spreadsheets write them, all or none, each at most
+// once: the file is read whole and checked first, the rides the log holds
+// already are set apart, and the others are stored in one transaction.
+namespace CsvImport {
+
+// How far a long step has come: `done` of `total`. Returning false stops the
+// step, and nothing of it counts.
+using Progress = std::function<bool(qint64 done, qint64 total)>;
+
+struct RideType
+{
+    int key = 0;
+    QString name;
+};
+
+// What a ride of the file must fit.
+struct Log
+{
+    QList<RideType> types; // by key; the first is the type of a ride that names none
+    QDate firstDay;        // the first and last day a ride may have
+    QDate lastDay;
+};
+
+QList<RideType> RideTypes(TZTConnection& connection);
+
+struct ReadResult
+{
+    QList<Rides::Ride> rides; // in the file's order
+    std::optional<CsvFailure> failure; // the first bad line; then there are no rides
+    bool cancelled = false;
+};
+
+// The rides of a file's bytes. The header names the columns in any order and
+// case: Data and KM are required, Tipo, Durata and Descrizione optional, any
+// other is ignored. Fields are separated by commas or semicolons, as the
+// header has them, and may be quoted. Text is UTF-8 (a byte-order mark is
+// skipped) or, when it is not valid UTF-8, Windows-1252. Dates are yyyy-mm-dd
+// or d/m/yyyy; distances take a point, or a comma when the fields are
+// separated by semicolons; a type is a name (in any case) or a key;
+// durations are hh:mm:ss, h:mm or empty. `progress` hears of the lines read.
+ReadResult Parse(QByteArrayView bytes, const Log& log, const Progress& progress = {});
+ReadResult ReadFile(const QString& path, const Log& log, const Progress& progress = {});
+
+struct Sorted
+{
+    QList<Rides::Ride> fresh; // not in the log yet, in the file's order
+    qsizetype present = 0;    // those the log holds already
+};
+
+// A ride is in the log when one there has the same day, type, distance,
+// duration (to the second) and description; each ride of the log answers
+// for one of the file, so a ride the file has twice needs two in the log.
+// Throws the ZTADO exception when the log cannot be read.
+Sorted SortOut(TZTConnection& connection, const QList<Rides::Ride>& rides);
+
+struct StoreResult
+{
+    qsizetype stored = 0;
+    bool cancelled = false; // then nothing was stored
+    std::optional<QString> failure; // the database's refusal; nothing was stored
+};
+
+// Every ride of `rides`, in one transaction. `progress` hears of the rides stored.
+StoreResult Store(TZTConnection& connection, const QList<Rides::Ride>& rides, const Progress& progress = {});
+
+}
