@@ -145,7 +145,7 @@ ImportPlan ReadAndSortOut(TFormMain& form, TZTConnection& connection, const QStr
     form.SetStatusText(ImportingText);
     StepProgress progress(&form, ReadingLabel);
     try {
-        const CsvImport::Log log{CsvImport::RideTypes(connection), QDate(form.FirstCalendarYear(), 1, 1),
+        const CsvImport::Log log{Rides::Types(connection), QDate(form.FirstCalendarYear(), 1, 1),
                                  form.Today()};
         const CsvImport::ReadResult read = CsvImport::ReadFile(path, log, progress.Callback());
         if (read.failure)

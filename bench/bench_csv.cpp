@@ -331,7 +331,7 @@ int main(int argc, char* argv[])
         const auto importOurs = [&] {
             TZTConnection connection;
             connection.Open(Bench::ConnectionString(work));
-            const CsvImport::Log limits{CsvImport::RideTypes(connection), Bench::FirstDay(), today};
+            const CsvImport::Log limits{Rides::Types(connection), Bench::FirstDay(), today};
             const CsvImport::ReadResult read = CsvImport::ReadFile(csv, limits);
             if (read.failure || read.rides.size() != rows)
                 throw std::runtime_error("the import failed: " + read.failure.value_or(CsvFailure{}).Message().toStdString());
@@ -353,7 +353,7 @@ int main(int argc, char* argv[])
             importRows = Fingerprint(work);
             fresh(empty);
             rawImportMs.push_back(Bench::TimeMs([&] {
-                const CsvImport::Log limits{CsvImport::RideTypes(*OpenedOn(work)), Bench::FirstDay(), today};
+                const CsvImport::Log limits{Rides::Types(*OpenedOn(work)), Bench::FirstDay(), today};
                 InsertRaw(work, ParseCsv(csv, limits));
             }));
             rawImportRows = Fingerprint(work);

@@ -84,6 +84,18 @@ Ride Read(TZTConnection& connection, int id)
     return CurrentRide(stored);
 }
 
+QList<RideType> Types(TZTConnection& connection)
+{
+    QList<RideType> types;
+    TZTRecordset stored(&connection);
+    const RecordsetCloser closer(stored);
+    stored.Open(Sql::RideTypes());
+    for (; !stored.Eof(); stored.MoveNext())
+        types.append({stored.GetFieldAsInteger(RideTypeColumn::IDTipoUscita),
+                      stored.GetFieldAsString(RideTypeColumn::Descrizione)});
+    return types;
+}
+
 Totals ReadTotals(TZTConnection& connection)
 {
     TZTRecordset totals(&connection);

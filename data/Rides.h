@@ -3,6 +3,7 @@
 #include "data/RideEntry.h"
 #include "util/TDateTime.h"
 
+#include <QList>
 #include <QString>
 
 #include <functional>
@@ -63,6 +64,15 @@ Ride Read(TZTConnection& connection, int id);
 
 // Every ride by date and, within a day, in the order they were added, each
 // handed to `visit` as it is read; none is kept.
+// A ride type as the table holds it.
+struct RideType
+{
+    int key = 0;
+    QString name;
+};
+// Every ride type, by key.
+QList<RideType> Types(TZTConnection& connection);
+
 // How many rides the log holds, and their distance.
 struct Totals
 {

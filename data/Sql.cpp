@@ -89,11 +89,6 @@ QString Top10(TDateTime start, TDateTime end)
         .arg(period);
 }
 
-QString RideTypeKeys()
-{
-    return QStringLiteral("SELECT IDTipoUscita FROM TipiUscita ORDER BY IDTipoUscita");
-}
-
 QString RideTypes()
 {
     return QStringLiteral("SELECT IDTipoUscita, Descrizione FROM TipiUscita ORDER BY IDTipoUscita");

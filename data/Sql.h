@@ -35,8 +35,6 @@ QString YearKm(int year);
 // equal distances by date, then in the order they were added.
 QString Top10(TDateTime start, TDateTime end);
 
-// The keys of the ride types, in order.
-QString RideTypeKeys();
 // The keys and names of the ride types, by key.
 QString RideTypes();
 

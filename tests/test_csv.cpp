@@ -33,7 +33,7 @@ const QByteArray Header = "Data,Tipo,KM,Durata,Descrizione\r\n";
 
 CsvImport::Log LogOf(TZTConnection& connection)
 {
-    return {CsvImport::RideTypes(connection), QDate(1990, 1, 1), MainWindow::Today};
+    return {Rides::Types(connection), QDate(1990, 1, 1), MainWindow::Today};
 }
 
 // "2005-03-01|0|45.5|01:05:30|text", "-" for no duration; ";" between rides.

@@ -1,9 +1,7 @@
 #include "tools/CsvExport.h"
 
 #include "data/Rides.h"
-#include "data/Sql.h"
 #include "data/TZTConnection.h"
-#include "data/TZTRecordset.h"
 #include "tools/DurableFiles.h"
 #include "util/Exception.h"
 
@@ -148,13 +146,8 @@ private:
 std::vector<QByteArray> TypeNames(TZTConnection& connection)
 {
     std::vector<QByteArray> names;
-    TZTRecordset types(&connection);
-    const RecordsetCloser closer(types);
-    types.Open(Sql::RideTypes());
     QStringEncoder utf8(QStringConverter::Utf8);
-    for (; !types.Eof(); types.MoveNext()) {
-        const int key = types.GetFieldAsInteger(RideTypeColumn::IDTipoUscita);
-        const QString name = types.GetFieldAsString(RideTypeColumn::Descrizione);
+    for (const auto& [key, name] : Rides::Types(connection)) {
         if (key < 0 || key > 100000)
             continue; // no key the schema allows
         QByteArray field(2 * utf8.requiredSpace(name.size()) + 2, Qt::Uninitialized);

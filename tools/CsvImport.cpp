@@ -464,18 +464,6 @@ QString CsvFailure::Message() const
 
 namespace CsvImport {
 
-QList<RideType> RideTypes(TZTConnection& connection)
-{
-    QList<RideType> types;
-    TZTRecordset stored(&connection);
-    const RecordsetCloser closer(stored);
-    stored.Open(Sql::RideTypes());
-    for (; !stored.Eof(); stored.MoveNext())
-        types.append({stored.GetFieldAsInteger(RideTypeColumn::IDTipoUscita),
-                      stored.GetFieldAsString(RideTypeColumn::Descrizione)});
-    return types;
-}
-
 ReadResult Parse(QByteArrayView bytes, const Log& log, const Progress& progress)
 {
     const QString text = Decode(bytes);

@@ -32,11 +32,7 @@ namespace CsvImport {
 // step, and nothing of it counts.
 using Progress = std::function<bool(qint64 done, qint64 total)>;
 
-struct RideType
-{
-    int key = 0;
-    QString name;
-};
+using RideType = Rides::RideType;
 
 // What a ride of the file must fit.
 struct Log
@@ -46,7 +42,6 @@ struct Log
     QDate lastDay;
 };
 
-QList<RideType> RideTypes(TZTConnection& connection);
 
 struct ReadResult
 {

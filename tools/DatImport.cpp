@@ -1,9 +1,7 @@
 #include "tools/DatImport.h"
 
 #include "data/Rides.h"
-#include "data/Sql.h"
 #include "data/TZTConnection.h"
-#include "data/TZTRecordset.h"
 #include "data/Transaction.h"
 #include "tools/DatFile.h"
 #include "util/Windows1252.h"
@@ -52,11 +50,8 @@ std::vector<MonthFile> MonthFilesIn(const QString& folder)
 std::set<int> RideTypeKeys(TZTConnection& connection)
 {
     std::set<int> keys;
-    TZTRecordset types(&connection);
-    const RecordsetCloser closer(types);
-    types.Open(Sql::RideTypeKeys());
-    for (; !types.Eof(); types.MoveNext())
-        keys.insert(types.GetFieldAsInteger(RideTypeColumn::IDTipoUscita));
+    for (const Rides::RideType& type : Rides::Types(connection))
+        keys.insert(type.key);
     return keys;
 }
 
