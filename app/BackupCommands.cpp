@@ -90,8 +90,9 @@ void RestoreBackupCommand(TFormMain& form)
             TZTConnection* const connection = form.ReleaseDatabase();
             result = Backup::Restore(form.DatabaseConnectionTemplate(), form.DatabaseFile(), *chosen,
                                      QDateTime::currentDateTime(), connection);
-        } catch (...) {
-            // Not a failure the rider can act on: the database is opened again all the same.
+        } catch (const std::exception& e) {
+            // The database is opened again all the same, and the rider told why nothing was restored.
+            result = Backup::Result{Backup::Outcome::Failed, QString::fromLocal8Bit(e.what()), {}};
         }
         // As at start-up, when the restore got as far as closing the connection.
         form.ReopenDatabase();

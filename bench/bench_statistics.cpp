@@ -43,7 +43,7 @@ constexpr double MemoryGoalMb = 50.0;
 // A duration as the years count it, in milliseconds: 0 unless from a second to under a day.
 qint64 RawDurationMs(TDateTime duration)
 {
-    if (!(duration.Val() >= 1.0 / TDateTime::SecsPerDay) || !RideValidation::IsUsableDuration(duration))
+    if (!RideValidation::IsCountedDuration(duration))
         return 0;
     int h = 0, m = 0, s = 0, ms = 0;
     duration.DecodeTime(h, m, s, ms);

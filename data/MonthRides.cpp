@@ -32,9 +32,7 @@ namespace {
 void FormatDurationAndSpeed(double km, double duration, const Formats::Separators& separators,
                             QString& durationText, QString& speedText)
 {
-    const double oneSecond = 1.0 / TDateTime::SecsPerDay;
-    // Under a second, a day or more, or not a number: not a duration to show.
-    if (!(duration >= oneSecond) || !RideValidation::IsUsableDuration(TDateTime(duration))) {
+    if (!RideValidation::IsCountedDuration(TDateTime(duration))) {
         durationText = speedText = Formats::NoDuration;
         return;
     }

@@ -102,6 +102,11 @@ bool IsUsableDuration(TDateTime value)
     return value.Val() >= 0.0 && value.Val() < 1.0 && value.DateOnly().Val() == 0.0;
 }
 
+bool IsCountedDuration(TDateTime value)
+{
+    return value.Val() >= 1.0 / TDateTime::SecsPerDay && IsUsableDuration(value);
+}
+
 QString DistanceText(double km, const QLocale& locale)
 {
     QLocale plain = locale;

@@ -69,6 +69,9 @@ QStringList DurationTexts(TDateTime duration);
 // Any other (25:30:00, NaN, an infinity: only another program stores one)
 // is to be kept as it is.
 bool IsUsableDuration(TDateTime value);
+// A duration the month list shows and the statistics add up: usable and at
+// least a second long. Anything shorter or unusable is a ride without one.
+bool IsCountedDuration(TDateTime value);
 // The shortest text of a distance, with the locale's decimal separator.
 QString DistanceText(double km, const QLocale& locale = QLocale());
 

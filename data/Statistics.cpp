@@ -35,7 +35,7 @@ void ReadTop10(TZTRecordset& recordset, StatisticsResult& result)
 // second, a day or more, or not a number.
 qint64 DurationMs(TDateTime duration)
 {
-    if (!(duration.Val() >= 1.0 / TDateTime::SecsPerDay) || !RideValidation::IsUsableDuration(duration))
+    if (!RideValidation::IsCountedDuration(duration))
         return 0;
     int h = 0, m = 0, s = 0, ms = 0;
     duration.DecodeTime(h, m, s, ms);

@@ -134,27 +134,30 @@ void TestRide::usableDuration_data()
 {
     QTest::addColumn<double>("value");
     QTest::addColumn<bool>("usable");
+    QTest::addColumn<bool>("counted"); // shown and added up
     QTest::addColumn<QStringList>("shown"); // hours, minutes, seconds
     const auto seconds = [](double s) { return s / TDateTime::SecsPerDay; };
     const QStringList empty{QString(), QString(), QString()}, day{u"24"_qs, u"0"_qs, u"0"_qs};
-    QTest::newRow("none") << 0.0 << true << empty;
-    QTest::newRow("one second") << seconds(1) << true << QStringList{u"0"_qs, u"0"_qs, u"1"_qs};
-    QTest::newRow("23:59:59") << seconds(86399) << true << QStringList{u"23"_qs, u"59"_qs, u"59"_qs};
-    QTest::newRow("rounds to 24:00:00") << 0.99999999999 << false << day;
-    QTest::newRow("24:00:00") << 1.0 << false << day;
-    QTest::newRow("25:30:00") << 1.0625 << false << QStringList{u"25"_qs, u"30"_qs, u"0"_qs};
-    QTest::newRow("negative") << -seconds(1) << false << empty;
-    QTest::newRow("NaN") << qQNaN() << false << empty;
-    QTest::newRow("inf") << qInf() << false << empty;
-    QTest::newRow("-inf") << -qInf() << false << empty;
+    QTest::newRow("none") << 0.0 << true << false << empty;
+    QTest::newRow("one second") << seconds(1) << true << true << QStringList{u"0"_qs, u"0"_qs, u"1"_qs};
+    QTest::newRow("23:59:59") << seconds(86399) << true << true << QStringList{u"23"_qs, u"59"_qs, u"59"_qs};
+    QTest::newRow("rounds to 24:00:00") << 0.99999999999 << false << false << day;
+    QTest::newRow("24:00:00") << 1.0 << false << false << day;
+    QTest::newRow("25:30:00") << 1.0625 << false << false << QStringList{u"25"_qs, u"30"_qs, u"0"_qs};
+    QTest::newRow("negative") << -seconds(1) << false << false << empty;
+    QTest::newRow("NaN") << qQNaN() << false << false << empty;
+    QTest::newRow("inf") << qInf() << false << false << empty;
+    QTest::newRow("-inf") << -qInf() << false << false << empty;
 }
 
 void TestRide::usableDuration()
 {
     QFETCH(double, value);
     QFETCH(bool, usable);
+    QFETCH(bool, counted);
     QFETCH(QStringList, shown);
     QCOMPARE(RideValidation::IsUsableDuration(TDateTime(value)), usable);
+    QCOMPARE(RideValidation::IsCountedDuration(TDateTime(value)), counted);
     QCOMPARE(RideValidation::DurationTexts(TDateTime(value)), shown);
     if (!usable)
         return;
