@@ -13,6 +13,7 @@
 #include "forms/HotTrackDelegate.h"
 #include "forms/MessageBoxes.h"
 #include "forms/MonthListItem.h"
+#include "forms/Pictures.h"
 #include "forms/PrintJob.h"
 #include "forms/Styling.h"
 #include "forms/Unitedituscita.h"
@@ -80,6 +81,7 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
 {
     FormMain = this;
     setupUi(this);
+    SetUpIcons();
     SetUpStatusBar();
     SetUpCalendar();
     SetUpMonthList();
@@ -126,12 +128,46 @@ TFormMain::~TFormMain()
         FormMain = nullptr;
 }
 
+void TFormMain::SetUpIcons()
+{
+    const std::pair<QAction*, const char*> actions[] = {
+        {MenuEsci, "exit"},
+        {MenuRipristinaBackup, "restore"},
+        {MenuAggiungiUscita, "add"},
+        {MenuModificaUscita, "modify"},
+        {MenuEliminaUscita, "delete"},
+        {MenuStampaMese, "print"},
+        {MenuElaborazioneDati, "statistics"},
+        {MenuCompattaDB, "compact"},
+        {MenuImportaDaFileDAT, "import"},
+        {MenuOpzioni, "options"},
+        {MenuInformazioniSu, "about"},
+        {ToolButtonElaborazioneDati, "statistics"},
+        {ToolButtonOpzioni, "options"},
+    };
+    for (const auto& [action, name] : actions)
+        action->setIcon(Icon(QLatin1StringView(name)));
+    const std::pair<QAbstractButton*, const char*> buttons[] = {
+        {SpeedButtonMeseCorrente, "nav-current"},
+        {SpeedButtonMesePrecedente, "nav-prev-month"},
+        {SpeedButtonMeseSuccessivo, "nav-next-month"},
+        {SpeedButtonAnnoPrecedente, "nav-prev-year"},
+        {SpeedButtonAnnoSuccessivo, "nav-next-year"},
+        {BitBtnAggiungiUscita, "add"},
+        {BitBtnModificaUscita, "modify"},
+        {BitBtnEliminaUscita, "delete"},
+        {BitBtnStampaMese, "print"},
+    };
+    for (const auto& [button, name] : buttons)
+        button->setIcon(Icon(QLatin1StringView(name)));
+}
+
 void TFormMain::SetUpStatusBar()
 {
     StatusBarMain->setFixedHeight(25);
     m_logoPanel = new QLabel(StatusBarMain);
     m_logoPanel->setObjectName(QStringLiteral("ImageCompanyLogo"));
-    const QPixmap logo = QIcon(QStringLiteral(":/icons/logo.png")).pixmap(QSize(48, 21));
+    const QPixmap logo = Icon(QStringLiteral("logo")).pixmap(QSize(48, 21));
     m_logoPanel->setPixmap(logo);
     m_logoPanel->setFixedWidth(logo.width() + 2);
     m_statusText = new QLabel(StatusBarMain);
@@ -609,7 +645,7 @@ bool TFormMain::FillCalendar()
     ListViewCalendario->setUpdatesEnabled(false);
     try {
         ListViewCalendario->clear();
-        const QIcon icon(QStringLiteral(":/icons/month.png"));
+        const QIcon icon = Icon(QStringLiteral("month"));
         for (int year = FirstYear; year <= today.year(); ++year) {
             for (int month = 1; month <= 12; ++month) {
                 auto* item = new QListWidgetItem(icon, MonthName(month) + u' ' + QString::number(year));

@@ -81,6 +81,7 @@ private:
     bool CalendarHotTrack() const { return m_options.calendarHotTrack; }
     void SetCalendarHotTrack(bool on);
 
+    void SetUpIcons();
     void SetUpStatusBar();
     void SetUpCalendar();
     void SetUpMonthList();

@@ -9,6 +9,7 @@
 #include "util/SingleInstanceLock.h"
 
 #include <QApplication>
+#include <QImageReader>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -37,6 +38,11 @@ int main(int argc, char* argv[])
     // display, and is done before the first window measures any text.
     std::thread fontConfiguration([] { FcInit(); });
     QApplication app(argc, argv);
+    // Qt's own widgets read their images (the extension arrows of the menu
+    // and tool bars, the group box frame) through the image reader, which
+    // first loads every image-format plugin: loaded here on a second core
+    // while the window is built, ahead of the first of them.
+    std::jthread imageFormats([] { QImageReader::supportedImageFormats(); });
     // Month and weekday names, the decimal comma and the date pickers match
     // the Italian captions whatever language the system is set to.
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));

@@ -8,6 +8,7 @@
 #include "forms/CenterOnScreen.h"
 #include "forms/GridLinesDelegate.h"
 #include "forms/MessageBoxes.h"
+#include "forms/Pictures.h"
 #include "forms/PieChart.h"
 #include "forms/Styling.h"
 #include "forms/WaitCursor.h"
@@ -60,11 +61,11 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTC
     const double scale = FitToFont(this);
     // The bars take the whole panel, not the shape the pies keep.
     ImageGraficoAnni->setGeometry(Panel3->contentsRect().adjusted(3, 3, -3, -3));
-    setWindowIcon(QIcon(QStringLiteral(":/icons/statistics.png")));
+    setWindowIcon(Icon(QStringLiteral("statistics")));
     SetCaptionColour(GroupBoxPeriodo, CaptionBlue());
     SetCaptionColour(GroupBoxRisultati, CaptionBlue());
-    BitBtnElabora->setIcon(QIcon(QStringLiteral(":/icons/statistics.png")));
-    BitBtnStampaRisultati->setIcon(QIcon(QStringLiteral(":/icons/print.png")));
+    BitBtnElabora->setIcon(Icon(QStringLiteral("statistics")));
+    BitBtnStampaRisultati->setIcon(Icon(QStringLiteral("print")));
     BitBtnChiudi->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
 
     const QDate now = m_today();

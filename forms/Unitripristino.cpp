@@ -3,6 +3,7 @@
 #include "forms/CenterOnScreen.h"
 #include "forms/GridLinesDelegate.h"
 #include "forms/MessageBoxes.h"
+#include "forms/Pictures.h"
 #include "forms/Styling.h"
 #include "util/Formats.h"
 
@@ -57,7 +58,7 @@ TFormRipristino::TFormRipristino(QWidget* owner, const QString& folder, std::vec
       m_entries(std::move(entries))
 {
     setupUi(this);
-    BitBtnRipristina->setIcon(QIcon(QStringLiteral(":/icons/restore.png")));
+    BitBtnRipristina->setIcon(Icon(QStringLiteral("restore")));
     BitBtnAnnulla->setIcon(style()->standardIcon(QStyle::SP_DialogCancelButton));
     LabelCartella->setText(FolderText.arg(QDir::toNativeSeparators(folder)));
     ListViewBackup->setItemDelegate(new GridLinesDelegate(ListViewBackup));

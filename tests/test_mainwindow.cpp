@@ -2,6 +2,8 @@
 #include "data/MonthRides.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
+#include "forms/Pictures.h"
+#include "forms/PixelFile.h"
 #include "support/Controls.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
@@ -488,6 +490,74 @@ private Q_SLOTS:
         QTest::mouseMove(calendar->viewport(), over);
         QTRY_COMPARE(form->ShownMonth(), 2);
         QCOMPARE(Title(form.get()), u"Febbraio 2005"_qs);
+    }
+
+    void buttonsShowTheirIcons_data()
+    {
+        QTest::addColumn<QString>("button");
+        for (const char* name : {"SpeedButtonMeseCorrente", "SpeedButtonMesePrecedente", "SpeedButtonMeseSuccessivo",
+                                 "SpeedButtonAnnoPrecedente", "SpeedButtonAnnoSuccessivo", "BitBtnAggiungiUscita",
+                                 "BitBtnModificaUscita", "BitBtnEliminaUscita", "BitBtnStampaMese"})
+            QTest::newRow(name) << QString::fromLatin1(name);
+    }
+
+    void buttonsShowTheirIcons()
+    {
+        QFETCH(QString, button);
+        const auto form = Open();
+        const QIcon icon = Child<QToolButton>(form.get(), button)->icon();
+        // Drawn at the size shown and, sharp, at twice it.
+        for (const qreal ratio : {1.0, 2.0}) {
+            const QImage drawn = icon.pixmap(QSize(16, 16), ratio).toImage();
+            QCOMPARE(drawn.size(), QSize(16, 16) * ratio);
+            int visible = 0;
+            for (int y = 0; y < drawn.height(); ++y)
+                for (int x = 0; x < drawn.width(); ++x)
+                    visible += drawn.pixelColor(x, y).alpha() > 0;
+            QVERIFY(visible > drawn.width()); // a picture, not an empty square
+        }
+    }
+
+    void programIconComesInTheWindowSizes()
+    {
+        QList<QSize> sizes = ProgramIcon().availableSizes();
+        std::sort(sizes.begin(), sizes.end(), [](const QSize& a, const QSize& b) { return a.width() < b.width(); });
+        QCOMPARE(sizes, (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}}));
+    }
+
+    void pixelFilesAreReadOnlyWhole_data()
+    {
+        QImage picture(3, 2, QImage::Format_ARGB32_Premultiplied);
+        picture.fill(QColor(10, 20, 30, 255));
+        picture.setPixelColor(2, 1, QColor(0, 0, 0, 0));
+        const QByteArray file = PixelFile::Encode(picture);
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("whole") << file << true;
+        QTest::newRow("empty") << QByteArray() << false;
+        QTest::newRow("header only") << file.left(8) << false;
+        QTest::newRow("one byte short") << file.chopped(1) << false;
+        QTest::newRow("one byte over") << file + 'x' << false;
+        QByteArray noWidth = file;
+        noWidth.replace(0, 4, QByteArray(4, '\0'));
+        QTest::newRow("no width") << noWidth << false;
+        QByteArray huge = file;
+        huge.replace(0, 8, QByteArray(8, '\xff'));
+        QTest::newRow("size past any icon") << huge << false;
+    }
+
+    void pixelFilesAreReadOnlyWhole()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(bool, read);
+        const QImage pixels = PixelFile::Decode(file);
+        QCOMPARE(!pixels.isNull(), read);
+        if (read) {
+            QCOMPARE(pixels.size(), QSize(3, 2));
+            QCOMPARE(pixels.pixelColor(0, 0), QColor(10, 20, 30, 255));
+            QCOMPARE(pixels.pixelColor(2, 1).alpha(), 0);
+            QCOMPARE(PixelFile::Encode(pixels), file);
+        }
     }
 };
 
