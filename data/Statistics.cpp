@@ -90,62 +90,73 @@ QString AverageWithMaximum(double average, double maximum, TDateTime date)
 
 namespace Statistics {
 
-std::optional<ComputeFailure> Compute(TZTRecordset& recordset, StatisticsResult& result)
+StatisticsResult EmptyResult(TDateTime start, TDateTime end)
 {
-    const TDateTime start = result.DataInizio;
-    const TDateTime end = result.DataTermine;
-    result = StatisticsResult();
+    StatisticsResult result;
     result.DataInizio = start;
     result.DataTermine = end;
     for (TZTUscita& slot : result.Top10)
         slot.KM = -1.0;
-
     const int firstYear = DatePart(start, 0);
-    const int lastYear = std::max(DatePart(end, 0), firstYear);
-    result.Anni = EmptyYears(firstYear, lastYear);
+    result.Anni = EmptyYears(firstYear, std::max(DatePart(end, 0), firstYear));
+    return result;
+}
 
+void AddRide(StatisticsResult& result, TDateTime date, double km, TDateTime duration)
+{
+    const qint64 durationMs = DurationMs(duration);
+    const int firstYear = result.Anni.front().Anno, lastYear = result.Anni.back().Anno;
+    // Decoded once: every breakdown below reads the same day.
+    const QDate calendarDay = date.ToQDate();
+    const int year = calendarDay.year(), month = calendarDay.month(), day = calendarDay.day();
+    result.UsciteTotali += 1;
+    result.GiorniTotali = WholeDays(date.Val() - result.DataInizio.Val() + 1);
+    result.KMTotali += km;
+    result.MediaKMU = result.KMTotali / result.UsciteTotali;
+    if (result.MediaKMU > result.MaxMediaKMU) {
+        result.MaxMediaKMU = result.MediaKMU;
+        result.DataMaxMediaKMU = date;
+    }
+    result.MediaKMG = result.KMTotali / result.GiorniTotali;
+    if (result.MediaKMG > result.MaxMediaKMG) {
+        result.MaxMediaKMG = result.MediaKMG;
+        result.DataMaxMediaKMG = date;
+    }
+    for (TZTMese* entry : {&result.Mesi[month - 1], &result.GiorniSettimanali[calendarDay.dayOfWeek() % 7],
+                           &result.GiorniMensili[day - 1]}) {
+        entry->KM += km;
+        entry->NumUscite += 1;
+    }
+    result.DecineDiKM[km >= 150.0 ? 15 : int(std::trunc(km)) / 10] += 1;
+    // The query keeps to the period, so its years are the period's.
+    TZTAnno& anno = result.Anni[std::clamp(year, firstYear, lastYear) - firstYear];
+    anno.KM += km;
+    anno.NumUscite += 1;
+    if (durationMs > 0) {
+        anno.DurataMs += durationMs;
+        anno.KMConDurata += km;
+    }
+    if (year == lastYear)
+        result.KMMesiUltimoAnno[month - 1] += km;
+    else if (year == lastYear - 1)
+        result.KMMesiAnnoPrecedente[month - 1] += km;
+}
+
+void CompletePeriod(StatisticsResult& result)
+{
+    result.GiorniTotali = WholeDays(result.DataTermine.Val() - result.DataInizio.Val() + 1);
+    result.MediaKMG = result.KMTotali / result.GiorniTotali;
+}
+
+std::optional<ComputeFailure> Compute(TZTRecordset& recordset, StatisticsResult& result)
+{
+    result = EmptyResult(result.DataInizio, result.DataTermine);
     try {
         const RecordsetCloser closer(recordset);
-        recordset.Open(Sql::PeriodRides(start, end));
-        for (; !recordset.Eof(); recordset.MoveNext()) {
-            const TDateTime date = recordset.GetFieldAsDateTime(RideColumn::Data);
-            const double km = recordset.GetFieldAsDouble(RideColumn::KM);
-            const qint64 durationMs = DurationMs(recordset.GetFieldAsDateTime(RideColumn::Durata));
-            // Decoded once: every breakdown below reads the same day.
-            const QDate calendarDay = date.ToQDate();
-            const int year = calendarDay.year(), month = calendarDay.month(), day = calendarDay.day();
-            result.UsciteTotali += 1;
-            result.GiorniTotali = WholeDays(date.Val() - start.Val() + 1);
-            result.KMTotali += km;
-            result.MediaKMU = result.KMTotali / result.UsciteTotali;
-            if (result.MediaKMU > result.MaxMediaKMU) {
-                result.MaxMediaKMU = result.MediaKMU;
-                result.DataMaxMediaKMU = date;
-            }
-            result.MediaKMG = result.KMTotali / result.GiorniTotali;
-            if (result.MediaKMG > result.MaxMediaKMG) {
-                result.MaxMediaKMG = result.MediaKMG;
-                result.DataMaxMediaKMG = date;
-            }
-            for (TZTMese* entry : {&result.Mesi[month - 1], &result.GiorniSettimanali[calendarDay.dayOfWeek() % 7],
-                                   &result.GiorniMensili[day - 1]}) {
-                entry->KM += km;
-                entry->NumUscite += 1;
-            }
-            result.DecineDiKM[km >= 150.0 ? 15 : int(std::trunc(km)) / 10] += 1;
-            // The query keeps to the period, so its years are the period's.
-            TZTAnno& anno = result.Anni[std::clamp(year, firstYear, lastYear) - firstYear];
-            anno.KM += km;
-            anno.NumUscite += 1;
-            if (durationMs > 0) {
-                anno.DurataMs += durationMs;
-                anno.KMConDurata += km;
-            }
-            if (year == lastYear)
-                result.KMMesiUltimoAnno[month - 1] += km;
-            else if (year == lastYear - 1)
-                result.KMMesiAnnoPrecedente[month - 1] += km;
-        }
+        recordset.Open(Sql::PeriodRides(result.DataInizio, result.DataTermine));
+        for (; !recordset.Eof(); recordset.MoveNext())
+            AddRide(result, recordset.GetFieldAsDateTime(RideColumn::Data),
+                    recordset.GetFieldAsDouble(RideColumn::KM), recordset.GetFieldAsDateTime(RideColumn::Durata));
     } catch (const Exception& e) {
         return ComputeFailure{ComputeFailure::Query::Period, e.Message()};
     }
@@ -156,8 +167,7 @@ std::optional<ComputeFailure> Compute(TZTRecordset& recordset, StatisticsResult&
     } catch (const Exception& e) {
         failure = ComputeFailure{ComputeFailure::Query::Top10, e.Message()};
     }
-    result.GiorniTotali = WholeDays(end.Val() - start.Val() + 1);
-    result.MediaKMG = result.KMTotali / result.GiorniTotali;
+    CompletePeriod(result);
     return failure;
 }
 

@@ -85,6 +85,18 @@ struct ComputeFailure
 //   other member is complete.
 std::optional<ComputeFailure> Compute(TZTRecordset& recordset, StatisticsResult& result);
 
+// The steps of Compute, for whoever reads the period's rides another way:
+// - EmptyResult: start..end with every year of the period listed and nothing
+//   ridden, the ten longest rides' slots empty (KM -1);
+// - AddRide: one ride of the period, taken in date order, added to every
+//   total, running average and breakdown; a duration no ride may last is not
+//   counted;
+// - CompletePeriod: the whole period's days and daily average, once every
+//   ride is in.
+StatisticsResult EmptyResult(TDateTime start, TDateTime end);
+void AddRide(StatisticsResult& result, TDateTime date, double km, TDateTime duration);
+void CompletePeriod(StatisticsResult& result);
+
 // The texts of the page "Dati generali".
 struct GeneralTexts
 {
