@@ -28,10 +28,6 @@ namespace {
 const QString ChildSwitch = QStringLiteral("--backup-child");
 const QString Template = QStringLiteral("Provider=SQLite;Data Source=%DATASOURCE%");
 const QDateTime Noon(QDate(2005, 3, 15), QTime(12, 0, 0));
-// Sums over every column of every ride.
-const QString Figures = QStringLiteral(
-    "SELECT count(*) || ' ' || total(KM) || ' ' || total(IDUscita * 8 + IDTipoUscita) || ' ' || "
-    "total(length(Data || Descrizione)) || ' ' || total(length(Durata)) FROM Uscite");
 
 QString FillRides(const QString& path, int count)
 {
@@ -46,7 +42,7 @@ QString FillRides(const QString& path, int count)
 QString FiguresOf(const QString& path)
 {
     return TestDatabase::Scalar(path, u"PRAGMA integrity_check"_qs) == u"ok"
-               ? TestDatabase::Scalar(path, Figures)
+               ? TestDatabase::Scalar(path, TestDatabase::RideFigures)
                : u"damaged"_qs;
 }
 

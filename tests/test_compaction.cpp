@@ -28,12 +28,6 @@ namespace {
 
 const QString ChildSwitch = QStringLiteral("--compaction-child");
 const QString Template = QStringLiteral("Provider=SQLite;Data Source=%DATASOURCE%");
-// Sums over every column of every ride.
-const QString Figures = QStringLiteral(
-    "SELECT count(*) || ' ' || total(KM) || ' ' || total(IDUscita * 8 + IDTipoUscita) || ' ' || "
-    "total(length(Data || Descrizione)) || ' ' || total(length(Durata)) || ' ' || total(length(Note)) FROM Uscite");
-
-
 
 // Rides with holes: every third of `count` rides deleted, so compaction has work to do.
 QString FillRides(const QString& path, int count)
@@ -149,7 +143,7 @@ private Q_SLOTS:
     void backupIsTheDatabaseAsItWas()
     {
         const QByteArray before = Bytes(m_path);
-        const QString figures = Stored(Figures);
+        const QString figures = Stored(TestDatabase::RideFigures);
         const QString lastKey = Stored(u"SELECT seq FROM sqlite_sequence WHERE name = 'Uscite'"_qs);
         // A stale backup, and what a run killed half way leaves behind.
         QVERIFY(WriteFile(m_backup, "a backup from long ago"));
@@ -160,7 +154,7 @@ private Q_SLOTS:
         QVERIFY2(result.outcome == Compaction::Outcome::Compacted, qPrintable(result.detail));
         QCOMPARE(Bytes(m_backup), before);
         QCOMPARE(Stored(u"PRAGMA integrity_check"_qs), u"ok"_qs);
-        QCOMPARE(Stored(Figures), figures);
+        QCOMPARE(Stored(TestDatabase::RideFigures), figures);
         QVERIFY(QFileInfo(m_path).size() < before.size());
         QVERIFY2(Others().isEmpty(), qPrintable(Others().join(u", "_qs)));
 
@@ -168,7 +162,7 @@ private Q_SLOTS:
         const QByteArray first = Bytes(m_path);
         QVERIFY(Compact().outcome == Compaction::Outcome::Compacted);
         QCOMPARE(Bytes(m_backup), first);
-        QCOMPARE(Stored(Figures), figures);
+        QCOMPARE(Stored(TestDatabase::RideFigures), figures);
         QVERIFY(Others().isEmpty());
 
         // Two files, not two names of one: a change to the database leaves the backup alone.
@@ -263,7 +257,7 @@ private Q_SLOTS:
         QFETCH(bool, keptOpen);
         QCOMPARE(TestDatabase::Exec(m_path, u"PRAGMA journal_mode = "_qs + journal), QString());
         QVERIFY(WriteFile(m_backup, "the previous backup"));
-        const QString figures = Stored(Figures);
+        const QString figures = Stored(TestDatabase::RideFigures);
 
         TZTConnection inUse; // as the program holds it, opened before the other process came
         inUse.SetBusyTimeout(waitMs);
@@ -292,7 +286,7 @@ private Q_SLOTS:
                  hold == u"write" ? u"1"_qs : u"0"_qs);
         QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE Descrizione = '%1'"_qs.arg(DatabaseHolder::Ride)),
                  QString());
-        QCOMPARE(Stored(Figures), figures);
+        QCOMPARE(Stored(TestDatabase::RideFigures), figures);
         QCOMPARE(Stored(u"PRAGMA journal_mode"_qs), journal);
         QCOMPARE(Bytes(m_backup) == "the previous backup", !compacted);
     }
@@ -318,14 +312,14 @@ private Q_SLOTS:
         link.replace(u"%1"_qs, m_dir.path());
         QVERIFY(::symlink(QFile::encodeName(link).constData(), QFile::encodeName(m_path).constData()) == 0);
         const QByteArray before = Bytes(real);
-        const QString figures = Stored(Figures);
+        const QString figures = Stored(TestDatabase::RideFigures);
 
         const Compaction::Result result = Compact();
         QVERIFY2(result.outcome == Compaction::Outcome::Compacted, qPrintable(result.detail));
         QCOMPARE(LinkText(m_path), link);
         QVERIFY(!QFileInfo::exists(m_backup));
         QVERIFY(QFileInfo(real).size() < before.size());
-        QCOMPARE(TestDatabase::Scalar(real, Figures), figures);
+        QCOMPARE(TestDatabase::Scalar(real, TestDatabase::RideFigures), figures);
         // The backup and the work files lie beside the real file.
         QCOMPARE(Bytes(QDir(elsewhere).filePath(u"rides.mdbbak"_qs)), before);
         QCOMPARE(QDir(elsewhere).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
@@ -370,13 +364,13 @@ private Q_SLOTS:
     void killedCompactionKeepsEveryRide()
     {
         QCOMPARE(FillRides(m_path, 240000), QString());
-        const QString figures = Stored(Figures);
+        const QString figures = Stored(TestDatabase::RideFigures);
         // A previous backup one ride short, to tell it from the new one.
         QVERIFY(QFile::copy(m_path, m_backup));
         QCOMPARE(TestDatabase::Exec(m_backup, u"DELETE FROM Uscite WHERE IDUscita = "
                                               "(SELECT max(IDUscita) FROM Uscite)"_qs),
                  QString());
-        const QString previousFigures = TestDatabase::Scalar(m_backup, Figures);
+        const QString previousFigures = TestDatabase::Scalar(m_backup, TestDatabase::RideFigures);
         const QString pristine = m_dir.filePath(u"pristine.mdb"_qs);
         const QString pristineBackup = m_dir.filePath(u"pristine.mdbbak"_qs);
         QVERIFY(QFile::copy(m_path, pristine) && QFile::copy(m_backup, pristineBackup));
@@ -394,14 +388,14 @@ private Q_SLOTS:
         runs.killed = [&](int k) {
             const QByteArray at = "kill " + QByteArray::number(k);
             TZTConnection().Open(TestDatabase::ConnectionStringFor(m_path));
-            QVERIFY2(Stored(u"PRAGMA integrity_check"_qs) == u"ok"_qs && Stored(Figures) == figures, at);
-            const QString backup = TestDatabase::Scalar(m_backup, Figures);
+            QVERIFY2(Stored(u"PRAGMA integrity_check"_qs) == u"ok"_qs && Stored(TestDatabase::RideFigures) == figures, at);
+            const QString backup = TestDatabase::Scalar(m_backup, TestDatabase::RideFigures);
             QVERIFY2(backup == previousFigures || backup == figures, at);
             sawOld += backup == previousFigures;
             // A run after the kill clears what it left and succeeds.
             if (k % 4 == 0) {
                 QVERIFY2(Compact().outcome == Compaction::Outcome::Compacted, at);
-                QVERIFY2(Stored(Figures) == figures && Others().isEmpty(), at);
+                QVERIFY2(Stored(TestDatabase::RideFigures) == figures && Others().isEmpty(), at);
             }
         };
         KilledChild::Run(runs);

@@ -107,6 +107,10 @@ QString Scalar(const QString& path, const QString& sql)
     return value;
 }
 
+const QString RideFigures = QStringLiteral(
+    "SELECT count(*) || ' ' || total(KM) || ' ' || total(IDUscita * 8 + IDTipoUscita) || ' ' || "
+    "total(length(Data || Descrizione)) || ' ' || total(length(Durata)) || ' ' || total(length(Note)) FROM Uscite");
+
 QString CreateProgramFolder(const QString& folder)
 {
     const QString database = folder + QStringLiteral("/kilovento.mdb");

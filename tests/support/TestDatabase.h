@@ -17,6 +17,9 @@ QString InsertRide(const QString& path, const QString& date, double km, int type
                    const QString& description = QString(), const QString& duration = QString());
 // The first column of the first row of a query, as text; empty when there is none.
 QString Scalar(const QString& path, const QString& sql);
+// A query summing over every column of every ride: two databases with the same
+// rides give the same text.
+extern const QString RideFigures;
 // A program folder as an installation leaves it: "kilovento.mdb" (new and
 // empty) and "kilovento.ini" naming it. Returns the error, if any.
 QString CreateProgramFolder(const QString& folder);
