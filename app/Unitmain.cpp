@@ -34,6 +34,9 @@
 #include <QMouseEvent>
 #include <QShortcut>
 
+#include <initializer_list>
+#include <utility>
+
 TFormMain* FormMain = nullptr;
 
 namespace {
@@ -128,9 +131,21 @@ TFormMain::~TFormMain()
         FormMain = nullptr;
 }
 
+namespace {
+
+// Actions and buttons alike take their icon by name.
+template <typename Target>
+void SetIcons(std::initializer_list<std::pair<Target*, const char*>> targets)
+{
+    for (const auto& [target, name] : targets)
+        target->setIcon(Icon(QLatin1StringView(name)));
+}
+
+}
+
 void TFormMain::SetUpIcons()
 {
-    const std::pair<QAction*, const char*> actions[] = {
+    SetIcons<QAction>({
         {MenuEsci, "exit"},
         {MenuRipristinaBackup, "restore"},
         {MenuAggiungiUscita, "add"},
@@ -144,10 +159,8 @@ void TFormMain::SetUpIcons()
         {MenuInformazioniSu, "about"},
         {ToolButtonElaborazioneDati, "statistics"},
         {ToolButtonOpzioni, "options"},
-    };
-    for (const auto& [action, name] : actions)
-        action->setIcon(Icon(QLatin1StringView(name)));
-    const std::pair<QAbstractButton*, const char*> buttons[] = {
+    });
+    SetIcons<QAbstractButton>({
         {SpeedButtonMeseCorrente, "nav-current"},
         {SpeedButtonMesePrecedente, "nav-prev-month"},
         {SpeedButtonMeseSuccessivo, "nav-next-month"},
@@ -157,9 +170,7 @@ void TFormMain::SetUpIcons()
         {BitBtnModificaUscita, "modify"},
         {BitBtnEliminaUscita, "delete"},
         {BitBtnStampaMese, "print"},
-    };
-    for (const auto& [button, name] : buttons)
-        button->setIcon(Icon(QLatin1StringView(name)));
+    });
 }
 
 void TFormMain::SetUpStatusBar()
