@@ -34,12 +34,21 @@ using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 using RideType = Rides::RideType;
 
+// Which part of a date written d/m/y or m/d/y is the day.
+enum class DayOrder
+{
+    FromFile,   // decided from the file's own dates; the file may leave it open
+    DayFirst,   // 01/02/1990 is 1 February
+    MonthFirst, // 01/02/1990 is 2 January
+};
+
 // What a ride of the file must fit.
 struct Log
 {
     QList<RideType> types; // by key; the first is the type of a ride that names none
     QDate firstDay;        // the first and last day a ride may have
     QDate lastDay;
+    DayOrder order = DayOrder::FromFile;
 };
 
 
@@ -48,6 +57,10 @@ struct ReadResult
     QList<Rides::Ride> rides; // in the file's order
     std::optional<CsvFailure> failure; // the first bad line; then there are no rides
     bool cancelled = false;
+    // With DayOrder::FromFile, a date of the file as written ("01/02/1990")
+    // when no date tells whether the day or the month comes first; then there
+    // are no rides, and the caller asks the rider and reads again.
+    QString ambiguousDate;
 };
 
 // The rides of a file's bytes. The header names the columns in any order and
