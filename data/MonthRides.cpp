@@ -4,7 +4,6 @@
 #include "data/Rides.h"
 #include "data/Sql.h"
 #include "data/TZTRecordset.h"
-#include "util/Exception.h"
 #include "util/Formats.h"
 #include "util/Unitutils.h"
 
@@ -66,31 +65,27 @@ MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
     double total = 0.0;
     double lastDate = 0.0;
     QString lastDay;
-    try {
-        for (; !recordset.Eof(); recordset.MoveNext()) {
-            Row row;
-            const TDateTime date = recordset.GetFieldAsDateTime(RideColumn::Data);
-            row.number = QString::number(result.rows.size() + 1);
-            row.id = recordset.GetFieldAsInteger(RideColumn::IDUscita);
-            // Rides come in date order, many a day: consecutive rows share one text.
-            if (result.rows.isEmpty() || date.Val() != lastDate) {
-                lastDate = date.Val();
-                lastDay = weekdays.at(date.DayOfWeek() - 1) + u' ' + QString::number(DatePart(date, 2));
-            }
-            row.day = lastDay;
-            // A type without a name (possible only in files older than the
-            // schema's foreign key) shows an empty text.
-            row.type = typeNames.value(recordset.GetFieldAsInteger(RideColumn::IDTipoUscita));
-            const double km = recordset.GetFieldAsDouble(RideColumn::KM);
-            total += km;
-            row.km = Formats::OneDecimal(km, separators);
-            FormatDurationAndSpeed(km, recordset.GetFieldAsDateTime(RideColumn::Durata).Val(), separators,
-                                   row.duration, row.speed);
-            row.description = recordset.GetFieldAsString(RideColumn::Descrizione);
-            result.rows.append(std::move(row));
+    for (; !recordset.Eof(); recordset.MoveNext()) {
+        Row row;
+        const TDateTime date = recordset.GetFieldAsDateTime(RideColumn::Data);
+        row.number = QString::number(result.rows.size() + 1);
+        row.id = recordset.GetFieldAsInteger(RideColumn::IDUscita);
+        // Rides come in date order, many a day: consecutive rows share one text.
+        if (result.rows.isEmpty() || date.Val() != lastDate) {
+            lastDate = date.Val();
+            lastDay = weekdays.at(date.DayOfWeek() - 1) + u' ' + QString::number(DatePart(date, 2));
         }
-    } catch (const Exception&) {
-        return result;
+        row.day = lastDay;
+        // A type without a name (possible only in files older than the
+        // schema's foreign key) shows an empty text.
+        row.type = typeNames.value(recordset.GetFieldAsInteger(RideColumn::IDTipoUscita));
+        const double km = recordset.GetFieldAsDouble(RideColumn::KM);
+        total += km;
+        row.km = Formats::OneDecimal(km, separators);
+        FormatDurationAndSpeed(km, recordset.GetFieldAsDateTime(RideColumn::Durata).Val(), separators,
+                               row.duration, row.speed);
+        row.description = recordset.GetFieldAsString(RideColumn::Descrizione);
+        result.rows.append(std::move(row));
     }
 
     const qsizetype count = result.rows.size();

@@ -25,12 +25,12 @@ struct MonthRides
 
     QList<Row> rows;
     QStringList typeNames; // by type key
-    // Absent when reading stopped at a row that could not be read: the rows
-    // before it are kept, but totals over part of a month would mislead.
+    // Absent only in an empty MonthRides, which shows no month.
     std::optional<Summary> summary;
 
     // Reads the ride types and the month's rides through `recordset`, which is
-    // closed again on return. Throws Exception when the queries cannot be opened.
+    // closed again on return. Throws Exception when a query cannot be opened
+    // or a row cannot be read: part of a month, and totals over it, would mislead.
     static MonthRides Load(TZTRecordset& recordset, int year, int month);
 
     // The "Giorno" text: weekday name, a blank and the day of the month.

@@ -1,7 +1,9 @@
 #include "data/MonthRides.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
+#include "support/Files.h"
 #include "support/TestDatabase.h"
+#include "util/Exception.h"
 
 #include <QTemporaryDir>
 #include <QtTest>
@@ -43,6 +45,7 @@ private Q_SLOTS:
     void dayTexts_data();
     void dayTexts();
     void rideWithAnUnknownTypeIsShownAndTheListGoesOn();
+    void damagedPageFailsTheLoadWithItsMessage();
 };
 
 void TestMonth::init()
@@ -187,6 +190,34 @@ void TestMonth::rideWithAnUnknownTypeIsShownAndTheListGoesOn()
     QCOMPARE(month.rows.at(1).type, month.typeNames.at(0));
     QVERIFY(month.summary);
     QCOMPARE(month.summary->km, u"30,0"_qs);
+}
+
+void TestMonth::damagedPageFailsTheLoadWithItsMessage()
+{
+    // Rides enough for the month to span many pages, so that one damaged page
+    // can lie behind the first rows read.
+    QCOMPARE(TestDatabase::Exec(m_path, u"WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 400) "
+                                         "INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) SELECT i % 6, "
+                                         "date('2005-03-01', '+' || (i % 31) || ' days'), i, printf('%.200c', 'x') "
+                                         "FROM n"_qs),
+             QString());
+    const qsizetype whole = Load(2005, 3).rows.size();
+    const QByteArray pristine = Bytes(m_path);
+    const int pageSize = TestDatabase::Scalar(m_path, u"PRAGMA page_size"_qs).toInt();
+    int midMonth = 0;
+    // Each page but the first (the schema, without which nothing opens) in turn.
+    for (qsizetype page = 1; page < pristine.size() / pageSize; ++page) {
+        QVERIFY(WriteFile(m_path, QByteArray(pristine).replace(page * pageSize, pageSize, QByteArray(pageSize, '\xff'))));
+        const QByteArray at = "page " + QByteArray::number(page);
+        try {
+            const MonthRides month = Load(2005, 3);
+            QVERIFY2(month.summary && month.rows.size() == whole, at);
+        } catch (const Exception& e) {
+            QVERIFY2(e.Message().startsWith(u"ZTADO exception: TZTRecordset::"_qs), qPrintable(e.Message()));
+            midMonth += !e.Message().startsWith(u"ZTADO exception: TZTRecordset::Open"_qs);
+        }
+    }
+    QVERIFY(midMonth > 0);
 }
 
 QTEST_GUILESS_MAIN(TestMonth)
