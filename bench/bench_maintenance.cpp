@@ -201,9 +201,9 @@ int main(int argc, char* argv[])
             insertsRows = Bench::Fingerprint(work);
         }
 
-        // Compaction: the whole command's work against the one VACUUM INTO; and,
-        // for reference, what flushing that copy to disk and checking it cost,
-        // and the command against raw SQLite taking all three steps.
+        // Compaction: the whole command's work against raw SQLite taking the
+        // same three steps (the copy, its flush to disk, its integrity check);
+        // and, for reference, each step alone and the command against the bare copy.
         std::vector<double> compactionMs, rawCompactionMs, flushMs, checkMs, rawStepsMs;
         QString compactedRows, rawCompactedRows;
         double compactedMb = 0.0;
@@ -243,12 +243,12 @@ int main(int argc, char* argv[])
               ImportGoal, "ms", SameRows(importRows, rawImportRows)},
              {"  import vs the raw inserts alone, rows parsed", ImportRuns, Median(importMs), Median(insertsMs),
               Goal::None, 0.0, "ms", SameRows(importRows, insertsRows)},
-             {"compaction (raw: VACUUM INTO)", CompactionRuns, Median(compactionMs), Median(rawCompactionMs),
-              Goal::RatioAtMost, CompactionGoal, "ms", SameRows(compactedRows, rawCompactedRows)},
+             {"compaction (raw: VACUUM INTO + flush + check)", CompactionRuns, Median(compactionMs),
+              Median(rawStepsMs), Goal::RatioAtMost, CompactionGoal, "ms", SameRows(compactedRows, rawCompactedRows)},
+             {"  compaction vs the bare VACUUM INTO", CompactionRuns, Median(compactionMs), Median(rawCompactionMs),
+              Goal::None, 0.0, "ms", SameRows(compactedRows, rawCompactedRows)},
              {"  flush of the raw copy (VACUUM INTO did it)", CompactionRuns, Median(flushMs)},
              {"  integrity_check of the raw compacted file", CompactionRuns, Median(checkMs)},
-             {"  compaction vs raw VACUUM INTO + flush + check", CompactionRuns, Median(compactionMs),
-              Median(rawStepsMs), Goal::None, 0.0, "ms", SameRows(compactedRows, rawCompactedRows)},
              {"database file before compaction", 1, SizeMb(log), {}, Goal::None, 0.0, "MB"},
              {"database file after compaction", 1, compactedMb, SizeMb(compacted), Goal::None, 0.0, "MB"}});
         if (importRows != rawImportRows || importRows != insertsRows || compactedRows != rawCompactedRows)
