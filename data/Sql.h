@@ -10,8 +10,10 @@
 namespace Sql {
 
 inline constexpr char EnableForeignKeys[] = "PRAGMA foreign_keys = ON";
-inline constexpr char RideTablesPresent[] =
-    "SELECT count(*) FROM sqlite_master WHERE type = 'table' AND name IN ('Uscite', 'TipiUscita')";
+// One row per column of the ride tables: "table.column".
+inline constexpr char RideTableColumns[] =
+    "SELECT m.name || '.' || c.name FROM sqlite_master AS m, pragma_table_info(m.name) AS c "
+    "WHERE m.type = 'table' AND m.name COLLATE NOCASE IN ('Uscite', 'TipiUscita')";
 
 // Ride type names, position k being the type whose key is k.
 QString RideTypeNames();

@@ -1,11 +1,15 @@
 #include "data/TZTConnection.h"
 
 #include "data/ConnectionString.h"
+#include "data/Rides.h"
 #include "data/Sql.h"
 #include "data/Statement.h"
 #include "util/Exception.h"
 
 #include <QFileInfo>
+#include <QSet>
+
+#include <cerrno>
 
 #include <sqlite3.h>
 
@@ -20,6 +24,47 @@ QString FileDescription(const QString& path)
     return QStringLiteral("Database: '%1'").arg(path);
 }
 
+TZTConnection::Cause CauseOf(sqlite3* handle)
+{
+    return {sqlite3_extended_errcode(handle), sqlite3_system_errno(handle)};
+}
+
+}
+
+QString RiderReason(TZTConnection::Cause cause)
+{
+    const int primary = cause.code & 0xff;
+    // The system's error number is this failure's only when SQLite failed at
+    // the file itself; otherwise it may be an earlier one's.
+    if (primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN) {
+        switch (cause.systemErrno) {
+        case ENOSPC:
+        case EDQUOT:
+            return QStringLiteral("disco pieno");
+        case EACCES:
+        case EPERM:
+            return QStringLiteral("permesso negato");
+        case EROFS:
+            return QStringLiteral("database in sola lettura");
+        default:
+            break;
+        }
+    }
+    switch (primary) {
+    case SQLITE_FULL:
+        return QStringLiteral("disco pieno");
+    case SQLITE_READONLY:
+        return QStringLiteral("database in sola lettura");
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+        return QStringLiteral("database in uso da un altro programma");
+    case SQLITE_PERM:
+        return QStringLiteral("permesso negato");
+    case SQLITE_CANTOPEN:
+        return QStringLiteral("impossibile aprire il file");
+    default:
+        return {};
+    }
 }
 
 void RaiseADOException(const QString& operation, const TZTConnection& connection)
@@ -28,6 +73,8 @@ void RaiseADOException(const QString& operation, const TZTConnection& connection
     const QStringList& errors = connection.Errors();
     if (!errors.isEmpty())
         message += QStringLiteral(": ") + errors.join(QStringLiteral("; "));
+    if (const QString reason = RiderReason(connection.LastFailureCause()); !reason.isEmpty())
+        message = reason + QStringLiteral(". ") + message;
     throw Exception(message);
 }
 
@@ -59,15 +106,22 @@ bool TZTConnection::InTransaction() const noexcept
     return m_db && !sqlite3_get_autocommit(m_db);
 }
 
-void TZTConnection::Fail(const QString& operation, const QStringList& descriptions)
+void TZTConnection::Fail(const QString& operation, const QStringList& descriptions, Cause cause)
 {
-    m_errors = descriptions;
+    SetErrors(descriptions, cause);
     m_lastFailureBusy = m_db && (sqlite3_errcode(m_db) & 0xff) == SQLITE_BUSY;
+    RaiseADOException(operation, *this);
+}
+
+void TZTConnection::RaiseSqliteFailure(const QString& operation)
+{
+    SetErrors({LastSqliteError()}, m_db ? CauseOf(m_db) : Cause{});
     RaiseADOException(operation, *this);
 }
 
 void TZTConnection::Open(const QString& connectionString, Access access)
 {
+    m_lastOpenFoundOtherShape = false;
     if (m_db)
         Fail(OpenOperation, {QStringLiteral("Operation is not allowed when the object is open")});
 
@@ -90,8 +144,9 @@ void TZTConnection::Open(const QString& connectionString, Access access)
     m_db = db; // set even on failure, so Close releases the handle
     if (rc != SQLITE_OK) {
         const QString description = LastSqliteError();
+        const Cause cause = CauseOf(m_db);
         Close();
-        Fail(OpenOperation, {description, FileDescription(parsed.dataSource)});
+        Fail(OpenOperation, {description, FileDescription(parsed.dataSource)}, cause);
     }
     sqlite3_extended_result_codes(m_db, 1);
     sqlite3_busy_timeout(m_db, m_busyTimeoutMs);
@@ -100,28 +155,51 @@ void TZTConnection::Open(const QString& connectionString, Access access)
         // SQLite reads the file only now: a file that is not a database, or a
         // database locked by another process, fails here rather than later.
         if (sqlite3_exec(m_db, Sql::EnableForeignKeys, nullptr, nullptr, nullptr) != SQLITE_OK)
-            Fail(OpenOperation, {LastSqliteError(), FileDescription(m_dataSource)});
+            Fail(OpenOperation, {LastSqliteError(), FileDescription(m_dataSource)}, CauseOf(m_db));
         CheckRideTables();
     } catch (...) {
         Close();
         throw;
     }
-    m_errors.clear();
+    SetErrors({});
 }
 
 void TZTConnection::CheckRideTables()
 {
+    // Every column the program reads or writes: a file without one of them
+    // would open, show its rides and then fail the first ride stored in it.
+    const std::pair<QString, QStringList> needed[] = {
+        {QStringLiteral("Uscite"),
+         {RideColumn::IDUscita, RideColumn::IDTipoUscita, RideColumn::Data, RideColumn::KM, RideColumn::Durata,
+          RideColumn::Descrizione, RideColumn::Note}},
+        {QStringLiteral("TipiUscita"), {RideTypeColumn::IDTipoUscita, RideTypeColumn::Descrizione}},
+    };
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_db, Sql::RideTablesPresent, -1, &raw, nullptr) != SQLITE_OK)
-        Fail(OpenOperation, {LastSqliteError(), FileDescription(m_dataSource)});
+    if (sqlite3_prepare_v2(m_db, Sql::RideTableColumns, -1, &raw, nullptr) != SQLITE_OK)
+        Fail(OpenOperation, {LastSqliteError(), FileDescription(m_dataSource)}, CauseOf(m_db));
     const Statement stmt(raw);
-    const int rc = sqlite3_step(stmt.get());
-    const int tables = rc == SQLITE_ROW ? sqlite3_column_int(stmt.get(), 0) : -1;
-    if (rc != SQLITE_ROW)
-        Fail(OpenOperation, {LastSqliteError(), FileDescription(m_dataSource)});
-    if (tables != 2)
-        Fail(OpenOperation, {QStringLiteral("Not a ride database: the tables Uscite and TipiUscita are missing"),
+    QSet<QString> found; // "table.column", in lower case as SQLite matches names
+    int rc;
+    while ((rc = sqlite3_step(stmt.get())) == SQLITE_ROW)
+        found.insert(QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(stmt.get(), 0))).toLower());
+    if (rc != SQLITE_DONE)
+        Fail(OpenOperation, {LastSqliteError(), FileDescription(m_dataSource)}, CauseOf(m_db));
+    QStringList missing;
+    for (const auto& [table, columns] : needed) {
+        QStringList absent;
+        for (const QString& column : columns)
+            if (!found.contains((table + u'.' + column).toLower()))
+                absent.append(column);
+        if (absent.size() == columns.size())
+            missing.append(QStringLiteral("the table %1 is missing").arg(table));
+        else if (!absent.isEmpty())
+            missing.append(QStringLiteral("%1 has no column %2").arg(table, absent.join(QStringLiteral(", "))));
+    }
+    if (!missing.isEmpty()) {
+        m_lastOpenFoundOtherShape = true;
+        Fail(OpenOperation, {QStringLiteral("Not a ride database: ") + missing.join(QStringLiteral("; ")),
                              FileDescription(m_dataSource)});
+    }
 }
 
 void TZTConnection::Execute(const QString& sql)
@@ -132,7 +210,7 @@ void TZTConnection::Execute(const QString& sql)
     sqlite3_stmt* raw = nullptr;
     const char* tail = nullptr;
     if (sqlite3_prepare_v2(m_db, text.constData(), int(text.size()), &raw, &tail) != SQLITE_OK)
-        Fail(ExecuteOperation, {LastSqliteError()});
+        Fail(ExecuteOperation, {LastSqliteError()}, CauseOf(m_db));
     const Statement stmt(raw);
     if (tail && !QByteArray(tail).trimmed().isEmpty())
         Fail(ExecuteOperation, {QStringLiteral("Only one statement can be executed at a time")});
@@ -140,8 +218,8 @@ void TZTConnection::Execute(const QString& sql)
     while (stmt && rc == SQLITE_ROW)
         rc = sqlite3_step(stmt.get());
     if (stmt && rc != SQLITE_DONE)
-        Fail(ExecuteOperation, {LastSqliteError()});
-    m_errors.clear();
+        Fail(ExecuteOperation, {LastSqliteError()}, CauseOf(m_db));
+    SetErrors({});
 }
 
 void TZTConnection::BackupTo(const QString& path)
@@ -152,20 +230,23 @@ void TZTConnection::BackupTo(const QString& path)
     const int opened = sqlite3_open_v2(path.toUtf8().constData(), &raw,
                                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX, nullptr);
     const std::unique_ptr<sqlite3, int (*)(sqlite3*)> copy(raw, sqlite3_close_v2);
-    const auto failure = [&] { return QStringList{QString::fromUtf8(sqlite3_errmsg(copy.get())), FileDescription(path)}; };
-    if (opened != SQLITE_OK)
-        Fail(BackupOperation, failure());
+    // The copy's handle holds the failure, also of a step of the backup.
+    const auto fail = [&] {
+        Fail(BackupOperation, {QString::fromUtf8(sqlite3_errmsg(copy.get())), FileDescription(path)},
+             CauseOf(copy.get()));
+    };
     sqlite3_extended_result_codes(copy.get(), 1);
+    if (opened != SQLITE_OK)
+        fail();
     if (sqlite3_exec(copy.get(), Sql::UnflushedWrites().toUtf8().constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
-        Fail(BackupOperation, failure());
+        fail();
     sqlite3_backup* backup = sqlite3_backup_init(copy.get(), "main", m_db, "main");
     if (!backup)
-        Fail(BackupOperation, failure());
+        fail();
     const int stepped = sqlite3_backup_step(backup, -1);
-    // Finishing reports the step's error on the copy's handle.
     if (sqlite3_backup_finish(backup) != SQLITE_OK || stepped != SQLITE_DONE)
-        Fail(BackupOperation, failure());
-    m_errors.clear();
+        fail();
+    SetErrors({});
 }
 
 void TZTConnection::Close() noexcept

@@ -9,7 +9,8 @@ struct sqlite3;
 
 // The program's one handle on the ride database, an SQLite file named by a
 // connection string ("Provider=SQLite;Data Source=..."). Every failure is
-// raised as the "ZTADO exception: " text built by RaiseADOException.
+// raised as the "ZTADO exception: " text built by RaiseADOException, led by
+// the rider's words for it when SQLite's reason is one they can act on.
 class TZTConnection
 {
 public:
@@ -41,12 +42,31 @@ public:
     // Whether the last failure was another connection's lock outlasting the
     // busy timeout, rather than a fault of the database or the statement.
     bool LastFailureWasBusy() const { return m_lastFailureBusy; }
+    // Whether the last Open found a sound SQLite file without the tables and
+    // columns of the ride log, rather than a damaged or unreadable one.
+    bool LastOpenFoundOtherShape() const { return m_lastOpenFoundOtherShape; }
 
-    // The descriptions of the last failure, oldest first.
+    // What SQLite reported of a failure: its extended result code and the
+    // system's error number behind it; both 0 for a failure not SQLite's.
+    struct Cause
+    {
+        int code;
+        int systemErrno;
+    };
+
+    // The descriptions of the last failure, oldest first, and its cause.
     const QStringList& Errors() const { return m_errors; }
-    void SetErrors(const QStringList& descriptions) { m_errors = descriptions; }
+    Cause LastFailureCause() const { return m_cause; }
+    void SetErrors(const QStringList& descriptions, Cause cause = {})
+    {
+        m_errors = descriptions;
+        m_cause = cause;
+    }
     // SQLite's description of the last failure on this connection.
     QString LastSqliteError() const;
+    // Raises the ZTADO exception of `operation` for the SQLite call that has
+    // just failed on this connection, with SQLite's description and cause.
+    [[noreturn]] void RaiseSqliteFailure(const QString& operation);
     // Whether a transaction is open: SQLite may end one by itself (after an
     // I/O error, say), so this asks SQLite rather than remembering BEGIN.
     bool InTransaction() const noexcept;
@@ -57,16 +77,24 @@ private:
     friend class TZTRecordset;
     sqlite3* Handle() const { return m_db; }
 
-    [[noreturn]] void Fail(const QString& operation, const QStringList& descriptions);
+    [[noreturn]] void Fail(const QString& operation, const QStringList& descriptions, Cause cause = {});
     void CheckRideTables();
 
     sqlite3* m_db = nullptr;
     QString m_dataSource;
     QStringList m_errors;
+    Cause m_cause{};
     int m_busyTimeoutMs = 10000;
     bool m_lastFailureBusy = false;
+    bool m_lastOpenFoundOtherShape = false;
 };
 
 // Throws Exception("ZTADO exception: " + operation + ": " + the connection's
-// descriptions joined by "; "), leaving out ": " when there are none.
+// descriptions joined by "; "), leaving out ": " when there are none. When
+// the cause is one the rider can act on (a full disk, a read-only or busy
+// database, a file that cannot be opened or is not theirs to open), its
+// Italian words and ". " come first.
 [[noreturn]] void RaiseADOException(const QString& operation, const TZTConnection& connection);
+
+// Those words for a cause; empty for any other.
+QString RiderReason(TZTConnection::Cause cause);

@@ -92,7 +92,7 @@ void TZTRecordset::Fail(const QString& operation, const QString& description)
 
 void TZTRecordset::FailSqlite(const QString& operation)
 {
-    Fail(operation, m_connection->LastSqliteError());
+    m_connection->RaiseSqliteFailure(operation);
 }
 
 bool TZTRecordset::StatementBelongsToConnection() const
@@ -145,9 +145,8 @@ void TZTRecordset::Open(const QString& sql)
     const int rc = sqlite3_prepare_v2(m_connection->Handle(), text.constData(), int(text.size()), &raw, &tail);
     m_stmt.reset(raw);
     if (rc != SQLITE_OK) {
-        const QString description = m_connection->LastSqliteError();
         Close();
-        Fail(OpenOperation, description);
+        FailSqlite(OpenOperation);
     }
     if (!m_stmt || (tail && !QByteArray(tail).trimmed().isEmpty())) {
         Close();

@@ -21,6 +21,7 @@
 namespace {
 
 const QString DamagedText = QStringLiteral("danneggiato");
+const QString OtherShapeText = QStringLiteral("non compatibile");
 const QString CompactionName = QStringLiteral(" (compattazione)");
 const QString FolderText = QStringLiteral("Backup nella cartella %1:");
 const QString QuestionText =
@@ -39,7 +40,8 @@ QTreeWidgetItem* RowOf(const Backup::Entry& entry, int index)
     const QString name = QFileInfo(entry.path).fileName() + (entry.compaction ? CompactionName : QString());
     const QString size = QLocale().formattedDataSize(entry.bytes, 1, QLocale::DataSizeTraditionalFormat);
     auto* item = entry.damaged
-                     ? new QTreeWidgetItem({entry.taken.toString(TimeFormat), DamagedText, QString(), size, name})
+                     ? new QTreeWidgetItem({entry.taken.toString(TimeFormat),
+                                            entry.otherShape ? OtherShapeText : DamagedText, QString(), size, name})
                      : new QTreeWidgetItem({entry.taken.toString(TimeFormat), QString::number(entry.rides),
                                             Formats::OneDecimal(entry.km), size, name});
     item->setData(TakenColumn, Qt::UserRole, index);

@@ -9,7 +9,8 @@
 #include <vector>
 
 // "Ripristina un backup": the backups the caller found, newest first, the
-// newest sound one selected; a damaged one is shown but cannot be chosen.
+// newest sound one selected; a damaged one, or one of another shape, is
+// shown but cannot be chosen.
 // "Ripristina" (or Enter, or a double click on a row) asks for confirmation
 // and accepts the dialog with that backup chosen.
 class TFormRipristino : public QDialog, private Ui::TFormRipristino

@@ -4,8 +4,10 @@
 #include "data/TZTRecordset.h"
 #include "data/Transaction.h"
 #include "support/TestDatabase.h"
+#include "support/WithoutRootOverride.h"
 #include "util/Exception.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -131,7 +133,10 @@ private Q_SLOTS:
         connectionString.replace(u"%FILE%"_qs, path);
         const QString message = ErrorOf([&] { connection.Open(connectionString); });
         sqlite3_close(holder);
-        QVERIFY2(message.startsWith(u"ZTADO exception: TZTConnection::Open: "_qs) && message.contains(expected),
+        // A busy database is led by the rider's words.
+        QVERIFY2(message.startsWith((locked ? u"database in uso da un altro programma. "_qs : QString())
+                                    + u"ZTADO exception: TZTConnection::Open: "_qs)
+                     && message.contains(expected),
                  qPrintable(message));
         QVERIFY(!connection.IsOpen());
         if (content == u"-")
@@ -170,6 +175,55 @@ private Q_SLOTS:
         connection.SetErrors({u"first"_qs, u"second"_qs});
         QCOMPARE(ErrorOf([&] { RaiseADOException(u"TZTRecordset::Open"_qs, connection); }),
                  u"ZTADO exception: TZTRecordset::Open: first; second"_qs);
+    }
+
+    void failuresTheRiderCanActOnAreNamed_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<QString>("expected"); // the start of the message
+        const QString ado = u"ZTADO exception: "_qs;
+        QTest::newRow("disk full while adding") << u"full"_qs << u"disco pieno. "_qs + ado + u"TZTRecordset::Update: "_qs;
+        QTest::newRow("read-only database") << u"read-only"_qs
+                                            << u"database in sola lettura. "_qs + ado + u"TZTConnection::Execute: "_qs;
+        QTest::newRow("held by another connection")
+            << u"busy"_qs << u"database in uso da un altro programma. "_qs + ado + u"TZTConnection::Execute: "_qs;
+        QTest::newRow("copy into a missing folder")
+            << u"missing folder"_qs << u"impossibile aprire il file. "_qs + ado + u"TZTConnection::BackupTo: "_qs;
+        QTest::newRow("a database not ours") << u"no permission"_qs
+                                             << u"permesso negato. "_qs + ado + u"TZTConnection::Open: "_qs;
+        QTest::newRow("a fault of the statement") << u"no table"_qs << ado + u"TZTConnection::Execute: no such table"_qs;
+    }
+
+    void failuresTheRiderCanActOnAreNamed()
+    {
+        QFETCH(QString, failure);
+        QFETCH(QString, expected);
+        TZTConnection other;
+        other.SetBusyTimeout(50);
+        other.Open(TestDatabase::ConnectionStringFor(m_path),
+                   failure == u"read-only" ? TZTConnection::Access::ReadOnly : TZTConnection::Access::ReadWrite);
+        QString message;
+        if (failure == u"full") {
+            // No page beyond those the file has: as a disk with no room left.
+            m_connection->Execute(u"PRAGMA max_page_count = "_qs + Stored(u"PRAGMA page_count"_qs));
+            for (int i = 0; i < 1000 && message.isNull(); ++i)
+                message = ErrorOf([&] { Add(Day(2005, 3, 1), 10.0, 0, QString(200, u'x')); });
+        } else if (failure == u"busy") {
+            m_connection->Execute(Sql::BeginExclusiveTransaction());
+            message = ErrorOf([&] { other.Execute(Sql::DeleteRide(1)); });
+            m_connection->Execute(Sql::RollbackTransaction());
+        } else if (failure == u"missing folder") {
+            message = ErrorOf([&] { other.BackupTo(m_dir.filePath(u"nowhere/copy.mdb"_qs)); });
+        } else if (failure == u"no permission") {
+            const QString closed = m_dir.filePath(u"closed.mdb"_qs);
+            QVERIFY(QFile::copy(m_path, closed) && QFile::setPermissions(closed, {}));
+            const WithoutRootOverride asUser;
+            message = ErrorOf([&] { TZTConnection().Open(TestDatabase::ConnectionStringFor(closed)); });
+            QVERIFY(QFile::remove(closed));
+        } else {
+            message = ErrorOf([&] { other.Execute(failure == u"no table" ? u"DELETE FROM Nowhere"_qs : Sql::DeleteRide(1)); });
+        }
+        QVERIFY2(message.startsWith(expected), qPrintable(message));
     }
 
     void executeRunsOneStatement()

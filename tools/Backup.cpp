@@ -33,6 +33,7 @@ const QString UnreadableText = QStringLiteral("il database non si apre");
 const QString NotWrittenText = QStringLiteral("impossibile scrivere il backup");
 const QString NotSoundText = QStringLiteral("la copia non ha superato la verifica di integrità");
 const QString ChosenDamagedText = QStringLiteral("il backup scelto è danneggiato");
+const QString ChosenOtherShapeText = QStringLiteral("il backup scelto non è un diario compatibile");
 const QString CurrentNotSavedText = QStringLiteral("impossibile salvare il database attuale come backup");
 const QString NotReplacedText = QStringLiteral("impossibile sostituire il database");
 
@@ -194,15 +195,15 @@ Result CopyChosen(const ExclusiveHold& hold, const Place& place, const QString& 
     const auto connectionString = [&](const QString& path) {
         return SettingsFile::ExpandConnectionString(connectionTemplate, path);
     };
+    TZTConnection source;
     try {
-        TZTConnection source;
         source.Open(connectionString(chosen), TZTConnection::Access::ReadOnly);
         source.BackupTo(work);
         source.Close();
         // A copy of a WAL database is one too; it is checked without a log.
         CheckedCopy::UseRollbackJournal(connectionString(work));
     } catch (const Exception& e) {
-        return Failed(ChosenDamagedText, e.Message());
+        return Failed(source.LastOpenFoundOtherShape() ? ChosenOtherShapeText : ChosenDamagedText, e.Message());
     }
     QString error;
     if (!DurableFiles::CopyAccess(place.database, work, error))
@@ -221,8 +222,8 @@ Result CopyChosen(const ExclusiveHold& hold, const Place& place, const QString& 
 
 void Inspect(Backup::Entry& entry, const QString& connectionTemplate)
 {
+    TZTConnection connection;
     try {
-        TZTConnection connection;
         connection.Open(SettingsFile::ExpandConnectionString(connectionTemplate, entry.path),
                         TZTConnection::Access::ReadOnly);
         entry.problem = CheckedCopy::IntegrityProblem(connection);
@@ -231,6 +232,7 @@ void Inspect(Backup::Entry& entry, const QString& connectionTemplate)
         entry.km = totals.km;
     } catch (const Exception& e) {
         entry.problem = e.Message();
+        entry.otherShape = connection.LastOpenFoundOtherShape();
     }
     entry.damaged = !entry.problem.isEmpty();
 }

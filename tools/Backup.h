@@ -44,8 +44,9 @@ struct Entry
     QDateTime taken;         // from its name; the compaction's, when it was written
     bool compaction = false; // the backup the compaction leaves (".mdbbak")
     qint64 bytes = 0;
-    bool damaged = false;    // does not open as a ride database, or fails the check
-    QString problem;         // why it is damaged
+    bool damaged = false;    // cannot be restored: does not open as a ride database, or fails the check
+    bool otherShape = false; // of those, a sound file without the tables and columns of the ride log
+    QString problem;         // why it cannot be restored
     int rides = 0;
     double km = 0.0;
 };

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+// File permissions as an ordinary user meets them, for as long as this
+// lives: root's power to read and write any file (CAP_DAC_OVERRIDE and
+// CAP_DAC_READ_SEARCH) is set aside for the calling thread, and given back
+// at the end. Without root nothing needs setting aside.
+class WithoutRootOverride
+{
+public:
+    WithoutRootOverride()
+    {
+        if (::syscall(SYS_capget, &m_header, m_saved) != 0)
+            return;
+        __user_cap_data_struct reduced[2] = {m_saved[0], m_saved[1]};
+        reduced[0].effective &= ~((1u << CAP_DAC_OVERRIDE) | (1u << CAP_DAC_READ_SEARCH));
+        m_done = ::syscall(SYS_capset, &m_header, reduced) == 0;
+    }
+    ~WithoutRootOverride()
+    {
+        if (m_done)
+            ::syscall(SYS_capset, &m_header, m_saved);
+    }
+    WithoutRootOverride(const WithoutRootOverride&) = delete;
+    WithoutRootOverride& operator=(const WithoutRootOverride&) = delete;
+
+    bool done() const { return m_done; }
+
+private:
+    __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct m_saved[2]{};
+    bool m_done = false;
+};
