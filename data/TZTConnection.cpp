@@ -8,6 +8,7 @@
 
 #include <QFileInfo>
 #include <QSet>
+#include <QUrl>
 
 #include <cerrno>
 
@@ -139,8 +140,14 @@ void TZTConnection::Open(const QString& connectionString, Access access)
         Fail(OpenOperation, {QStringLiteral("Not a database file"), FileDescription(parsed.dataSource)});
 
     sqlite3* db = nullptr;
-    const int mode = access == Access::ReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE;
-    const int rc = sqlite3_open_v2(parsed.dataSource.toUtf8().constData(), &db, mode | SQLITE_OPEN_NOMUTEX, nullptr);
+    int mode = access == Access::ReadWrite ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY;
+    QByteArray name = parsed.dataSource.toUtf8();
+    if (access == Access::ReadOnlyUnchanging) {
+        // SQLite's "immutable" file parameter; the URL escapes what the path holds of "?", "#" and "%".
+        name = QUrl::fromLocalFile(file.absoluteFilePath()).toEncoded() + "?immutable=1";
+        mode |= SQLITE_OPEN_URI;
+    }
+    const int rc = sqlite3_open_v2(name.constData(), &db, mode | SQLITE_OPEN_NOMUTEX, nullptr);
     m_db = db; // set even on failure, so Close releases the handle
     if (rc != SQLITE_OK) {
         const QString description = LastSqliteError();

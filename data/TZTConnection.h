@@ -19,7 +19,13 @@ public:
     TZTConnection(const TZTConnection&) = delete;
     TZTConnection& operator=(const TZTConnection&) = delete;
 
-    enum class Access { ReadWrite, ReadOnly };
+    enum class Access {
+        ReadWrite,
+        ReadOnly,
+        // Read-only, of a file nothing changes while it is open: no lock is
+        // taken, and no file beside it is made or read (no log, no journal).
+        ReadOnlyUnchanging,
+    };
 
     // Opens an existing ride database; never creates a file. A read-only
     // connection reads faster, and any statement that writes fails.

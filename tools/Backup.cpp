@@ -195,15 +195,23 @@ Result CopyChosen(const ExclusiveHold& hold, const Place& place, const QString& 
     const auto connectionString = [&](const QString& path) {
         return SettingsFile::ExpandConnectionString(connectionTemplate, path);
     };
-    TZTConnection source;
     try {
-        source.Open(connectionString(chosen), TZTConnection::Access::ReadOnly);
-        source.BackupTo(work);
-        source.Close();
+        CheckedCopy::FileAsItLies source;
+        try {
+            source.Open(connectionTemplate, chosen);
+        } catch (const Exception& e) {
+            return Failed(source.Connection().LastOpenFoundOtherShape() ? ChosenOtherShapeText : ChosenDamagedText,
+                          e.Message());
+        }
+        source.Connection().BackupTo(work);
+    } catch (const Exception& e) {
+        return Failed(ChosenDamagedText, e.Message());
+    }
+    try {
         // A copy of a WAL database is one too; it is checked without a log.
         CheckedCopy::UseRollbackJournal(connectionString(work));
     } catch (const Exception& e) {
-        return Failed(source.LastOpenFoundOtherShape() ? ChosenOtherShapeText : ChosenDamagedText, e.Message());
+        return Failed(ChosenDamagedText, e.Message());
     }
     QString error;
     if (!DurableFiles::CopyAccess(place.database, work, error))
@@ -222,17 +230,16 @@ Result CopyChosen(const ExclusiveHold& hold, const Place& place, const QString& 
 
 void Inspect(Backup::Entry& entry, const QString& connectionTemplate)
 {
-    TZTConnection connection;
+    CheckedCopy::FileAsItLies file;
     try {
-        connection.Open(SettingsFile::ExpandConnectionString(connectionTemplate, entry.path),
-                        TZTConnection::Access::ReadOnly);
-        entry.problem = CheckedCopy::IntegrityProblem(connection);
-        const Rides::Totals totals = Rides::ReadTotals(connection);
+        file.Open(connectionTemplate, entry.path);
+        entry.problem = CheckedCopy::IntegrityProblem(file.Connection());
+        const Rides::Totals totals = Rides::ReadTotals(file.Connection());
         entry.rides = totals.rides;
         entry.km = totals.km;
     } catch (const Exception& e) {
         entry.problem = e.Message();
-        entry.otherShape = connection.LastOpenFoundOtherShape();
+        entry.otherShape = file.Connection().LastOpenFoundOtherShape();
     }
     entry.damaged = !entry.problem.isEmpty();
 }

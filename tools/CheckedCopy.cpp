@@ -7,8 +7,10 @@
 #include "util/Exception.h"
 #include "util/Settings.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <future>
 
@@ -69,6 +71,37 @@ QString FlushAndCheck(const QString& connectionTemplate, const QString& path)
     const QString problem = IntegrityProblem(SettingsFile::ExpandConnectionString(connectionTemplate, path));
     const QString flushError = flushed.get();
     return problem.isEmpty() ? flushError : problem;
+}
+
+FileAsItLies::FileAsItLies() = default;
+
+FileAsItLies::~FileAsItLies()
+{
+    m_connection.Close();
+}
+
+void FileAsItLies::Open(const QString& connectionTemplate, const QString& path)
+{
+    QStringList companions;
+    for (const QString& suffix : {QStringLiteral("-wal"), QStringLiteral("-journal")})
+        if (QFileInfo(path + suffix).size() > 0)
+            companions.append(suffix);
+    if (companions.isEmpty()) {
+        m_connection.Open(SettingsFile::ExpandConnectionString(connectionTemplate, path),
+                          TZTConnection::Access::ReadOnlyUnchanging);
+        return;
+    }
+    m_copy = std::make_unique<QTemporaryDir>();
+    const QString copy = m_copy->filePath(QFileInfo(path).fileName());
+    for (const QString& suffix : companions << QString()) {
+        QFile file(path + suffix);
+        if (!m_copy->isValid() || !file.copy(copy + suffix))
+            throw Exception(QStringLiteral("cannot copy '%1' to read it with its %2: %3")
+                                .arg(path, companions.first().mid(1), m_copy->isValid() ? file.errorString()
+                                                                                        : m_copy->errorString()));
+    }
+    // Read-write, as a journal left by an interrupted write is rolled back only by writing.
+    m_connection.Open(SettingsFile::ExpandConnectionString(connectionTemplate, copy));
 }
 
 bool InWalMode(TZTConnection& connection)

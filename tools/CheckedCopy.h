@@ -1,8 +1,12 @@
 #pragma once
 
+#include "data/TZTConnection.h"
+
 #include <QString>
 
-class TZTConnection;
+#include <memory>
+
+class QTemporaryDir;
 
 // The pieces of a copy that may take a database's place: the file a link
 // leads to, the check of the copy, and its journal mode.
@@ -22,6 +26,30 @@ QString IntegrityProblem(const QString& connectionString);
 // it, and both must succeed before it takes a database's place. Empty when
 // both did, else what went wrong.
 QString FlushAndCheck(const QString& connectionTemplate, const QString& path);
+
+// A database file opened to be read as it lies on disk, with nothing left
+// beside it: a read-only connection to a WAL database would make its index
+// (and a log) there, and keep them. A file alone is read in place without
+// locks, as nothing writes a backup. A file with a log or a journal beside
+// it, whose committed pages may not be in the file yet, is read from a
+// private copy of both, where SQLite folds them together as it would in place.
+class FileAsItLies
+{
+public:
+    FileAsItLies();
+    ~FileAsItLies();
+    FileAsItLies(const FileAsItLies&) = delete;
+    FileAsItLies& operator=(const FileAsItLies&) = delete;
+
+    // Throws Exception when the file, or its copy, cannot be opened; the
+    // connection then tells whether it was a sound file of another shape.
+    void Open(const QString& connectionTemplate, const QString& path);
+    TZTConnection& Connection() { return m_connection; }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_copy;
+    TZTConnection m_connection; // closed before the copy goes
+};
 
 bool InWalMode(TZTConnection& connection);
 // Sets the journal mode of the database in a transaction of its own, which
