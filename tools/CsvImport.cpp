@@ -13,6 +13,7 @@
 #include <QStringDecoder>
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <tuple>
@@ -41,13 +42,40 @@ QString Quoted(QStringView value)
     return u'"' + shown + QStringLiteral("…\" (%1 caratteri)").arg(value.size());
 }
 
+// UTF-16 (or UTF-32) with its byte-order mark, whole; otherwise each line is
+// UTF-8 when it is valid UTF-8 and Windows-1252 when it is not, so that a line
+// typed in another editor leaves the accents of the others alone.
 QString Decode(QByteArrayView bytes)
 {
     // Stateless, so a sequence cut short at the end counts as an error too.
     // An initial byte-order mark is dropped.
-    QStringDecoder utf8(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
-    QString text = utf8(bytes);
-    return utf8.hasError() ? DecodeWindows1252(bytes) : text;
+    const auto marked = QStringConverter::encodingForData(bytes);
+    const QStringConverter::Encoding encoding = marked.value_or(QStringConverter::Utf8);
+    QStringDecoder whole(encoding, QStringConverter::Flag::Stateless);
+    QString text = whole(bytes);
+    if (!whole.hasError() || encoding != QStringConverter::Utf8)
+        return text;
+
+    if (marked)
+        bytes = bytes.sliced(3);
+    text.clear();
+    text.reserve(bytes.size());
+    // Line breaks are single bytes in both, never inside a UTF-8 sequence.
+    const auto isBreak = [](char c) { return c == '\n' || c == '\r'; };
+    QStringDecoder line(QStringConverter::Utf8,
+                        QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
+    for (auto start = bytes.begin(); start != bytes.end();) {
+        const auto end = std::find_if(start, bytes.end(), isBreak);
+        const QByteArrayView piece(start, end);
+        line.resetState();
+        const QString decoded = line(piece);
+        text += line.hasError() ? DecodeWindows1252(piece) : decoded;
+        if (end == bytes.end())
+            break;
+        text += QLatin1Char(*end);
+        start = end + 1;
+    }
+    return text;
 }
 
 // CR LF, LF and CR alone each end a line.
@@ -68,6 +96,7 @@ struct Field
     QStringView text;  // without its quotes
     QString unescaped; // holds the text when doubled quotes were made single
     int line = 0;      // where the field begins
+    bool quoted = false;
 };
 
 bool IsBlank(const std::vector<Field>& fields)
@@ -134,6 +163,7 @@ private:
     void ReadQuoted(Field& field, int column)
     {
         const qsizetype start = ++m_pos;
+        field.quoted = true;
         bool doubled = false;
         for (;;) {
             const qsizetype quote = m_text.indexOf(u'"', m_pos);
@@ -217,13 +247,83 @@ bool Split(QStringView text, QChar separator, QStringView* parts, int count)
     return found == count;
 }
 
-bool ParseDate(QStringView text, int& year, int& month, int& day)
+// "h:mm" or "hh:mm:ss" of one day.
+bool IsTimeOfDay(QStringView text)
 {
     QStringView parts[3];
-    if (Split(text, u'-', parts, 3))
-        return Number(parts[0], 4, 4, year) && Number(parts[1], 1, 2, month) && Number(parts[2], 1, 2, day);
-    return Split(text, u'/', parts, 3) && Number(parts[0], 1, 2, day) && Number(parts[1], 1, 2, month)
-           && Number(parts[2], 4, 4, year);
+    int hours = 0, minutes = 0, seconds = 0;
+    const bool threeParts = Split(text, u':', parts, 3);
+    return (threeParts || Split(text, u':', parts, 2)) && Number(parts[0], 1, 2, hours) && hours <= 23
+           && Number(parts[1], 2, 2, minutes) && minutes <= 59
+           && (!threeParts || (Number(parts[2], 2, 2, seconds) && seconds <= 59));
+}
+
+// A date as written: yyyy-mm-dd, or two parts and a year between slashes or
+// dots, where the file tells which part is the day. A time may follow, and is
+// not kept.
+struct WrittenDate
+{
+    QStringView text; // without the time
+    bool iso = false;
+    int first = 0;  // the month of an ISO date
+    int second = 0; // its day
+    int year = 0;
+    bool shortYear = false;
+
+    bool Tells() const { return !iso && (first > 12) != (second > 12); }
+    bool Open() const { return !iso && first != second && first <= 12 && second <= 12; }
+};
+
+bool ParseDate(QStringView text, WrittenDate& date)
+{
+    const qsizetype timeAt = text.indexOf(u' ');
+    const qsizetype isoTimeAt = timeAt < 0 ? text.indexOf(u'T') : -1;
+    if (timeAt >= 0 && !IsTimeOfDay(text.sliced(timeAt + 1).trimmed()))
+        return false;
+    if (isoTimeAt >= 0 && !IsTimeOfDay(text.sliced(isoTimeAt + 1)))
+        return false;
+    date.text = text.first(timeAt >= 0 ? timeAt : isoTimeAt >= 0 ? isoTimeAt : text.size());
+    QStringView parts[3];
+    if (Split(date.text, u'-', parts, 3)) {
+        date.iso = true;
+        return Number(parts[0], 4, 4, date.year) && Number(parts[1], 1, 2, date.first)
+               && Number(parts[2], 1, 2, date.second);
+    }
+    if (isoTimeAt >= 0 || !(Split(date.text, u'/', parts, 3) || Split(date.text, u'.', parts, 3)))
+        return false;
+    date.shortYear = parts[2].size() == 2;
+    return Number(parts[0], 1, 2, date.first) && Number(parts[1], 1, 2, date.second)
+           && (date.shortYear || parts[2].size() == 4) && Number(parts[2], 2, 4, date.year);
+}
+
+// Where the file first tells which part of its dates is the day.
+struct Telling
+{
+    CsvImport::DayOrder order = CsvImport::DayOrder::FromFile;
+    int line = 0;
+    QString date; // as written
+};
+
+Telling TellingOf(const WrittenDate& date, int line)
+{
+    return {date.first > 12 ? CsvImport::DayOrder::DayFirst : CsvImport::DayOrder::MonthFirst, line,
+            date.text.toString()};
+}
+
+// The first telling date of the records `rest` reads; none when no date tells.
+Telling FirstTelling(RecordReader rest, int dateColumn)
+{
+    std::vector<Field> fields;
+    try {
+        while (rest.NextFilled(fields)) {
+            WrittenDate date;
+            if (dateColumn < int(fields.size()) && ParseDate(fields[dateColumn].text.trimmed(), date) && date.Tells())
+                return TellingOf(date, fields[dateColumn].line);
+        }
+    } catch (const Stop&) {
+        // The reading proper stops there as well, before any date after it matters.
+    }
+    return {};
 }
 
 // Digits with at most one decimal separator, read exactly, whatever the locale.
@@ -272,22 +372,31 @@ class RideReader
 {
 public:
     RideReader(const CsvImport::Log& log, const Layout& layout, QChar separator)
-        : m_log(log), m_layout(layout), m_commaDecimals(separator == u';')
+        : m_log(log), m_layout(layout), m_commaDecimals(separator != u','), m_told{log.order, 0, {}}
     {
     }
 
-    Rides::Ride Read(const std::vector<Field>& fields)
+    // The first date either order reads, as written, when no date of the file
+    // tells the order; its readings day first and month first.
+    const QString& Untold() const { return m_untold; }
+    const std::pair<QDate, QDate>& UntoldReadings() const { return m_untoldReadings; }
+
+    // `rest` reads the records after these fields.
+    Rides::Ride Read(const std::vector<Field>& fields, const RecordReader& rest)
     {
         m_fields = &fields;
         if (int(fields.size()) > m_layout.fields) {
-            for (int i = m_layout.fields; i < int(fields.size()); ++i)
-                if (!fields[i].text.isEmpty())
-                    Fail(i, QStringLiteral("la riga ha più campi dell'intestazione (%1): %2")
-                                .arg(m_layout.fields)
-                                .arg(Quoted(fields[i].text)));
+            // A separator that was not quoted has shifted every field after it.
+            const auto extra = std::find_if(fields.begin() + m_layout.fields, fields.end(),
+                                            [](const Field& f) { return !f.text.isEmpty(); });
+            const QString reason =
+                QStringLiteral("la riga ha più campi dell'intestazione (%1): ").arg(m_layout.fields);
+            if (extra == fields.end())
+                Fail(m_layout.fields, reason + QStringLiteral("separatori in più alla fine"));
+            Fail(int(extra - fields.begin()), reason + Quoted(extra->text));
         }
         Rides::Ride ride;
-        ReadDate(ride);
+        ReadDate(ride, rest);
         ride.entry.tipo = ReadType();
         ride.entry.chilometri = ReadDistance();
         ride.entry.tempo = ReadDuration();
@@ -309,27 +418,93 @@ private:
     }
     [[noreturn]] void Fail(Column column, const QString& reason) const { Fail(m_layout.at[column], reason); }
 
-    void ReadDate(Rides::Ride& ride) const
+    void ReadDate(Rides::Ride& ride, const RecordReader& rest)
     {
         const QStringView text = Text(DataColumn).trimmed();
         if (text.isEmpty())
             Fail(DataColumn, QStringLiteral("manca la data"));
-        int year = 0, month = 0, day = 0;
-        if (!ParseDate(text, year, month, day))
+        WrittenDate written;
+        if (!ParseDate(text, written))
             Fail(DataColumn, QStringLiteral("data non valida (aaaa-mm-gg o g/m/aaaa): ") + Quoted(text));
-        const QDate date(year, month, day);
-        if (!date.isValid())
-            Fail(DataColumn, QStringLiteral("la data non esiste: ") + Quoted(text));
-        if (date < m_log.firstDay)
-            Fail(DataColumn, QStringLiteral("la data è anteriore al %1: %2")
-                                 .arg(m_log.firstDay.toString(u"d/M/yyyy"), Quoted(text)));
-        if (date > m_log.lastDay)
-            Fail(DataColumn, QStringLiteral("la data è successiva a oggi (%1): %2")
-                                 .arg(m_log.lastDay.toString(u"d/M/yyyy"), Quoted(text)));
-        ride.anno = year;
+        if (written.shortYear)
+            written.year = FullYear(written.year, text);
+        const bool dayFirst = written.iso ? false : DayFirst(written, rest);
+        const int month = dayFirst ? written.second : written.first;
+        const int day = dayFirst ? written.first : written.second;
+        std::optional<QString> refusal = Refusal(QDate(written.year, month, day), text);
+        if (m_told.order == CsvImport::DayOrder::FromFile && written.Open()) {
+            // Either reading may be the rider's: only a date that neither makes is refused now.
+            const QDate other(written.year, day, month);
+            if (refusal && !Refusal(other, text))
+                refusal.reset();
+            if (!refusal && m_untold.isEmpty()) {
+                m_untold = written.text.toString();
+                m_untoldReadings = {QDate(written.year, written.second, written.first),
+                                    QDate(written.year, written.first, written.second)};
+            }
+        }
+        if (refusal)
+            Fail(DataColumn, *refusal);
+        ride.anno = written.year;
         ride.mese = month;
         ride.entry.giorno = day;
     }
+
+    // A two-digit year in the only century that puts it between the log's
+    // first and last day.
+    int FullYear(int twoDigits, QStringView text) const
+    {
+        const int first = m_log.firstDay.year(), last = m_log.lastDay.year();
+        int year = 0, found = 0;
+        for (int century = first / 100 * 100; century <= last; century += 100)
+            if (century + twoDigits >= first && century + twoDigits <= last) {
+                year = century + twoDigits;
+                ++found;
+            }
+        if (found != 1)
+            Fail(DataColumn, QStringLiteral("l'anno di due cifre %1 tra il %2 e il %3: %4")
+                                 .arg(found ? QStringLiteral("può cadere in due secoli") : QStringLiteral("non cade"))
+                                 .arg(first)
+                                 .arg(last)
+                                 .arg(Quoted(text)));
+        return year;
+    }
+
+    // Whether the day comes first in `date`: decided once for the whole file,
+    // by the first date with a part over 12 wherever it is, then held to.
+    bool DayFirst(const WrittenDate& date, const RecordReader& rest)
+    {
+        if (m_told.order == CsvImport::DayOrder::FromFile && !m_toldOpen) {
+            if (date.Tells())
+                m_told = TellingOf(date, CurrentLine());
+            else if (date.Open()) {
+                m_told = FirstTelling(rest, m_layout.at[DataColumn]);
+                m_toldOpen = m_told.order == CsvImport::DayOrder::FromFile;
+            }
+        }
+        const bool dayFirst = m_told.order != CsvImport::DayOrder::MonthFirst;
+        if (m_told.line > 0 && date.Tells() && (date.first > 12) != dayFirst)
+            Fail(DataColumn, QStringLiteral("giorno e mese in ordine opposto a %1 della riga %2: %3")
+                                 .arg(Quoted(m_told.date))
+                                 .arg(m_told.line)
+                                 .arg(Quoted(Text(DataColumn).trimmed())));
+        return dayFirst;
+    }
+
+    std::optional<QString> Refusal(const QDate& date, QStringView text) const
+    {
+        if (!date.isValid())
+            return QStringLiteral("la data non esiste: ") + Quoted(text);
+        if (date < m_log.firstDay)
+            return QStringLiteral("la data è anteriore al %1: %2")
+                .arg(m_log.firstDay.toString(u"d/M/yyyy"), Quoted(text));
+        if (date > m_log.lastDay)
+            return QStringLiteral("la data è successiva a oggi (%1): %2")
+                .arg(m_log.lastDay.toString(u"d/M/yyyy"), Quoted(text));
+        return std::nullopt;
+    }
+
+    int CurrentLine() const { return (*m_fields)[m_layout.at[DataColumn]].line; }
 
     int ReadType() const
     {
@@ -356,7 +531,7 @@ private:
         if (text.isEmpty())
             Fail(KmColumn, QStringLiteral("manca la distanza"));
         double km = 0.0;
-        if (!ParseDistance(text, m_commaDecimals, km))
+        if (!ParseDistance(text, m_commaDecimals || (*m_fields)[m_layout.at[KmColumn]].quoted, km))
             Fail(KmColumn, QStringLiteral("distanza non valida: ") + Quoted(text));
         if (km < 0.0 || km > RideValidation::MaxKm)
             Fail(KmColumn, QStringLiteral("distanza fuori dall'intervallo 0-999: ") + Quoted(text));
@@ -391,6 +566,10 @@ private:
     const Layout& m_layout;
     const bool m_commaDecimals;
     const std::vector<Field>* m_fields = nullptr;
+    Telling m_told;          // the rider's order, or the file's and where it told it
+    bool m_toldOpen = false; // no date of the file tells
+    QString m_untold;        // the first date that either order reads, as written
+    std::pair<QDate, QDate> m_untoldReadings; // day first, month first
 };
 
 struct Header
@@ -403,12 +582,16 @@ struct Header
 // both required columns.
 Header ReadHeader(QStringView text)
 {
-    // A fault is told as the comma reads the header, unless semicolons alone separate its names.
-    const qsizetype lineEnd = text.indexOf(u'\n');
-    const QStringView firstLine = lineEnd < 0 ? text : text.first(lineEnd);
-    const bool semicolons = firstLine.contains(u';') && !firstLine.contains(u',');
+    // Tried from the one the first line holds most often, whose fault is told
+    // when none makes sense of the header.
+    const auto isBreak = [](QChar c) { return c == u'\r' || c == u'\n'; };
+    const auto lineStart = std::find_if_not(text.begin(), text.end(), isBreak);
+    const QStringView firstLine(lineStart, std::find_if(lineStart, text.end(), isBreak));
+    std::array<QChar, 3> separators = {u',', u';', u'\t'};
+    std::stable_sort(separators.begin(), separators.end(),
+                     [&](QChar a, QChar b) { return firstLine.count(a) > firstLine.count(b); });
     std::optional<Stop> fault;
-    for (const QChar separator : {u',', u';'}) {
+    for (const QChar separator : separators) {
         try {
             RecordReader reader(text, separator);
             std::vector<Field> fields;
@@ -421,7 +604,7 @@ Header ReadHeader(QStringView text)
             throw Stop{{fields.front().line, 0,
                         QStringLiteral("manca la colonna %1").arg(Quoted(CsvExport::Columns[missing]))}};
         } catch (const Stop& stop) {
-            if (!fault || semicolons)
+            if (!fault)
                 fault = stop;
         }
     }
@@ -450,13 +633,27 @@ RideKey KeyOf(const Rides::Ride& ride)
             seconds >= 1.0 && seconds < 1e9 ? qint64(seconds) : 0, ride.entry.testoDescrizione};
 }
 
+CsvImport::ReadResult Cancelled()
+{
+    CsvImport::ReadResult result;
+    result.cancelled = true;
+    return result;
+}
+
+CsvImport::ReadResult Failed(CsvFailure failure)
+{
+    CsvImport::ReadResult result;
+    result.failure = std::move(failure);
+    return result;
+}
+
 }
 
 QString CsvFailure::Message() const
 {
     if (line <= 0)
-        return reason;
-    QString where = QStringLiteral("riga %1").arg(line);
+        return reason.isEmpty() ? reason : reason.front().toUpper() + reason.sliced(1);
+    QString where = QStringLiteral("Riga %1").arg(line);
     if (column > 0)
         where += QStringLiteral(", colonna %1").arg(column);
     return where + QStringLiteral(": ") + reason;
@@ -471,7 +668,7 @@ ReadResult Parse(QByteArrayView bytes, const Log& log, const Progress& progress)
     ReadResult result;
     try {
         if (progress && !progress(0, lines))
-            return {{}, {}, true};
+            return Cancelled();
         const Header header = ReadHeader(text);
         RecordReader records(text, header.separator);
         std::vector<Field> fields;
@@ -479,14 +676,19 @@ ReadResult Parse(QByteArrayView bytes, const Log& log, const Progress& progress)
         RideReader reader(log, header.layout, header.separator);
         result.rides.reserve(lines);
         while (records.NextFilled(fields)) {
-            result.rides.append(reader.Read(fields));
+            result.rides.append(reader.Read(fields, records));
             if (progress && result.rides.size() % ProgressEvery == 0 && !progress(records.Line(), lines))
-                return {{}, {}, true};
+                return Cancelled();
         }
         if (progress && !progress(lines, lines))
-            return {{}, {}, true};
+            return Cancelled();
+        if (!reader.Untold().isEmpty()) {
+            result.rides.clear();
+            result.ambiguousDate = reader.Untold();
+            std::tie(result.ambiguousDayFirst, result.ambiguousMonthFirst) = reader.UntoldReadings();
+        }
     } catch (const Stop& stop) {
-        return {{}, stop.failure, false};
+        return Failed(stop.failure);
     }
     return result;
 }
@@ -495,10 +697,10 @@ ReadResult ReadFile(const QString& path, const Log& log, const Progress& progres
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return {{}, CsvFailure{0, 0, QStringLiteral("impossibile leggere il file: ") + file.errorString()}, false};
+        return Failed({0, 0, QStringLiteral("impossibile leggere il file: ") + file.errorString()});
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return {{}, CsvFailure{0, 0, QStringLiteral("impossibile leggere il file: ") + file.errorString()}, false};
+        return Failed({0, 0, QStringLiteral("impossibile leggere il file: ") + file.errorString()});
     return Parse(bytes, log, progress);
 }
 

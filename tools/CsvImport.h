@@ -19,7 +19,8 @@ struct CsvFailure
     int column = 0; // 1-based; 0 when it is the line's rather than a field's
     QString reason;
 
-    // "riga 3, colonna 2: " followed by the reason.
+    // "Riga 3, colonna 2: " followed by the reason; a fault of the whole file
+    // is its reason alone, with a capital.
     QString Message() const;
 };
 
@@ -34,7 +35,7 @@ using Progress = std::function<bool(qint64 done, qint64 total)>;
 
 using RideType = Rides::RideType;
 
-// Which part of a date written d/m/y or m/d/y is the day.
+// Which part of a date written d/m/y or m/d/y (or with dots) is the day.
 enum class DayOrder
 {
     FromFile,   // decided from the file's own dates; the file may leave it open
@@ -57,20 +58,35 @@ struct ReadResult
     QList<Rides::Ride> rides; // in the file's order
     std::optional<CsvFailure> failure; // the first bad line; then there are no rides
     bool cancelled = false;
-    // With DayOrder::FromFile, a date of the file as written ("01/02/1990")
-    // when no date tells whether the day or the month comes first; then there
-    // are no rides, and the caller asks the rider and reads again.
+    // With DayOrder::FromFile, a date of the file as written ("01/02/1990",
+    // "1.2.90"; a time after it left out) when no date tells whether the day
+    // or the month comes first; then there are no rides, and the caller asks
+    // the rider and reads again. It is the first date whose two parts differ,
+    // both 12 or less, and that one reading or the other lets in; a file
+    // whose such dates all read alike (05/05/1990) leaves nothing to ask.
+    // A bad row is told rather than this.
     QString ambiguousDate;
+    QDate ambiguousDayFirst;   // that date read day first (1 February 1990)
+    QDate ambiguousMonthFirst; // and month first (2 January 1990)
 };
 
 // The rides of a file's bytes. The header names the columns in any order and
 // case: Data and KM are required, Tipo, Durata and Descrizione optional, any
-// other is ignored. Fields are separated by commas or semicolons, as the
-// header has them, and may be quoted. Text is UTF-8 (a byte-order mark is
-// skipped) or, when it is not valid UTF-8, Windows-1252. Dates are yyyy-mm-dd
-// or d/m/yyyy; distances take a point, or a comma when the fields are
-// separated by semicolons; a type is a name (in any case) or a key;
-// durations are hh:mm:ss, h:mm or empty. `progress` hears of the lines read.
+// other is ignored. Fields are separated by commas, semicolons or tabs, as the
+// header has them, and may be quoted; a row with more fields than the header
+// is refused, even when the extra ones are empty, since a separator left
+// unquoted in a value has split it. Text is UTF-16 with a byte-order mark,
+// or else, line by line, UTF-8 (a byte-order mark is skipped) or, where a
+// line is not valid UTF-8, Windows-1252. Dates are yyyy-mm-dd, or d/m/y or
+// m/d/y between slashes or dots, the year of four digits or of two (in the
+// one century that puts it between the log's first and last day), with the
+// order of day and month the same for the whole file: the first date with a
+// part over 12 decides it and a date that reads the other way is refused
+// (see DayOrder and ReadResult::ambiguousDate); a time " hh:mm[:ss]" (or
+// "Thh:mm[:ss]" after an ISO date) may follow and is ignored. Distances take
+// a point, or a comma when the fields are not separated by commas or the
+// field is quoted; a type is a name (in any case) or a key; durations are
+// hh:mm:ss, h:mm or empty. `progress` hears of the lines read.
 ReadResult Parse(QByteArrayView bytes, const Log& log, const Progress& progress = {});
 ReadResult ReadFile(const QString& path, const Log& log, const Progress& progress = {});
 
