@@ -52,6 +52,25 @@ QString Described(const QList<Rides::Ride>& rides)
     return texts.join(u';');
 }
 
+// A reading as the tables write it: the rides (or their days alone), the
+// refusal, or "?", the date the rider is asked about and its two readings.
+QString Outcome(const CsvImport::ReadResult& read, bool daysOnly = false)
+{
+    if ((read.failure || !read.ambiguousDate.isEmpty()) && !read.rides.isEmpty())
+        return u"rides beside a refusal or a question"_qs;
+    if (read.failure)
+        return read.failure->Message();
+    if (!read.ambiguousDate.isEmpty())
+        return u"? %1 %2 %3"_qs.arg(read.ambiguousDate, read.ambiguousDayFirst.toString(Qt::ISODate),
+                                     read.ambiguousMonthFirst.toString(Qt::ISODate));
+    if (!daysOnly)
+        return Described(read.rides);
+    QStringList days;
+    for (const Rides::Ride& ride : read.rides)
+        days.append(QDate(ride.anno, ride.mese, ride.entry.giorno).toString(Qt::ISODate));
+    return days.join(u' ');
+}
+
 QList<Rides::Ride> AllRides(TZTConnection& connection)
 {
     QList<Rides::Ride> rides;
@@ -181,13 +200,13 @@ private Q_SLOTS:
         QTest::newRow("UTF-8 with a byte-order mark")
             << QByteArray("\xEF\xBB\xBF" "Data,KM,Descrizione\r\n2005-03-01,10,Caffè €\r\n") << u"2005-03-01|0|10|-|Caffè €"_qs;
         QTest::newRow("Windows-1252")
-            << QByteArray("Data;KM;Descrizione\r\n01/03/2005;10;Caff\xe8 \x80 \x93ok\x94\r\n")
-            << u"2005-03-01|0|10|-|Caffè € “ok”"_qs;
+            << QByteArray("Data;KM;Descrizione\r\n15/03/2005;10;Caff\xe8 \x80 \x93ok\x94\r\n")
+            << u"2005-03-15|0|10|-|Caffè € “ok”"_qs;
         QTest::newRow("quoted fields keep quotes, separators and blanks")
             << QByteArray("Data,KM,Descrizione\r\n\"2005-03-01\",\" 10 \",\" \"\"Il\"\" lago, \"\r\n")
             << u"2005-03-01|0|10|-| \"Il\" lago, "_qs;
         QTest::newRow("CR line ends, blank and empty rows, no final line end")
-            << QByteArray("Data,KM\r\r2005-03-01,1\r,\r2005-03-02,2,,") << u"2005-03-01|0|1|-|;2005-03-02|0|2|-|"_qs;
+            << QByteArray("Data,KM\r\r2005-03-01,1\r,\r2005-03-02,2") << u"2005-03-01|0|1|-|;2005-03-02|0|2|-|"_qs;
         QTest::newRow("bounds") << QByteArray("Data,KM,Durata\n1990-01-01,0,0:00:01\n2005-03-15,999,23:59:59\n"
                                               "2005-03-15,.5,0:00:00\n")
                                 << u"1990-01-01|0|0|00:00:01|;2005-03-15|0|999|23:59:59|;2005-03-15|0|0.5|-|"_qs;
@@ -211,38 +230,37 @@ private Q_SLOTS:
             QTest::newRow(tag) << "Data,KM,Descrizione,Tipo,Durata,Note\r\n2005-03-01,1\r\n" + rows
                                << QString::fromUtf8(message);
         };
-        QTest::newRow("empty file") << QByteArray() << u"il file è vuoto"_qs;
-        QTest::newRow("no KM") << QByteArray("Data,Tipo\n") << u"riga 1: manca la colonna \"KM\""_qs;
-        QTest::newRow("no Data, semicolons") << QByteArray("Giorno;KM\n") << u"riga 1: manca la colonna \"Data\""_qs;
+        QTest::newRow("empty file") << QByteArray() << u"Il file è vuoto"_qs;
+        QTest::newRow("no KM") << QByteArray("Data,Tipo\n") << u"Riga 1: manca la colonna \"KM\""_qs;
+        QTest::newRow("no Data, semicolons") << QByteArray("Giorno;KM\n") << u"Riga 1: manca la colonna \"Data\""_qs;
         QTest::newRow("a column twice") << QByteArray("Data,KM, data\n")
-                                        << u"riga 1, colonna 3: la colonna \"data\" compare due volte"_qs;
-        row("31 April", "31/04/2004,2", "riga 3, colonna 1: la data non esiste: \"31/04/2004\"");
-        row("29 February 2003", "2003-02-29,2", "riga 3, colonna 1: la data non esiste: \"2003-02-29\"");
-        row("before 1990", "1989-12-31,2", "riga 3, colonna 1: la data è anteriore al 1/1/1990: \"1989-12-31\"");
-        row("after today", "2005-03-16,2", "riga 3, colonna 1: la data è successiva a oggi (15/3/2005): \"2005-03-16\"");
-        row("another date form", "01-03-2005,2", "riga 3, colonna 1: data non valida (aaaa-mm-gg o g/m/aaaa): \"01-03-2005\"");
-        row("no date", " ,2", "riga 3, colonna 1: manca la data");
-        row("no distance", "2005-03-02,", "riga 3, colonna 2: manca la distanza");
-        row("over 999 km", "2005-03-02,999.01", "riga 3, colonna 2: distanza fuori dall'intervallo 0-999: \"999.01\"");
-        row("negative", "2005-03-02,-1", "riga 3, colonna 2: distanza fuori dall'intervallo 0-999: \"-1\"");
-        row("comma decimals with commas", "2005-03-02,\"45,5\"", "riga 3, colonna 2: distanza non valida: \"45,5\"");
+                                        << u"Riga 1, colonna 3: la colonna \"data\" compare due volte"_qs;
+        row("31 April", "31/04/2004,2", "Riga 3, colonna 1: la data non esiste: \"31/04/2004\"");
+        row("29 February 2003", "2003-02-29,2", "Riga 3, colonna 1: la data non esiste: \"2003-02-29\"");
+        row("before 1990", "1989-12-31,2", "Riga 3, colonna 1: la data è anteriore al 1/1/1990: \"1989-12-31\"");
+        row("after today", "2005-03-16,2", "Riga 3, colonna 1: la data è successiva a oggi (15/3/2005): \"2005-03-16\"");
+        row("another date form", "01-03-2005,2", "Riga 3, colonna 1: data non valida (aaaa-mm-gg o g/m/aaaa): \"01-03-2005\"");
+        row("no date", " ,2", "Riga 3, colonna 1: manca la data");
+        row("no distance", "2005-03-02,", "Riga 3, colonna 2: manca la distanza");
+        row("over 999 km", "2005-03-02,999.01", "Riga 3, colonna 2: distanza fuori dall'intervallo 0-999: \"999.01\"");
+        row("negative", "2005-03-02,-1", "Riga 3, colonna 2: distanza fuori dall'intervallo 0-999: \"-1\"");
         row("a long value", "2005-03-02," + QByteArray(60, '7') + 'x',
-            "riga 3, colonna 2: distanza non valida: \"7777777777777777777777777777777777777777…\" (61 caratteri)");
-        row("unknown type", "2005-03-02,1,,Tandem", "riga 3, colonna 4: tipo di uscita sconosciuto: \"Tandem\"");
-        row("type key 6 of six types", "2005-03-02,1,,6", "riga 3, colonna 4: tipo di uscita sconosciuto: \"6\"");
-        row("24 hours", "2005-03-02,1,,,24:00:00", "riga 3, colonna 5: durata di 24 ore o più: \"24:00:00\"");
-        row("60 minutes", "2005-03-02,1,,,1:60", "riga 3, colonna 5: durata non valida (hh:mm:ss o h:mm): \"1:60\"");
+            "Riga 3, colonna 2: distanza non valida: \"7777777777777777777777777777777777777777…\" (61 caratteri)");
+        row("unknown type", "2005-03-02,1,,Tandem", "Riga 3, colonna 4: tipo di uscita sconosciuto: \"Tandem\"");
+        row("type key 6 of six types", "2005-03-02,1,,6", "Riga 3, colonna 4: tipo di uscita sconosciuto: \"6\"");
+        row("24 hours", "2005-03-02,1,,,24:00:00", "Riga 3, colonna 5: durata di 24 ore o più: \"24:00:00\"");
+        row("60 minutes", "2005-03-02,1,,,1:60", "Riga 3, colonna 5: durata non valida (hh:mm:ss o h:mm): \"1:60\"");
         row("256 characters", "2005-03-02,1," + QByteArray(256, 'x'),
-            "riga 3, colonna 3: la descrizione supera i 255 caratteri: \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx…\" "
+            "Riga 3, colonna 3: la descrizione supera i 255 caratteri: \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx…\" "
             "(256 caratteri)");
-        row("a line break", "2005-03-02,1,\"Giro\r\nlago\"", "riga 3, colonna 3: la descrizione va a capo: \"Giro↵lago\"");
+        row("a line break", "2005-03-02,1,\"Giro\r\nlago\"", "Riga 3, colonna 3: la descrizione va a capo: \"Giro↵lago\"");
         row("lines counted across a quoted line break", "2005-03-02,1,,,,\"a\nb\"\n2005-03-40,2",
-            "riga 5, colonna 1: la data non esiste: \"2005-03-40\"");
+            "Riga 5, colonna 1: la data non esiste: \"2005-03-40\"");
         row("a quote never closed", "2005-03-02,1,\"Giro\n2005-03-03,2\n",
-            "riga 3, colonna 3: le virgolette aperte non si chiudono");
-        row("text after a closing quote", "2005-03-02,1,\"Giro\" lago", "riga 3, colonna 3: testo dopo le virgolette di chiusura");
+            "Riga 3, colonna 3: le virgolette aperte non si chiudono");
+        row("text after a closing quote", "2005-03-02,1,\"Giro\" lago", "Riga 3, colonna 3: testo dopo le virgolette di chiusura");
         row("more fields than the header", "2005-03-02,1,,,,,x",
-            "riga 3, colonna 7: la riga ha più campi dell'intestazione (6): \"x\"");
+            "Riga 3, colonna 7: la riga ha più campi dell'intestazione (6): \"x\"");
     }
 
     void refusesTheFirstBadRow()
@@ -253,6 +271,115 @@ private Q_SLOTS:
         QVERIFY(read.failure);
         QCOMPARE(read.failure->Message(), message);
         QVERIFY(read.rides.isEmpty());
+    }
+
+    void readsSeparatorsAndQuotes_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("outcome");
+        const QString extra = u"Riga 2, colonna 6: la riga ha più campi dell'intestazione (5): "_qs;
+        QTest::newRow("tabs, decimal comma")
+            << QByteArray("Data\tKM\tDescrizione\r\n2005-03-01\t10,5\tLago, poi casa; \"bar\"\r\n")
+            << u"2005-03-01|0|10.5|-|Lago, poi casa; \"bar\""_qs;
+        QTest::newRow("commas, a quoted decimal comma")
+            << Header + "15/03/2005,Strada,\"45,5\",01:05:30,Lago\r\n" << u"2005-03-15|0|45.5|01:05:30|Lago"_qs;
+        QTest::newRow("semicolons, everything that holds a separator quoted")
+            << QByteArray("\xEF\xBB\xBF" "Data;Tipo;KM;Durata;Descrizione\r\n"
+                          "15/03/2005;Strada;\"45,5\";01:05:30;\"Lago; poi\tcasa, \"\"bar\"\"\"\r\n")
+            << u"2005-03-15|0|45.5|01:05:30|Lago; poi\tcasa, \"bar\""_qs;
+        QTest::newRow("a comma decimal unquoted among commas")
+            << QByteArray("Data,KM\r\n2005-03-01,45,5\r\n")
+            << u"Riga 2, colonna 3: la riga ha più campi dell'intestazione (2): \"5\""_qs;
+        QTest::newRow("a comma unquoted in a description")
+            << Header + "2005-03-01,Strada,10,,Lago, poi casa\r\n" << extra + u"\" poi casa\""_qs;
+        QTest::newRow("a separator at the end") << Header + "2005-03-01,Strada,10,,Lago,\r\n"
+                                                << extra + u"separatori in più alla fine"_qs;
+        QTest::newRow("a semicolon unquoted among semicolons")
+            << QByteArray("Data;Tipo;KM;Durata;Descrizione\r\n01/03/2005;;1;;Lago; poi\r\n") << extra + u"\" poi\""_qs;
+        QTest::newRow("a tab unquoted among tabs")
+            << QByteArray("Data\tTipo\tKM\tDurata\tDescrizione\r\n2005-03-01\t\t1\t\tLago\tpoi\r\n") << extra + u"\"poi\""_qs;
+        QTest::newRow("thousands and decimals") << QByteArray("Data;KM\r\n01/03/2005;1.234,5\r\n")
+                                                << u"Riga 2, colonna 2: distanza non valida: \"1.234,5\""_qs;
+        QTest::newRow("no KM, tabs") << QByteArray("Data\tChilometri\r\n") << u"Riga 1: manca la colonna \"KM\""_qs;
+    }
+
+    void readsSeparatorsAndQuotes()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, outcome);
+        QCOMPARE(Outcome(Parse(file)), outcome);
+    }
+
+    void readsDates_data()
+    {
+        QTest::addColumn<QByteArray>("rows"); // after "Data;KM", one kilometre each
+        QTest::addColumn<CsvImport::DayOrder>("order");
+        QTest::addColumn<QString>("outcome");
+        const auto fromFile = [](const char* tag, const QByteArray& dates, const char* outcome) {
+            QTest::newRow(tag) << dates << CsvImport::DayOrder::FromFile << QString::fromUtf8(outcome);
+        };
+        fromFile("with a time", "1990-01-01 00:00:00\n1990-01-02T08:30\n01/01/1990 00:00:00\n13/1/1990 7:05",
+                 "1990-01-01 1990-01-02 1990-01-01 1990-01-13");
+        fromFile("dotted, two-digit years", "13.01.1990\n1.2.90\n15/03/05", "1990-01-13 1990-02-01 2005-03-15");
+        fromFile("a two-digit year outside 1990-2005", "13/01/06",
+                 "Riga 2, colonna 1: l'anno di due cifre non cade tra il 1990 e il 2005: \"13/01/06\"");
+        fromFile("a time that is none", "1990-01-01 24:00", "Riga 2, colonna 1: data non valida (aaaa-mm-gg o g/m/aaaa): "
+                                                         "\"1990-01-01 24:00\"");
+        fromFile("day first, told by a later date", "01/02/1990\n13/01/1990", "1990-02-01 1990-01-13");
+        fromFile("month first, told by a later date", "01/02/1990\n01/13/1990", "1990-01-02 1990-01-13");
+        fromFile("day and month alike", "05/05/1990\n1990-01-02", "1990-05-05 1990-01-02");
+        fromFile("untold", "05/05/1990\n01/02/1990 08:00\n02/01/1990", "? 01/02/1990 1990-02-01 1990-01-02");
+        fromFile("untold, dotted, short year", "1.2.90", "? 1.2.90 1990-02-01 1990-01-02");
+        fromFile("untold, one reading after today", "03/04/2005", "? 03/04/2005 2005-04-03 2005-03-04");
+        fromFile("both readings after today", "04/05/2005",
+                 "Riga 2, colonna 1: la data è successiva a oggi (15/3/2005): \"04/05/2005\"");
+        fromFile("untold, a bad row after", "01/02/1990\n02/01/1990;x", "Riga 3, colonna 2: distanza non valida: \"x\"");
+        fromFile("a bad row before the telling date", "01/02/1990;x\n01/13/1990", "Riga 2, colonna 2: distanza non valida: \"x\"");
+        fromFile("contradictory", "13/01/1990\n01/02/1990\n01/13/1990",
+                 "Riga 4, colonna 1: giorno e mese in ordine opposto a \"13/01/1990\" della riga 2: \"01/13/1990\"");
+        fromFile("contradictory, month first before", "01/13/1990\n13/01/1990",
+                 "Riga 3, colonna 1: giorno e mese in ordine opposto a \"01/13/1990\" della riga 2: \"13/01/1990\"");
+        QTest::newRow("the rider's day first") << QByteArray("01/02/1990\n05/05/1990") << CsvImport::DayOrder::DayFirst
+                                               << u"1990-02-01 1990-05-05"_qs;
+        QTest::newRow("the rider's month first") << QByteArray("01/02/1990\n1.3.90") << CsvImport::DayOrder::MonthFirst
+                                                 << u"1990-01-02 1990-01-03"_qs;
+    }
+
+    void readsDates()
+    {
+        QFETCH(QByteArray, rows);
+        QFETCH(CsvImport::DayOrder, order);
+        QFETCH(QString, outcome);
+        QByteArray file = "Data;KM\n";
+        for (const QByteArray& row : rows.split('\n'))
+            file += row + (row.contains(';') ? "\n" : ";1\n");
+        CsvImport::Log log = LogOf(Connection());
+        log.order = order;
+        QCOMPARE(Outcome(CsvImport::Parse(file, log), true), outcome);
+    }
+
+    void readsEncodings_data()
+    {
+        QTest::addColumn<QByteArray>("file");
+        QTest::addColumn<QString>("outcome");
+        const QString text = u"Data\tKM\tDescrizione\r\n2005-03-01\t10,5\tCaffè € 𝄞\r\n"_qs;
+        const QString read = u"2005-03-01|0|10.5|-|Caffè € 𝄞"_qs;
+        for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE})
+            QTest::newRow(QStringConverter::nameForEncoding(encoding))
+                << QByteArray(QStringEncoder(encoding, QStringConverter::Flag::WriteBom)(text)) << read;
+        QTest::newRow("an exported log and a Windows-1252 line")
+            << Header + "2005-03-01,Città,10,,Giro in città\r\n2005-03-02,Citt\xe0,5,,Caff\xe8 al bar\r\n"
+            << u"2005-03-01|3|10|-|Giro in città;2005-03-02|3|5|-|Caffè al bar"_qs;
+        QTest::newRow("a byte-order mark, Windows-1252, then UTF-8, CR alone")
+            << QByteArray("\xEF\xBB\xBF" "Data;KM;Descrizione\r01/03/2005;1;\x93s\xec\x94\r13/03/2005;2;Caffè")
+            << u"2005-03-01|0|1|-|“sì”;2005-03-13|0|2|-|Caffè"_qs;
+    }
+
+    void readsEncodings()
+    {
+        QFETCH(QByteArray, file);
+        QFETCH(QString, outcome);
+        QCOMPARE(Outcome(Parse(file)), outcome);
     }
 
     void countsRidesAlreadyInTheLog_data()
