@@ -10,7 +10,6 @@
 
 #include <QCoreApplication>
 #include <QEvent>
-#include <QFileInfo>
 
 #include <optional>
 
@@ -131,6 +130,6 @@ void BackupOnClose(TFormMain& form)
 
 void ReportBackupFailureWhenShown(TFormMain& form)
 {
-    if (QFileInfo::exists(Backup::FailureNotePath(form.DatabaseFile())))
+    if (Backup::HasFailureNote(form.DatabaseFile()))
         new FailureNoteOnShow(form);
 }

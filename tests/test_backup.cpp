@@ -9,6 +9,7 @@
 #include "support/KilledChild.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
+#include "support/ReadOnlyFolder.h"
 #include "support/TestDatabase.h"
 #include "tools/Backup.h"
 
@@ -20,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
+
+#include <optional>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -146,31 +149,54 @@ private Q_SLOTS:
         QCOMPARE(Bytes(QDir(m_program).filePath(u"kilovento.ini"_qs)).contains("AutoBackup=0"), backups == 0);
     }
 
-    void statusAndFailureNote()
+    void failureNoteShownAtTheNextStart_data()
     {
-        // A file where the backup folder should be: the backup fails, the close does not.
-        QVERIFY(WriteFile(m_backups, "not a folder"));
-        {
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("note"); // the text the box shows after "Eccezione: "
+        QTest::newRow("a file where the backup folder should be") << u"file"_qs << u"impossibile scrivere il backup ("_qs;
+        QTest::newRow("a read-only program folder") << u"read-only"_qs << u"impossibile scrivere il backup ("_qs;
+        QTest::newRow("a note an older version left beside the database") << u"old note"_qs << u"vecchia nota"_qs;
+    }
+
+    void failureNoteShownAtTheNextStart()
+    {
+        QFETCH(QString, cause);
+        QFETCH(QString, note);
+        std::optional<ReadOnlyFolder> readOnly;
+        if (cause == u"file") {
+            QVERIFY(WriteFile(m_backups, "not a folder"));
+        } else if (cause == u"old note") {
+            QVERIFY(WriteFile(QDir(m_program).filePath(u"kilovento.backup-non-riuscito.txt"_qs), note.toUtf8()));
+        } else {
+            readOnly.emplace(m_program);
+            QVERIFY(readOnly->done());
+        }
+        if (cause != u"old note") {
             const auto form = MainWindow::Open(m_program, {u"/NOPROMPTONCLOSE"_qs});
             QVERIFY(form->close());
             QCOMPARE(form->StatusText(), u"Backup in corso..."_qs);
         }
-        QCOMPARE(Bytes(m_backups), QByteArray("not a folder"));
-        QVERIFY(QFile::remove(m_backups));
+        if (cause == u"file") {
+            QCOMPARE(Bytes(m_backups), QByteArray("not a folder"));
+            QVERIFY(QFile::remove(m_backups));
+        }
+        readOnly.reset();
+        QStringList seen;
         for (int start = 0; start < 2; ++start) {
             ModalBoxes boxes;
             const auto form = MainWindow::Open(m_program, {u"/NOPROMPTONCLOSE"_qs});
             form->show();
             QVERIFY(QTest::qWaitForWindowExposed(form.get()));
             QTest::qWait(100);
-            // Told once, at the next start only; that session's close succeeds.
-            QCOMPARE(boxes.seen().size(), start == 0 ? 1 : 0);
-            if (start == 0)
-                QVERIFY(boxes.seen()[0].icon == QMessageBox::Warning
-                        && boxes.seen()[0].text.startsWith(u"ATTENZIONE: impossibile creare il backup automatico."
-                                                            "\n\nEccezione: impossibile scrivere il backup ("_qs));
+            for (const ModalBoxes::Seen& box : boxes.seen())
+                seen << box.text;
+            QVERIFY(boxes.seen().isEmpty() || boxes.seen()[0].icon == QMessageBox::Warning);
             QVERIFY(form->close());
         }
+        // Told once, at the next start only; that session's close succeeds.
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen[0].startsWith(u"ATTENZIONE: impossibile creare il backup automatico.\n\nEccezione: "_qs + note),
+                 qPrintable(seen[0]));
         QCOMPARE(Backups().size(), 1);
         QVERIFY2(Leftovers().isEmpty(), qPrintable(Leftovers().join(u", "_qs)));
     }

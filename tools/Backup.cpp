@@ -10,6 +10,7 @@
 #include "util/Exception.h"
 #include "util/Settings.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -244,6 +245,12 @@ void Inspect(Backup::Entry& entry, const QString& connectionTemplate)
     entry.damaged = !entry.problem.isEmpty();
 }
 
+// Where versions before the state folder kept the note.
+QString OldFailureNotePath(const QString& dataSource)
+{
+    return SettingsFile::SiblingPath(dataSource, QStringLiteral(".backup-non-riuscito.txt"));
+}
+
 // Each check reads a whole file: they run side by side.
 void InspectAll(std::vector<Backup::Entry>& entries, const QString& connectionTemplate)
 {
@@ -352,24 +359,43 @@ Result Restore(const QString& connectionTemplate, const QString& dataSource, con
 
 QString FailureNotePath(const QString& dataSource)
 {
-    return SettingsFile::SiblingPath(dataSource, QStringLiteral(".backup-non-riuscito.txt"));
+    // Qt names the state folder only from 6.7 on: the XDG rule, by hand.
+    QString state = qEnvironmentVariable("XDG_STATE_HOME");
+    if (!QDir::isAbsolutePath(state))
+        state = QDir::homePath() + QStringLiteral("/.local/state");
+    // One note for each log the user keeps, named after where the log lies.
+    const QByteArray place = QFile::encodeName(Place(dataSource).database);
+    const QString key = QString::fromLatin1(QCryptographicHash::hash(place, QCryptographicHash::Sha1).toHex().left(16));
+    return QDir(state).filePath(QStringLiteral("kilovento/backup-non-riuscito-%1.txt").arg(key));
 }
 
 void WriteFailureNote(const QString& dataSource, const QString& reason)
 {
-    QSaveFile file(FailureNotePath(dataSource));
+    const QString path = FailureNotePath(dataSource);
+    QDir().mkpath(QFileInfo(path).path());
+    QSaveFile file(path);
     if (file.open(QIODevice::WriteOnly))
         file.write(reason.toUtf8());
     file.commit();
 }
 
+bool HasFailureNote(const QString& dataSource)
+{
+    return QFileInfo::exists(FailureNotePath(dataSource)) || QFileInfo::exists(OldFailureNotePath(dataSource));
+}
+
 QString TakeFailureNote(const QString& dataSource)
 {
-    QFile file(FailureNotePath(dataSource));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QString reason = QString::fromUtf8(file.readAll());
-    file.remove();
+    QString reason;
+    for (const QString& path : {FailureNotePath(dataSource), OldFailureNotePath(dataSource)}) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        // The newest, this version's, is told; an older version's beside it is stale.
+        if (reason.isEmpty())
+            reason = QString::fromUtf8(file.readAll());
+        file.remove();
+    }
     return reason;
 }
 

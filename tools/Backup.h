@@ -74,9 +74,13 @@ std::vector<Entry> List(const QString& connectionTemplate, const QString& dataSo
 Result Restore(const QString& connectionTemplate, const QString& dataSource, const QString& chosen,
                const QDateTime& now = QDateTime::currentDateTime(), TZTConnection* inUse = nullptr);
 
-// Why the last automatic backup failed, kept beside the database path until
-// the next start reads it; reading removes it. Empty when there is none.
+// Why the last automatic backup failed, kept until the next start reads it;
+// reading removes it. Empty when there is none. The note lies in the user's
+// state folder ($XDG_STATE_HOME/kilovento), which a read-only program folder
+// does not take from it; a note an older version left beside the database
+// is read too.
 void WriteFailureNote(const QString& dataSource, const QString& reason);
+bool HasFailureNote(const QString& dataSource);
 QString TakeFailureNote(const QString& dataSource);
 QString FailureNotePath(const QString& dataSource);
 
