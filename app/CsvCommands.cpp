@@ -12,21 +12,37 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileDialog>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QProgressDialog>
 #include <QStandardPaths>
 
 #include <memory>
 #include <optional>
+#include <utility>
 
 namespace {
 
 const QString ExportTitle = QStringLiteral("Esporta uscite in CSV");
 const QString ImportTitle = QStringLiteral("Importa uscite da CSV");
 const QString ProposedName = QStringLiteral("kilovento-uscite.csv");
-const QStringList FileFilters = {QStringLiteral("File CSV (*.csv)"), QStringLiteral("Tutti i file (*)")};
+const QStringList ImportFilters = {QStringLiteral("File CSV (*.csv)"), QStringLiteral("Tutti i file (*)")};
+// The save dialog's file types are the formats; the first is proposed.
+struct ExportFilter
+{
+    QString name;
+    CsvExport::CsvFormat format;
+};
+const QList<ExportFilter> ExportFilters = {
+    {QStringLiteral("CSV per fogli di calcolo italiani (*.csv)"), CsvExport::CsvFormat::Italian},
+    {QStringLiteral("CSV standard (RFC 4180) (*.csv)"), CsvExport::CsvFormat::Standard},
+};
 
 const QString ExportingText = QStringLiteral("Esportazione in corso...");
 const QString ExportFailedText = QStringLiteral("ERRORE nell'esportazione delle uscite.");
+const QString UnwritableRideText = QStringLiteral("ATTENZIONE: le uscite non possono essere esportate.");
+const QString BadFileText = QStringLiteral("ATTENZIONE: il file CSV non può essere importato.");
 const QString ImportingText = QStringLiteral("Importazione in corso...");
 const QString ImportFailedText = QStringLiteral("ERRORE nell'importazione dal file CSV.");
 const QString ImportCancelledText = QStringLiteral("Importazione annullata: nessuna uscita importata.");
@@ -37,10 +53,16 @@ const QString CancelText = QStringLiteral("Annulla");
 // Files of fewer lines are read and stored before a progress bar could be seen.
 constexpr qint64 ProgressLines = 5000;
 
+// A count as the rider reads it: "400.000".
+QString Number(qsizetype n)
+{
+    return QLocale().toString(qlonglong(n));
+}
+
 // "1 uscita esportata", "3 uscite esportate".
 QString Count(qsizetype n, const QString& one, const QString& many)
 {
-    return QString::number(n) + u' ' + (n == 1 ? one : many);
+    return Number(n) + u' ' + (n == 1 ? one : many);
 }
 
 QString ExportDone(int rides)
@@ -60,7 +82,7 @@ QString ImportQuestion(qsizetype fresh, qsizetype present)
     return QStringLiteral("Il file contiene %1 e %2 nel diario. Importare %3?")
         .arg(Count(fresh, QStringLiteral("uscita nuova"), QStringLiteral("uscite nuove")),
              Count(present, QStringLiteral("già presente"), QStringLiteral("già presenti")),
-             fresh == 1 ? QStringLiteral("l'uscita nuova") : QStringLiteral("le %1 uscite nuove").arg(fresh));
+             fresh == 1 ? QStringLiteral("l'uscita nuova") : QStringLiteral("le %1 uscite nuove").arg(Number(fresh)));
 }
 
 QString NothingNew(qsizetype present)
@@ -69,30 +91,86 @@ QString NothingNew(qsizetype present)
         return QStringLiteral("Il file non contiene uscite.");
     return present == 1 ? QStringLiteral("L'uscita del file è già presente nel diario: nessuna uscita importata.")
                         : QStringLiteral("Le %1 uscite del file sono già presenti nel diario: nessuna uscita importata.")
-                              .arg(present);
+                              .arg(Number(present));
 }
 
+struct ChosenFile
+{
+    QString path; // empty when the rider cancelled
+    QString filter;
+};
+
 // The documents folder, or the home without one, proposes where a file goes or comes from.
-QString ChooseFile(TFormMain& form, QFileDialog::AcceptMode mode)
+ChosenFile ChooseFile(TFormMain& form, QFileDialog::AcceptMode mode)
 {
     const bool saving = mode == QFileDialog::AcceptSave;
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
     QFileDialog dialog(&form, saving ? ExportTitle : ImportTitle,
                        QDir(documents).exists() ? documents : QDir::homePath());
     dialog.setAcceptMode(mode);
-    dialog.setNameFilters(FileFilters);
     if (saving) {
+        QStringList filters;
+        for (const ExportFilter& filter : ExportFilters)
+            filters.append(filter.name);
+        dialog.setNameFilters(filters);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setDefaultSuffix(QStringLiteral("csv"));
         dialog.selectFile(ProposedName);
     } else {
+        dialog.setNameFilters(ImportFilters);
         dialog.setFileMode(QFileDialog::ExistingFile);
     }
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-        return QString();
+        return {};
     // The work that follows processes no events: the window repaints where the dialog was.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    return dialog.selectedFiles().first();
+    return {dialog.selectedFiles().first(), dialog.selectedNameFilter()};
+}
+
+CsvExport::CsvFormat FormatOf(const QString& filter)
+{
+    for (const ExportFilter& candidate : ExportFilters)
+        if (candidate.name == filter)
+            return candidate.format;
+    return ExportFilters.first().format;
+}
+
+// "1 febbraio 1990" for a date written "01/02/1990" read day first, and the
+// other reading; generic names when the text gives no two dates.
+std::pair<QString, QString> Readings(const QString& written)
+{
+    const QStringList parts = written.split(u'/');
+    const auto number = [&](int i) { return parts.value(i).toInt(); };
+    const QDate dayFirst(number(2), number(1), number(0));
+    const QDate monthFirst(number(2), number(0), number(1));
+    if (parts.size() != 3 || !dayFirst.isValid() || !monthFirst.isValid())
+        return {QStringLiteral("Prima il giorno"), QStringLiteral("Prima il mese")};
+    const QString format = QStringLiteral("d MMMM yyyy");
+    return {QLocale().toString(dayFirst, format), QLocale().toString(monthFirst, format)};
+}
+
+// Asks which part of the file's dates is the day; nothing when the rider cancels.
+std::optional<CsvImport::DayOrder> AskDayOrder(TFormMain& form, const QString& written)
+{
+    const auto [dayFirst, monthFirst] = Readings(written);
+    QMessageBox box(QMessageBox::Question, ApplicationTitle,
+                    QStringLiteral("Nel file la data %1 è il %2 o il %3?\n\n"
+                                   "Tutte le date del file saranno lette allo stesso modo.")
+                        .arg(written, dayFirst, monthFirst),
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &form);
+    box.setTextFormat(Qt::PlainText);
+    box.button(QMessageBox::Yes)->setText(dayFirst);
+    box.button(QMessageBox::No)->setText(monthFirst);
+    box.button(QMessageBox::Cancel)->setText(CancelText);
+    box.setDefaultButton(QMessageBox::Cancel);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return CsvImport::DayOrder::DayFirst;
+    case QMessageBox::No:
+        return CsvImport::DayOrder::MonthFirst;
+    default:
+        return std::nullopt;
+    }
 }
 
 // A progress dialog for a long step, shown once the step turns out to be
@@ -135,10 +213,12 @@ struct ImportPlan
 {
     CsvImport::Sorted sorted;
     bool cancelled = false;
-    std::optional<QString> failure;
+    QString ambiguousDate; // the day order is the rider's to say
+    std::optional<QString> badFile;  // the file's first bad row
+    std::optional<QString> failure;  // the program's or the system's
 };
 
-ImportPlan ReadAndSortOut(TFormMain& form, TZTConnection& connection, const QString& path)
+ImportPlan ReadAndSortOut(TFormMain& form, TZTConnection& connection, const QString& path, CsvImport::DayOrder order)
 {
     ImportPlan plan;
     const WaitCursor wait;
@@ -146,12 +226,14 @@ ImportPlan ReadAndSortOut(TFormMain& form, TZTConnection& connection, const QStr
     StepProgress progress(&form, ReadingLabel);
     try {
         const CsvImport::Log log{Rides::Types(connection), QDate(form.FirstCalendarYear(), 1, 1),
-                                 form.Today()};
+                                 form.Today(), order};
         const CsvImport::ReadResult read = CsvImport::ReadFile(path, log, progress.Callback());
         if (read.failure)
-            plan.failure = read.failure->Message();
+            plan.badFile = read.failure->Message();
         else if (read.cancelled)
             plan.cancelled = true;
+        else if (!read.ambiguousDate.isEmpty())
+            plan.ambiguousDate = read.ambiguousDate;
         else
             plan.sorted = CsvImport::SortOut(connection, read.rides);
     } catch (const Exception& e) {
@@ -165,18 +247,21 @@ ImportPlan ReadAndSortOut(TFormMain& form, TZTConnection& connection, const QStr
 void ExportCsvCommand(TFormMain& form)
 {
     TZTConnection* const connection = form.DatabaseConnection();
-    const QString path = connection ? ChooseFile(form, QFileDialog::AcceptSave) : QString();
-    if (path.isEmpty())
+    const ChosenFile chosen = connection ? ChooseFile(form, QFileDialog::AcceptSave) : ChosenFile();
+    if (chosen.path.isEmpty())
         return;
 
     CsvExport::Result result;
     {
         const WaitCursor wait;
         form.SetStatusText(ExportingText);
-        result = CsvExport::ExportLog(*connection, path);
+        result = CsvExport::ExportLog(*connection, chosen.path, FormatOf(chosen.filter));
     }
     if (result.failure) {
         MessageBoxes::Show(&form, MessageBoxes::WithException(ExportFailedText, *result.failure),
+                           QMessageBox::Warning);
+    } else if (result.unwritableRide) {
+        MessageBoxes::Show(&form, UnwritableRideText + QStringLiteral("\r\n\r\n") + *result.unwritableRide,
                            QMessageBox::Warning);
     } else {
         form.SetStatusText(ReadyStatusText);
@@ -188,12 +273,25 @@ void ExportCsvCommand(TFormMain& form)
 void ImportCsvCommand(TFormMain& form)
 {
     TZTConnection* const connection = form.DatabaseConnection();
-    const QString path = connection ? ChooseFile(form, QFileDialog::AcceptOpen) : QString();
+    const QString path = connection ? ChooseFile(form, QFileDialog::AcceptOpen).path : QString();
     if (path.isEmpty())
         return;
 
-    const ImportPlan plan = ReadAndSortOut(form, *connection, path);
+    ImportPlan plan = ReadAndSortOut(form, *connection, path, CsvImport::DayOrder::FromFile);
+    if (!plan.ambiguousDate.isEmpty()) {
+        form.SetStatusText(ReadyStatusText);
+        const std::optional<CsvImport::DayOrder> order = AskDayOrder(form, plan.ambiguousDate);
+        if (!order)
+            return;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        plan = ReadAndSortOut(form, *connection, path, *order);
+    }
     const QList<Rides::Ride>& fresh = plan.sorted.fresh;
+    if (plan.badFile) {
+        MessageBoxes::Show(&form, BadFileText + QStringLiteral("\r\n\r\n") + *plan.badFile, QMessageBox::Warning);
+        form.SetStatusText(ReadyStatusText);
+        return;
+    }
     if (plan.failure) {
         MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, *plan.failure),
                            QMessageBox::Warning);

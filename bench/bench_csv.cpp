@@ -3,10 +3,11 @@
 //
 //   bench_csv [rides]     (default 1,000,000; at least 1,000)
 //
-// The export writes the `rides` rides of the log. The raw loop reads the same
-// rows with the conversions the benchmarks' raw readers make (dates and times
-// parsed, text decoded, as bench_data) and writes the same bytes; for
-// reference, a loop that copies the stored texts without reading them.
+// The export writes the `rides` rides of the log, in the standard and in the
+// Italian format. The raw loop reads the same rows with the conversions the
+// benchmarks' raw readers make (dates and times parsed, text decoded, as
+// bench_data) and writes the same bytes; for reference, a loop that copies the
+// stored texts without reading them (standard format).
 // The import reads rides / 10 rows (100,000 by default) into an empty
 // database; the raw side parses the same file with the same parser (as
 // bench_maintenance parses its ".dat" files) and inserts the rows with one
@@ -30,6 +31,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <memory>
@@ -74,13 +76,14 @@ QByteArray FileBytes(const QString& path)
     return file.readAll();
 }
 
-// A field as the export writes it: quoted when it holds a comma, a quote or
-// a line break, or begins or ends with a blank.
+// A field as the export writes it: quoted when it holds a comma, a
+// semicolon, a tab, a quote or a line break, or begins or ends with a blank.
 void AppendField(std::string& out, const char* text, int size)
 {
     bool quote = size > 0 && (text[0] == ' ' || text[size - 1] == ' ');
     for (int i = 0; i < size && !quote; ++i)
-        quote = text[i] == ',' || text[i] == '"' || text[i] == '\r' || text[i] == '\n';
+        quote = text[i] == ',' || text[i] == ';' || text[i] == '\t' || text[i] == '"' || text[i] == '\r'
+                || text[i] == '\n';
     if (!quote) {
         out.append(text, size);
         return;
@@ -102,10 +105,11 @@ char* TwoDigits(char* at, int value)
 }
 
 // The file's bytes from the C API. `stored` copies the texts of the date and
-// the duration as they are stored; otherwise every value is read as the
-// program reads it and written out again.
-void ExportRaw(const QString& database, const QString& path, bool stored)
+// the duration as they are stored (standard format only); otherwise every
+// value is read as the program reads it and written out again.
+void ExportRaw(const QString& database, const QString& path, bool stored, bool italian = false)
 {
+    const char separator = italian ? ';' : ',';
     const Bench::Database db = Bench::OpenDatabase(database);
     std::vector<std::string> types;
     {
@@ -122,7 +126,7 @@ void ExportRaw(const QString& database, const QString& path, bool stored)
     FILE* file = std::fopen(path.toUtf8().constData(), "wb");
     if (!file)
         throw std::runtime_error("cannot write " + path.toStdString());
-    std::string out = "Data,Tipo,KM,Durata,Descrizione\r\n";
+    std::string out = italian ? "\xEF\xBB\xBF" "Data;Tipo;KM;Durata;Descrizione\r\n" : "Data,Tipo,KM,Durata,Descrizione\r\n";
     const Statement rides = Bench::Prepare(
         db.get(), QStringLiteral("SELECT Data, IDTipoUscita, KM, Durata, Descrizione FROM Uscite ORDER BY Data, IDUscita"));
     sqlite3_stmt* const row = rides.get();
@@ -133,18 +137,33 @@ void ExportRaw(const QString& database, const QString& path, bool stored)
             int year = 0, month = 0, day = 0;
             Bench::RawDateTime(row, 0).DecodeDate(year, month, day);
             char date[10];
-            TwoDigits(TwoDigits(date, year / 100), year % 100);
-            date[4] = date[7] = '-';
-            TwoDigits(date + 5, month);
-            TwoDigits(date + 8, day);
+            if (italian) {
+                TwoDigits(date, day);
+                TwoDigits(date + 3, month);
+                TwoDigits(TwoDigits(date + 6, year / 100), year % 100);
+                date[2] = date[5] = '/';
+            } else {
+                TwoDigits(TwoDigits(date, year / 100), year % 100);
+                date[4] = date[7] = '-';
+                TwoDigits(date + 5, month);
+                TwoDigits(date + 8, day);
+            }
             out.append(date, 10);
         }
-        out += ',';
+        out += separator;
         out += types.at(sqlite3_column_int(row, 1));
-        out += ',';
+        out += separator;
         char km[64];
-        out.append(km, std::to_chars(km, km + sizeof km, sqlite3_column_double(row, 2), std::chars_format::fixed).ptr);
-        out += ',';
+        char* const kmEnd = std::to_chars(km, km + sizeof km, sqlite3_column_double(row, 2), std::chars_format::fixed).ptr;
+        if (char* point = std::find(km, kmEnd, '.'); italian && point != kmEnd) {
+            *point = ',';
+            out += '"';
+            out.append(km, kmEnd);
+            out += '"';
+        } else {
+            out.append(km, kmEnd);
+        }
+        out += separator;
         if (stored) {
             const char* duration = reinterpret_cast<const char*>(sqlite3_column_text(row, 3));
             if (duration && std::string_view(duration) != "00:00:00")
@@ -157,7 +176,7 @@ void ExportRaw(const QString& database, const QString& path, bool stored)
             TwoDigits(duration + 6, seconds % 60);
             out.append(duration, 8);
         }
-        out += ',';
+        out += separator;
         if (stored) {
             AppendField(out, reinterpret_cast<const char*>(sqlite3_column_text(row, 4)), sqlite3_column_bytes(row, 4));
         } else {
@@ -296,10 +315,11 @@ int main(int argc, char* argv[])
         // Export: the command's work against the raw loop writing the same bytes.
         const QString ours = dir.filePath(QStringLiteral("ours.csv"));
         const QString raw = dir.filePath(QStringLiteral("raw.csv"));
+        CsvExport::CsvFormat format = CsvExport::CsvFormat::Standard;
         const auto exportOurs = [&] {
             TZTConnection connection;
             connection.Open(Bench::ConnectionString(log));
-            const CsvExport::Result result = CsvExport::ExportLog(connection, ours);
+            const CsvExport::Result result = CsvExport::ExportLog(connection, ours, format);
             if (result.failure || result.rides != rides)
                 throw std::runtime_error("the export failed: " + result.failure.value_or(QString()).toStdString());
         };
@@ -317,6 +337,16 @@ int main(int argc, char* argv[])
         const QByteArray exported = FileBytes(ours);
         const bool sameBytes = exported == FileBytes(raw) && exported == FileBytes(copied);
         const double exportMb = exported.size() / 1e6;
+
+        format = CsvExport::CsvFormat::Italian;
+        std::vector<double> italianMs, rawItalianMs;
+        for (int i = 0; i < ExportRuns; ++i) {
+            QFile::remove(ours);
+            italianMs.push_back(Bench::TimeMs(exportOurs));
+            QFile::remove(raw);
+            rawItalianMs.push_back(Bench::TimeMs([&] { ExportRaw(log, raw, false, true); }));
+        }
+        const bool sameItalianBytes = FileBytes(ours) == FileBytes(raw);
 
         // Import: the whole command's work (read, check, set apart what the log
         // holds, store) against the raw inserts of the rows known beforehand.
@@ -381,6 +411,8 @@ int main(int argc, char* argv[])
              {"  export vs raw copying the stored texts", ExportRuns, Median(exportMs), Median(copiedExportMs),
               Goal::None, 0.0, "ms", Same(sameBytes, "bytes")},
              {"exported file", 1, exportMb, {}, Goal::None, 0.0, "MB"},
+             {"Italian export (raw: C API loop, same bytes, flushed)", ExportRuns, Median(italianMs),
+              Median(rawItalianMs), Goal::RatioAtMost, ExportGoal, "ms", Same(sameItalianBytes, "bytes")},
              {"import into an empty log (raw: parse + insert)", ImportRuns, Median(importMs), Median(rawImportMs),
               Goal::RatioAtMost, ImportGoal, "ms", Same(importRows == rawImportRows, "rows")},
              {"  import vs the raw inserts alone, rows parsed", ImportRuns, Median(importMs), Median(insertsMs),
@@ -389,7 +421,7 @@ int main(int argc, char* argv[])
               Goal::None, 0.0, "ms"},
              {"  import into the whole log (raw: the inserts)", LogImportRuns, Median(logImportMs),
               Median(rawLogImportMs), Goal::None, 0.0, "ms", Same(logRows == rawLogRows, "rows")}});
-        if (!sameBytes || importRows != rawImportRows || importRows != insertsRows || logRows != rawLogRows)
+        if (!sameBytes || !sameItalianBytes || importRows != rawImportRows || importRows != insertsRows || logRows != rawLogRows)
             throw std::runtime_error("our paths and the raw ones wrote different bytes or rows");
     });
 }

@@ -114,6 +114,24 @@ void ForEach(TZTConnection& connection, TDateTime start, TDateTime end, const st
     VisitAll(connection, Sql::RidesByDate(start, end), visit);
 }
 
+void ForEachStored(TZTConnection& connection, const std::function<void(const StoredRide&)>& visit)
+{
+    TZTRecordset rides(&connection);
+    rides.Open(Sql::RidesByDate());
+    StoredRide stored;
+    for (; !rides.Eof(); rides.MoveNext()) {
+        stored.key = rides.GetFieldAsInteger(RideColumn::IDUscita);
+        stored.ride = CurrentRide(rides);
+        // Only a zero may hide a value that did not convert: the others need no text.
+        const Ride& ride = stored.ride;
+        const bool dayZero = ride.anno == 1899 && ride.mese == 12 && ride.entry.giorno == 30;
+        stored.zeroDate = dayZero ? rides.GetFieldAsString(RideColumn::Data) : QString();
+        stored.zeroDuration =
+            ride.entry.tempo.Val() == 0.0 ? rides.GetFieldAsString(RideColumn::Durata) : QString();
+        visit(stored);
+    }
+}
+
 Appender::Appender(TZTConnection& connection)
     : m_rides(std::make_unique<TZTRecordset>(&connection))
 {

@@ -85,6 +85,21 @@ void ForEach(TZTConnection& connection, const std::function<void(const Ride&)>& 
 // The same for the rides of start..end, both days included.
 void ForEach(TZTConnection& connection, TDateTime start, TDateTime end, const std::function<void(const Ride&)>& visit);
 
+// A ride with its key, for a reader that must tell a value that read as zero
+// because it does not convert (a day the calendar lacks, a duration that is
+// no time: only another program stores one) from a real zero.
+struct StoredRide
+{
+    int key = 0;
+    Ride ride;
+    // The stored text of a date or a duration that read as zero; empty for
+    // one that read as another value, and for NULL.
+    QString zeroDate;
+    QString zeroDuration;
+};
+// Every ride as ForEach gives them.
+void ForEachStored(TZTConnection& connection, const std::function<void(const StoredRide&)>& visit);
+
 // Appends rides one after another through one open query, as an import of
 // thousands does; each is stored as it comes. Closes the query when it goes.
 class Appender

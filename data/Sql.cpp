@@ -56,7 +56,7 @@ QString AllRidesByKey()
 QString RidesByDate()
 {
     // The date index gives this order without sorting: its entries end with the key.
-    return QStringLiteral("SELECT Data, IDTipoUscita, KM, Durata, Descrizione FROM Uscite ORDER BY Data, IDUscita");
+    return QStringLiteral("SELECT Data, IDTipoUscita, KM, Durata, Descrizione, IDUscita FROM Uscite ORDER BY Data, IDUscita");
 }
 
 QString RidesByDate(TDateTime start, TDateTime end)

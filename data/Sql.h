@@ -25,8 +25,8 @@ QString RideById(int id);
 QString DeleteRide(int id);
 // All rides in key order, for appending many.
 QString AllRidesByKey();
-// Every ride with the fields of a ride, by date and, within a day, in the
-// order they were added; and those of a period, both days included.
+// Every ride with the fields of a ride (and its key), by date and, within a
+// day, in the order they were added; and those of a period, both days included.
 QString RidesByDate();
 QString RidesByDate(TDateTime start, TDateTime end);
 // The rides of a period, both days included.

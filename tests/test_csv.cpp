@@ -437,23 +437,31 @@ private Q_SLOTS:
         QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
         const QString target = QDir(folder).filePath(u"uscite.csv"_qs);
         QVERIFY(WriteFile(target, QByteArray(100000, 'x'))); // replaced whole
-        const CsvExport::Result result = CsvExport::ExportLog(Connection(), target);
+        const CsvExport::Result result = CsvExport::ExportLog(Connection(), target, CsvExport::CsvFormat::Standard);
         QVERIFY2(!result.failure, qPrintable(result.failure.value_or(QString())));
         QCOMPARE(result.rides, 6);
         QCOMPARE(Bytes(target), Header + "1990-01-01,Gara,999,23:59:59,\r\n"
                                          "2004-12-31,Città,0.1,,\"Città, caffè e \"\"più\"\"\"\r\n"
-                                         "2005-03-01,Rulli,12.345,01:00:00,€ e ’apostrofo’;\r\n"
+                                         "2005-03-01,Rulli,12.345,01:00:00,\"€ e ’apostrofo’;\"\r\n"
                                          "2005-03-02,Strada,45.5,01:05:30,Giro del lago\r\n"
                                          "2005-03-02,MTB,120,,\" spazio iniziale\"\r\n"
                                          "2005-03-02,Gravel,33.3,10:00:00,\"finale \"\r\n");
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{u"uscite.csv"_qs});
     }
 
+    void roundTripGivesTheSameRides_data()
+    {
+        QTest::addColumn<CsvExport::CsvFormat>("format");
+        QTest::newRow("Italian") << CsvExport::CsvFormat::Italian;
+        QTest::newRow("standard") << CsvExport::CsvFormat::Standard;
+    }
+
     void roundTripGivesTheSameRides()
     {
+        QFETCH(CsvExport::CsvFormat, format);
         // Thousands of rides, many a day, some alike, with what CSV must quote.
         const QStringList words = {u"Giro"_qs, u"città"_qs, u"\"Il\" passo"_qs, u"lago, poi casa"_qs, u" spazio"_qs,
-                                   u"fine "_qs, u"caffè €"_qs, QString()};
+                                   u"fine "_qs, u"caffè €"_qs, u"tappa 1; tappa\t2"_qs, QString()};
         {
             Transaction transaction(Connection());
             Rides::Appender appender(Connection());
@@ -467,7 +475,7 @@ private Q_SLOTS:
             transaction.Commit();
         }
         const QString csv = File(u"export.csv"_qs);
-        QCOMPARE(CsvExport::ExportLog(Connection(), csv).rides, 4000);
+        QCOMPARE(CsvExport::ExportLog(Connection(), csv, format).rides, 4000);
         const CsvImport::ReadResult read = CsvImport::ReadFile(csv, LogOf(Connection()));
         QVERIFY2(!read.failure, qPrintable(read.failure ? read.failure->Message() : QString()));
 
@@ -490,7 +498,7 @@ private Q_SLOTS:
         const QString folder = File(u"sola-lettura"_qs);
         QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
         QVERIFY(WriteFile(QDir(folder).filePath(u"vecchio.csv"_qs), "vecchio"));
-        CsvExport::Result intoDatabase = CsvExport::ExportLog(Connection(), m_path);
+        CsvExport::Result intoDatabase = CsvExport::ExportLog(Connection(), m_path, CsvExport::CsvFormat::Italian);
         QVERIFY(intoDatabase.failure && intoDatabase.failure->endsWith(u"è il database del diario"_qs));
         QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), u"1"_qs);
         {
@@ -499,9 +507,10 @@ private Q_SLOTS:
                 QSKIP("this file system cannot make a folder read-only");
             for (const QString& name : {u"nuovo.csv"_qs, u"vecchio.csv"_qs}) {
                 const QString path = QDir(folder).filePath(name);
-                const CsvExport::Result result = CsvExport::ExportLog(Connection(), path);
+                const CsvExport::Result result = CsvExport::ExportLog(Connection(), path, CsvExport::CsvFormat::Italian);
                 QVERIFY(result.failure);
-                QVERIFY2(result.failure->startsWith(u"impossibile scrivere il file \""_qs + path + u"\": "_qs),
+                QVERIFY2(result.failure->startsWith(u"impossibile scrivere il file \""_qs + path
+                                                    + u"\": permesso negato ("_qs),
                          qPrintable(*result.failure));
             }
         }
@@ -547,6 +556,8 @@ private Q_SLOTS:
             auto* chooser = qobject_cast<QFileDialog*>(dialog);
             QVERIFY(chooser && chooser->acceptMode() == QFileDialog::AcceptSave);
             QCOMPARE(chooser->windowTitle(), u"Esporta uscite in CSV"_qs);
+            QCOMPARE(chooser->nameFilters(), (QStringList{u"CSV per fogli di calcolo italiani (*.csv)"_qs,
+                                                          u"CSV standard (RFC 4180) (*.csv)"_qs}));
             QCOMPARE(chooser->selectedFiles(),
                      QStringList{QDir(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation))
                                      .filePath(u"kilovento-uscite.csv"_qs)});
@@ -556,7 +567,8 @@ private Q_SLOTS:
         QCOMPARE(boxes.seen().size(), 1);
         QCOMPARE(boxes.seen()[0].text, u"Esportazione conclusa: 1 uscita esportata."_qs);
         QCOMPARE(boxes.seen()[0].icon, QMessageBox::Information);
-        QCOMPARE(Bytes(csv), Header + "2005-03-02,Strada,40.5,,Marzo\r\n");
+        // The Italian format unless another is chosen.
+        QCOMPARE(Bytes(csv), "\xEF\xBB\xBF" "Data;Tipo;KM;Durata;Descrizione\r\n02/03/2005;Strada;\"40,5\";;Marzo\r\n");
 
         // Import: two new rides, the one already there, a question with No preselected.
         QVERIFY(WriteFile(csv, Header + "2005-03-02,Strada,40.5,,Marzo\r\n2005-03-03,,5,,\r\n2004-01-01,,6,,\r\n"));
@@ -582,7 +594,7 @@ private Q_SLOTS:
         importCsv->trigger();
         QCOMPARE(boxes.seen().size(), 6);
         QCOMPARE(boxes.seen()[4].text, u"Le 3 uscite del file sono già presenti nel diario: nessuna uscita importata."_qs);
-        QCOMPARE(boxes.seen()[5].text, u"ERRORE nell'importazione dal file CSV.\n\nEccezione: riga 3, colonna 1: "
+        QCOMPARE(boxes.seen()[5].text, u"ATTENZIONE: il file CSV non può essere importato.\n\nRiga 3, colonna 1: "
                                        "la data non esiste: \"2005-02-30\""_qs);
         QCOMPARE(boxes.seen()[5].icon, QMessageBox::Warning);
         QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), u"3"_qs);
@@ -598,9 +610,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("last"); // the last box
         const QString reading = u"Lettura del file CSV..."_qs, storing = u"Importazione delle uscite..."_qs;
         const QString cancelled = u"Importazione annullata: nessuna uscita importata."_qs;
-        QTest::newRow("a few rows: none") << 4000 << QString() << QStringList() << u"Importazione conclusa: 4000 uscite importate."_qs;
+        QTest::newRow("a few rows: none") << 4000 << QString() << QStringList() << u"Importazione conclusa: 4.000 uscite importate."_qs;
         QTest::newRow("reading and storing") << 6000 << QString() << QStringList{reading, storing}
-                                             << u"Importazione conclusa: 6000 uscite importate."_qs;
+                                             << u"Importazione conclusa: 6.000 uscite importate."_qs;
         QTest::newRow("cancelled while reading") << 6000 << reading << QStringList{reading} << cancelled;
         QTest::newRow("cancelled while storing") << 6000 << storing << QStringList{reading, storing} << cancelled;
     }

@@ -1,26 +1,38 @@
 #include "tools/CsvExport.h"
 
+#include "data/FieldValue.h"
 #include "data/Rides.h"
 #include "data/TZTConnection.h"
 #include "tools/DurableFiles.h"
 #include "util/Exception.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QSaveFile>
 #include <QStringEncoder>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <vector>
 
 namespace {
 
+using CsvExport::CsvFormat;
+
 // Written out whenever this much has gathered: few system calls, little memory.
 constexpr qsizetype Chunk = 1 << 20;
+// The longest duration written: hours past 23 are kept, but a count of
+// seconds this large is no ride's.
+constexpr double MaxDurationSeconds = 1e9;
 
-// Carries a write failure out of the loop over the rides.
+// Carry a failure out of the loop over the rides.
 struct WriteFailed
+{
+    QString reason;
+};
+struct Unwritable
 {
     QString reason;
 };
@@ -30,14 +42,42 @@ QString CannotWrite(const QString& path, const QString& why)
     return QStringLiteral("impossibile scrivere il file \"%1\": %2").arg(path, why);
 }
 
+// The system's reason in the rider's words, its own text kept after them.
+QString SystemReason(int error, const QString& technical)
+{
+    QString plain;
+    switch (error) {
+    case ENOSPC:
+        plain = QStringLiteral("disco pieno");
+        break;
+    case EDQUOT:
+        plain = QStringLiteral("spazio su disco concesso all'utente esaurito");
+        break;
+    case EACCES:
+    case EPERM:
+        plain = QStringLiteral("permesso negato");
+        break;
+    case EROFS:
+        plain = QStringLiteral("disco di sola lettura");
+        break;
+    case EIO:
+        plain = QStringLiteral("errore di lettura o scrittura del disco");
+        break;
+    default:
+        return technical;
+    }
+    return plain + QStringLiteral(" (") + technical + u')';
+}
+
 bool NeedsQuotes(QStringView text)
 {
     if (text.isEmpty())
         return false;
     if (text.front().isSpace() || text.back().isSpace())
         return true; // a spreadsheet would trim them
+    // Every separator a spreadsheet may have ticked, whichever the file uses.
     for (const QChar c : text)
-        if (c == u',' || c == u'"' || c == u'\r' || c == u'\n')
+        if (c == u',' || c == u';' || c == u'\t' || c == u'"' || c == u'\r' || c == u'\n')
             return true;
     return false;
 }
@@ -70,42 +110,94 @@ char* WriteField(char* at, QStringView text, QStringEncoder& utf8)
     return end;
 }
 
-// The lines of the file, gathered in memory a chunk at a time.
+// Whether the ride's date is the one stored: a date that does not convert
+// reads as day zero, 30 December 1899.
+bool IsStoredDate(const Rides::StoredRide& stored)
+{
+    const int year = stored.ride.anno;
+    return year >= 1 && year <= 9999
+           && (stored.zeroDate.isEmpty() || stored.zeroDate.startsWith(QLatin1StringView("1899-12-30")));
+}
+
+// "Uscita n. 17 del 01/03/2005: " and the reason; the date as stored when it is none.
+QString RideFault(const Rides::StoredRide& stored, const QString& reason)
+{
+    const Rides::Ride& ride = stored.ride;
+    const QString date = IsStoredDate(stored) ? QStringLiteral("%1/%2/%3")
+                                                    .arg(ride.entry.giorno, 2, 10, QLatin1Char('0'))
+                                                    .arg(ride.mese, 2, 10, QLatin1Char('0'))
+                                                    .arg(ride.anno, 4, 10, QLatin1Char('0'))
+                                              : u'"' + stored.zeroDate + u'"';
+    return QStringLiteral("Uscita n. %1 del %2: %3").arg(stored.key).arg(date, reason);
+}
+
+// A duration that does not convert reads as zero: a zero stored as such is
+// a time or a number.
+bool IsZeroDuration(const QString& text)
+{
+    if (text.isEmpty())
+        return true;
+    const QByteArray bytes = text.toUtf8();
+    TDateTime value;
+    bool number = false;
+    return FieldValue::ParseDateTimeText(bytes.constData(), bytes.size(), value)
+           || (text.toDouble(&number) == 0.0 && number);
+}
+
+// The lines of the file, gathered in memory a chunk at a time. A value the
+// file cannot carry as stored throws Unwritable.
 class LineWriter
 {
 public:
-    explicit LineWriter(std::vector<QByteArray> typeNames) : m_typeNames(std::move(typeNames))
+    LineWriter(CsvFormat format, std::vector<QByteArray> typeNames)
+        : m_italian(format == CsvFormat::Italian), m_separator(m_italian ? ';' : ','),
+          m_typeNames(std::move(typeNames))
     {
         m_out.reserve(Chunk + 4096);
     }
 
     QByteArray& Buffer() { return m_out; }
 
-    void Header() { m_out += CsvExport::Columns.join(u',').toUtf8() + "\r\n"; }
-
-    void Line(const Rides::Ride& ride)
+    void Header()
     {
+        if (m_italian)
+            m_out += "\xEF\xBB\xBF"; // so that spreadsheets take the text for UTF-8
+        m_out += CsvExport::Columns.join(QLatin1Char(m_separator)).toUtf8() + "\r\n";
+    }
+
+    void Line(const Rides::StoredRide& stored)
+    {
+        const Rides::Ride& ride = stored.ride;
+        if (!IsStoredDate(stored))
+            throw Unwritable{RideFault(stored, QStringLiteral("la data non esiste"))};
         const QString& description = ride.entry.testoDescrizione;
         const QByteArray& type = TypeName(ride.entry.tipo);
         // Room for the longest line this ride can make: every character of
         // the description a quote, doubled.
         const qsizetype start = m_out.size();
-        m_out.resize(start + 96 + type.size() + 2 * m_utf8.requiredSpace(description.size()));
+        m_out.resize(start + 128 + type.size() + 2 * m_utf8.requiredSpace(description.size()));
         char* at = m_out.data() + start;
 
-        at = TwoDigits(TwoDigits(at, ride.anno / 100), ride.anno % 100);
-        *at++ = '-';
-        at = TwoDigits(at, ride.mese);
-        *at++ = '-';
-        at = TwoDigits(at, ride.entry.giorno);
-        *at++ = ',';
+        if (m_italian) {
+            at = TwoDigits(at, ride.entry.giorno);
+            *at++ = '/';
+            at = TwoDigits(at, ride.mese);
+            *at++ = '/';
+            at = TwoDigits(TwoDigits(at, ride.anno / 100), ride.anno % 100);
+        } else {
+            at = TwoDigits(TwoDigits(at, ride.anno / 100), ride.anno % 100);
+            *at++ = '-';
+            at = TwoDigits(at, ride.mese);
+            *at++ = '-';
+            at = TwoDigits(at, ride.entry.giorno);
+        }
+        *at++ = m_separator;
         at = std::copy(type.cbegin(), type.cend(), at);
-        *at++ = ',';
-        // The shortest digits that read back as the same number, never an exponent.
-        at = std::to_chars(at, at + 48, ride.entry.chilometri + 0.0, std::chars_format::fixed).ptr;
-        *at++ = ',';
-        at = WriteDuration(at, ride.entry.tempo.Val());
-        *at++ = ',';
+        *at++ = m_separator;
+        at = WriteDistance(at, stored);
+        *at++ = m_separator;
+        at = WriteDuration(at, stored);
+        *at++ = m_separator;
         at = WriteField(at, description, m_utf8);
         *at++ = '\r';
         *at++ = '\n';
@@ -122,13 +214,39 @@ private:
         return m_unnamed = QByteArray::number(key);
     }
 
+    // The shortest digits that read back as the same number, never an
+    // exponent; an Italian decimal comma between quotes.
+    char* WriteDistance(char* at, const Rides::StoredRide& stored) const
+    {
+        const double km = stored.ride.entry.chilometri;
+        char digits[40];
+        const auto [end, error] = std::to_chars(digits, digits + sizeof digits, km + 0.0, std::chars_format::fixed);
+        if (!std::isfinite(km) || error != std::errc())
+            throw Unwritable{RideFault(stored, QStringLiteral("distanza non esportabile: %1 km")
+                                                   .arg(QLocale().toString(km, 'g', QLocale::FloatingPointShortest)))};
+        char* const point = std::find(digits, end, '.');
+        if (!m_italian || point == end)
+            return std::copy(digits, end, at);
+        *point = ',';
+        *at++ = '"';
+        at = std::copy(digits, end, at);
+        *at++ = '"';
+        return at;
+    }
+
     // hh:mm:ss to the nearest second; nothing for no duration. Hours past 23,
     // which only another program stores, are written as they are.
-    static char* WriteDuration(char* at, double days)
+    static char* WriteDuration(char* at, const Rides::StoredRide& stored)
     {
+        const double days = stored.ride.entry.tempo.Val();
         const double seconds = std::round(days * TDateTime::SecsPerDay);
-        if (!(seconds >= 1.0 && seconds < 1e9))
+        if (days == 0.0 && !IsZeroDuration(stored.zeroDuration))
+            throw Unwritable{RideFault(stored, QStringLiteral("durata non valida: \"%1\"").arg(stored.zeroDuration))};
+        if (seconds == 0.0)
             return at;
+        if (!(seconds > 0.0 && seconds < MaxDurationSeconds))
+            throw Unwritable{RideFault(stored, QStringLiteral("durata non esportabile: %1 giorni")
+                                                   .arg(QLocale().toString(days, 'g', QLocale::FloatingPointShortest)))};
         const int total = int(seconds);
         at = total < 360000 ? TwoDigits(at, total / 3600) : std::to_chars(at, at + 16, total / 3600).ptr;
         *at++ = ':';
@@ -137,7 +255,9 @@ private:
         return TwoDigits(at, total % 60);
     }
 
-    std::vector<QByteArray> m_typeNames; // by key
+    bool m_italian;
+    char m_separator;
+    std::vector<QByteArray> m_typeNames; // by key, ready to write
     QByteArray m_unnamed;
     QByteArray m_out;
     QStringEncoder m_utf8{QStringConverter::Utf8};
@@ -166,8 +286,15 @@ bool SameFile(const QString& a, const QString& b)
 
 void WriteOut(QSaveFile& file, QByteArray& buffer)
 {
-    if (file.write(buffer) != buffer.size())
-        throw WriteFailed{file.errorString()};
+    // A short write (the disk filling up) is no error yet: the rest, tried
+    // again, fails with the system's reason.
+    for (qsizetype done = 0; done < buffer.size();) {
+        errno = 0;
+        const qint64 written = file.write(buffer.constData() + done, buffer.size() - done);
+        if (written <= 0)
+            throw WriteFailed{SystemReason(errno, file.errorString())};
+        done += written;
+    }
     buffer.resize(0); // keeps its room for the next chunk
 }
 
@@ -175,31 +302,36 @@ void WriteOut(QSaveFile& file, QByteArray& buffer)
 
 namespace CsvExport {
 
-Result ExportLog(TZTConnection& connection, const QString& path)
+Result ExportLog(TZTConnection& connection, const QString& path, CsvFormat format)
 {
     if (SameFile(path, connection.DataSource()))
-        return {0, CannotWrite(path, QStringLiteral("è il database del diario"))};
+        return {0, CannotWrite(path, QStringLiteral("è il database del diario")), {}};
     Result result;
     try {
-        LineWriter writer(TypeNames(connection));
-        // The file gets its name on Commit, once it is written and flushed.
+        LineWriter writer(format, TypeNames(connection));
+        // The file gets its name on Commit, once it is written and flushed;
+        // unbuffered, so that each write's failure is the system's own.
         QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly))
-            return {0, CannotWrite(path, file.errorString())};
+        errno = 0;
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+            return {0, CannotWrite(path, SystemReason(errno, file.errorString())), {}};
         writer.Header();
-        Rides::ForEach(connection, [&](const Rides::Ride& ride) {
-            writer.Line(ride);
+        Rides::ForEachStored(connection, [&](const Rides::StoredRide& stored) {
+            writer.Line(stored);
             ++result.rides;
             if (writer.Buffer().size() >= Chunk)
                 WriteOut(file, writer.Buffer());
         });
         WriteOut(file, writer.Buffer());
+        errno = 0;
         if (!file.commit())
-            return {0, CannotWrite(path, file.errorString())};
+            return {0, CannotWrite(path, SystemReason(errno, file.errorString())), {}};
     } catch (const WriteFailed& failed) {
-        return {0, CannotWrite(path, failed.reason)};
+        return {0, CannotWrite(path, failed.reason), {}};
+    } catch (const Unwritable& unwritable) {
+        return {0, {}, unwritable.reason};
     } catch (const Exception& e) {
-        return {0, e.Message()};
+        return {0, e.Message(), {}};
     }
     // The new name must outlast a power cut too; the file itself is whole
     // already, so a folder that cannot be flushed is no reason to fail.

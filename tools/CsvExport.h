@@ -7,10 +7,23 @@
 
 class TZTConnection;
 
-// The whole log as a CSV file (RFC 4180), the form spreadsheets read: UTF-8
-// without a byte-order mark, commas, CR LF line ends, the header
-// "Data,Tipo,KM,Durata,Descrizione", then one line per ride.
+// The whole log as a CSV file: the header "Data,Tipo,KM,Durata,Descrizione"
+// (with the format's separator), then one line per ride, CR LF line ends.
+// A field holding a comma, a semicolon, a tab, a quote or a line break, or
+// beginning or ending with a blank, is quoted, so that a spreadsheet reads
+// the same fields whichever separators it has ticked.
 namespace CsvExport {
+
+enum class CsvFormat
+{
+    // What an Italian spreadsheet opens as it is: UTF-8 with a byte-order
+    // mark, semicolons, dates dd/mm/yyyy, distances with a decimal comma
+    // (quoted, since the comma separates fields too).
+    Italian,
+    // RFC 4180: UTF-8 without a byte-order mark, commas, dates yyyy-mm-dd,
+    // distances with a decimal point.
+    Standard,
+};
 
 // The header's column names, in the order the lines give them.
 inline const QStringList Columns = {QStringLiteral("Data"), QStringLiteral("Tipo"), QStringLiteral("KM"),
@@ -19,12 +32,18 @@ inline const QStringList Columns = {QStringLiteral("Data"), QStringLiteral("Tipo
 struct Result
 {
     int rides = 0;
-    std::optional<QString> failure; // why nothing was written, in the rider's words
+    // Why nothing was written: the file could not be (the system's reason,
+    // in the rider's words first) ...
+    std::optional<QString> failure;
+    // ... or a ride holds a value the file cannot carry as it is stored
+    // (a day the calendar lacks, an endless distance: only another program
+    // stores one): "Uscita n. 17 del 30/02/2024: ...".
+    std::optional<QString> unwritableRide;
 };
 
 // Writes every ride, by date and then in the order they were added, to a file
 // beside `path` that takes its name only once it is complete and on the disk:
 // a failure leaves whatever was at `path` before, and nothing else.
-Result ExportLog(TZTConnection& connection, const QString& path);
+Result ExportLog(TZTConnection& connection, const QString& path, CsvFormat format);
 
 }
