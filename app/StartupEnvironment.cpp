@@ -1,6 +1,7 @@
 #include "app/StartupEnvironment.h"
 
 #include "data/TZTConnection.h"
+#include "util/Settings.h"
 
 #include <QCoreApplication>
 
@@ -10,4 +11,9 @@ StartupEnvironment StartupEnvironment::FromApplication()
     environment.executablePath = QCoreApplication::applicationFilePath();
     environment.arguments = QCoreApplication::arguments().mid(1);
     return environment;
+}
+
+QString StartupEnvironment::DatabasePath() const
+{
+    return SettingsFile::SiblingPath(executablePath, QStringLiteral(".mdb"));
 }

@@ -22,5 +22,8 @@ struct StartupEnvironment
     // Chooses the printer of a printout; the standard print dialog when empty.
     std::function<bool(QPrinter&, QWidget*)> choosePrinter;
 
+    // The ride database: beside the executable, with its base name and ".mdb".
+    QString DatabasePath() const;
+
     static StartupEnvironment FromApplication();
 };

@@ -46,6 +46,8 @@ const QString ObjectsFailedText = QStringLiteral(
     "MDAC/Jet non sufficientemente aggiornata. L'applicazione verrà terminata.");
 const QString ConnectionFailedText =
     QStringLiteral("ATTENZIONE: connessione al database fallita! L'applicazione verrà terminata.");
+const QString SettingsFailedText =
+    QStringLiteral("ATTENZIONE: lettura delle impostazioni fallita! L'applicazione verrà terminata.");
 const QString SystemDateText = QStringLiteral(
     "ATTENZIONE: la data di sistema non è aggiornata! Regolare la data tramite il pannello di controllo e "
     "riavviare l'applicazione.");
@@ -95,18 +97,19 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
     DebugMode = CommandLineSwitch(QStringLiteral("DEBUG"));
     MenuImportaDaFileDAT->setEnabled(CommandLineSwitch(QStringLiteral("IMPORTENABLED")));
     LogoDoubleClicked = false;
-    ReadSettings();
     FirstYear = 1990;
-
-    try {
-        Connection = m_environment.makeConnection ? m_environment.makeConnection()
-                                                  : std::make_unique<TZTConnection>();
-        Recordset = std::make_unique<TZTRecordset>(Connection.get());
-    } catch (...) {
-        ShowStartupError(ObjectsFailedText);
+    // Without its settings the program knows no database: nothing more is tried.
+    if (ReadSettings()) {
+        try {
+            Connection = m_environment.makeConnection ? m_environment.makeConnection()
+                                                      : std::make_unique<TZTConnection>();
+            Recordset = std::make_unique<TZTRecordset>(Connection.get());
+        } catch (...) {
+            ShowStartupError(ObjectsFailedText);
+        }
+        if (Connection && Recordset)
+            OpenDatabase();
     }
-    if (Connection && Recordset)
-        OpenDatabase();
 
     SetStatusText(ReadyStatusText);
     GetExeVersion(&VersionMajor, &VersionMinor, &VersionRelease, &VersionBuild);
@@ -340,13 +343,21 @@ QString TFormMain::SettingsPath() const
     return SettingsFile::SiblingPath(m_environment.executablePath, QStringLiteral(".ini"));
 }
 
-void TFormMain::ReadSettings()
+bool TFormMain::ReadSettings()
 {
-    DataSource = SettingsFile::SiblingPath(m_environment.executablePath, QStringLiteral(".mdb"));
-    const Settings settings = SettingsFile::Read(SettingsPath(), DataSource);
+    DataSource = m_environment.DatabasePath();
+    Settings settings;
+    try {
+        settings = SettingsFile::Read(SettingsPath(), DataSource);
+    } catch (const Exception& e) {
+        ShowStartupError(MessageBoxes::WithException(SettingsFailedText, e.Message()));
+        ApplyOptions(Options());
+        return false;
+    }
     ConnectionStringTemplate = settings.connectionStringTemplate;
     ConnectionString = settings.connectionString;
     ApplyOptions(settings.options);
+    return true;
 }
 
 void TFormMain::WriteSettings()

@@ -87,7 +87,8 @@ private:
     void SetUpMonthList();
     void ConnectCommands();
 
-    void ReadSettings();
+    // False, after its box, when the settings file is there but cannot be read.
+    bool ReadSettings();
     void WriteSettings();
     bool FillCalendar();
     void RequestTerminate();

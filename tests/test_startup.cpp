@@ -4,6 +4,7 @@
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/TestDatabase.h"
+#include "support/WithoutRootOverride.h"
 #include "util/Exception.h"
 #include "util/IniFile.h"
 
@@ -63,7 +64,8 @@ private Q_SLOTS:
     void startupFailuresAreShownAndEndTheProgram();
     void switchesAreTestedByName();
     void optionsAreWrittenBackAtExit();
-    void writeFailureAtExitIsSwallowed();
+    void unreadableSettingsAreOneBoxAndStayAsTheyWere_data();
+    void unreadableSettingsAreOneBoxAndStayAsTheyWere();
 };
 
 void TestStartup::init()
@@ -200,18 +202,45 @@ void TestStartup::optionsAreWrittenBackAtExit()
     QCOMPARE(ini.ReadString(u"OPTIONS"_qs, u"Extra"_qs, QString()), u"keep me"_qs);
 }
 
-void TestStartup::writeFailureAtExitIsSwallowed()
+void TestStartup::unreadableSettingsAreOneBoxAndStayAsTheyWere_data()
 {
-    // A settings path that cannot be written: a folder stands where the file should be.
-    QVERIFY(QFile::remove(Beside(u".ini"_qs)));
-    QVERIFY(QDir(m_dir.path()).mkdir(u"kilovento.ini"_qs));
+    QTest::addColumn<bool>("folder"); // a folder in the file's place, else a file not ours to read
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("not ours to read") << false << u"permesso negato. "_qs;
+    QTest::newRow("a folder in its place") << true << u"è una cartella. "_qs;
+}
+
+void TestStartup::unreadableSettingsAreOneBoxAndStayAsTheyWere()
+{
+    QFETCH(bool, folder);
+    QFETCH(QString, reason);
+    const QString ini = Beside(u".ini"_qs);
+    const QByteArray original = ReadFile(ini).toUtf8();
+    if (folder)
+        QVERIFY(QFile::remove(ini) && QDir(m_dir.path()).mkdir(u"kilovento.ini"_qs));
+    else
+        QVERIFY(QFile::setPermissions(ini, QFile::WriteOwner));
     {
+        const WithoutRootOverride asUser;
         ModalBoxes boxes;
         TFormMain form(Environment());
-        QCOMPARE(boxes.seen().size(), 2); // no settings: no connection string, no month
+        QCOMPARE(boxes.seen().size(), 1); // nothing about the month or the database after it
+        QCOMPARE(boxes.seen()[0].icon, QMessageBox::Critical);
+        const QString text = boxes.seen()[0].text;
+        QVERIFY2(text.startsWith(u"ATTENZIONE: lettura delle impostazioni fallita! L'applicazione verrà terminata.\n\n"
+                                 "Eccezione: impossibile leggere il file delle impostazioni "_qs
+                                 + ini + u": "_qs + reason),
+                 qPrintable(text));
+        QVERIFY(form.TerminateRequested());
+        QVERIFY(!form.DatabaseConnection() || !form.DatabaseConnection()->IsOpen());
+    } // the options are not written back over what could not be read
+    if (folder) {
+        QVERIFY(QFileInfo(ini).isDir());
+        QVERIFY(QDir(m_dir.path()).rmdir(u"kilovento.ini"_qs));
+    } else {
+        QVERIFY(QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner));
+        QCOMPARE(ReadFile(ini).toUtf8(), original);
     }
-    QVERIFY(QFileInfo(Beside(u".ini"_qs)).isDir());
-    QVERIFY(QDir(m_dir.path()).rmdir(u"kilovento.ini"_qs));
 }
 
 QTEST_MAIN(TestStartup)

@@ -1,12 +1,19 @@
 #include "util/IniFile.h"
 
 #include "util/Exception.h"
+#include "util/FileDescriptor.h"
 #include "util/Windows1252.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStringDecoder>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -18,6 +25,31 @@ bool IsUtf8(QByteArrayView bytes)
     QStringDecoder decoder(QStringConverter::Utf8, QStringConverter::Flag::Stateless);
     [[maybe_unused]] const QString text = decoder(bytes);
     return !decoder.hasError();
+}
+
+// The rider's words for why a file could not be read, then the system's.
+QString ReadErrorText(int error)
+{
+    QString words;
+    switch (error) {
+    case EACCES:
+    case EPERM:
+        words = QStringLiteral("permesso negato");
+        break;
+    case EISDIR:
+        words = QStringLiteral("è una cartella");
+        break;
+    case ENXIO:
+        words = QStringLiteral("non è un file");
+        break;
+    case EIO:
+        words = QStringLiteral("errore del disco");
+        break;
+    default:
+        break;
+    }
+    const QString system = qt_error_string(error);
+    return words.isEmpty() ? system : words + QStringLiteral(". ") + system;
 }
 
 Exception WriteError(const QString& path, const QFileDevice& file)
@@ -48,15 +80,33 @@ QString Unquote(const QString& value)
 IniFile::IniFile(const QString& path)
     : m_path(path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        m_unreadable = QFileInfo::exists(path);
+    // Read with the system's calls, whose error number says why a file could
+    // not be read. Not blocking: a pipe in the file's place must not hang.
+    const FileDescriptor file(::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    struct stat info{};
+    if (!file.valid()) {
+        if (errno != ENOENT && errno != ENOTDIR)
+            m_readError = ReadErrorText(errno);
         return;
     }
-    const QByteArray data = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        m_unreadable = true;
+    if (::fstat(file.get(), &info) != 0)
+        m_readError = ReadErrorText(errno);
+    else if (S_ISDIR(info.st_mode))
+        m_readError = ReadErrorText(EISDIR);
+    else if (!S_ISREG(info.st_mode))
+        m_readError = ReadErrorText(ENXIO);
+    if (!m_readError.isEmpty())
         return;
+    QByteArray data;
+    char buffer[16384];
+    for (ssize_t n; (n = ::read(file.get(), buffer, sizeof buffer)) != 0;) {
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            m_readError = ReadErrorText(errno);
+            return;
+        }
+        data.append(buffer, n);
     }
     Load(data);
 }
@@ -173,7 +223,7 @@ QByteArray IniFile::Encode(const QString& text) const
 
 void IniFile::UpdateFile() const
 {
-    if (m_unreadable)
+    if (!m_readError.isEmpty())
         throw Exception(QStringLiteral("Il file %1 non si è potuto leggere: non viene riscritto").arg(m_path));
     QByteArray data;
     if (m_bom)

@@ -17,6 +17,10 @@ public:
     // A missing or unreadable file reads as empty; nothing is created.
     explicit IniFile(const QString& path);
 
+    // Why a file that is there could not be read ("permesso negato. " and the
+    // system's words, say); empty when it was read or is missing.
+    const QString& ReadError() const { return m_readError; }
+
     QString ReadString(const QString& section, const QString& key, const QString& fallback) const;
     // Text that is not a whole decimal integer reads as `fallback`.
     int ReadInteger(const QString& section, const QString& key, int fallback) const;
@@ -61,6 +65,6 @@ private:
     QList<Line> m_lines;
     QByteArray m_newline = "\n";
     bool m_bom = false;
-    bool m_unreadable = false;
+    QString m_readError;
     Encoding m_encoding = Encoding::Utf8;
 };

@@ -1,5 +1,6 @@
 #include "util/Settings.h"
 
+#include "util/Exception.h"
 #include "util/IniFile.h"
 
 #include <QDir>
@@ -113,6 +114,9 @@ QString ExpandConnectionString(const QString& connectionTemplate, const QString&
 Settings Read(const QString& iniPath, const QString& dataSource)
 {
     const IniFile ini(iniPath);
+    if (!ini.ReadError().isEmpty())
+        throw Exception(QStringLiteral("impossibile leggere il file delle impostazioni %1: %2")
+                            .arg(QDir::toNativeSeparators(iniPath), ini.ReadError()));
     Settings settings;
     settings.connectionStringTemplate = ini.ReadString(Database, ConnectionStringKey, QString());
     settings.connectionString = ExpandConnectionString(settings.connectionStringTemplate, dataSource);

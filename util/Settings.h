@@ -30,7 +30,9 @@ QString SiblingPath(const QString& executablePath, const QString& extension);
 // quoted when it needs to be, and its own text is never replaced.
 QString ExpandConnectionString(const QString& connectionTemplate, const QString& dataSource);
 
-// Never fails: a missing file or key gives the defaults; out-of-range values are corrected.
+// A missing file or key gives the defaults; out-of-range values are corrected.
+// Throws Exception when the file is there but cannot be read: read as empty,
+// it would lose the connection string and, written back at exit, the options.
 Settings Read(const QString& iniPath, const QString& dataSource);
 
 // Writes only the options' keys of "OPTIONS", keeping every other line; throws Exception on failure.
