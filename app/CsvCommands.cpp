@@ -20,7 +20,6 @@
 
 #include <memory>
 #include <optional>
-#include <utility>
 
 namespace {
 
@@ -135,28 +134,17 @@ CsvExport::CsvFormat FormatOf(const QString& filter)
     return ExportFilters.first().format;
 }
 
-// "1 febbraio 1990" for a date written "01/02/1990" read day first, and the
-// other reading; generic names when the text gives no two dates.
-std::pair<QString, QString> Readings(const QString& written)
+// Asks which part of the file's dates is the day, naming one date read both
+// ways ("1 febbraio 1990"); nothing when the rider cancels.
+std::optional<CsvImport::DayOrder> AskDayOrder(TFormMain& form, const CsvImport::ReadResult& read)
 {
-    const QStringList parts = written.split(u'/');
-    const auto number = [&](int i) { return parts.value(i).toInt(); };
-    const QDate dayFirst(number(2), number(1), number(0));
-    const QDate monthFirst(number(2), number(0), number(1));
-    if (parts.size() != 3 || !dayFirst.isValid() || !monthFirst.isValid())
-        return {QStringLiteral("Prima il giorno"), QStringLiteral("Prima il mese")};
     const QString format = QStringLiteral("d MMMM yyyy");
-    return {QLocale().toString(dayFirst, format), QLocale().toString(monthFirst, format)};
-}
-
-// Asks which part of the file's dates is the day; nothing when the rider cancels.
-std::optional<CsvImport::DayOrder> AskDayOrder(TFormMain& form, const QString& written)
-{
-    const auto [dayFirst, monthFirst] = Readings(written);
+    const QString dayFirst = QLocale().toString(read.ambiguousDayFirst, format);
+    const QString monthFirst = QLocale().toString(read.ambiguousMonthFirst, format);
     QMessageBox box(QMessageBox::Question, ApplicationTitle,
                     QStringLiteral("Nel file la data %1 è il %2 o il %3?\n\n"
                                    "Tutte le date del file saranno lette allo stesso modo.")
-                        .arg(written, dayFirst, monthFirst),
+                        .arg(read.ambiguousDate, dayFirst, monthFirst),
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &form);
     box.setTextFormat(Qt::PlainText);
     box.button(QMessageBox::Yes)->setText(dayFirst);
@@ -213,7 +201,7 @@ struct ImportPlan
 {
     CsvImport::Sorted sorted;
     bool cancelled = false;
-    QString ambiguousDate; // the day order is the rider's to say
+    CsvImport::ReadResult untold; // with the date whose day order is the rider's to say
     std::optional<QString> badFile;  // the file's first bad row
     std::optional<QString> failure;  // the program's or the system's
 };
@@ -233,7 +221,7 @@ ImportPlan ReadAndSortOut(TFormMain& form, TZTConnection& connection, const QStr
         else if (read.cancelled)
             plan.cancelled = true;
         else if (!read.ambiguousDate.isEmpty())
-            plan.ambiguousDate = read.ambiguousDate;
+            plan.untold = read;
         else
             plan.sorted = CsvImport::SortOut(connection, read.rides);
     } catch (const Exception& e) {
@@ -278,9 +266,9 @@ void ImportCsvCommand(TFormMain& form)
         return;
 
     ImportPlan plan = ReadAndSortOut(form, *connection, path, CsvImport::DayOrder::FromFile);
-    if (!plan.ambiguousDate.isEmpty()) {
+    if (!plan.untold.ambiguousDate.isEmpty()) {
         form.SetStatusText(ReadyStatusText);
-        const std::optional<CsvImport::DayOrder> order = AskDayOrder(form, plan.ambiguousDate);
+        const std::optional<CsvImport::DayOrder> order = AskDayOrder(form, plan.untold);
         if (!order)
             return;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

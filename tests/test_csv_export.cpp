@@ -34,22 +34,18 @@ QList<Rides::Ride> AllRides(TZTConnection& connection)
     return rides;
 }
 
-// The buttons of every message box shown, as the rider reads them.
-class ButtonTexts : public QObject
+// The buttons of every message box shown, as the rider reads them, sorted.
+struct ButtonTexts : QObject
 {
-public:
     ButtonTexts() { qApp->installEventFilter(this); }
     QList<QStringList> shown;
-
-protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
         if (auto* box = qobject_cast<QMessageBox*>(watched); box && event->type() == QEvent::Show) {
-            QStringList texts;
+            shown.append(QStringList());
             for (const QAbstractButton* button : box->buttons())
-                texts.append(button->text());
-            texts.sort();
-            shown.append(texts);
+                shown.last().append(button->text());
+            shown.last().sort();
         }
         return false;
     }
@@ -110,19 +106,6 @@ private:
         transaction.Commit();
     }
 
-    // The rides as a log stores them, read back: values as the log has them.
-    QList<Rides::Ride> StoredAgain(const QList<Rides::Ride>& rides)
-    {
-        const QString other = File(u"altro.mdb"_qs);
-        QFile::remove(other);
-        if (!TestDatabase::Create(other).isEmpty())
-            return {};
-        TZTConnection connection;
-        connection.Open(TestDatabase::ConnectionStringFor(other));
-        CsvImport::Store(connection, rides);
-        return AllRides(connection);
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -147,18 +130,16 @@ private Q_SLOTS:
         QTest::addColumn<CsvFormat>("format");
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("Italian") << CsvFormat::Italian
-                                 << ItalianHeader + "01/01/1990;Gara;999;23:59:59;\r\n"
+                                 << ItalianHeader + "01/01/1990;Gara;999;23:59:59;àèìòù €\r\n"
                                                     "01/03/2005;Strada;\"0,123\";;\"Tappa 1; tappa 2\"\r\n"
-                                                    "01/03/2005;Città;\"42,195\";01:05:30;\"\"\"Il\"\" lago, poi\"\r\n"
-                                                    "02/03/2005;MTB;\"10,1\";;\" spazio\ttab\"\r\n"
-                                                    "31/12/2005;Rulli;0;00:00:01;àèìòù €\r\n";
+                                                    "01/03/2005;Città;\"42,195\";00:00:01;\"\"\"Il\"\" lago, poi\"\r\n"
+                                                    "02/03/2005;MTB;\"10,1\";;\" spazio\ttab\"\r\n";
         QTest::newRow("standard") << CsvFormat::Standard
                                   << QByteArray("Data,Tipo,KM,Durata,Descrizione\r\n"
-                                                "1990-01-01,Gara,999,23:59:59,\r\n"
+                                                "1990-01-01,Gara,999,23:59:59,àèìòù €\r\n"
                                                 "2005-03-01,Strada,0.123,,\"Tappa 1; tappa 2\"\r\n"
-                                                "2005-03-01,Città,42.195,01:05:30,\"\"\"Il\"\" lago, poi\"\r\n"
-                                                "2005-03-02,MTB,10.1,,\" spazio\ttab\"\r\n"
-                                                "2005-12-31,Rulli,0,00:00:01,àèìòù €\r\n");
+                                                "2005-03-01,Città,42.195,00:00:01,\"\"\"Il\"\" lago, poi\"\r\n"
+                                                "2005-03-02,MTB,10.1,,\" spazio\ttab\"\r\n");
     }
 
     void writesEachFormatByteForByte()
@@ -167,14 +148,13 @@ private Q_SLOTS:
         QFETCH(QByteArray, bytes);
         for (const QStringList& r : {QStringList{u"2005-03-01"_qs, u"0.123"_qs, u"0"_qs, u"Tappa 1; tappa 2"_qs, QString()},
                                      {u"2005-03-02"_qs, u"10.1"_qs, u"1"_qs, u" spazio\ttab"_qs, u"00:00:00"_qs},
-                                     {u"2005-03-01"_qs, u"42.195"_qs, u"3"_qs, u"\"Il\" lago, poi"_qs, u"01:05:30"_qs},
-                                     {u"1990-01-01"_qs, u"999"_qs, u"5"_qs, QString(), u"23:59:59"_qs},
-                                     {u"2005-12-31"_qs, u"0"_qs, u"4"_qs, u"àèìòù €"_qs, u"00:00:01"_qs}})
+                                     {u"2005-03-01"_qs, u"42.195"_qs, u"3"_qs, u"\"Il\" lago, poi"_qs, u"00:00:01"_qs},
+                                     {u"1990-01-01"_qs, u"999"_qs, u"5"_qs, u"àèìòù €"_qs, u"23:59:59"_qs}})
             QCOMPARE(TestDatabase::InsertRide(m_path, r[0], r[1].toDouble(), r[2].toInt(), r[3], r[4]), QString());
         const QString target = QDir(Folder(u"formato"_qs)).filePath(u"uscite.csv"_qs);
         const CsvExport::Result result = CsvExport::ExportLog(Connection(), target, format);
         QVERIFY2(!result.failure && !result.unwritableRide, qPrintable(result.failure.value_or(QString())));
-        QCOMPARE(result.rides, 5);
+        QCOMPARE(result.rides, 4);
         QCOMPARE(Bytes(target), bytes);
     }
 
@@ -259,11 +239,9 @@ private Q_SLOTS:
         const QTemporaryDir profile;
         QVERIFY(QDir().mkpath(profile.filePath(u"user"_qs)));
         QVERIFY(WriteFile(profile.filePath(u"user/registrymodifications.xcu"_qs),
-                          "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<oor:items "
-                          "xmlns:oor=\"http://openoffice.org/2001/registry\" xmlns:xs=\"http://www.w3.org/2001/XMLSchema\" "
-                          "xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\">\n"
-                          "<item oor:path=\"/org.openoffice.Setup/L10N\"><prop oor:name=\"ooSetupSystemLocale\" "
-                          "oor:op=\"fuse\"><value>" + locale.toUtf8() + "</value></prop></item>\n</oor:items>\n"));
+                          "<oor:items xmlns:oor=\"http://openoffice.org/2001/registry\"><item oor:path=\"/org.openoffice."
+                          "Setup/L10N\"><prop oor:name=\"ooSetupSystemLocale\"><value>" + locale.toUtf8()
+                              + "</value></prop></item></oor:items>"));
         const QString saved = QDir(Folder(u"salvato"_qs)).filePath(u"uscite.csv"_qs);
         QProcess office;
         office.setProcessChannelMode(QProcess::MergedChannels);
@@ -274,11 +252,13 @@ private Q_SLOTS:
                                u"--convert-to"_qs, u"csv"_qs, u"--outdir"_qs, QFileInfo(saved).path(), exported});
         QVERIFY(office.waitForFinished(180000));
         QVERIFY2(QFile::exists(saved), office.readAll().constData());
+        // Saved in the spreadsheet's own locale: the distances were read as numbers.
+        QVERIFY(Bytes(saved).contains(format == CsvFormat::Italian ? ",\"0,037\"," : ",0.037,"));
 
         const CsvImport::ReadResult read =
             CsvImport::ReadFile(saved, {Rides::Types(Connection()), QDate(1990, 1, 1), MainWindow::Today});
         QVERIFY2(!read.failure, qPrintable(read.failure ? read.failure->Message() : QString()));
-        QCOMPARE(StoredAgain(read.rides), AllRides(Connection()));
+        QCOMPARE(read.rides, AllRides(Connection()));
     }
 
     void commandsSpeakTheRidersLanguage()
@@ -320,8 +300,6 @@ private Q_SLOTS:
             QCOMPARE(buttons.shown[i], (QStringList{u"1 febbraio 1990"_qs, u"2 gennaio 1990"_qs, u"Annulla"_qs}));
         }
         QCOMPARE(boxes.seen()[3].text, u"L'uscita del file è già presente nel diario: nessuna uscita importata."_qs);
-        QCOMPARE(boxes.seen()[5].text, u"Il file contiene 1 uscita nuova e 0 già presenti nel diario. "
-                                       "Importare l'uscita nuova?"_qs);
         QCOMPARE(TestDatabase::Scalar(m_path, u"SELECT count(*) FROM Uscite WHERE Data = '1990-02-01' AND KM = 5"_qs),
                  u"1"_qs);
 
