@@ -1,4 +1,5 @@
 #include "app/RunningInstance.h"
+#include "app/StartupEnvironment.h"
 #include "app/Unitmain.h"
 #include "forms/MessageBoxes.h"
 #include "forms/Pictures.h"
@@ -57,12 +58,15 @@ int main(int argc, char* argv[])
 
     try {
         const SingleInstanceLock instance(ApplicationTitle);
-        if (!instance.Acquired()) {
+        const StartupEnvironment environment = StartupEnvironment::FromApplication();
+        // The runtime folder differs from session to session (su, ssh, none
+        // set): the log itself is locked too, before anything opens it.
+        const SingleInstanceLock log = SingleInstanceLock::BesideDatabase(environment.DatabasePath());
+        if (!instance.Acquired() || !log.Acquired()) {
             MessageBoxes::Show(nullptr, QStringLiteral("L'applicazione è già in esecuzione!"), QMessageBox::Warning);
             RunningInstance::CallToFront(ApplicationTitle);
             return 0;
         }
-        const StartupEnvironment environment = StartupEnvironment::FromApplication();
         // Up before the main window is built, so it covers the time the database takes to open.
         StartupSplash splash(environment.arguments);
         TFormMain form(environment);

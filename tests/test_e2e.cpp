@@ -135,6 +135,7 @@ private Q_SLOTS:
     void init();
     void missingDatabaseShowsTheErrorAndExits();
     void secondInstanceIsRefusedAndACrashedOneIsNot();
+    void secondStartOnTheSameLogIsRefusedFromAnotherRuntimeFolder();
     void quitsThroughTheMenuAndWritesTheOptions();
     void addsARideWithTheKeyboard();
     void exportsAndImportsThroughTheFileMenu();
@@ -241,6 +242,35 @@ void TestEndToEnd::secondInstanceIsRefusedAndACrashedOneIsNot()
     third.waitForFinished();
 }
 
+void TestEndToEnd::secondStartOnTheSameLogIsRefusedFromAnotherRuntimeFolder()
+{
+    QProcess first;
+    StartProgram(first, {u"/NOPROMPTONCLOSE"_qs});
+    QVERIFY2(!FindWindow(u"Kilovento 1.1"_qs).isEmpty(), "the main window did not appear");
+
+    // The same program folder from another session (su, ssh): a runtime folder of its own.
+    const QString runtime = m_dir.filePath(u"runtime-2"_qs);
+    QVERIFY(QDir().mkpath(runtime));
+    QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment environment = m_environment;
+    environment.insert(u"XDG_RUNTIME_DIR"_qs, runtime);
+    QProcess second;
+    StartProgram(second, {u"/NOSPLASH"_qs, u"/NOPROMPTONCLOSE"_qs}, environment);
+    const QString refusal = FindWindow(u"Kilovento"_qs);
+    QVERIFY2(!refusal.isEmpty(), "the second start showed no message");
+    // While its message is up: no window of its own, and the database not opened.
+    const QString mainWindows = Run(u"xdotool"_qs, {u"search"_qs, u"--onlyvisible"_qs, u"--name"_qs,
+                                                     u"^Kilovento 1\\.1$"_qs}, m_environment);
+    QCOMPARE(mainWindows.split(u'\n', Qt::SkipEmptyParts).size(), 1);
+    const QDir descriptors(u"/proc/%1/fd"_qs.arg(second.processId()));
+    for (const QFileInfo& descriptor : descriptors.entryInfoList(QDir::System | QDir::NoDotAndDotDot))
+        QVERIFY2(!descriptor.symLinkTarget().startsWith(DatabasePath()), qPrintable(descriptor.symLinkTarget()));
+    PressKeys(refusal, {u"Return"_qs});
+    ExpectCleanExit(second);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.terminate();
+    first.waitForFinished();
+}
 
 void TestEndToEnd::quitsThroughTheMenuAndWritesTheOptions()
 {

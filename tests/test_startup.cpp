@@ -3,14 +3,18 @@
 #include "data/TZTRecordset.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
+#include "support/ReadOnlyFolder.h"
 #include "support/TestDatabase.h"
 #include "support/WithoutRootOverride.h"
 #include "util/Exception.h"
 #include "util/IniFile.h"
+#include "util/SingleInstanceLock.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <optional>
 
 namespace {
 
@@ -66,6 +70,7 @@ private Q_SLOTS:
     void optionsAreWrittenBackAtExit();
     void unreadableSettingsAreOneBoxAndStayAsTheyWere_data();
     void unreadableSettingsAreOneBoxAndStayAsTheyWere();
+    void logLockNeedsNoFileAndLeavesSqliteItsLocks();
 };
 
 void TestStartup::init()
@@ -241,6 +246,31 @@ void TestStartup::unreadableSettingsAreOneBoxAndStayAsTheyWere()
         QVERIFY(QFile::setPermissions(ini, QFile::ReadOwner | QFile::WriteOwner));
         QCOMPARE(ReadFile(ini).toUtf8(), original);
     }
+}
+
+void TestStartup::logLockNeedsNoFileAndLeavesSqliteItsLocks()
+{
+    const QString database = Beside(u".mdb"_qs);
+    const QStringList files = QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden);
+    {
+        std::optional<ReadOnlyFolder> readOnly(std::in_place, m_dir.path());
+        QVERIFY(readOnly->done());
+        const SingleInstanceLock held = SingleInstanceLock::BesideDatabase(database);
+        QVERIFY(held.Acquired());
+        QVERIFY(!SingleInstanceLock::BesideDatabase(database).Acquired());
+        readOnly.reset();
+        // SQLite's own locks still keep two connections apart, and let each write in turn.
+        TZTConnection first, second;
+        first.Open(TestDatabase::ConnectionStringFor(database));
+        second.SetBusyTimeout(50);
+        second.Open(TestDatabase::ConnectionStringFor(database));
+        first.Execute(u"BEGIN EXCLUSIVE"_qs);
+        QVERIFY_THROWS_EXCEPTION(Exception, second.Execute(u"DELETE FROM Uscite"_qs));
+        first.Execute(u"COMMIT"_qs);
+        second.Execute(u"DELETE FROM Uscite"_qs);
+    }
+    QVERIFY(SingleInstanceLock::BesideDatabase(database).Acquired());
+    QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden), files);
 }
 
 QTEST_MAIN(TestStartup)
