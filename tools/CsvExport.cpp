@@ -135,7 +135,7 @@ QString RideFault(const Rides::StoredRide& stored, const QString& reason)
 // a time or a number.
 bool IsZeroDuration(const QString& text)
 {
-    if (text.isEmpty())
+    if (text.isEmpty() || text == u"00:00:00")
         return true;
     const QByteArray bytes = text.toUtf8();
     TDateTime value;
