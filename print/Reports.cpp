@@ -168,11 +168,14 @@ const Style HeadingStyle{10, 5, false, true};
 const Style RowStyle{10, 0};
 
 // One line of a page: its font and its cells; no cells make an empty line.
+// A line that wraps holds one text, which continues on further lines where
+// it is wider than its column instead of being cut.
 struct Line
 {
     Style style;
     QList<Column> columns;
     QStringList texts;
+    bool wraps = false;
 };
 
 struct Position
@@ -201,13 +204,15 @@ public:
     {
         if (line.columns.isEmpty() && m_at.page > 0 && m_at.y == m_top)
             return; // atop a continued page an empty line would only push it down
-        const int advance = m_fonts.Advance(line.style);
-        if (m_at.y + advance > m_bottom && m_at.y > m_top) {
-            m_at = {m_at.page + 1, m_top};
-            for (const Line& repeated : m_repeated)
-                Place(repeated);
+        for (const Line& printed : Printed(line)) {
+            const int advance = m_fonts.Advance(printed.style);
+            if (m_at.y + advance > m_bottom && m_at.y > m_top) {
+                m_at = {m_at.page + 1, m_top};
+                for (const Line& repeated : m_repeated)
+                    Place(repeated);
+            }
+            Place(printed);
         }
-        Place(line);
     }
     // Lines kept on one page where they fit there.
     void AddTogether(const QList<Line>& lines)
@@ -226,13 +231,26 @@ public:
     {
         int height = 0;
         for (const Line& line : lines)
-            height += m_fonts.Advance(line.style);
+            height += int(Printed(line).size()) * m_fonts.Advance(line.style);
         return height;
     }
     void SetRepeated(const QList<Line>& lines) { m_repeated = lines; }
     Position At() const { return m_at; }
 
 private:
+    // The lines `line` takes on the page.
+    QList<Line> Printed(const Line& line)
+    {
+        if (!line.wraps)
+            return {line};
+        m_fonts.Use(line.style);
+        const Column& column = line.columns.first();
+        QList<Line> lines;
+        for (const QString& text : m_fonts.print.Wrapped(line.texts.first(), column.right - column.left))
+            lines.append({line.style, line.columns, {text}});
+        return lines;
+    }
+
     void Place(const Line& line)
     {
         m_placed.append({m_at, line});
@@ -270,10 +288,13 @@ LaidOutTable LayOut(Fonts& fonts, const Table& table, int minLeft)
 {
     const Columns sized = SizeColumns(
         fonts.print, table.bands, Needs(fonts, table.bands, HeadingStyle, table.headings, RowStyle, table.rows), minLeft);
-    const int titleLeft = sized.columns.first().left;
+    // A title that would pass the right edge starts left of its columns, as far as `minLeft` allows.
+    const int edge = fonts.print.BandX(100);
+    const int titleWidth = fonts.Widest(TitleStyle, {table.title});
+    const int titleLeft = std::max(std::min(sized.columns.first().left, edge - titleWidth), minLeft);
     const int columnsRight = sized.columns.last().right;
-    const int extent = std::max(columnsRight, titleLeft + fonts.Widest(TitleStyle, {table.title}));
-    return {table, sized.columns, titleLeft, columnsRight, extent, sized.fit && extent <= fonts.print.BandX(100)};
+    const int extent = std::max(columnsRight, titleLeft + titleWidth);
+    return {table, sized.columns, titleLeft, columnsRight, extent, sized.fit && extent <= edge};
 }
 
 // The empty lines, the title, an empty line, the headings and the first row.
@@ -282,7 +303,7 @@ QList<Line> Opening(const LaidOutTable& laidOut, int edge)
     const Table& table = laidOut.table;
     const Line empty{TitleStyle, {}, {}};
     QList<Line> opening(table.emptiesBefore, empty);
-    opening.append({TitleStyle, {{laidOut.titleLeft, edge, A::Left}}, {table.title}});
+    opening.append({TitleStyle, {{laidOut.titleLeft, edge, A::Left}}, {table.title}, true});
     opening.append(empty);
     opening.append({HeadingStyle, laidOut.columns, table.headings});
     if (!table.rows.isEmpty())
@@ -448,7 +469,7 @@ void PrintStatistics(QPrinter& printer, const QString& description, const Report
     QList<Placed> placed;
     Flow flow(fonts, placed, top, bottom, {0, top});
     const auto whole = [&](const Style& style, const QString& text) {
-        return Line{style, {{left, edge, A::Left}}, {text}};
+        return Line{style, {{left, edge, A::Left}}, {text}, true};
     };
     const auto empty = [](const Style& style) { return Line{style, {}, {}}; };
 

@@ -3,6 +3,7 @@
 #include "util/Exception.h"
 
 #include <QPrinter>
+#include <QTextLayout>
 
 #include <cmath>
 
@@ -83,6 +84,26 @@ int TZTPrint::TextWidth(const QString& text) const
 QString TZTPrint::Elided(const QString& text, int width) const
 {
     return QFontMetrics(m_font, m_printer).elidedText(text, Qt::ElideRight, width);
+}
+
+QStringList TZTPrint::Wrapped(const QString& text, int width) const
+{
+    // The layout may measure a line a little wider than TextWidth does; a text
+    // that fits by the measure its column was sized with stays whole.
+    if (TextWidth(text) <= width)
+        return {text};
+    QTextLayout layout(text, m_font, m_printer);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        lines.append(text.mid(line.textStart(), line.textLength()).trimmed());
+    }
+    layout.endLayout();
+    return lines;
 }
 
 int TZTPrint::BandX(int percent) const

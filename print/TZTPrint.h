@@ -3,6 +3,7 @@
 #include <QFont>
 #include <QPainter>
 #include <QString>
+#include <QStringList>
 
 class QPrinter;
 
@@ -49,6 +50,9 @@ public:
     int BandX(int percent) const;
     // `text` cut with an ellipsis to fit `width` in the current font.
     QString Elided(const QString& text, int width) const;
+    // `text` broken into lines that fit `width` in the current font, at blanks
+    // where it can be; nothing of it is left out.
+    QStringList Wrapped(const QString& text, int width) const;
     int VerticalMarginPixels() const { return m_verticalMarginPixels; }
 
 private:

@@ -16,7 +16,6 @@
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -73,22 +72,12 @@ private:
 
     std::unique_ptr<TFormMain> OpenMain() const { return MainWindow::Open(m_dir.path(), {u"/NOPROMPTONCLOSE"_qs}); }
 
-    // An installed family whose name changes when written in lower case.
-    static QString InstalledFamily()
-    {
-        for (const QString& family : QFontDatabase::families())
-            if (family != family.toLower())
-                return family;
-        return QString();
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
         QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         QVERIFY(m_dir.isValid());
         QCOMPARE(TestDatabase::Create(Beside(u".mdb"_qs)), QString());
-        QVERIFY(!InstalledFamily().isEmpty());
         WriteIni(QByteArray());
     }
 
@@ -100,12 +89,17 @@ private Q_SLOTS:
         QTest::addColumn<QString>("selected");
         QTest::addColumn<QStringList>("extra"); // listed besides the installed families and the known aliases
         QTest::newRow("installed family") << u"Alpha"_qs << u"Alpha"_qs << QStringList();
-        QTest::newRow("installed family in other case") << u"alpha"_qs << u"Default"_qs << QStringList();
+        QTest::newRow("installed family in other case") << u"alpha"_qs << u"Alpha"_qs << QStringList();
+        QTest::newRow("family with a foundry") << u"Liberation Sans [UKWN]"_qs << u"Liberation Sans"_qs << QStringList();
+        QTest::newRow("family with a foundry, in other case") << u"liberation sans [urw]"_qs << u"Liberation Sans"_qs
+                                                               << QStringList();
         QTest::newRow("well-known alias") << u"Arial"_qs << u"Arial"_qs << QStringList();
-        QTest::newRow("well-known alias in other case") << u"arial"_qs << u"Default"_qs << QStringList();
+        QTest::newRow("well-known alias in other case") << u"arial"_qs << u"Arial"_qs << QStringList();
         QTest::newRow("other alias the system knows") << u"Arimo"_qs << u"Arimo"_qs << QStringList{u"Arimo"_qs};
+        QTest::newRow("other alias, with a foundry") << u"Arimo [x]"_qs << u"Arimo"_qs << QStringList{u"Arimo"_qs};
         QTest::newRow("name the system only falls back for") << u"Helvetica"_qs << u"Default"_qs << QStringList();
         QTest::newRow("alias of a font not installed") << u"Courier New"_qs << u"Default"_qs << QStringList();
+        QTest::newRow("not installed, with a foundry") << u"Courier New [x]"_qs << u"Default"_qs << QStringList();
     }
 
     void fontChoices()
@@ -140,17 +134,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("stored");
         QTest::addColumn<QString>("selected");
-        const QString family = InstalledFamily();
-        QTest::newRow("installed family") << family << family;
-        QTest::newRow("installed family in lower case") << family.toLower() << u"Default"_qs;
-        if (QFontInfo(QFont(u"Arial"_qs)).family() == u"Liberation Sans")
-            QTest::newRow("Arial drawn with Liberation Sans") << u"Arial"_qs << u"Arial"_qs;
+        QTest::newRow("installed family") << u"Liberation Serif"_qs << u"Liberation Serif"_qs;
+        QTest::newRow("installed family in lower case") << u"liberation serif"_qs << u"Liberation Serif"_qs;
+        QTest::newRow("family of two foundries, as Qt lists it") << u"DejaVu Serif [UKWN]"_qs << u"DejaVu Serif"_qs;
+        QTest::newRow("family with a foundry, in lower case") << u"dejavu serif [pfed]"_qs << u"DejaVu Serif"_qs;
+        QTest::newRow("Arial drawn with Liberation Sans") << u"Arial"_qs << u"Arial"_qs;
+        QTest::newRow("font not installed") << u"Kilovento Nessun Font"_qs << u"Default"_qs;
     }
 
     void optionsFontSelection()
     {
         QFETCH(QString, stored);
         QFETCH(QString, selected);
+        // The tests' own fonts (tests/fonts/fonts.conf.in), whatever else is installed.
+        QStringList serif = QFontDatabase::families().filter(u"DejaVu Serif"_qs);
+        serif.sort();
+        QCOMPARE(serif, QStringList({u"DejaVu Serif [PfEd]"_qs, u"DejaVu Serif [UKWN]"_qs}));
         TFormOpzioni dialog(nullptr, Options{false, stored, 2, 1});
         auto* combo = Child<QComboBox>(&dialog, "ComboBoxFont");
         QCOMPARE(combo->currentText(), selected);
@@ -181,7 +180,7 @@ private Q_SLOTS:
         QFETCH(QString, how);
         QFETCH(bool, hotTrack);
         WriteIni("[OPTIONS]\nCalendarHotTrack=" + QByteArray::number(hotTrack) + "\nPrintFont=Kilovento Nessun Font\n");
-        const QString family = InstalledFamily();
+        const QString family = u"Liberation Serif"_qs;
         auto form = OpenMain();
         ModalBoxes boxes;
         bool checkedWhenOpened = !hotTrack;
@@ -215,6 +214,26 @@ private Q_SLOTS:
         QCOMPARE(QList<int>({options.printVerticalMargin, options.printHorizontalMargin}),
                  ok ? QList<int>({5, 0}) : QList<int>({2, 1}));
         QCOMPARE(IniFile(Beside(u".ini"_qs)).ReadInteger(u"OPTIONS"_qs, u"PrintVerticalMargin"_qs, -1), -1);
+    }
+
+    // Run once more with the fonts this machine has (test_dialogs_installed_fonts).
+    void everyInstalledFamily_data()
+    {
+        QTest::addColumn<QString>("stored");
+        QTest::addColumn<QString>("selected");
+        for (const QString& family : QFontDatabase::families()) {
+            const QString name = family.section(u" ["_qs, 0, 0);
+            QTest::newRow(qPrintable(family)) << family << name;
+            QTest::newRow(qPrintable(family.toLower())) << family.toLower() << name;
+        }
+    }
+
+    void everyInstalledFamily()
+    {
+        QFETCH(QString, stored);
+        QFETCH(QString, selected);
+        TFormOpzioni dialog(nullptr, Options{false, stored, 2, 1});
+        QCOMPARE(Child<QComboBox>(&dialog, "ComboBoxFont")->currentText(), selected);
     }
 
     void marginSpinners_data()

@@ -59,15 +59,27 @@ QRectF PrintableArea(const PdfText& pdf, int vertical, int horizontal)
     return QRectF(x, y, pdf.pageWidth - 2 * x, pdf.pageHeight - 2 * y);
 }
 
-// The installed family that sets the reports' texts widest: the layouts are
-// tightest in it.
+// The installed families that write the reports' texts: a symbol font draws
+// pictures in place of the letters and digits, so there is no date to read.
+QStringList TextFamilies()
+{
+    QStringList families;
+    for (const QString& family : QFontDatabase::families()) {
+        const QList<QFontDatabase::WritingSystem> systems = QFontDatabase::writingSystems(family);
+        if (systems.contains(QFontDatabase::Latin) && !systems.contains(QFontDatabase::Symbol))
+            families.append(family);
+    }
+    return families;
+}
+
+// The family that sets the reports' texts widest: the layouts are tightest in it.
 QString WidestFamily()
 {
     const QString sample = u"Mercoledì 30887,5 USCITE PER DECINE DI CHILOMETRI 31/12/2025"_qs;
     const auto width = [&](const QString& family) { return QFontMetricsF(QFont(family, 10)).horizontalAdvance(sample); };
     QString widest = u"DejaVu Sans"_qs;
-    for (const QString& family : QFontDatabase::families())
-        if (QFontDatabase::writingSystems(family).contains(QFontDatabase::Latin) && width(family) > width(widest))
+    for (const QString& family : TextFamilies())
+        if (width(family) > width(widest))
             widest = family;
     return widest;
 }
@@ -181,8 +193,116 @@ class TestPrint : public QObject
         return {std::move(printer), path};
     }
 
+    // The statistics of a ride every day from 1990 to 2025, with short and with long descriptions.
+    QMap<bool, StatisticsResult> m_generated;
+
+    void Generate(bool longDescriptions)
+    {
+        TZTConnection connection;
+        QCOMPARE(OpenNewLog(connection, m_dir.filePath(QStringLiteral("years%1.mdb").arg(longDescriptions)),
+                            GeneratedRides(longDescriptions)),
+                 QString());
+        StatisticsResult& result = m_generated[longDescriptions];
+        result.DataInizio = TDateTime::EncodeDate(1990, 1, 1);
+        result.DataTermine = TDateTime::EncodeDate(2025, 12, 31);
+        TZTRecordset recordset(&connection);
+        QVERIFY(!Statistics::Compute(recordset, result));
+    }
+
+    // A month with a long description printed in `font`: every date and figure
+    // whole, nothing outside the margins or over another text, the description
+    // cut visibly at the right margin.
+    void CheckMonthPrintout(int vertical, int horizontal, const QString& font, QPageSize::PageSizeId paper,
+                            double tolerance = 0.6)
+    {
+        ReportRows::Month month = SampleMonth(3);
+        month.rides[0] = QStringList{u"Mercoledì 30"_qs, u"Gravel"_qs, u"204,9"_qs, u"10:35:07"_qs, u"19,4"_qs, u"breve"_qs};
+        month.rides[1][5] = u"lungo"_qs + QStringLiteral(" salita").repeated(40);
+        Options options = PrintOptions(vertical, horizontal);
+        options.printFont = font;
+        const auto [printer, path] = Printer();
+        printer->setPageSize(QPageSize(paper));
+        Reports::PrintMonth(*printer, month, options);
+        const PdfText pdf = PdfText::Read(path);
+        QCOMPARE(pdf.pages, 1);
+        const QRectF area = PrintableArea(pdf, vertical, horizontal);
+        for (const PdfWord& word : pdf.Outside(area, tolerance))
+            QFAIL(qPrintable(u"outside the margins: "_qs + Describe(word)));
+        QCOMPARE(pdf.Overlapping(0.3), QString());
+        QStringList figures = {month.title, month.km, month.uscite, month.kmg, month.kmu};
+        for (const QStringList& ride : month.rides)
+            figures += ride.mid(0, 5);
+        for (const QString& word : figures.join(u' ').split(u' '))
+            QVERIFY2(!pdf.Find(word).isEmpty(), qPrintable(word));
+        const PdfWord first = pdf.First(u"lungo"_qs);
+        QCOMPARE(first.page, 0);
+        // The description is cut, visibly, where the margin begins: with the
+        // ellipsis character, or three dots in a font that has none.
+        QList<PdfWord> line;
+        for (const PdfWord& word : pdf.words)
+            if (qAbs(word.yMin - first.yMin) < 0.5 && word.xMin >= first.xMin)
+                line.append(word);
+        QVERIFY2(line.last().text.endsWith(u'…') || line.last().text.endsWith(u"..."), qPrintable(Describe(line.last())));
+        QVERIFY2(area.right() - line.last().xMax < 30, qPrintable(Describe(line.last())));
+    }
+
+    // The generated statistics printed in `font`, described by their period:
+    // every word of the description, the totals and the lists printed whole,
+    // nothing outside the margins or over another text, the footer closing
+    // every page and the years on pages of their own.
+    void CheckStatisticsPrintout(int vertical, int horizontal, const QString& font, bool longDescriptions,
+                                 QPageSize::PageSizeId paper, double tolerance = 0.6)
+    {
+        const StatisticsResult& result = m_generated[longDescriptions];
+        const ReportRows::Statistics report = ReportRows::StatisticsReport(result);
+        const QString pdfPath = m_dir.filePath(QStringLiteral("%1.pdf").arg(++m_count));
+        QPrinter printer(QPrinter::HighResolution);
+        SendToPdf(printer, pdfPath, paper);
+        Options options = PrintOptions(vertical, horizontal);
+        options.printFont = font;
+        // Described by the text the window proposes: the period.
+        Reports::PrintStatistics(printer, report.period, report, options);
+
+        const PdfText pdf = PdfText::Read(pdfPath);
+        QVERIFY(pdf.pages >= 1);
+        const QRectF area = PrintableArea(pdf, vertical, horizontal);
+        for (const PdfWord& word : pdf.Outside(area, tolerance))
+            QFAIL(qPrintable(u"outside the margins: "_qs + Describe(word)));
+        QCOMPARE(pdf.Overlapping(0.3), QString());
+        // Texts that touch read as one word: each printed word must be found alone.
+        QMap<QString, int> expected = PrintedWords(result);
+        QVERIFY(expected.size() > 100);
+        // The description heads the page, above the period.
+        for (const QString& word : report.period.split(u' '))
+            expected[word] += 2;
+        for (auto it = expected.begin(); it != expected.end(); ++it)
+            QVERIFY2(pdf.Find(it.key()).size() >= it.value(), qPrintable(it.key()));
+        // The footer closes every page, one footer line above the bottom margin.
+        const QList<PdfWord> footers = pdf.Find(u"Kilovento"_qs);
+        QCOMPARE(footers.size(), pdf.pages);
+        for (int page = 0; page < pdf.pages; ++page) {
+            QCOMPARE(footers[page].page, page);
+            QVERIFY2(qAbs(footers[page].yMax - area.bottom()) < 1.5, qPrintable(Describe(footers[page])));
+        }
+        // The years start a page after every other table, and hold nothing else.
+        QStringList yearWords{u"USCITE PER ANNI ANNO USC KM TEMPO KM/U KM/h"_qs, pdf.LineOf(footers[0])};
+        for (const QStringList& row : report.years)
+            yearWords += row;
+        yearWords = yearWords.join(u' ').split(u' ');
+        const int yearsPage = pdf.First(u"ANNI"_qs).page;
+        QVERIFY(yearsPage > 0);
+        QCOMPARE(pdf.First(u"Totale"_qs).page, pdf.pages - 1);
+        for (const PdfWord& word : pdf.words)
+            QVERIFY2(word.page < yearsPage || yearWords.contains(word.text), qPrintable(Describe(word)));
+    }
+
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
+    void initTestCase()
+    {
+        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
+        Generate(false);
+        Generate(true);
+    }
 
     void bandsAndAlignments_data()
     {
@@ -413,9 +533,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("vertical");
         QTest::addColumn<int>("horizontal");
         QTest::addColumn<QString>("font");
-        QTest::newRow("margins 0 and 0") << 0 << 0 << u"Liberation Sans"_qs;
-        QTest::newRow("margins 10 and 10") << 10 << 10 << u"Liberation Sans"_qs;
-        QTest::newRow("widest font, margins 10 and 10") << 10 << 10 << WidestFamily();
+        QTest::addColumn<QPageSize::PageSizeId>("paper");
+        QTest::newRow("margins 0 and 0") << 0 << 0 << u"Liberation Sans"_qs << QPageSize::A4;
+        QTest::newRow("margins 10 and 10") << 10 << 10 << u"Liberation Sans"_qs << QPageSize::A4;
+        QTest::newRow("widest font, margins 10 and 10") << 10 << 10 << WidestFamily() << QPageSize::A4;
+        QTest::newRow("A5, widest font, margins 10 and 10") << 10 << 10 << WidestFamily() << QPageSize::A5;
     }
 
     void monthDescriptionStaysOnThePage()
@@ -423,28 +545,8 @@ private Q_SLOTS:
         QFETCH(int, vertical);
         QFETCH(int, horizontal);
         QFETCH(QString, font);
-        ReportRows::Month month = SampleMonth(3);
-        month.rides[0] = QStringList{u"Mercoledì 30"_qs, u"Gravel"_qs, u"204,9"_qs, u"10:35:07"_qs, u"19,4"_qs, u"breve"_qs};
-        month.rides[1][5] = u"lungo"_qs + QStringLiteral(" salita").repeated(40);
-        Options options = PrintOptions(vertical, horizontal);
-        options.printFont = font;
-        const auto [printer, path] = Printer();
-        Reports::PrintMonth(*printer, month, options);
-        const PdfText pdf = PdfText::Read(path);
-        QCOMPARE(pdf.pages, 1);
-        const PdfWord first = pdf.First(u"lungo"_qs);
-        QCOMPARE(first.page, 0);
-        // The description is cut, visibly, where the margin begins.
-        QList<PdfWord> line;
-        for (const PdfWord& word : pdf.words)
-            if (qAbs(word.yMin - first.yMin) < 0.5 && word.xMin >= first.xMin)
-                line.append(word);
-        QVERIFY2(line.last().text.endsWith(u'…'), qPrintable(Describe(line.last())));
-        const QRectF area = PrintableArea(pdf, vertical, horizontal);
-        QVERIFY2(area.right() - line.last().xMax < 30, qPrintable(Describe(line.last())));
-        for (const PdfWord& word : pdf.Outside(area, 0.6))
-            QFAIL(qPrintable(u"outside the margins: "_qs + Describe(word)));
-        QCOMPARE(pdf.Overlapping(0.3), QString());
+        QFETCH(QPageSize::PageSizeId, paper);
+        CheckMonthPrintout(vertical, horizontal, font, paper);
     }
 
     void statisticsReportStaysOnItsPages_data()
@@ -470,52 +572,28 @@ private Q_SLOTS:
         QFETCH(QString, font);
         QFETCH(bool, longDescriptions);
         QFETCH(QPageSize::PageSizeId, paper);
-        TZTConnection connection;
-        QCOMPARE(OpenNewLog(connection, m_dir.filePath(QStringLiteral("years%1.mdb").arg(++m_count)),
-                            GeneratedRides(longDescriptions)),
-                 QString());
-        StatisticsResult result;
-        result.DataInizio = TDateTime::EncodeDate(1990, 1, 1);
-        result.DataTermine = TDateTime::EncodeDate(2025, 12, 31);
-        TZTRecordset recordset(&connection);
-        QVERIFY(!Statistics::Compute(recordset, result));
-        const ReportRows::Statistics report = ReportRows::StatisticsReport(result);
-        const QString pdfPath = m_dir.filePath(QStringLiteral("%1.pdf").arg(++m_count));
-        QPrinter printer(QPrinter::HighResolution);
-        SendToPdf(printer, pdfPath, paper);
-        Options options = PrintOptions(vertical, horizontal);
-        options.printFont = font;
-        // Described by the text the window proposes: the period.
-        Reports::PrintStatistics(printer, report.period, report, options);
+        CheckStatisticsPrintout(vertical, horizontal, font, longDescriptions, paper);
+    }
 
-        const PdfText pdf = PdfText::Read(pdfPath);
-        QVERIFY(pdf.pages >= 1);
-        const QRectF area = PrintableArea(pdf, vertical, horizontal);
-        for (const PdfWord& word : pdf.Outside(area, 0.6))
-            QFAIL(qPrintable(u"outside the margins: "_qs + Describe(word)));
-        QCOMPARE(pdf.Overlapping(0.3), QString());
-        // Texts that touch read as one word: each printed word must be found alone.
-        const QMap<QString, int> expected = PrintedWords(result);
-        QVERIFY(expected.size() > 100);
-        for (auto it = expected.begin(); it != expected.end(); ++it)
-            QVERIFY2(pdf.Find(it.key()).size() >= it.value(), qPrintable(it.key()));
-        // The footer closes every page, one footer line above the bottom margin.
-        const QList<PdfWord> footers = pdf.Find(u"Kilovento"_qs);
-        QCOMPARE(footers.size(), pdf.pages);
-        for (int page = 0; page < pdf.pages; ++page) {
-            QCOMPARE(footers[page].page, page);
-            QVERIFY2(qAbs(footers[page].yMax - area.bottom()) < 1.5, qPrintable(Describe(footers[page])));
-        }
-        // The years start a page after every other table, and hold nothing else.
-        QStringList yearWords{u"USCITE PER ANNI ANNO USC KM TEMPO KM/U KM/h"_qs, pdf.LineOf(footers[0])};
-        for (const QStringList& row : report.years)
-            yearWords += row;
-        yearWords = yearWords.join(u' ').split(u' ');
-        const int yearsPage = pdf.First(u"ANNI"_qs).page;
-        QVERIFY(yearsPage > 0);
-        QCOMPARE(pdf.First(u"Totale"_qs).page, pdf.pages - 1);
-        for (const PdfWord& word : pdf.words)
-            QVERIFY2(word.page < yearsPage || yearWords.contains(word.text), qPrintable(Describe(word)));
+    // Run once more with the fonts this machine has (test_print_installed_fonts):
+    // the narrowest page, whatever family the rider chose.
+    void everyInstalledFamily_data()
+    {
+        QTest::addColumn<QString>("font");
+        for (const QString& family : TextFamilies())
+            QTest::newRow(qPrintable(family)) << family;
+    }
+
+    void everyInstalledFamily()
+    {
+        QFETCH(QString, font);
+        // The words' boxes come from the metrics the PDF gives the font, which
+        // for some families reach up to a tenth of the size past those Qt lays
+        // the lines out with.
+        const double tolerance = 1.0;
+        CheckMonthPrintout(10, 10, font, QPageSize::A5, tolerance);
+        if (!QTest::currentTestFailed())
+            CheckStatisticsPrintout(10, 10, font, true, QPageSize::A5, tolerance);
     }
 
     void statisticsReportKeepsItsBands_data()

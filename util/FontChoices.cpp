@@ -55,7 +55,7 @@ QStringList Build(const QStringList& installed, const QString& stored, const Res
     };
     for (const QString& face : WellKnownFaces)
         addAlias(face);
-    addAlias(stored);
+    addAlias(WithoutFoundry(stored));
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
         const int order = a.compare(b, Qt::CaseInsensitive);
         return order != 0 ? order < 0 : a < b;
@@ -66,8 +66,13 @@ QStringList Build(const QStringList& installed, const QString& stored, const Res
 
 int IndexOf(const QStringList& choices, const QString& name)
 {
-    const qsizetype index = choices.lastIndexOf(name);
-    return index < 0 ? 0 : int(index);
+    if (const qsizetype exact = choices.lastIndexOf(name); exact >= 0)
+        return int(exact);
+    const QString family = WithoutFoundry(name);
+    const auto found = std::find_if(choices.begin(), choices.end(), [&family](const QString& choice) {
+        return choice.compare(family, Qt::CaseInsensitive) == 0;
+    });
+    return found == choices.end() ? 0 : int(found - choices.begin());
 }
 
 QStringList ForSystem(const QString& stored)

@@ -14,11 +14,14 @@ using Resolver = std::function<QString(const QString& name)>;
 
 // "Default", then the installed families, the well-known face names the system
 // maps onto one of them (Arial onto Liberation Sans, say) and `stored` when it
-// is mapped too, all sorted without regard to case. A name that differs from
-// one already listed only in letter case is not added, so it is not found.
+// is mapped too, all sorted without regard to case. Families come without the
+// foundry Qt adds to a family that several foundries install ("C059 [urw]");
+// an alias that differs from a listed name only in letter case is left out.
 QStringList Build(const QStringList& installed, const QString& stored, const Resolver& resolve);
 
-// The index of the last entry equal to `name` (case-sensitive); 0 when there is none.
+// The index of the last entry equal to `name`; else of the entry equal to it
+// without regard to case or to a foundry suffix, so a name saved in another
+// case or with its foundry selects its family; 0 when there is none.
 int IndexOf(const QStringList& choices, const QString& name);
 
 // Build() on this system's font database. Needs a QGuiApplication.
