@@ -167,6 +167,16 @@ const Style TitleStyle{10, 0, false, true, true};
 const Style HeadingStyle{10, 5, false, true};
 const Style RowStyle{10, 0};
 
+// Columns too wide for the page are set smaller, a point at a time down to
+// this size, rather than cut a figure.
+constexpr int SmallestPoints = 6;
+
+Style Smaller(Style style, int points)
+{
+    style.points -= points;
+    return style;
+}
+
 // One line of a page: its font and its cells; no cells make an empty line.
 // A line that wraps holds one text, which continues on further lines where
 // it is wider than its column instead of being cut.
@@ -277,6 +287,7 @@ struct Table
 struct LaidOutTable
 {
     Table table;
+    Style title, heading, row;
     QList<Column> columns;
     int titleLeft;
     int columnsRight; // where its columns end
@@ -284,30 +295,39 @@ struct LaidOutTable
     bool fit;
 };
 
+// A table from the page's left edge whose columns do not fit across the page
+// is set smaller.
 LaidOutTable LayOut(Fonts& fonts, const Table& table, int minLeft)
 {
-    const Columns sized = SizeColumns(
-        fonts.print, table.bands, Needs(fonts, table.bands, HeadingStyle, table.headings, RowStyle, table.rows), minLeft);
-    // A title that would pass the right edge starts left of its columns, as far as `minLeft` allows.
-    const int edge = fonts.print.BandX(100);
-    const int titleWidth = fonts.Widest(TitleStyle, {table.title});
-    const int titleLeft = std::max(std::min(sized.columns.first().left, edge - titleWidth), minLeft);
-    const int columnsRight = sized.columns.last().right;
-    const int extent = std::max(columnsRight, titleLeft + titleWidth);
-    return {table, sized.columns, titleLeft, columnsRight, extent, sized.fit && extent <= edge};
+    const bool fromLeftEdge = minLeft <= fonts.print.BandX(0);
+    for (int smaller = 0;; ++smaller) {
+        const Style title = Smaller(TitleStyle, smaller), heading = Smaller(HeadingStyle, smaller),
+                    row = Smaller(RowStyle, smaller);
+        const Columns sized = SizeColumns(fonts.print, table.bands,
+                                          Needs(fonts, table.bands, heading, table.headings, row, table.rows), minLeft);
+        if (!sized.fit && fromLeftEdge && row.points > SmallestPoints)
+            continue;
+        // A title that would pass the right edge starts left of its columns, as far as `minLeft` allows.
+        const int edge = fonts.print.BandX(100);
+        const int titleWidth = fonts.Widest(title, {table.title});
+        const int titleLeft = std::max(std::min(sized.columns.first().left, edge - titleWidth), minLeft);
+        const int columnsRight = sized.columns.last().right;
+        const int extent = std::max(columnsRight, titleLeft + titleWidth);
+        return {table, title, heading, row, sized.columns, titleLeft, columnsRight, extent, sized.fit && extent <= edge};
+    }
 }
 
 // The empty lines, the title, an empty line, the headings and the first row.
 QList<Line> Opening(const LaidOutTable& laidOut, int edge)
 {
     const Table& table = laidOut.table;
-    const Line empty{TitleStyle, {}, {}};
+    const Line empty{laidOut.title, {}, {}};
     QList<Line> opening(table.emptiesBefore, empty);
-    opening.append({TitleStyle, {{laidOut.titleLeft, edge, A::Left}}, {table.title}, true});
+    opening.append({laidOut.title, {{laidOut.titleLeft, edge, A::Left}}, {table.title}, true});
     opening.append(empty);
-    opening.append({HeadingStyle, laidOut.columns, table.headings});
+    opening.append({laidOut.heading, laidOut.columns, table.headings});
     if (!table.rows.isEmpty())
-        opening.append({RowStyle, laidOut.columns, table.rows.first()});
+        opening.append({laidOut.row, laidOut.columns, table.rows.first()});
     return opening;
 }
 
@@ -315,9 +335,9 @@ QList<Line> Opening(const LaidOutTable& laidOut, int edge)
 void Add(Flow& flow, const LaidOutTable& laidOut, int edge)
 {
     flow.AddTogether(Opening(laidOut, edge));
-    flow.SetRepeated({{HeadingStyle, laidOut.columns, laidOut.table.headings}});
+    flow.SetRepeated({{laidOut.heading, laidOut.columns, laidOut.table.headings}});
     for (qsizetype i = 1; i < laidOut.table.rows.size(); ++i)
-        flow.Add({RowStyle, laidOut.columns, laidOut.table.rows[i]});
+        flow.Add({laidOut.row, laidOut.columns, laidOut.table.rows[i]});
     flow.SetRepeated({});
 }
 
@@ -407,12 +427,18 @@ void PrintMonth(QPrinter& printer, const ReportRows::Month& month, const Options
     print.PrintLine(A::Left, month.title);
     print.PrintLine(QStringLiteral(" "));
 
-    const Style headingStyle{12, 50, false, true};
-    const Style rideStyle{10, 20};
-    const QList<Column> columns =
-        SizeColumns(print, MonthBands, Needs(fonts, MonthBands, headingStyle, MonthHeadings, rideStyle, month.rides),
-                    print.BandX(0))
-            .columns;
+    Style headingStyle{12, 50, false, true};
+    Style rideStyle{10, 20};
+    const auto sizeColumns = [&] {
+        return SizeColumns(print, MonthBands, Needs(fonts, MonthBands, headingStyle, MonthHeadings, rideStyle, month.rides),
+                           print.BandX(0));
+    };
+    Columns sized = sizeColumns();
+    for (; !sized.fit && rideStyle.points > SmallestPoints; sized = sizeColumns()) {
+        headingStyle = Smaller(headingStyle, 1);
+        rideStyle = Smaller(rideStyle, 1);
+    }
+    const QList<Column> columns = sized.columns;
     const auto headings = [&] {
         fonts.Use(headingStyle);
         PrintCells(print, columns, MonthHeadings, true);

@@ -538,6 +538,7 @@ private Q_SLOTS:
         QTest::newRow("margins 10 and 10") << 10 << 10 << u"Liberation Sans"_qs << QPageSize::A4;
         QTest::newRow("widest font, margins 10 and 10") << 10 << 10 << WidestFamily() << QPageSize::A4;
         QTest::newRow("A5, widest font, margins 10 and 10") << 10 << 10 << WidestFamily() << QPageSize::A5;
+        QTest::newRow("A6, widest font, margins 10 and 10") << 10 << 10 << WidestFamily() << QPageSize::A6;
     }
 
     void monthDescriptionStaysOnThePage()
@@ -563,6 +564,7 @@ private Q_SLOTS:
         QTest::newRow("widest font, margins 10 and 10, long descriptions") << 10 << 10 << widest << true << QPageSize::A4;
         // Too narrow for the tables side by side.
         QTest::newRow("A5, widest font, margins 10 and 10") << 10 << 10 << widest << true << QPageSize::A5;
+        QTest::newRow("A6, widest font, margins 10 and 10") << 10 << 10 << widest << true << QPageSize::A6;
     }
 
     void statisticsReportStaysOnItsPages()
