@@ -14,15 +14,18 @@ namespace Reports {
 
 // Rides that do not fit continue on further pages, each with the column
 // headings and the footer; the totals follow the last ride. A column is
-// widened where its texts would not fit it, and a description too long for
-// the page is cut at the right margin.
+// widened where its texts would not fit it, the rides set smaller where the
+// columns would then pass the page, and a description too long for the page
+// is cut at the right margin.
 void PrintMonth(QPrinter& printer, const ReportRows::Month& month, const Options& options);
 
 // `description` heads the page, above the period. What does not fit continues
 // on further pages, each with the footer; a table continued there repeats its
 // headings. A column is widened, and the columns and tables beside it moved
 // right, where its texts would not fit it; a table with no room beside another
-// follows below it. The years follow on a page of their own.
+// follows below it, set smaller if it would still pass the page. The years
+// follow on a page of their own. The heading, the period, the totals and the
+// table titles continue on a further line rather than be cut.
 void PrintStatistics(QPrinter& printer, const QString& description, const ReportRows::Statistics& statistics,
                      const Options& options);
 

@@ -7,7 +7,7 @@ packages=(
   g++ make cmake pkg-config
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n libqt6svg6
   libsqlite3-dev sqlite3 libfontconfig-dev
-  xvfb xauth xdotool x11-utils poppler-utils fonts-liberation2 fonts-dejavu-core desktop-file-utils
+  xvfb xauth xdotool x11-utils poppler-utils fontconfig-config fonts-liberation2 fonts-dejavu-core desktop-file-utils
   libxcb1-dev libxcb-damage0-dev
 )
 
