@@ -366,6 +366,14 @@ private Q_SLOTS:
         QTest::newRow("a byte-order mark, Windows-1252, then UTF-8, CR alone")
             << QByteArray("\xEF\xBB\xBF" "Data;KM;Descrizione\r01/03/2005;1;\x93s\xec\x94\r13/03/2005;2;Caffè")
             << u"2005-03-01|0|1|-|“sì”;2005-03-13|0|2|-|Caffè"_qs;
+        QByteArray many = Header;
+        QStringList rides;
+        for (int i = 0; i < 5000; ++i) {
+            const bool windows = i == 3000; // far beyond the first 64 KB
+            many += "2005-03-01,,1,,citt" + QByteArray(windows ? "\xe0" : "à") + QByteArray::number(i) + "\r\n";
+            rides.append(u"2005-03-01|0|1|-|città%1"_qs.arg(i));
+        }
+        QTest::newRow("a Windows-1252 line among many") << many << rides.join(u';');
     }
 
     void readsEncodings()

@@ -42,6 +42,42 @@ QString Quoted(QStringView value)
     return u'"' + shown + QStringLiteral("…\" (%1 caratteri)").arg(value.size());
 }
 
+bool IsLineBreak(char c)
+{
+    return c == '\n' || c == '\r';
+}
+
+// `bytes` decoded as UTF-8 at `out`, and `out` moved past them; nothing when
+// they are not valid UTF-8.
+bool AppendUtf8(QStringDecoder& utf8, QChar*& out, QByteArrayView bytes)
+{
+    utf8.resetState();
+    QChar* const end = utf8.appendToBuffer(out, bytes);
+    if (utf8.hasError())
+        return false;
+    out = end;
+    return true;
+}
+
+// Each line of `bytes` decoded at `out` as UTF-8 when it is valid UTF-8, else
+// as Windows-1252. Line breaks are single bytes in both, never inside a UTF-8
+// sequence.
+void AppendLines(QStringDecoder& utf8, QChar*& out, QByteArrayView bytes)
+{
+    for (auto start = bytes.begin(); start != bytes.end();) {
+        const auto end = std::find_if(start, bytes.end(), IsLineBreak);
+        const QByteArrayView line(start, end);
+        if (!AppendUtf8(utf8, out, line)) {
+            const QString windows = DecodeWindows1252(line);
+            out = std::copy(windows.begin(), windows.end(), out);
+        }
+        if (end == bytes.end())
+            return;
+        *out++ = QLatin1Char(*end);
+        start = end + 1;
+    }
+}
+
 // UTF-16 (or UTF-32) with its byte-order mark, whole; otherwise each line is
 // UTF-8 when it is valid UTF-8 and Windows-1252 when it is not, so that a line
 // typed in another editor leaves the accents of the others alone.
@@ -56,25 +92,26 @@ QString Decode(QByteArrayView bytes)
     if (!whole.hasError() || encoding != QStringConverter::Utf8)
         return text;
 
+    // Runs of some 64 KB, cut at line breaks, are decoded in one go, and line
+    // by line only where a run is not valid UTF-8: one line in another
+    // encoding costs little more than decoding its run twice.
+    constexpr qsizetype RunBytes = 1 << 16;
     if (marked)
         bytes = bytes.sliced(3);
-    text.clear();
-    text.reserve(bytes.size());
-    // Line breaks are single bytes in both, never inside a UTF-8 sequence.
-    const auto isBreak = [](char c) { return c == '\n' || c == '\r'; };
-    QStringDecoder line(QStringConverter::Utf8,
+    // Neither encoding makes more UTF-16 units than it has bytes.
+    text = QString(bytes.size(), Qt::Uninitialized);
+    QChar* out = text.data();
+    QStringDecoder utf8(QStringConverter::Utf8,
                         QStringConverter::Flag::Stateless | QStringConverter::Flag::ConvertInitialBom);
     for (auto start = bytes.begin(); start != bytes.end();) {
-        const auto end = std::find_if(start, bytes.end(), isBreak);
-        const QByteArrayView piece(start, end);
-        line.resetState();
-        const QString decoded = line(piece);
-        text += line.hasError() ? DecodeWindows1252(piece) : decoded;
-        if (end == bytes.end())
-            break;
-        text += QLatin1Char(*end);
-        start = end + 1;
+        const auto end =
+            std::find_if(start + std::min<qsizetype>(RunBytes, bytes.end() - start), bytes.end(), IsLineBreak);
+        const QByteArrayView run(start, end);
+        if (!AppendUtf8(utf8, out, run))
+            AppendLines(utf8, out, run);
+        start = end;
     }
+    text.truncate(out - text.constData());
     return text;
 }
 
@@ -265,8 +302,8 @@ struct WrittenDate
 {
     QStringView text; // without the time
     bool iso = false;
-    int first = 0;  // the month of an ISO date
-    int second = 0; // its day
+    int first = 0;  // the first part as written; an ISO date's month
+    int second = 0; // the second; an ISO date's day
     int year = 0;
     bool shortYear = false;
 
