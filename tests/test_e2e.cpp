@@ -345,11 +345,13 @@ void TestEndToEnd::exportsAndImportsThroughTheFileMenu()
     const QString exported = FindNextWindow(u"Kilovento"_qs, QString());
     PressKeys(exported, {u"Return"_qs});
     const QString csv = documents + u"/diario.csv"_qs;
-    const QByteArray header = "Data,Tipo,KM,Durata,Descrizione\r\n";
-    QCOMPARE(Bytes(csv), header + today.toLatin1() + ",Strada,42.5,,\"Lago, poi casa\"\r\n");
+    // The format for Italian spreadsheets, which the dialog proposes.
+    const QByteArray header = "\xEF\xBB\xBF" "Data;Tipo;KM;Durata;Descrizione\r\n";
+    QCOMPARE(Bytes(csv), header + QDate::currentDate().toString(u"dd/MM/yyyy").toLatin1()
+                             + ";Strada;\"42,5\";;\"Lago, poi casa\"\r\n");
 
-    // The same file with a ride more: only that one is new.
-    QVERIFY(WriteFile(csv, Bytes(csv) + "1/3/2005,MTB,10,1:00,Nuova\r\n"));
+    // The same file with a ride more (whose day tells the day order): only that one is new.
+    QVERIFY(WriteFile(csv, Bytes(csv) + "13/3/2005;MTB;10;1:00;Nuova\r\n"));
     PressKeys(window, {u"alt+f"_qs, u"c"_qs}); // "Importa uscite da &CSV..."
     const QString open = FindWindow(u"Importa uscite da CSV"_qs);
     QVERIFY2(!open.isEmpty(), "the open dialog did not appear");
@@ -363,7 +365,7 @@ void TestEndToEnd::exportsAndImportsThroughTheFileMenu()
     QTRY_COMPARE_WITH_TIMEOUT(TestDatabase::Scalar(DatabasePath(), u"SELECT count(*) FROM Uscite"_qs), u"2"_qs, 10000);
     QCOMPARE(TestDatabase::Scalar(DatabasePath(), u"SELECT Data || '|' || KM || '|' || Durata || '|' || Descrizione "
                                                    "|| '|' || IDTipoUscita FROM Uscite WHERE IDUscita = 2"_qs),
-             u"2005-03-01|10.0|01:00:00|Nuova|1"_qs);
+             u"2005-03-13|10.0|01:00:00|Nuova|1"_qs);
     PressKeys(window, {u"ctrl+alt+x"_qs});
     ExpectCleanExit(program);
 }
