@@ -217,8 +217,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<bool>("socket"); // else a write-only file
         QTest::addColumn<QString>("reason");
-        QTest::newRow("write-only file") << false << u"permesso negato. "_s;
-        QTest::newRow("socket in its place") << true << u"non è un file. "_s;
+        QTest::newRow("write-only file") << false << u"permesso negato (EACCES)"_s;
+        QTest::newRow("socket in its place") << true << u"non è un file (ENXIO)"_s;
     }
 
     void unreadableFileIsNeverRewritten()

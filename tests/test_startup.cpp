@@ -211,8 +211,8 @@ void TestStartup::unreadableSettingsAreOneBoxAndStayAsTheyWere_data()
 {
     QTest::addColumn<bool>("folder"); // a folder in the file's place, else a file not ours to read
     QTest::addColumn<QString>("reason");
-    QTest::newRow("not ours to read") << false << u"permesso negato. "_qs;
-    QTest::newRow("a folder in its place") << true << u"è una cartella. "_qs;
+    QTest::newRow("not ours to read") << false << u"permesso negato (EACCES)"_qs;
+    QTest::newRow("a folder in its place") << true << u"è una cartella (EISDIR)"_qs;
 }
 
 void TestStartup::unreadableSettingsAreOneBoxAndStayAsTheyWere()

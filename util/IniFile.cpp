@@ -10,6 +10,7 @@
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -27,7 +28,8 @@ bool IsUtf8(QByteArrayView bytes)
     return !decoder.hasError();
 }
 
-// The rider's words for why a file could not be read, then the system's.
+// The rider's words for why a file could not be read, then the system's
+// name of the error: its text may already be in the rider's language.
 QString ReadErrorText(int error)
 {
     QString words;
@@ -48,8 +50,9 @@ QString ReadErrorText(int error)
     default:
         break;
     }
-    const QString system = qt_error_string(error);
-    return words.isEmpty() ? system : words + QStringLiteral(". ") + system;
+    const char* name = ::strerrorname_np(error);
+    return (words.isEmpty() ? qt_error_string(error) : words)
+           + QStringLiteral(" (%1)").arg(name ? QString::fromLatin1(name) : QString::number(error));
 }
 
 Exception WriteError(const QString& path, const QFileDevice& file)

@@ -17,8 +17,8 @@ public:
     // A missing or unreadable file reads as empty; nothing is created.
     explicit IniFile(const QString& path);
 
-    // Why a file that is there could not be read ("permesso negato. " and the
-    // system's words, say); empty when it was read or is missing.
+    // Why a file that is there could not be read ("permesso negato (EACCES)",
+    // say); empty when it was read or is missing.
     const QString& ReadError() const { return m_readError; }
 
     QString ReadString(const QString& section, const QString& key, const QString& fallback) const;
