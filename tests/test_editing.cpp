@@ -391,7 +391,9 @@ private Q_SLOTS:
         QCOMPARE(boxes.dialogsSeen(), dialogs);
         QVERIFY(!boxes.seen().isEmpty());
         const QString text = boxes.seen().first().text;
-        QVERIFY2(text.startsWith(message + u"\n\nEccezione: ZTADO exception: TZTRecordset::"_qs), qPrintable(text));
+        const QString reason = refusal == u"locked" ? u"database in uso da un altro programma. "_qs : QString();
+        QVERIFY2(text.startsWith(message + u"\n\nEccezione: "_qs + reason + u"ZTADO exception: TZTRecordset::"_qs),
+                 qPrintable(text));
         QVERIFY(refusal != u"locked" || text.contains(u"database is locked"_qs));
         QCOMPARE(boxes.seen().first().icon, QMessageBox::Warning);
         QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), refusal == u"locked" ? u"1"_qs : u"0"_qs);

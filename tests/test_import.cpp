@@ -186,7 +186,8 @@ private Q_SLOTS:
         QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
         std::optional<DatImportFailure> failure = DatImport::ImportFolder(connection, m_folder).failure;
         QVERIFY(failure && failure->fileName.isEmpty());
-        QVERIFY2(failure->Message().startsWith(u"ZTADO exception: TZTConnection::Execute: "_qs),
+        QVERIFY2(failure->Message().startsWith(u"database in uso da un altro programma. "
+                                               "ZTADO exception: TZTConnection::Execute: "_qs),
                  qPrintable(failure->Message()));
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
 
