@@ -196,23 +196,16 @@ Result CopyChosen(const ExclusiveHold& hold, const Place& place, const QString& 
     const auto connectionString = [&](const QString& path) {
         return SettingsFile::ExpandConnectionString(connectionTemplate, path);
     };
+    CheckedCopy::FileAsItLies source;
     try {
-        CheckedCopy::FileAsItLies source;
-        try {
-            source.Open(connectionTemplate, chosen);
-        } catch (const Exception& e) {
-            return Failed(source.Connection().LastOpenFoundOtherShape() ? ChosenOtherShapeText : ChosenDamagedText,
-                          e.Message());
-        }
+        source.Open(connectionTemplate, chosen);
         source.Connection().BackupTo(work);
-    } catch (const Exception& e) {
-        return Failed(ChosenDamagedText, e.Message());
-    }
-    try {
+        source.Connection().Close();
         // A copy of a WAL database is one too; it is checked without a log.
         CheckedCopy::UseRollbackJournal(connectionString(work));
     } catch (const Exception& e) {
-        return Failed(ChosenDamagedText, e.Message());
+        return Failed(source.Connection().LastOpenFoundOtherShape() ? ChosenOtherShapeText : ChosenDamagedText,
+                      e.Message());
     }
     QString error;
     if (!DurableFiles::CopyAccess(place.database, work, error))
