@@ -7,7 +7,6 @@
 #include "support/WithoutRootOverride.h"
 #include "util/Exception.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -181,47 +180,29 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("failure");
         QTest::addColumn<QString>("expected"); // the start of the message
-        const QString ado = u"ZTADO exception: "_qs;
-        QTest::newRow("disk full while adding") << u"full"_qs << u"disco pieno. "_qs + ado + u"TZTRecordset::Update: "_qs;
-        QTest::newRow("read-only database") << u"read-only"_qs
-                                            << u"database in sola lettura. "_qs + ado + u"TZTConnection::Execute: "_qs;
-        QTest::newRow("held by another connection")
-            << u"busy"_qs << u"database in uso da un altro programma. "_qs + ado + u"TZTConnection::Execute: "_qs;
+        QTest::newRow("disk full while adding") << u"full"_qs << u"disco pieno. ZTADO exception: TZTRecordset::Update: "_qs;
         QTest::newRow("copy into a missing folder")
-            << u"missing folder"_qs << u"impossibile aprire il file. "_qs + ado + u"TZTConnection::BackupTo: "_qs;
+            << u"missing folder"_qs << u"impossibile aprire il file. ZTADO exception: TZTConnection::BackupTo: "_qs;
         QTest::newRow("a database not ours") << u"no permission"_qs
-                                             << u"permesso negato. "_qs + ado + u"TZTConnection::Open: "_qs;
-        QTest::newRow("a fault of the statement") << u"no table"_qs << ado + u"TZTConnection::Execute: no such table"_qs;
+                                             << u"permesso negato. ZTADO exception: TZTConnection::Open: "_qs;
     }
 
     void failuresTheRiderCanActOnAreNamed()
     {
         QFETCH(QString, failure);
         QFETCH(QString, expected);
-        TZTConnection other;
-        other.SetBusyTimeout(50);
-        other.Open(TestDatabase::ConnectionStringFor(m_path),
-                   failure == u"read-only" ? TZTConnection::Access::ReadOnly : TZTConnection::Access::ReadWrite);
         QString message;
         if (failure == u"full") {
             // No page beyond those the file has: as a disk with no room left.
             m_connection->Execute(u"PRAGMA max_page_count = "_qs + Stored(u"PRAGMA page_count"_qs));
             for (int i = 0; i < 1000 && message.isNull(); ++i)
                 message = ErrorOf([&] { Add(Day(2005, 3, 1), 10.0, 0, QString(200, u'x')); });
-        } else if (failure == u"busy") {
-            m_connection->Execute(Sql::BeginExclusiveTransaction());
-            message = ErrorOf([&] { other.Execute(Sql::DeleteRide(1)); });
-            m_connection->Execute(Sql::RollbackTransaction());
         } else if (failure == u"missing folder") {
-            message = ErrorOf([&] { other.BackupTo(m_dir.filePath(u"nowhere/copy.mdb"_qs)); });
-        } else if (failure == u"no permission") {
-            const QString closed = m_dir.filePath(u"closed.mdb"_qs);
-            QVERIFY(QFile::copy(m_path, closed) && QFile::setPermissions(closed, {}));
-            const WithoutRootOverride asUser;
-            message = ErrorOf([&] { TZTConnection().Open(TestDatabase::ConnectionStringFor(closed)); });
-            QVERIFY(QFile::remove(closed));
+            message = ErrorOf([&] { m_connection->BackupTo(m_dir.filePath(u"nowhere/copy.mdb"_qs)); });
         } else {
-            message = ErrorOf([&] { other.Execute(failure == u"no table" ? u"DELETE FROM Nowhere"_qs : Sql::DeleteRide(1)); });
+            QVERIFY(QFile::setPermissions(m_path, {}));
+            const WithoutRootOverride asUser;
+            message = ErrorOf([&] { TZTConnection().Open(TestDatabase::ConnectionStringFor(m_path)); });
         }
         QVERIFY2(message.startsWith(expected), qPrintable(message));
     }
@@ -243,7 +224,8 @@ private Q_SLOTS:
         TZTConnection reader;
         reader.Open(TestDatabase::ConnectionStringFor(m_path), TZTConnection::Access::ReadOnly);
         reader.Execute(u"SELECT * FROM Uscite"_qs);
-        QVERIFY(ErrorOf([&] { reader.Execute(Sql::DeleteRide(kept)); }).contains(u"readonly"_qs));
+        QVERIFY(ErrorOf([&] { reader.Execute(Sql::DeleteRide(kept)); })
+                    .startsWith(u"database in sola lettura. ZTADO exception: TZTConnection::Execute: "_qs));
         QCOMPARE(Keys(Sql::AllRidesByKey()), QList<int>{kept});
     }
 

@@ -4,10 +4,8 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
-// File permissions as an ordinary user meets them, for as long as this
-// lives: root's power to read and write any file (CAP_DAC_OVERRIDE and
-// CAP_DAC_READ_SEARCH) is set aside for the calling thread, and given back
-// at the end. Without root nothing needs setting aside.
+// File permissions as an ordinary user meets them while this lives: root's
+// power to read and write any file is set aside for the calling thread.
 class WithoutRootOverride
 {
 public:
@@ -26,8 +24,6 @@ public:
     }
     WithoutRootOverride(const WithoutRootOverride&) = delete;
     WithoutRootOverride& operator=(const WithoutRootOverride&) = delete;
-
-    bool done() const { return m_done; }
 
 private:
     __user_cap_header_struct m_header{_LINUX_CAPABILITY_VERSION_3, 0};
