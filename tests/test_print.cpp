@@ -350,6 +350,37 @@ private Q_SLOTS:
         QVERIFY2(qAbs(word.yMin - pdf.pageHeight * vertical / 100.0) < 1.5, qPrintable(QString::number(word.yMin)));
     }
 
+    void wrappedText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("widthInAs"); // the column, in widths of "A"
+        QTest::addColumn<QStringList>("lines"); // empty: broken anywhere
+        QTest::newRow("fits") << u"KM/G: 104,95"_qs << 40 << QStringList{u"KM/G: 104,95"_qs};
+        QTest::newRow("at the blanks")
+            << u"KM/G: 104,95 (max. 106,95 il giorno 1/3/1990)"_qs << 22
+            << QStringList{u"KM/G: 104,95 (max."_qs, u"106,95 il giorno"_qs, u"1/3/1990)"_qs};
+        QTest::newRow("a date wider than the column") << u"31/12/2025"_qs << 5 << QStringList();
+    }
+
+    // Nothing of a wrapped text is lost, and each line fits its column.
+    void wrappedText()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, widthInAs);
+        QFETCH(QStringList, lines);
+        const auto [printer, path] = Printer();
+        TZTPrint print(printer.get());
+        print.SetFont(u"DejaVu Sans Mono"_qs, 12, 0);
+        const int width = widthInAs * print.TextWidth(u"A"_qs);
+        const QStringList wrapped = print.Wrapped(text, width);
+        if (!lines.isEmpty())
+            QCOMPARE(wrapped, lines);
+        QVERIFY(wrapped.size() > 1 || lines.size() == 1);
+        for (const QString& line : wrapped)
+            QVERIFY2(print.TextWidth(line) <= width, qPrintable(line));
+        QCOMPARE(wrapped.join(QString()).remove(u' '), QString(text).remove(u' '));
+    }
+
     void lineAdvance()
     {
         const auto [printer, path] = Printer();
