@@ -5,12 +5,11 @@
 #include "data/Sql.h"
 #include "data/Statement.h"
 #include "util/Exception.h"
+#include "util/SystemErrors.h"
 
 #include <QFileInfo>
 #include <QSet>
 #include <QUrl>
-
-#include <cerrno>
 
 #include <sqlite3.h>
 
@@ -38,18 +37,8 @@ QString RiderReason(TZTConnection::Cause cause)
     // The system's error number is this failure's only when SQLite failed at
     // the file itself; otherwise it may be an earlier one's.
     if (primary == SQLITE_IOERR || primary == SQLITE_CANTOPEN) {
-        switch (cause.systemErrno) {
-        case ENOSPC:
-        case EDQUOT:
-            return QStringLiteral("disco pieno");
-        case EACCES:
-        case EPERM:
-            return QStringLiteral("permesso negato");
-        case EROFS:
-            return QStringLiteral("database in sola lettura");
-        default:
-            break;
-        }
+        if (QString words = SystemErrorWords(cause.systemErrno); !words.isEmpty())
+            return words;
     }
     switch (primary) {
     case SQLITE_FULL:

@@ -5,6 +5,7 @@
 #include "data/TZTConnection.h"
 #include "tools/DurableFiles.h"
 #include "util/Exception.h"
+#include "util/SystemErrors.h"
 
 #include <QFileInfo>
 #include <QLocale>
@@ -45,28 +46,8 @@ QString CannotWrite(const QString& path, const QString& why)
 // The system's reason in the rider's words, its own text kept after them.
 QString SystemReason(int error, const QString& technical)
 {
-    QString plain;
-    switch (error) {
-    case ENOSPC:
-        plain = QStringLiteral("disco pieno");
-        break;
-    case EDQUOT:
-        plain = QStringLiteral("spazio su disco concesso all'utente esaurito");
-        break;
-    case EACCES:
-    case EPERM:
-        plain = QStringLiteral("permesso negato");
-        break;
-    case EROFS:
-        plain = QStringLiteral("disco di sola lettura");
-        break;
-    case EIO:
-        plain = QStringLiteral("errore di lettura o scrittura del disco");
-        break;
-    default:
-        return technical;
-    }
-    return plain + QStringLiteral(" (") + technical + u')';
+    const QString words = SystemErrorWords(error);
+    return words.isEmpty() ? technical : words + QStringLiteral(" (") + technical + u')';
 }
 
 bool NeedsQuotes(QStringView text)

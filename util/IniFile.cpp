@@ -2,6 +2,7 @@
 
 #include "util/Exception.h"
 #include "util/FileDescriptor.h"
+#include "util/SystemErrors.h"
 #include "util/Windows1252.h"
 
 #include <QFile>
@@ -32,24 +33,7 @@ bool IsUtf8(QByteArrayView bytes)
 // name of the error: its text may already be in the rider's language.
 QString ReadErrorText(int error)
 {
-    QString words;
-    switch (error) {
-    case EACCES:
-    case EPERM:
-        words = QStringLiteral("permesso negato");
-        break;
-    case EISDIR:
-        words = QStringLiteral("è una cartella");
-        break;
-    case ENXIO:
-        words = QStringLiteral("non è un file");
-        break;
-    case EIO:
-        words = QStringLiteral("errore del disco");
-        break;
-    default:
-        break;
-    }
+    const QString words = SystemErrorWords(error);
     const char* name = ::strerrorname_np(error);
     return (words.isEmpty() ? qt_error_string(error) : words)
            + QStringLiteral(" (%1)").arg(name ? QString::fromLatin1(name) : QString::number(error));
