@@ -210,6 +210,9 @@ private Q_SLOTS:
         QTest::newRow("bounds") << QByteArray("Data,KM,Durata\n1990-01-01,0,0:00:01\n2005-03-15,999,23:59:59\n"
                                               "2005-03-15,.5,0:00:00\n")
                                 << u"1990-01-01|0|0|00:00:01|;2005-03-15|0|999|23:59:59|;2005-03-15|0|0.5|-|"_qs;
+        QTest::newRow("durations as an English spreadsheet writes them")
+            << QByteArray("Data,KM,Durata\n2005-03-01,1,12:05:00 AM\n2005-03-02,1,02:11:59 am\n2005-03-03,1,1:30 PM\n")
+            << u"2005-03-01|0|1|00:05:00|;2005-03-02|0|1|02:11:59|;2005-03-03|0|1|13:30:00|"_qs;
         QTest::newRow("header only") << QByteArray("Data,KM\r\n") << QString();
     }
 
@@ -250,6 +253,7 @@ private Q_SLOTS:
         row("type key 6 of six types", "2005-03-02,1,,6", "Riga 3, colonna 4: tipo di uscita sconosciuto: \"6\"");
         row("24 hours", "2005-03-02,1,,,24:00:00", "Riga 3, colonna 5: durata di 24 ore o più: \"24:00:00\"");
         row("60 minutes", "2005-03-02,1,,,1:60", "Riga 3, colonna 5: durata non valida (hh:mm:ss o h:mm): \"1:60\"");
+        row("13 PM", "2005-03-02,1,,,13:00 PM", "Riga 3, colonna 5: durata non valida (hh:mm:ss o h:mm): \"13:00 PM\"");
         row("256 characters", "2005-03-02,1," + QByteArray(256, 'x'),
             "Riga 3, colonna 3: la descrizione supera i 255 caratteri: \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx…\" "
             "(256 caratteri)");

@@ -215,8 +215,8 @@ private Q_SLOTS:
         QTest::addColumn<QString>("separators"); // ticked on opening, as character codes
         QTest::addColumn<QString>("language");
         QTest::newRow("Italian format, Italian spreadsheet") << CsvFormat::Italian << u"it-IT"_qs << u"44/59/9"_qs << u"1040"_qs;
-        // British rather than American: the latter writes times back with AM and PM.
-        QTest::newRow("standard format, English spreadsheet") << CsvFormat::Standard << u"en-GB"_qs << u"44"_qs << u"2057"_qs;
+        // American: month before day, and durations written back as times with AM and PM.
+        QTest::newRow("standard format, English spreadsheet") << CsvFormat::Standard << u"en-US"_qs << u"44"_qs << u"1033"_qs;
     }
 
     // The file opened in LibreOffice as its user would (the text import with
