@@ -141,10 +141,16 @@ std::optional<CsvImport::DayOrder> AskDayOrder(TFormMain& form, const CsvImport:
     const QString format = QStringLiteral("d MMMM yyyy");
     const QString dayFirst = QLocale().toString(read.ambiguousDayFirst, format);
     const QString monthFirst = QLocale().toString(read.ambiguousMonthFirst, format);
+    // "l'8 marzo", "il 2 marzo": the article as the day's number is spoken.
+    const auto withArticle = [](const QDate& date, const QString& text) {
+        const int day = date.day();
+        return (day == 1 || day == 8 || day == 11 ? QStringLiteral("l'") : QStringLiteral("il ")) + text;
+    };
     QMessageBox box(QMessageBox::Question, ApplicationTitle,
-                    QStringLiteral("Nel file la data %1 è il %2 o il %3?\n\n"
+                    QStringLiteral("Nel file la data %1 è %2 o %3?\r\n\r\n"
                                    "Tutte le date del file saranno lette allo stesso modo.")
-                        .arg(read.ambiguousDate, dayFirst, monthFirst),
+                        .arg(read.ambiguousDate, withArticle(read.ambiguousDayFirst, dayFirst),
+                             withArticle(read.ambiguousMonthFirst, monthFirst)),
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &form);
     box.setTextFormat(Qt::PlainText);
     box.button(QMessageBox::Yes)->setText(dayFirst);

@@ -290,7 +290,7 @@ private Q_SLOTS:
             boxes.setAnswer(answer);
             importCsv->trigger();
         }
-        const QString question = u"Nel file la data 01/02/1990 è il 1 febbraio 1990 o il 2 gennaio 1990?\n\n"
+        const QString question = u"Nel file la data 01/02/1990 è l'1 febbraio 1990 o il 2 gennaio 1990?\r\n\r\n"
                                  "Tutte le date del file saranno lette allo stesso modo."_qs;
         QCOMPARE(boxes.seen().size(), 7);
         for (int i : {1, 2, 4}) {
