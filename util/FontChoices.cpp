@@ -68,11 +68,8 @@ int IndexOf(const QStringList& choices, const QString& name)
 {
     if (const qsizetype exact = choices.lastIndexOf(name); exact >= 0)
         return int(exact);
-    const QString family = WithoutFoundry(name);
-    const auto found = std::find_if(choices.begin(), choices.end(), [&family](const QString& choice) {
-        return choice.compare(family, Qt::CaseInsensitive) == 0;
-    });
-    return found == choices.end() ? 0 : int(found - choices.begin());
+    // Compared exactly, as a name in another case is not the family's.
+    return std::max(0, int(choices.lastIndexOf(WithoutFoundry(name))));
 }
 
 QStringList ForSystem(const QString& stored)

@@ -19,9 +19,9 @@ using Resolver = std::function<QString(const QString& name)>;
 // an alias that differs from a listed name only in letter case is left out.
 QStringList Build(const QStringList& installed, const QString& stored, const Resolver& resolve);
 
-// The index of the last entry equal to `name`; else of the entry equal to it
-// without regard to case or to a foundry suffix, so a name saved in another
-// case or with its foundry selects its family; 0 when there is none.
+// The index of the last entry equal to `name`, or to it without a foundry
+// suffix, so a name saved with its foundry selects its family; 0 when there is
+// none. Letter case counts: "arial" is not Arial.
 int IndexOf(const QStringList& choices, const QString& name);
 
 // Build() on this system's font database. Needs a QGuiApplication.
