@@ -1,6 +1,7 @@
 #include "tools/DurableFiles.h"
 
 #include "util/FileDescriptor.h"
+#include "util/SystemErrors.h"
 
 #include <QFile>
 
@@ -14,9 +15,14 @@
 
 namespace {
 
+// The rider's words first where there are some ("disco pieno. rename ..."),
+// as the database's failures read.
 QString SystemError(const QString& what, const QString& path)
 {
-    return QStringLiteral("%1 '%2': %3").arg(what, path, QString::fromLocal8Bit(std::strerror(errno)));
+    const int error = errno;
+    const QString technical = QStringLiteral("%1 '%2': %3").arg(what, path, QString::fromLocal8Bit(std::strerror(error)));
+    const QString words = SystemErrorWords(error);
+    return words.isEmpty() ? technical : words + QStringLiteral(". ") + technical;
 }
 
 QByteArray Native(const QString& path)
