@@ -7,6 +7,7 @@
 #include "support/KilledChild.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
+#include "support/ProgramLog.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/TestDatabase.h"
 #include "tools/CsvExport.h"
@@ -139,26 +140,12 @@ private:
 
 }
 
-class TestCsv : public QObject
+class TestCsv : public QObject, ProgramLog
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QString m_program;
-    QString m_path;
-    std::unique_ptr<TZTConnection> m_connection;
-
-    QString File(const QString& name) const { return m_dir.filePath(name); }
     QString Stored(const QString& sql) const { return TestDatabase::Scalar(m_path, sql); }
-    TZTConnection& Connection()
-    {
-        if (!m_connection) {
-            m_connection = std::make_unique<TZTConnection>();
-            m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
-        }
-        return *m_connection;
-    }
     CsvImport::ReadResult Parse(const QByteArray& bytes) { return CsvImport::Parse(bytes, LogOf(Connection())); }
 
 private Q_SLOTS:
@@ -174,14 +161,7 @@ private Q_SLOTS:
         QVERIFY(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).startsWith(home));
     }
 
-    void init()
-    {
-        m_connection.reset();
-        m_program = File(u"program"_qs);
-        QVERIFY(QDir(m_program).removeRecursively() && QDir().mkpath(m_program));
-        QCOMPARE(TestDatabase::CreateProgramFolder(m_program), QString());
-        m_path = QDir(m_program).filePath(u"kilovento.mdb"_qs);
-    }
+    void init() { QCOMPARE(RenewProgramFolder(), QString()); }
 
     void readsWhatSpreadsheetsWrite_data()
     {

@@ -6,6 +6,7 @@
 #include "support/Files.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
+#include "support/ProgramLog.h"
 #include "support/TestDatabase.h"
 #include "tools/CsvExport.h"
 #include "tools/CsvImport.h"
@@ -60,33 +61,11 @@ struct Mounted
 
 }
 
-class TestCsvExport : public QObject
+class TestCsvExport : public QObject, ProgramLog
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QString m_program;
-    QString m_path;
-    std::unique_ptr<TZTConnection> m_connection;
-
-    QString File(const QString& name) const { return m_dir.filePath(name); }
-    TZTConnection& Connection()
-    {
-        if (!m_connection) {
-            m_connection = std::make_unique<TZTConnection>();
-            m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
-        }
-        return *m_connection;
-    }
-    // An empty folder for the files of one case.
-    QString Folder(const QString& name) const
-    {
-        const QString folder = File(name);
-        QDir(folder).removeRecursively();
-        QDir().mkpath(folder);
-        return folder;
-    }
     // `count` rides over fifteen years with what a spreadsheet must keep as
     // it is: distances with up to three decimals, every separator in the
     // descriptions, accents, quotes.
@@ -117,13 +96,7 @@ private Q_SLOTS:
         QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
     }
 
-    void init()
-    {
-        m_connection.reset();
-        m_program = Folder(u"program"_qs);
-        QCOMPARE(TestDatabase::CreateProgramFolder(m_program), QString());
-        m_path = QDir(m_program).filePath(u"kilovento.mdb"_qs);
-    }
+    void init() { QCOMPARE(RenewProgramFolder(), QString()); }
 
     void writesEachFormatByteForByte_data()
     {

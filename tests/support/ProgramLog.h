@@ -1,0 +1,49 @@
+#pragma once
+
+#include "data/TZTConnection.h"
+#include "TestDatabase.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <memory>
+
+// A test's temporary folder with a program folder in it whose log is made
+// anew for each test function and opened on first use.
+class ProgramLog
+{
+protected:
+    QTemporaryDir m_dir;
+    QString m_program;
+    QString m_path; // the log
+    std::unique_ptr<TZTConnection> m_connection;
+
+    QString File(const QString& name) const { return m_dir.filePath(name); }
+
+    // An empty folder `name` in the temporary folder.
+    QString Folder(const QString& name) const
+    {
+        const QString folder = File(name);
+        QDir(folder).removeRecursively();
+        QDir().mkpath(folder);
+        return folder;
+    }
+
+    TZTConnection& Connection()
+    {
+        if (!m_connection) {
+            m_connection = std::make_unique<TZTConnection>();
+            m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
+        }
+        return *m_connection;
+    }
+
+    // The program folder emptied and given a new log; why not, or nothing.
+    QString RenewProgramFolder()
+    {
+        m_connection.reset();
+        m_program = Folder(QStringLiteral("program"));
+        m_path = QDir(m_program).filePath(QStringLiteral("kilovento.mdb"));
+        return TestDatabase::CreateProgramFolder(m_program);
+    }
+};
