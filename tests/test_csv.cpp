@@ -152,13 +152,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-        // A home of this test's own, with the documents folder the export proposes.
         QVERIFY(m_dir.isValid());
-        const QString home = File(u"home"_qs);
-        qputenv("HOME", QFile::encodeName(home));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + u"/.config"_qs));
-        QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
-        QVERIFY(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation).startsWith(home));
+        QVERIFY(MakeHome());
     }
 
     void init() { QCOMPARE(RenewProgramFolder(), QString()); }

@@ -90,10 +90,7 @@ private Q_SLOTS:
     {
         QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         QVERIFY(m_dir.isValid());
-        const QString home = File(u"home"_qs);
-        qputenv("HOME", QFile::encodeName(home));
-        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + u"/.config"_qs));
-        QVERIFY(QDir().mkpath(QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation)));
+        QVERIFY(MakeHome());
     }
 
     void init() { QCOMPARE(RenewProgramFolder(), QString()); }

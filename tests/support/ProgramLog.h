@@ -4,6 +4,8 @@
 #include "TestDatabase.h"
 
 #include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <memory>
@@ -27,6 +29,17 @@ protected:
         QDir(folder).removeRecursively();
         QDir().mkpath(folder);
         return folder;
+    }
+
+    // A home of the test's own in the temporary folder, with the documents
+    // folder the file dialogs propose; whether it is in place.
+    bool MakeHome() const
+    {
+        const QString home = File(QStringLiteral("home"));
+        qputenv("HOME", QFile::encodeName(home));
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home + QStringLiteral("/.config")));
+        const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        return documents.startsWith(home) && QDir().mkpath(documents);
     }
 
     TZTConnection& Connection()
