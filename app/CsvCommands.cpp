@@ -153,8 +153,11 @@ std::optional<CsvImport::DayOrder> AskDayOrder(TFormMain& form, const CsvImport:
                              withArticle(read.ambiguousMonthFirst, monthFirst)),
                     QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &form);
     box.setTextFormat(Qt::PlainText);
-    box.button(QMessageBox::Yes)->setText(dayFirst);
-    box.button(QMessageBox::No)->setText(monthFirst);
+    // Neither reading is the wrong one: no yes or no icon on either.
+    for (const auto& [button, text] : {std::pair(QMessageBox::Yes, dayFirst), std::pair(QMessageBox::No, monthFirst)}) {
+        box.button(button)->setText(text);
+        box.button(button)->setIcon(QIcon());
+    }
     box.button(QMessageBox::Cancel)->setText(CancelText);
     box.setDefaultButton(QMessageBox::Cancel);
     switch (box.exec()) {
