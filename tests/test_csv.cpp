@@ -403,32 +403,6 @@ private Q_SLOTS:
         QCOMPARE(sorted.present, present);
     }
 
-    void exportsTheLogByteForByte()
-    {
-        // Stored out of date order; the key orders rides of one day.
-        for (const QStringList& r : {QStringList{u"2005-03-02"_qs, u"45.5"_qs, u"0"_qs, u"Giro del lago"_qs, u"01:05:30"_qs},
-                                     {u"2004-12-31"_qs, u"0.1"_qs, u"3"_qs, u"Città, caffè e \"più\""_qs, QString()},
-                                     {u"2005-03-02"_qs, u"120"_qs, u"1"_qs, u" spazio iniziale"_qs, u"00:00:00"_qs},
-                                     {u"1990-01-01"_qs, u"999"_qs, u"5"_qs, QString(), u"23:59:59"_qs},
-                                     {u"2005-03-01"_qs, u"12.345"_qs, u"4"_qs, u"€ e ’apostrofo’;"_qs, u"00:59:59.600"_qs},
-                                     {u"2005-03-02"_qs, u"33.3"_qs, u"2"_qs, u"finale "_qs, u"10:00:00"_qs}})
-            QCOMPARE(TestDatabase::InsertRide(m_path, r[0], r[1].toDouble(), r[2].toInt(), r[3], r[4]), QString());
-        const QString folder = File(u"esportazione"_qs);
-        QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
-        const QString target = QDir(folder).filePath(u"uscite.csv"_qs);
-        QVERIFY(WriteFile(target, QByteArray(100000, 'x'))); // replaced whole
-        const CsvExport::Result result = CsvExport::ExportLog(Connection(), target, CsvExport::CsvFormat::Standard);
-        QVERIFY2(!result.failure, qPrintable(result.failure.value_or(QString())));
-        QCOMPARE(result.rides, 6);
-        QCOMPARE(Bytes(target), Header + "1990-01-01,Gara,999,23:59:59,\r\n"
-                                         "2004-12-31,Città,0.1,,\"Città, caffè e \"\"più\"\"\"\r\n"
-                                         "2005-03-01,Rulli,12.345,01:00:00,\"€ e ’apostrofo’;\"\r\n"
-                                         "2005-03-02,Strada,45.5,01:05:30,Giro del lago\r\n"
-                                         "2005-03-02,MTB,120,,\" spazio iniziale\"\r\n"
-                                         "2005-03-02,Gravel,33.3,10:00:00,\"finale \"\r\n");
-        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{u"uscite.csv"_qs});
-    }
-
     void roundTripGivesTheSameRides_data()
     {
         QTest::addColumn<CsvExport::CsvFormat>("format");

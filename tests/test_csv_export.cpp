@@ -103,13 +103,15 @@ private Q_SLOTS:
                                  << ItalianHeader + "01/01/1990;Gara;999;23:59:59;àèìòù €\r\n"
                                                     "01/03/2005;Strada;\"0,123\";;\"Tappa 1; tappa 2\"\r\n"
                                                     "01/03/2005;Città;\"42,195\";00:00:01;\"\"\"Il\"\" lago, poi\"\r\n"
-                                                    "02/03/2005;MTB;\"10,1\";;\" spazio\ttab\"\r\n";
+                                                    "02/03/2005;MTB;\"10,1\";;\" spazio\ttab\"\r\n"
+                                                    "02/03/2005;Gravel;\"33,3\";01:00:00;\"finale \"\r\n";
         QTest::newRow("standard") << CsvFormat::Standard
                                   << QByteArray("Data,Tipo,KM,Durata,Descrizione\r\n"
                                                 "1990-01-01,Gara,999,23:59:59,àèìòù €\r\n"
                                                 "2005-03-01,Strada,0.123,,\"Tappa 1; tappa 2\"\r\n"
                                                 "2005-03-01,Città,42.195,00:00:01,\"\"\"Il\"\" lago, poi\"\r\n"
-                                                "2005-03-02,MTB,10.1,,\" spazio\ttab\"\r\n");
+                                                "2005-03-02,MTB,10.1,,\" spazio\ttab\"\r\n"
+                                                "2005-03-02,Gravel,33.3,01:00:00,\"finale \"\r\n");
     }
 
     void writesEachFormatByteForByte()
@@ -119,13 +121,17 @@ private Q_SLOTS:
         for (const QStringList& r : {QStringList{u"2005-03-01"_qs, u"0.123"_qs, u"0"_qs, u"Tappa 1; tappa 2"_qs, QString()},
                                      {u"2005-03-02"_qs, u"10.1"_qs, u"1"_qs, u" spazio\ttab"_qs, u"00:00:00"_qs},
                                      {u"2005-03-01"_qs, u"42.195"_qs, u"3"_qs, u"\"Il\" lago, poi"_qs, u"00:00:01"_qs},
-                                     {u"1990-01-01"_qs, u"999"_qs, u"5"_qs, u"àèìòù €"_qs, u"23:59:59"_qs}})
+                                     {u"1990-01-01"_qs, u"999"_qs, u"5"_qs, u"àèìòù €"_qs, u"23:59:59"_qs},
+                                     {u"2005-03-02"_qs, u"33.3"_qs, u"2"_qs, u"finale "_qs, u"00:59:59.600"_qs}})
             QCOMPARE(TestDatabase::InsertRide(m_path, r[0], r[1].toDouble(), r[2].toInt(), r[3], r[4]), QString());
-        const QString target = QDir(Folder(u"formato"_qs)).filePath(u"uscite.csv"_qs);
+        const QString folder = Folder(u"formato"_qs);
+        const QString target = QDir(folder).filePath(u"uscite.csv"_qs);
+        QVERIFY(WriteFile(target, QByteArray(100000, 'x'))); // replaced whole
         const CsvExport::Result result = CsvExport::ExportLog(Connection(), target, format);
         QVERIFY2(!result.failure && !result.unwritableRide, qPrintable(result.failure.value_or(QString())));
-        QCOMPARE(result.rides, 4);
+        QCOMPARE(result.rides, 5);
         QCOMPARE(Bytes(target), bytes);
+        QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{u"uscite.csv"_qs});
     }
 
     void stopsAtAValueItCannotWrite_data()
