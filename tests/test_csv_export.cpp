@@ -28,13 +28,6 @@ namespace {
 
 const QByteArray ItalianHeader = "\xEF\xBB\xBF" "Data;Tipo;KM;Durata;Descrizione\r\n";
 
-QList<Rides::Ride> AllRides(TZTConnection& connection)
-{
-    QList<Rides::Ride> rides;
-    Rides::ForEach(connection, [&](const Rides::Ride& ride) { rides.append(ride); });
-    return rides;
-}
-
 // The buttons of every message box shown, as the rider reads them, sorted.
 struct ButtonTexts : QObject
 {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Rides.h"
 #include "data/TZTConnection.h"
 #include "TestDatabase.h"
 
@@ -49,6 +50,14 @@ protected:
             m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
         }
         return *m_connection;
+    }
+
+    // Every ride of the log in `connection`, as the rides module reads them.
+    static QList<Rides::Ride> AllRides(TZTConnection& connection)
+    {
+        QList<Rides::Ride> rides;
+        Rides::ForEach(connection, [&](const Rides::Ride& ride) { rides.append(ride); });
+        return rides;
     }
 
     // The program folder emptied and given a new log; why not, or nothing.
