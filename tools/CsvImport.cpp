@@ -284,15 +284,39 @@ bool Split(QStringView text, QChar separator, QStringView* parts, int count)
     return found == count;
 }
 
-// "h:mm" or "hh:mm:ss" of one day.
+// "h:mm" or "hh:mm:ss"; hours of any size, which the caller limits. A
+// spreadsheet in an English locale writes a duration as a time of day with
+// AM or PM ("02:11:59 AM"), hours 1 to 12.
+bool ParseDuration(QStringView text, int& hours, int& minutes, int& seconds)
+{
+    int afternoon = -1; // -1 for no AM or PM
+    for (const auto& [suffix, pm] : {std::pair(u" AM", 0), std::pair(u" PM", 1)}) {
+        if (text.endsWith(QStringView(suffix), Qt::CaseInsensitive)) {
+            text.chop(3);
+            afternoon = pm;
+        }
+    }
+    QStringView parts[3];
+    seconds = 0;
+    const bool threeParts = Split(text, u':', parts, 3);
+    if (!threeParts && !Split(text, u':', parts, 2))
+        return false;
+    if (!(Number(parts[0], 1, 6, hours) && Number(parts[1], 1, 2, minutes) && minutes <= 59
+          && (!threeParts || (Number(parts[2], 1, 2, seconds) && seconds <= 59))))
+        return false;
+    if (afternoon < 0)
+        return true;
+    if (hours < 1 || hours > 12)
+        return false;
+    hours = hours % 12 + 12 * afternoon;
+    return true;
+}
+
+// A time of day, as a date may carry after it.
 bool IsTimeOfDay(QStringView text)
 {
-    QStringView parts[3];
     int hours = 0, minutes = 0, seconds = 0;
-    const bool threeParts = Split(text, u':', parts, 3);
-    return (threeParts || Split(text, u':', parts, 2)) && Number(parts[0], 1, 2, hours) && hours <= 23
-           && Number(parts[1], 2, 2, minutes) && minutes <= 59
-           && (!threeParts || (Number(parts[2], 2, 2, seconds) && seconds <= 59));
+    return ParseDuration(text, hours, minutes, seconds) && hours <= 23;
 }
 
 // A date as written: yyyy-mm-dd, or two parts and a year between slashes or
@@ -390,34 +414,6 @@ bool ParseDistance(QStringView text, bool commaToo, double& km)
     // -0 is 0.
     km += 0.0;
     return parsed.ec == std::errc() && parsed.ptr == number + size && std::isfinite(km);
-}
-
-// "h:mm" or "hh:mm:ss"; hours of any size, which the caller limits. A
-// spreadsheet in an English locale writes a duration as a time of day with
-// AM or PM ("02:11:59 AM"), hours 1 to 12.
-bool ParseDuration(QStringView text, int& hours, int& minutes, int& seconds)
-{
-    int afternoon = -1; // -1 for no AM or PM
-    for (const auto& [suffix, pm] : {std::pair(u" AM", 0), std::pair(u" PM", 1)}) {
-        if (text.endsWith(QStringView(suffix), Qt::CaseInsensitive)) {
-            text.chop(3);
-            afternoon = pm;
-        }
-    }
-    QStringView parts[3];
-    seconds = 0;
-    const bool threeParts = Split(text, u':', parts, 3);
-    if (!threeParts && !Split(text, u':', parts, 2))
-        return false;
-    if (!(Number(parts[0], 1, 6, hours) && Number(parts[1], 1, 2, minutes) && minutes <= 59
-          && (!threeParts || (Number(parts[2], 1, 2, seconds) && seconds <= 59))))
-        return false;
-    if (afternoon < 0)
-        return true;
-    if (hours < 1 || hours > 12)
-        return false;
-    hours = hours % 12 + 12 * afternoon;
-    return true;
 }
 
 // One record of the file as a ride, every field checked against the log.
