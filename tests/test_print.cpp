@@ -355,7 +355,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("widthInAs"); // the column, in widths of "A"
         QTest::addColumn<QStringList>("lines"); // empty: broken anywhere
-        QTest::newRow("fits") << u"KM/G: 104,95"_qs << 40 << QStringList{u"KM/G: 104,95"_qs};
         QTest::newRow("at the blanks")
             << u"KM/G: 104,95 (max. 106,95 il giorno 1/3/1990)"_qs << 22
             << QStringList{u"KM/G: 104,95 (max."_qs, u"106,95 il giorno"_qs, u"1/3/1990)"_qs};
@@ -375,7 +374,7 @@ private Q_SLOTS:
         const QStringList wrapped = print.Wrapped(text, width);
         if (!lines.isEmpty())
             QCOMPARE(wrapped, lines);
-        QVERIFY(wrapped.size() > 1 || lines.size() == 1);
+        QVERIFY(wrapped.size() > 1);
         for (const QString& line : wrapped)
             QVERIFY2(print.TextWidth(line) <= width, qPrintable(line));
         QCOMPARE(wrapped.join(QString()).remove(u' '), QString(text).remove(u' '));
