@@ -1,0 +1,91 @@
+#include "data/RideLog.h"
+
+#include "data/TZTConnection.h"
+#include "data/TZTRecordset.h"
+#include "util/Settings.h"
+
+RideLog::RideLog(QString databaseFile, QString connectionTemplate, const ConnectionFactory& makeConnection)
+    : m_databaseFile(std::move(databaseFile)),
+      m_connectionTemplate(std::move(connectionTemplate)),
+      m_connectionString(SettingsFile::ExpandConnectionString(m_connectionTemplate, m_databaseFile)),
+      m_connection(makeConnection ? makeConnection() : std::make_unique<TZTConnection>())
+{
+}
+
+RideLog::~RideLog() = default;
+
+void RideLog::Open()
+{
+    m_connection->Open(m_connectionString);
+}
+
+void RideLog::Close() noexcept
+{
+    m_connection->Close();
+}
+
+bool RideLog::IsOpen() const
+{
+    return m_connection->IsOpen();
+}
+
+MonthRides RideLog::Month(int year, int month)
+{
+    TZTRecordset recordset(m_connection.get());
+    return MonthRides::Load(recordset, year, month);
+}
+
+QStringList RideLog::TypeNames()
+{
+    QStringList names;
+    for (const Rides::RideType& type : Rides::Types(*m_connection)) {
+        while (names.size() < type.key)
+            names.append(QString());
+        names.append(type.name);
+    }
+    return names;
+}
+
+Statistics::YearProgress RideLog::YearProgress(int goal, const QDate& today)
+{
+    TZTRecordset recordset(m_connection.get());
+    return Statistics::ReadProgress(recordset, goal, today);
+}
+
+Rides::Totals RideLog::Totals()
+{
+    return Rides::ReadTotals(*m_connection);
+}
+
+Rides::Ride RideLog::Read(int id)
+{
+    return Rides::Read(*m_connection, id);
+}
+
+std::optional<Statistics::ComputeFailure> RideLog::ComputeStatistics(StatisticsResult& result)
+{
+    TZTRecordset recordset(m_connection.get());
+    return Statistics::Compute(recordset, result);
+}
+
+void RideLog::Add(const Rides::Ride& ride)
+{
+    Rides::Add(*m_connection, ride);
+}
+
+void RideLog::Change(int id, const Rides::Ride& ride)
+{
+    Rides::Change(*m_connection, id, ride);
+}
+
+void RideLog::Delete(int id)
+{
+    Rides::Delete(*m_connection, id);
+}
+
+bool RideLog::WithDatabaseReleased(const std::function<void(TZTConnection* inUse)>& work)
+{
+    const bool wasOpen = IsOpen();
+    work(m_connection.get());
+    return wasOpen && !IsOpen();
+}

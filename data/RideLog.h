@@ -1,0 +1,73 @@
+#pragma once
+
+#include "data/MonthRides.h"
+#include "data/Rides.h"
+#include "data/Statistics.h"
+
+#include <QDate>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class TZTConnection;
+
+// The ride log as the windows and commands see it: the database file, the
+// connection string it is opened with, the one connection, and the verbs on
+// the rides. Nothing outside the core reaches the connection but through
+// WithDatabaseReleased, for the work on the file itself.
+class RideLog
+{
+public:
+    using ConnectionFactory = std::function<std::unique_ptr<TZTConnection>()>;
+
+    // `connectionTemplate` as the settings file has it ("%DATASOURCE%" and
+    // "%PASSWORD%" still in it). Makes the connection, closed; throws
+    // Exception when the database layer cannot start.
+    RideLog(QString databaseFile, QString connectionTemplate, const ConnectionFactory& makeConnection = {});
+    ~RideLog();
+    RideLog(const RideLog&) = delete;
+    RideLog& operator=(const RideLog&) = delete;
+
+    // Throws Exception when the database cannot be opened.
+    void Open();
+    void Close() noexcept;
+    bool IsOpen() const;
+
+    const QString& DatabaseFile() const { return m_databaseFile; }
+    const QString& ConnectionTemplate() const { return m_connectionTemplate; }
+    // The template with its placeholders filled in.
+    const QString& ConnectionString() const { return m_connectionString; }
+
+    // Reads of the rides; each throws Exception when the database refuses it.
+    MonthRides Month(int year, int month);
+    // Ride type names, position k being the type whose key is k.
+    QStringList TypeNames();
+    Statistics::YearProgress YearProgress(int goal, const QDate& today);
+    Rides::Totals Totals();
+    Rides::Ride Read(int id);
+    // Fills `result` for result.DataInizio..result.DataTermine.
+    std::optional<Statistics::ComputeFailure> ComputeStatistics(StatisticsResult& result);
+
+    void Add(const Rides::Ride& ride);
+    void Change(int id, const Rides::Ride& ride);
+    void Delete(int id);
+
+    // The connection for the core's bulk work on the rides (the imports'
+    // appends, the export's read), open or not.
+    TZTConnection& Connection() { return *m_connection; }
+
+    // Runs `work` on the database file itself (compaction, backup, restore),
+    // handing it the log's connection, which the work closes once it holds
+    // the file. Returns whether the log was closed by the work, and so must
+    // be opened again (Open) before the rides can be read.
+    bool WithDatabaseReleased(const std::function<void(TZTConnection* inUse)>& work);
+
+private:
+    QString m_databaseFile;
+    QString m_connectionTemplate;
+    QString m_connectionString;
+    std::unique_ptr<TZTConnection> m_connection;
+};
