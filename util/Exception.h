@@ -3,17 +3,44 @@
 #include <QString>
 #include <stdexcept>
 
-// The one exception type the program raises and catches; commands show Message().
+// How the program fails, everywhere: a function that cannot do its work
+// throws Exception, and returns only what it made. There is no other way to
+// fail: no flag or message beside a result, no state left on an object to be
+// asked for afterwards, and no exception thrown to leave a loop.
+//
+// - Message(): what the rider reads after "Eccezione: ", the database
+//   layer's "ZTADO exception: ..." text or the rider's words for a cause.
+// - Detail(): what exactly went wrong, for tests and for whoever debugs it;
+//   the message when nothing more is known.
+// - Reason(): the few failures a caller handles differently from the rest.
+//
+// Only the command the rider started catches it (app/, and the dialogs' own
+// buttons), where the message box is shown. A fault in the rider's own file
+// (a bad CSV row, a damaged GPS file) is not a failure of the program: it is
+// part of what the reader returns, with its place in the file.
 class Exception : public std::runtime_error
 {
 public:
-    explicit Exception(const QString& message)
-        : std::runtime_error(message.toStdString()), m_message(message) {}
+    enum class Why {
+        Failed,     // anything else
+        Refused,    // the database could not be had alone (another program holds it): nothing changed
+        OtherShape, // a sound database file without the ride log's tables and columns
+        Busy,       // another connection's lock outlasted the busy timeout
+    };
+
+    explicit Exception(const QString& message, Why why = Why::Failed, const QString& detail = QString())
+        : std::runtime_error(message.toStdString()), m_message(message), m_detail(detail), m_why(why)
+    {
+    }
 
     const QString& Message() const noexcept { return m_message; }
+    const QString& Detail() const noexcept { return m_detail.isEmpty() ? m_message : m_detail; }
+    Why Reason() const noexcept { return m_why; }
 
 private:
     QString m_message;
+    QString m_detail;
+    Why m_why;
 };
 
 // A date or time that does not exist (31 April, 25:00:00).
