@@ -57,15 +57,17 @@ QString RiderReason(TZTConnection::Cause cause)
     }
 }
 
-void RaiseADOException(const QString& operation, const TZTConnection& connection)
+void RaiseADOException(const QString& operation, const QStringList& descriptions, TZTConnection::Cause cause,
+                       Exception::Why why)
 {
     QString message = QStringLiteral("ZTADO exception: ") + operation;
-    const QStringList& errors = connection.Errors();
-    if (!errors.isEmpty())
-        message += QStringLiteral(": ") + errors.join(QStringLiteral("; "));
-    if (const QString reason = RiderReason(connection.LastFailureCause()); !reason.isEmpty())
+    if (!descriptions.isEmpty())
+        message += QStringLiteral(": ") + descriptions.join(QStringLiteral("; "));
+    if (const QString reason = RiderReason(cause); !reason.isEmpty())
         message = reason + QStringLiteral(". ") + message;
-    throw Exception(message);
+    if (why == Exception::Why::Failed && (cause.code & 0xff) == SQLITE_BUSY)
+        why = Exception::Why::Busy;
+    throw Exception(message, why);
 }
 
 TZTConnection::TZTConnection()
@@ -96,22 +98,24 @@ bool TZTConnection::InTransaction() const noexcept
     return m_db && !sqlite3_get_autocommit(m_db);
 }
 
-void TZTConnection::Fail(const QString& operation, const QStringList& descriptions, Cause cause)
+void TZTConnection::RollBack() noexcept
 {
-    SetErrors(descriptions, cause);
-    m_lastFailureBusy = m_db && (sqlite3_errcode(m_db) & 0xff) == SQLITE_BUSY;
-    RaiseADOException(operation, *this);
+    if (InTransaction())
+        sqlite3_exec(m_db, Sql::RollbackTransaction().toUtf8().constData(), nullptr, nullptr, nullptr);
+}
+
+void TZTConnection::Fail(const QString& operation, const QStringList& descriptions, Cause cause, Exception::Why why)
+{
+    RaiseADOException(operation, descriptions, cause, why);
 }
 
 void TZTConnection::RaiseSqliteFailure(const QString& operation)
 {
-    SetErrors({LastSqliteError()}, m_db ? CauseOf(m_db) : Cause{});
-    RaiseADOException(operation, *this);
+    RaiseADOException(operation, {LastSqliteError()}, m_db ? CauseOf(m_db) : Cause{});
 }
 
 void TZTConnection::Open(const QString& connectionString, Access access)
 {
-    m_lastOpenFoundOtherShape = false;
     if (m_db)
         Fail(OpenOperation, {QStringLiteral("Operation is not allowed when the object is open")});
 
@@ -157,7 +161,6 @@ void TZTConnection::Open(const QString& connectionString, Access access)
         Close();
         throw;
     }
-    SetErrors({});
 }
 
 void TZTConnection::CheckRideTables()
@@ -191,11 +194,10 @@ void TZTConnection::CheckRideTables()
         else if (!absent.isEmpty())
             missing.append(QStringLiteral("%1 has no column %2").arg(table, absent.join(QStringLiteral(", "))));
     }
-    if (!missing.isEmpty()) {
-        m_lastOpenFoundOtherShape = true;
-        Fail(OpenOperation, {QStringLiteral("Not a ride database: ") + missing.join(QStringLiteral("; ")),
-                             FileDescription(m_dataSource)});
-    }
+    if (!missing.isEmpty())
+        Fail(OpenOperation,
+             {QStringLiteral("Not a ride database: ") + missing.join(QStringLiteral("; ")), FileDescription(m_dataSource)},
+             {}, Exception::Why::OtherShape);
 }
 
 void TZTConnection::Execute(const QString& sql)
@@ -215,7 +217,6 @@ void TZTConnection::Execute(const QString& sql)
         rc = sqlite3_step(stmt.get());
     if (stmt && rc != SQLITE_DONE)
         Fail(ExecuteOperation, {LastSqliteError()}, CauseOf(m_db));
-    SetErrors({});
 }
 
 void TZTConnection::BackupTo(const QString& path)
@@ -242,7 +243,6 @@ void TZTConnection::BackupTo(const QString& path)
     const int stepped = sqlite3_backup_step(backup, -1);
     if (sqlite3_backup_finish(backup) != SQLITE_OK || stepped != SQLITE_DONE)
         fail();
-    SetErrors({});
 }
 
 void TZTConnection::Close() noexcept

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/Exception.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -10,7 +12,10 @@ struct sqlite3;
 // The program's one handle on the ride database, an SQLite file named by a
 // connection string ("Provider=SQLite;Data Source=..."). Every failure is
 // raised as the "ZTADO exception: " text built by RaiseADOException, led by
-// the rider's words for it when SQLite's reason is one they can act on.
+// the rider's words for it when SQLite's reason is one they can act on; the
+// exception's reason tells a busy database (Why::Busy) and a sound file of
+// another shape (Why::OtherShape) from the rest. Nothing of a failure stays
+// on the connection.
 class TZTConnection
 {
 public:
@@ -45,13 +50,6 @@ public:
     // How long a statement waits for another process's lock (default 10 s).
     void SetBusyTimeout(int milliseconds);
     int BusyTimeout() const { return m_busyTimeoutMs; }
-    // Whether the last failure was another connection's lock outlasting the
-    // busy timeout, rather than a fault of the database or the statement.
-    bool LastFailureWasBusy() const { return m_lastFailureBusy; }
-    // Whether the last Open found a sound SQLite file without the tables and
-    // columns of the ride log, rather than a damaged or unreadable one.
-    bool LastOpenFoundOtherShape() const { return m_lastOpenFoundOtherShape; }
-
     // What SQLite reported of a failure: its extended result code and the
     // system's error number behind it; both 0 for a failure not SQLite's.
     struct Cause
@@ -60,47 +58,41 @@ public:
         int systemErrno;
     };
 
-    // The descriptions of the last failure, oldest first, and its cause.
-    const QStringList& Errors() const { return m_errors; }
-    Cause LastFailureCause() const { return m_cause; }
-    void SetErrors(const QStringList& descriptions, Cause cause = {})
-    {
-        m_errors = descriptions;
-        m_cause = cause;
-    }
-    // SQLite's description of the last failure on this connection.
-    QString LastSqliteError() const;
     // Raises the ZTADO exception of `operation` for the SQLite call that has
     // just failed on this connection, with SQLite's description and cause.
     [[noreturn]] void RaiseSqliteFailure(const QString& operation);
     // Whether a transaction is open: SQLite may end one by itself (after an
     // I/O error, say), so this asks SQLite rather than remembering BEGIN.
     bool InTransaction() const noexcept;
+    // Ends the open transaction without storing it. Never raises, as Close:
+    // a transaction it cannot end is rolled back when the connection closes.
+    void RollBack() noexcept;
 
 private:
     // The recordset prepares its statements on the handle; nothing outside
     // the data layer reaches SQLite through a connection.
     friend class TZTRecordset;
     sqlite3* Handle() const { return m_db; }
+    // SQLite's description of the call that has just failed on this connection.
+    QString LastSqliteError() const;
 
-    [[noreturn]] void Fail(const QString& operation, const QStringList& descriptions, Cause cause = {});
+    [[noreturn]] void Fail(const QString& operation, const QStringList& descriptions, Cause cause = {},
+                           Exception::Why why = Exception::Why::Failed);
     void CheckRideTables();
 
     sqlite3* m_db = nullptr;
     QString m_dataSource;
-    QStringList m_errors;
-    Cause m_cause{};
     int m_busyTimeoutMs = 10000;
-    bool m_lastFailureBusy = false;
-    bool m_lastOpenFoundOtherShape = false;
 };
 
-// Throws Exception("ZTADO exception: " + operation + ": " + the connection's
+// Throws Exception("ZTADO exception: " + operation + ": " + the failure's
 // descriptions joined by "; "), leaving out ": " when there are none. When
 // the cause is one the rider can act on (a full disk, a read-only or busy
 // database, a file that cannot be opened or is not theirs to open), its
-// Italian words and ". " come first.
-[[noreturn]] void RaiseADOException(const QString& operation, const TZTConnection& connection);
+// Italian words and ". " come first. Another connection's lock outlasting
+// the busy timeout is Why::Busy, unless `why` says more.
+[[noreturn]] void RaiseADOException(const QString& operation, const QStringList& descriptions,
+                                    TZTConnection::Cause cause = {}, Exception::Why why = Exception::Why::Failed);
 
 // Those words for a cause; empty for any other.
 QString RiderReason(TZTConnection::Cause cause);

@@ -86,8 +86,7 @@ TZTRecordset::~TZTRecordset()
 
 void TZTRecordset::Fail(const QString& operation, const QString& description)
 {
-    m_connection->SetErrors({description});
-    RaiseADOException(operation, *m_connection);
+    RaiseADOException(operation, {description});
 }
 
 void TZTRecordset::FailSqlite(const QString& operation)

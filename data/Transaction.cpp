@@ -11,16 +11,8 @@ Transaction::Transaction(TZTConnection& connection)
 
 Transaction::~Transaction()
 {
-    // SQLite may have rolled back by itself already (after an I/O error, say);
-    // a second ROLLBACK would only fail.
-    if (m_committed || !m_connection.InTransaction())
-        return;
-    try {
-        m_connection.Execute(Sql::RollbackTransaction());
-    } catch (...) {
-        // Nothing more can be done here; an unfinished transaction is rolled
-        // back by SQLite when the connection closes.
-    }
+    if (!m_committed)
+        m_connection.RollBack();
 }
 
 void Transaction::Commit()

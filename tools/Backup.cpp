@@ -26,9 +26,6 @@
 
 namespace {
 
-using Backup::Outcome;
-using Backup::Result;
-
 const QString InUseText = QStringLiteral("il database è in uso da un altro processo");
 const QString UnreadableText = QStringLiteral("il database non si apre");
 const QString NotWrittenText = QStringLiteral("impossibile scrivere il backup");
@@ -40,14 +37,22 @@ const QString NotReplacedText = QStringLiteral("impossibile sostituire il databa
 
 const QString TimeFormat = QStringLiteral("yyyyMMdd-HHmmss");
 
-Result Refused(const QString& detail)
+[[noreturn]] void Fail(const QString& reason, const QString& detail,
+                       Exception::Why why = Exception::Why::Failed)
 {
-    return {Outcome::Refused, QStringLiteral("%1 (%2).").arg(InUseText, detail), detail};
+    throw Exception(QStringLiteral("%1 (%2).").arg(reason, detail), why, detail);
 }
 
-Result Failed(const QString& reason, const QString& detail)
+// Runs one step of the work; its failure is told as `reason`, with the
+// step's own words after it.
+template <class Step>
+void Telling(const QString& reason, Step step)
 {
-    return {Outcome::Failed, QStringLiteral("%1 (%2).").arg(reason, detail), detail};
+    try {
+        step();
+    } catch (const Exception& e) {
+        Fail(reason, e.Message(), e.Reason());
+    }
 }
 
 // Where the backups of one database go, and what they are called.
@@ -138,60 +143,48 @@ void Rotate(const Place& place, const QString& kept)
     others.removeAll(kept);
     for (qsizetype i = Backup::Kept - 1; i < others.size(); ++i)
         QFile::remove(place.Path(others[i]));
-    QString error;
-    DurableFiles::SyncFolder(place.folder, error);
+    DurableFiles::SyncFolder(place.folder);
 }
 
-// The held database copied into a new backup, which then takes its name.
-Result WriteBackup(ExclusiveHold& hold, const Place& place, const QString& connectionTemplate,
-                   const QDateTime& now, QString& written)
+// The held database copied into a new backup, which then takes its name,
+// returned. `notWritten` and `notSound` tell its failures.
+QString WriteBackup(ExclusiveHold& hold, const Place& place, const QString& connectionTemplate,
+                    const QDateTime& now, const QString& notWritten, const QString& notSound)
 {
     if (!QDir().mkpath(place.folder))
-        return Failed(NotWrittenText, QStringLiteral("cannot make the folder '%1'").arg(place.folder));
+        Fail(notWritten, QStringLiteral("cannot make the folder '%1'").arg(place.folder));
     const QString workPath = place.Path(place.base + QStringLiteral(".backup-in-corso"));
     TemporaryName work(workPath, TemporaryName::SqliteCompanions(workPath));
     work.RemoveLeftovers();
-    try {
+    Telling(notWritten, [&] {
         hold.Connection().BackupTo(work.path());
-    } catch (const Exception& e) {
-        return Failed(NotWrittenText, e.Message());
-    }
-    QString error;
-    // A private ride log keeps private backups.
-    if (!DurableFiles::CopyAccess(place.database, work.path(), error))
-        return Failed(NotWrittenText, error);
-    if (const QString problem = CheckedCopy::FlushAndCheck(connectionTemplate, work.path()); !problem.isEmpty())
-        return Failed(NotSoundText, problem);
+        // A private ride log keeps private backups.
+        DurableFiles::CopyAccess(place.database, work.path());
+    });
+    Telling(notSound, [&] { CheckedCopy::FlushAndCheck(connectionTemplate, work.path()); });
     const QString name = FreeName(place, now);
-    if (!DurableFiles::Replace(work.path(), place.Path(name), error))
-        return Failed(NotWrittenText, error);
+    Telling(notWritten, [&] { DurableFiles::Replace(work.path(), place.Path(name)); });
     work.Keep();
     Rotate(place, name);
     // Leaving WAL mode for the hold rewrote the file: the record waits for
     // the hold to end and the mode to be back.
     if (!hold.LeftWalMode())
         WriteStamp(place, name);
-    written = name;
-    return {};
+    return name;
 }
 
-Result TakeHold(ExclusiveHold& hold, TZTConnection* inUse)
+void TakeHold(ExclusiveHold& hold, TZTConnection* inUse)
 {
-    QString error;
-    switch (hold.Take(inUse, error)) {
-    case ExclusiveHold::Refusal::None:
-        return {};
-    case ExclusiveHold::Refusal::Locked:
-        return Refused(error);
-    case ExclusiveHold::Refusal::Unreadable:
-        break;
+    try {
+        hold.Take(inUse);
+    } catch (const Exception& e) {
+        Fail(e.Reason() == Exception::Why::Refused ? InUseText : UnreadableText, e.Message(), e.Reason());
     }
-    return Failed(UnreadableText, error);
 }
 
 // `chosen` copied into `work`, in the database's journal mode, and checked.
-Result CopyChosen(const ExclusiveHold& hold, const Place& place, const QString& connectionTemplate,
-                  const QString& chosen, const QString& work)
+void CopyChosen(const ExclusiveHold& hold, const Place& place, const QString& connectionTemplate,
+                const QString& chosen, const QString& work)
 {
     const auto connectionString = [&](const QString& path) {
         return SettingsFile::ExpandConnectionString(connectionTemplate, path);
@@ -204,36 +197,28 @@ Result CopyChosen(const ExclusiveHold& hold, const Place& place, const QString& 
         // A copy of a WAL database is one too; it is checked without a log.
         CheckedCopy::UseRollbackJournal(connectionString(work));
     } catch (const Exception& e) {
-        return Failed(source.Connection().LastOpenFoundOtherShape() ? ChosenOtherShapeText : ChosenDamagedText,
-                      e.Message());
+        Fail(e.Reason() == Exception::Why::OtherShape ? ChosenOtherShapeText : ChosenDamagedText, e.Message());
     }
-    QString error;
-    if (!DurableFiles::CopyAccess(place.database, work, error))
-        return Failed(NotReplacedText, error);
-    if (const QString problem = CheckedCopy::FlushAndCheck(connectionTemplate, work); !problem.isEmpty())
-        return Failed(ChosenDamagedText, problem);
-    if (hold.LeftWalMode()) {
-        try {
-            CheckedCopy::UseWriteAheadLog(connectionString(work));
-        } catch (const Exception& e) {
-            return Failed(NotReplacedText, e.Message());
-        }
-    }
-    return {};
+    Telling(NotReplacedText, [&] { DurableFiles::CopyAccess(place.database, work); });
+    Telling(ChosenDamagedText, [&] { CheckedCopy::FlushAndCheck(connectionTemplate, work); });
+    if (hold.LeftWalMode())
+        Telling(NotReplacedText, [&] { CheckedCopy::UseWriteAheadLog(connectionString(work)); });
 }
 
 void Inspect(Backup::Entry& entry, const QString& connectionTemplate)
 {
     CheckedCopy::FileAsItLies file;
+    // A backup that does not open or fails the check is part of the answer:
+    // the list shows it as damaged.
     try {
         file.Open(connectionTemplate, entry.path);
-        entry.problem = CheckedCopy::IntegrityProblem(file.Connection());
+        CheckedCopy::CheckIntegrity(file.Connection());
         const Rides::Totals totals = Rides::ReadTotals(file.Connection());
         entry.rides = totals.rides;
         entry.km = totals.km;
     } catch (const Exception& e) {
         entry.problem = e.Message();
-        entry.otherShape = file.Connection().LastOpenFoundOtherShape();
+        entry.otherShape = e.Reason() == Exception::Why::OtherShape;
     }
     entry.damaged = !entry.problem.isEmpty();
 }
@@ -279,23 +264,21 @@ bool NeedsBackup(const QString& dataSource)
     return !stamp.open(QIODevice::ReadOnly) || QString::fromUtf8(stamp.readAll()) != StampLine(place, backups.first());
 }
 
-Result MakeBackup(const QString& connectionTemplate, const QString& dataSource, const QDateTime& now,
-                  TZTConnection* inUse)
+QString MakeBackup(const QString& connectionTemplate, const QString& dataSource, const QDateTime& now,
+                   TZTConnection* inUse)
 {
     const Place place(dataSource);
     QString written;
     bool walMode = false;
     {
         ExclusiveHold hold(connectionTemplate, place.database);
-        if (Result taken = TakeHold(hold, inUse); taken.outcome != Outcome::Done)
-            return taken;
-        if (Result result = WriteBackup(hold, place, connectionTemplate, now, written); result.outcome != Outcome::Done)
-            return result;
+        TakeHold(hold, inUse);
+        written = WriteBackup(hold, place, connectionTemplate, now, NotWrittenText, NotSoundText);
         walMode = hold.LeftWalMode();
     }
     if (walMode)
         WriteStamp(place, written);
-    return {};
+    return place.Path(written);
 }
 
 std::vector<Entry> List(const QString& connectionTemplate, const QString& dataSource)
@@ -323,31 +306,23 @@ std::vector<Entry> List(const QString& connectionTemplate, const QString& dataSo
     return entries;
 }
 
-Result Restore(const QString& connectionTemplate, const QString& dataSource, const QString& chosen,
-               const QDateTime& now, TZTConnection* inUse)
+void Restore(const QString& connectionTemplate, const QString& dataSource, const QString& chosen,
+             const QDateTime& now, TZTConnection* inUse)
 {
     const Place place(dataSource);
     const QString workPath = place.database + QStringLiteral(".restoring");
     TemporaryName work(workPath, TemporaryName::SqliteCompanions(workPath));
     work.RemoveLeftovers();
     ExclusiveHold hold(connectionTemplate, place.database);
-    if (Result taken = TakeHold(hold, inUse); taken.outcome != Outcome::Done)
-        return taken;
+    TakeHold(hold, inUse);
     // The copy first: the backup of the database as it is may rotate the chosen file away.
-    if (Result copied = CopyChosen(hold, place, connectionTemplate, chosen, work.path());
-        copied.outcome != Outcome::Done)
-        return copied;
-    QString written;
-    if (Result saved = WriteBackup(hold, place, connectionTemplate, now, written); saved.outcome != Outcome::Done)
-        return Failed(CurrentNotSavedText, saved.detail);
-    QString error;
-    if (!DurableFiles::Replace(work.path(), place.database, error))
-        return Failed(NotReplacedText, error);
+    CopyChosen(hold, place, connectionTemplate, chosen, work.path());
+    WriteBackup(hold, place, connectionTemplate, now, CurrentNotSavedText, CurrentNotSavedText);
+    Telling(NotReplacedText, [&] { DurableFiles::Replace(work.path(), place.database); });
     work.Keep();
     // The old file is gone, and the copy already has the database's mode.
     hold.ReturnWalModeTo(QString());
-    DurableFiles::SyncFolder(QFileInfo(place.database).absolutePath(), error);
-    return {};
+    DurableFiles::SyncFolder(QFileInfo(place.database).absolutePath());
 }
 
 QString FailureNotePath(const QString& dataSource)

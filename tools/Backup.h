@@ -14,7 +14,10 @@ class TZTConnection;
 // Both the backup and the restore hold the database as the compaction does,
 // from before the copy until the rename that ends the work: a transaction of
 // another process first ends (up to the busy timeout of `inUse`, else the
-// default one) or the work is refused with nothing changed. A copy is made in
+// default one) or the work is refused with nothing changed: Exception with
+// Why::Refused. Any other failure throws Exception (Why::Failed) and leaves the
+// database untouched. Each message reads "what failed (why)." for the rider,
+// the why also being the detail. A copy is made in
 // a work file whose name is no backup's, gets the database's permissions, is
 // flushed and passes PRAGMA integrity_check before it is renamed into place.
 // Through a symbolic link, the file it leads to is backed up and restored,
@@ -23,19 +26,6 @@ namespace Backup {
 
 // How many backups the folder keeps: the oldest go once a new one is in place.
 inline constexpr int Kept = 10;
-
-enum class Outcome {
-    Done,
-    Refused, // the database could not be had alone: nothing has changed
-    Failed,  // a copy could not be made or is not sound: the database is untouched
-};
-
-struct Result
-{
-    Outcome outcome = Outcome::Done;
-    QString message; // for the rider, after "Eccezione: "; empty on success
-    QString detail;  // what exactly went wrong, for tests and debugging
-};
 
 // One file that a restore can start from.
 struct Entry
@@ -60,18 +50,19 @@ bool NeedsBackup(const QString& dataSource);
 
 // A new backup of the database, taken at `now`; the folder then keeps the
 // Kept newest. `inUse`, the caller's connection, is closed once the database
-// is held and stays open when it cannot be.
-Result MakeBackup(const QString& connectionTemplate, const QString& dataSource,
+// is held and stays open when it cannot be. Returns the new backup's path.
+QString MakeBackup(const QString& connectionTemplate, const QString& dataSource,
                   const QDateTime& now = QDateTime::currentDateTime(), TZTConnection* inUse = nullptr);
 
 // Every backup of the folder and the compaction's, newest first, each opened
-// and checked.
+// and checked: one that does not open or fails the check is a damaged entry,
+// not a failure.
 std::vector<Entry> List(const QString& connectionTemplate, const QString& dataSource);
 
 // Replaces the database with a checked copy of `chosen`, after a backup of
 // the database as it is (taken at `now`). On any failure the database stays
 // as it was, and `inUse` open when the database could not be had.
-Result Restore(const QString& connectionTemplate, const QString& dataSource, const QString& chosen,
+void Restore(const QString& connectionTemplate, const QString& dataSource, const QString& chosen,
                const QDateTime& now = QDateTime::currentDateTime(), TZTConnection* inUse = nullptr);
 
 // Why the last automatic backup failed, kept until the next start reads it;

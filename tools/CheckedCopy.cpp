@@ -33,44 +33,34 @@ QString RealFile(const QString& path)
     return real.isEmpty() ? path : real; // a missing file fails to open under its own name
 }
 
-QString IntegrityProblem(TZTConnection& connection)
+void CheckIntegrity(TZTConnection& connection)
 {
     QStringList problems;
-    try {
-        TZTRecordset check(&connection);
-        const RecordsetCloser closer(check);
-        for (check.Open(Sql::IntegrityCheck()); !check.Eof(); check.MoveNext()) {
-            const QString row = check.GetFieldAsString(QStringLiteral("integrity_check"));
-            if (row != u"ok")
-                problems.append(row);
-        }
-    } catch (const Exception& e) {
-        return e.Message();
+    TZTRecordset check(&connection);
+    const RecordsetCloser closer(check);
+    for (check.Open(Sql::IntegrityCheck()); !check.Eof(); check.MoveNext()) {
+        const QString row = check.GetFieldAsString(QStringLiteral("integrity_check"));
+        if (row != u"ok")
+            problems.append(row);
     }
-    return problems.isEmpty() ? QString() : QStringLiteral("integrity check: ") + problems.join(QStringLiteral("; "));
+    if (!problems.isEmpty())
+        throw Exception(QStringLiteral("integrity check: ") + problems.join(QStringLiteral("; ")));
 }
 
-QString IntegrityProblem(const QString& connectionString)
+void CheckIntegrity(const QString& connectionString)
 {
     TZTConnection connection;
-    try {
-        // Read-only, the check of a large database takes about a third less time.
-        connection.Open(connectionString, TZTConnection::Access::ReadOnly);
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return IntegrityProblem(connection);
+    // Read-only, the check of a large database takes about a third less time.
+    connection.Open(connectionString, TZTConnection::Access::ReadOnly);
+    CheckIntegrity(connection);
 }
 
-QString FlushAndCheck(const QString& connectionTemplate, const QString& path)
+void FlushAndCheck(const QString& connectionTemplate, const QString& path)
 {
-    std::future<QString> flushed = std::async(std::launch::async, [path] {
-        QString flushError;
-        return DurableFiles::SyncFile(path, flushError) ? QString() : flushError;
-    });
-    const QString problem = IntegrityProblem(SettingsFile::ExpandConnectionString(connectionTemplate, path));
-    const QString flushError = flushed.get();
-    return problem.isEmpty() ? flushError : problem;
+    // Should the check throw, the future's end still waits for the flush.
+    std::future<void> flushed = std::async(std::launch::async, [path] { DurableFiles::SyncFile(path); });
+    CheckIntegrity(SettingsFile::ExpandConnectionString(connectionTemplate, path));
+    flushed.get();
 }
 
 FileAsItLies::FileAsItLies() = default;

@@ -16,16 +16,17 @@ namespace CheckedCopy {
 // copy would part it from the rides saved through it.
 QString RealFile(const QString& path);
 
-// What PRAGMA integrity_check, or the attempt to run it, finds wrong with the
-// database; empty for a sound one.
-QString IntegrityProblem(TZTConnection& connection);
+// Runs PRAGMA integrity_check on the database; throws Exception with
+// "integrity check: " and what it finds wrong, or the database's own failure
+// when it cannot run.
+void CheckIntegrity(TZTConnection& connection);
 // The same on a read-only connection of its own.
-QString IntegrityProblem(const QString& connectionString);
+void CheckIntegrity(const QString& connectionString);
 
 // Flushes the copy at `path` to disk while checking it: the check only reads
-// it, and both must succeed before it takes a database's place. Empty when
-// both did, else what went wrong.
-QString FlushAndCheck(const QString& connectionTemplate, const QString& path);
+// it, and both must succeed before it takes a database's place. Throws the
+// check's failure, else the flush's.
+void FlushAndCheck(const QString& connectionTemplate, const QString& path);
 
 // A database file opened to be read as it lies on disk, with nothing left
 // beside it: a read-only connection to a WAL database would make its index
@@ -41,8 +42,8 @@ public:
     FileAsItLies(const FileAsItLies&) = delete;
     FileAsItLies& operator=(const FileAsItLies&) = delete;
 
-    // Throws Exception when the file, or its copy, cannot be opened; the
-    // connection then tells whether it was a sound file of another shape.
+    // Throws Exception when the file, or its copy, cannot be opened
+    // (Why::OtherShape for a sound file of another shape).
     void Open(const QString& connectionTemplate, const QString& path);
     TZTConnection& Connection() { return m_connection; }
 

@@ -13,17 +13,16 @@
 
 namespace {
 
-using Compaction::Outcome;
-using Compaction::Result;
-
-Result Refused(const QString& detail)
+// Runs one step of the compaction; its failure is told in the compaction's
+// words, with its own as the detail.
+template <class Step>
+void Telling(const QString& message, Step step)
 {
-    return {Outcome::BackupRefused, Compaction::RenameRefusedText, detail};
-}
-
-Result Failed(const QString& detail)
-{
-    return {Outcome::EngineFailed, Compaction::EngineFailedText, detail};
+    try {
+        step();
+    } catch (const Exception& e) {
+        throw Exception(message, e.Reason(), e.Message());
+    }
 }
 
 }
@@ -35,7 +34,7 @@ QString BackupPath(const QString& dataSource)
     return SettingsFile::SiblingPath(dataSource, QStringLiteral(".mdbbak"));
 }
 
-Result CompactDatabase(const QString& connectionTemplate, const QString& dataSource, TZTConnection* inUse)
+void CompactDatabase(const QString& connectionTemplate, const QString& dataSource, TZTConnection* inUse)
 {
     const QString database = CheckedCopy::RealFile(dataSource);
     const QString folder = QFileInfo(database).absolutePath();
@@ -49,63 +48,52 @@ Result CompactDatabase(const QString& connectionTemplate, const QString& dataSou
 
     const QFileInfo oldBackup(backup);
     if (oldBackup.exists() && !oldBackup.isFile())
-        return Refused(QStringLiteral("the backup path '%1' is not a file").arg(backup));
+        throw Exception(RenameRefusedText, Exception::Why::Failed,
+                        QStringLiteral("the backup path '%1' is not a file").arg(backup));
 
     ExclusiveHold hold(connectionTemplate, database);
-    QString error;
-    switch (hold.Take(inUse, error)) {
-    case ExclusiveHold::Refusal::None:
-        break;
-    case ExclusiveHold::Refusal::Locked:
-        return Refused(error);
-    case ExclusiveHold::Refusal::Unreadable:
-        return Failed(error);
+    try {
+        hold.Take(inUse);
+    } catch (const Exception& e) {
+        // Could not be had alone: refused; else the file did not open as a ride database.
+        throw Exception(e.Reason() == Exception::Why::Refused ? RenameRefusedText : EngineFailedText, e.Reason(),
+                        e.Message());
     }
     TZTConnection& source = hold.Connection();
 
     // The backup is the database file itself under a second name: nothing is
     // copied, and it becomes the only name of the old file at the end.
-    if (!DurableFiles::LinkOrCopy(database, newBackup.path(), error))
-        return Refused(error);
+    Telling(RenameRefusedText, [&] { DurableFiles::LinkOrCopy(database, newBackup.path()); });
 
-    try {
+    Telling(EngineFailedText, [&] {
         source.Execute(Sql::UnflushedWrites());
         source.Execute(Sql::VacuumInto(compacted.path()));
-    } catch (const Exception& e) {
-        return Failed(e.Message());
-    }
-    // The copy takes the old file's place, so it gets the old file's access:
-    // a private ride log stays private, a shared one stays writable for the others.
-    if (!DurableFiles::CopyAccess(database, compacted.path(), error))
-        return Failed(error);
-    const QString problem = CheckedCopy::FlushAndCheck(connectionTemplate, compacted.path());
-    if (!problem.isEmpty())
-        return Failed(problem);
-    if (hold.LeftWalMode()) {
-        try {
+        // The copy takes the old file's place, so it gets the old file's access:
+        // a private ride log stays private, a shared one stays writable for the others.
+        DurableFiles::CopyAccess(database, compacted.path());
+        CheckedCopy::FlushAndCheck(connectionTemplate, compacted.path());
+        if (hold.LeftWalMode())
             CheckedCopy::UseWriteAheadLog(SettingsFile::ExpandConnectionString(connectionTemplate, compacted.path()));
-        } catch (const Exception& e) {
-            return Failed(e.Message());
-        }
-    }
+    });
 
-    if (!DurableFiles::Replace(compacted.path(), database, error))
-        return Refused(error);
+    Telling(RenameRefusedText, [&] { DurableFiles::Replace(compacted.path(), database); });
     compacted.Keep(); // it is the database now
-    if (!DurableFiles::Replace(newBackup.path(), backup, error)) {
+    try {
+        DurableFiles::Replace(newBackup.path(), backup);
+    } catch (const Exception& e) {
         // The database is compacted; the old one stays under the new name.
         newBackup.Keep();
         hold.ReturnWalModeTo(newBackup.path());
-        DurableFiles::SyncFolder(folder, error);
-        return Refused(QStringLiteral("the database was compacted, but the backup stays at '%1': %2")
-                           .arg(newBackup.path(), error));
+        DurableFiles::SyncFolder(folder);
+        throw Exception(RenameRefusedText, Exception::Why::Failed,
+                        QStringLiteral("the database was compacted, but the backup stays at '%1': %2")
+                            .arg(newBackup.path(), e.Message()));
     }
     newBackup.Keep();
     hold.ReturnWalModeTo(backup);
     // Both renames are done and each was whole; flushing the folder only
-    // makes them outlast a power cut, so a refusal here changes no outcome.
-    DurableFiles::SyncFolder(folder, error);
-    return {};
+    // makes them outlast a power cut, so a refusal there changes no outcome.
+    DurableFiles::SyncFolder(folder);
 }
 
 }

@@ -7,20 +7,8 @@ class TZTConnection;
 // Compaction of the ride database with a backup of it as it was.
 namespace Compaction {
 
-enum class Outcome {
-    Compacted,      // the database path holds the compacted database, the backup the one before
-    BackupRefused,  // the database could not be had alone, or the files could not be renamed or
-                    // linked; the database is untouched
-    EngineFailed,   // the compacted copy could not be made or is not sound; the database is untouched
-};
-
-struct Result
-{
-    Outcome outcome = Outcome::Compacted;
-    QString message; // for the rider, after "Eccezione: "; empty on success
-    QString detail;  // what exactly went wrong, for tests and debugging
-};
-
+// The messages of its failures: the files could not be had alone, renamed or
+// linked; or the compacted copy could not be made or is not sound.
 inline const QString RenameRefusedText = QStringLiteral("impossibile rinominare il file.");
 inline const QString EngineFailedText = QStringLiteral("OleFunction CompactDatabase exception.");
 
@@ -42,6 +30,11 @@ QString BackupPath(const QString& dataSource);
 // seen); when the database cannot be had before then, it stays open and
 // nothing has changed.
 //
+// The database path then holds the compacted database, the backup the one
+// before. On failure it throws Exception with RenameRefusedText or
+// EngineFailedText as the message and what went wrong as the detail; the
+// database is untouched, and Why::Refused says it could not be had alone.
+//
 // A symbolic link at `dataSource` stays: the file it leads to is compacted,
 // with its backup and work files in that file's folder. The compacted copy
 // gets the old file's permissions (and its owner and group where the system
@@ -49,6 +42,6 @@ QString BackupPath(const QString& dataSource);
 // then does it replace the database in one rename. At every moment the
 // database path holds a whole database with every ride, and the backup path
 // a whole backup: the previous one until the new one is in place.
-Result CompactDatabase(const QString& connectionTemplate, const QString& dataSource, TZTConnection* inUse = nullptr);
+void CompactDatabase(const QString& connectionTemplate, const QString& dataSource, TZTConnection* inUse = nullptr);
 
 }

@@ -28,19 +28,9 @@ constexpr qsizetype Chunk = 1 << 20;
 // seconds this large is no ride's.
 constexpr double MaxDurationSeconds = 1e9;
 
-// Carry a failure out of the loop over the rides.
-struct WriteFailed
+[[noreturn]] void CannotWrite(const QString& path, const QString& why)
 {
-    QString reason;
-};
-struct Unwritable
-{
-    QString reason;
-};
-
-QString CannotWrite(const QString& path, const QString& why)
-{
-    return QStringLiteral("impossibile scrivere il file \"%1\": %2").arg(path, why);
+    throw Exception(QStringLiteral("impossibile scrivere il file \"%1\": %2").arg(path, why));
 }
 
 // The system's reason in the rider's words, its own text kept after them.
@@ -101,7 +91,7 @@ bool IsStoredDate(const Rides::StoredRide& stored)
 }
 
 // "Uscita n. 17 del 01/03/2005: " and the reason; the date as stored when it is none.
-QString RideFault(const Rides::StoredRide& stored, const QString& reason)
+[[noreturn]] void Unwritable(const Rides::StoredRide& stored, const QString& reason)
 {
     const Rides::Ride& ride = stored.ride;
     const QString date = IsStoredDate(stored) ? QStringLiteral("%1/%2/%3")
@@ -109,7 +99,8 @@ QString RideFault(const Rides::StoredRide& stored, const QString& reason)
                                                     .arg(ride.mese, 2, 10, QLatin1Char('0'))
                                                     .arg(ride.anno, 4, 10, QLatin1Char('0'))
                                               : u'"' + stored.zeroDate + u'"';
-    return QStringLiteral("Uscita n. %1 del %2: %3").arg(stored.key).arg(date, reason);
+    throw Exception(QStringLiteral("Uscita n. %1 del %2: %3").arg(stored.key).arg(date, reason),
+                    Exception::Why::Unwritable);
 }
 
 // A duration that does not convert reads as zero: a zero stored as such is
@@ -126,7 +117,7 @@ bool IsZeroDuration(const QString& text)
 }
 
 // The lines of the file, gathered in memory a chunk at a time. A value the
-// file cannot carry as stored throws Unwritable.
+// file cannot carry as stored throws Why::Unwritable.
 class LineWriter
 {
 public:
@@ -150,7 +141,7 @@ public:
     {
         const Rides::Ride& ride = stored.ride;
         if (!IsStoredDate(stored))
-            throw Unwritable{RideFault(stored, QStringLiteral("la data non esiste"))};
+            Unwritable(stored, QStringLiteral("la data non esiste"));
         const QString& description = ride.entry.testoDescrizione;
         const QByteArray& type = TypeName(ride.entry.tipo);
         // Room for the longest line this ride can make: every character of
@@ -203,8 +194,8 @@ private:
         char digits[40];
         const auto [end, error] = std::to_chars(digits, digits + sizeof digits, km + 0.0, std::chars_format::fixed);
         if (!std::isfinite(km) || error != std::errc())
-            throw Unwritable{RideFault(stored, QStringLiteral("distanza non esportabile: %1 km")
-                                                   .arg(QLocale().toString(km, 'g', QLocale::FloatingPointShortest)))};
+            Unwritable(stored, QStringLiteral("distanza non esportabile: %1 km")
+                                   .arg(QLocale().toString(km, 'g', QLocale::FloatingPointShortest)));
         char* const point = std::find(digits, end, '.');
         if (!m_italian || point == end)
             return std::copy(digits, end, at);
@@ -222,12 +213,12 @@ private:
         const double days = stored.ride.entry.tempo.Val();
         const double seconds = std::round(days * TDateTime::SecsPerDay);
         if (days == 0.0 && !IsZeroDuration(stored.zeroDuration))
-            throw Unwritable{RideFault(stored, QStringLiteral("durata non valida: \"%1\"").arg(stored.zeroDuration))};
+            Unwritable(stored, QStringLiteral("durata non valida: \"%1\"").arg(stored.zeroDuration));
         if (seconds == 0.0)
             return at;
         if (!(seconds > 0.0 && seconds < MaxDurationSeconds))
-            throw Unwritable{RideFault(stored, QStringLiteral("durata non esportabile: %1 giorni")
-                                                   .arg(QLocale().toString(days, 'g', QLocale::FloatingPointShortest)))};
+            Unwritable(stored, QStringLiteral("durata non esportabile: %1 giorni")
+                                   .arg(QLocale().toString(days, 'g', QLocale::FloatingPointShortest)));
         const int total = int(seconds);
         at = total < 360000 ? TwoDigits(at, total / 3600) : std::to_chars(at, at + 16, total / 3600).ptr;
         *at++ = ':';
@@ -265,7 +256,7 @@ bool SameFile(const QString& a, const QString& b)
     return !canonical.isEmpty() && canonical == QFileInfo(b).canonicalFilePath();
 }
 
-void WriteOut(QSaveFile& file, QByteArray& buffer)
+void WriteOut(QSaveFile& file, QByteArray& buffer, const QString& path)
 {
     // A short write (the disk filling up) is no error yet: the rest, tried
     // again, fails with the system's reason.
@@ -273,7 +264,7 @@ void WriteOut(QSaveFile& file, QByteArray& buffer)
         errno = 0;
         const qint64 written = file.write(buffer.constData() + done, buffer.size() - done);
         if (written <= 0)
-            throw WriteFailed{SystemReason(errno, file.errorString())};
+            CannotWrite(path, SystemReason(errno, file.errorString()));
         done += written;
     }
     buffer.resize(0); // keeps its room for the next chunk
@@ -283,42 +274,33 @@ void WriteOut(QSaveFile& file, QByteArray& buffer)
 
 namespace CsvExport {
 
-Result ExportLog(TZTConnection& connection, const QString& path, CsvFormat format)
+int ExportLog(TZTConnection& connection, const QString& path, CsvFormat format)
 {
     if (SameFile(path, connection.DataSource()))
-        return {0, CannotWrite(path, QStringLiteral("è il database del diario")), {}};
-    Result result;
-    try {
-        LineWriter writer(format, TypeNames(connection));
-        // The file gets its name on Commit, once it is written and flushed;
-        // unbuffered, so that each write's failure is the system's own.
-        QSaveFile file(path);
-        errno = 0;
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-            return {0, CannotWrite(path, SystemReason(errno, file.errorString())), {}};
-        writer.Header();
-        Rides::ForEachStored(connection, [&](const Rides::StoredRide& stored) {
-            writer.Line(stored);
-            ++result.rides;
-            if (writer.Buffer().size() >= Chunk)
-                WriteOut(file, writer.Buffer());
-        });
-        WriteOut(file, writer.Buffer());
-        errno = 0;
-        if (!file.commit())
-            return {0, CannotWrite(path, SystemReason(errno, file.errorString())), {}};
-    } catch (const WriteFailed& failed) {
-        return {0, CannotWrite(path, failed.reason), {}};
-    } catch (const Unwritable& unwritable) {
-        return {0, {}, unwritable.reason};
-    } catch (const Exception& e) {
-        return {0, e.Message(), {}};
-    }
+        CannotWrite(path, QStringLiteral("è il database del diario"));
+    int rides = 0;
+    LineWriter writer(format, TypeNames(connection));
+    // The file gets its name on Commit, once it is written and flushed;
+    // unbuffered, so that each write's failure is the system's own.
+    QSaveFile file(path);
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        CannotWrite(path, SystemReason(errno, file.errorString()));
+    writer.Header();
+    Rides::ForEachStored(connection, [&](const Rides::StoredRide& stored) {
+        writer.Line(stored);
+        ++rides;
+        if (writer.Buffer().size() >= Chunk)
+            WriteOut(file, writer.Buffer(), path);
+    });
+    WriteOut(file, writer.Buffer(), path);
+    errno = 0;
+    if (!file.commit())
+        CannotWrite(path, SystemReason(errno, file.errorString()));
     // The new name must outlast a power cut too; the file itself is whole
     // already, so a folder that cannot be flushed is no reason to fail.
-    QString ignored;
-    DurableFiles::SyncFolder(QFileInfo(path).absolutePath(), ignored);
-    return result;
+    DurableFiles::SyncFolder(QFileInfo(path).absolutePath());
+    return rides;
 }
 
 }

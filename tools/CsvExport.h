@@ -3,8 +3,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <optional>
-
 class TZTConnection;
 
 // The whole log as a CSV file: the header "Data,Tipo,KM,Durata,Descrizione"
@@ -29,21 +27,15 @@ enum class CsvFormat
 inline const QStringList Columns = {QStringLiteral("Data"), QStringLiteral("Tipo"), QStringLiteral("KM"),
                                     QStringLiteral("Durata"), QStringLiteral("Descrizione")};
 
-struct Result
-{
-    int rides = 0;
-    // Why nothing was written: the file could not be (the system's reason,
-    // in the rider's words first) ...
-    std::optional<QString> failure;
-    // ... or a ride holds a value the file cannot carry as it is stored
-    // (a day the calendar lacks, an endless distance: only another program
-    // stores one): "Uscita n. 17 del 30/02/2024: ...".
-    std::optional<QString> unwritableRide;
-};
-
 // Writes every ride, by date and then in the order they were added, to a file
-// beside `path` that takes its name only once it is complete and on the disk:
-// a failure leaves whatever was at `path` before, and nothing else.
-Result ExportLog(TZTConnection& connection, const QString& path, CsvFormat format);
+// beside `path` that takes its name only once it is complete and on the disk,
+// and returns how many. A failure leaves whatever was at `path` before, and
+// nothing else, and throws Exception: 'impossibile scrivere il file "...": '
+// and the system's reason (in the rider's words first) when the file cannot
+// be written; Why::Unwritable, "Uscita n. 17 del 30/02/2024: ..." when a ride
+// holds a value the file cannot carry as it is stored (a day the calendar
+// lacks, an endless distance: only another program stores one); the
+// database's failure when the log cannot be read.
+int ExportLog(TZTConnection& connection, const QString& path, CsvFormat format);
 
 }

@@ -17,18 +17,13 @@
 #include <charconv>
 #include <cmath>
 #include <tuple>
+#include <variant>
 #include <vector>
 
 namespace {
 
 // Lines read, or rides stored, between two reports of progress.
 constexpr qint64 ProgressEvery = 1024;
-
-// Ends the reading at a bad line.
-struct Stop
-{
-    CsvFailure failure;
-};
 
 // A value as a message shows it: between quotes, cut short and on one line,
 // so the message box stays readable whatever the file holds.
@@ -151,39 +146,44 @@ public:
     bool AtEnd() const { return m_pos >= m_text.size(); }
     int Line() const { return m_line; }
 
-    // The fields of the next record; throws Stop for a quote left open, or
-    // text after a closing one.
-    void Next(std::vector<Field>& fields)
+    // The fields of the next record; the fault of a quote left open, or of
+    // text after a closing one, ends the reading.
+    std::optional<CsvFault> Next(std::vector<Field>& fields)
     {
         fields.clear();
         for (;;) {
             Field& field = fields.emplace_back();
             field.line = m_line;
-            if (m_pos < m_text.size() && m_text[m_pos] == u'"')
-                ReadQuoted(field, int(fields.size()));
-            else
+            if (m_pos < m_text.size() && m_text[m_pos] == u'"') {
+                if (std::optional<CsvFault> fault = ReadQuoted(field, int(fields.size())))
+                    return fault;
+            } else {
                 ReadPlain(field);
+            }
             if (m_pos >= m_text.size())
-                return;
+                return std::nullopt;
             const QChar c = m_text[m_pos++];
             if (c == m_separator)
                 continue;
             if (c == u'\r' && m_pos < m_text.size() && m_text[m_pos] == u'\n')
                 ++m_pos;
             ++m_line;
-            return;
+            return std::nullopt;
         }
     }
 
-    // Blank records skipped, as spreadsheets leave them after the last row.
-    bool NextFilled(std::vector<Field>& fields)
+    // Blank records skipped, as spreadsheets leave them after the last row;
+    // no fields at the end.
+    std::optional<CsvFault> NextFilled(std::vector<Field>& fields)
     {
         while (!AtEnd()) {
-            Next(fields);
+            if (std::optional<CsvFault> fault = Next(fields))
+                return fault;
             if (!IsBlank(fields))
-                return true;
+                return std::nullopt;
         }
-        return false;
+        fields.clear();
+        return std::nullopt;
     }
 
 private:
@@ -197,7 +197,7 @@ private:
         field.text = m_text.sliced(start, m_pos - start);
     }
 
-    void ReadQuoted(Field& field, int column)
+    std::optional<CsvFault> ReadQuoted(Field& field, int column)
     {
         const qsizetype start = ++m_pos;
         field.quoted = true;
@@ -205,7 +205,7 @@ private:
         for (;;) {
             const qsizetype quote = m_text.indexOf(u'"', m_pos);
             if (quote < 0)
-                throw Stop{{field.line, column, QStringLiteral("le virgolette aperte non si chiudono")}};
+                return CsvFault{field.line, column, QStringLiteral("le virgolette aperte non si chiudono")};
             m_line += int(LineBreaks(m_text.sliced(m_pos, quote - m_pos)));
             m_pos = quote + 1;
             if (m_pos < m_text.size() && m_text[m_pos] == u'"') {
@@ -221,7 +221,8 @@ private:
             field.text = field.unescaped;
         }
         if (m_pos < m_text.size() && !EndsField(m_text[m_pos]))
-            throw Stop{{m_line, column, QStringLiteral("testo dopo le virgolette di chiusura")}};
+            return CsvFault{m_line, column, QStringLiteral("testo dopo le virgolette di chiusura")};
+        return std::nullopt;
     }
 
     QStringView m_text;
@@ -240,9 +241,8 @@ struct Layout
     bool Complete() const { return at[DataColumn] >= 0 && at[KmColumn] >= 0; }
 };
 
-Layout LayoutOf(const std::vector<Field>& header)
+std::optional<CsvFault> LayoutOf(const std::vector<Field>& header, Layout& layout)
 {
-    Layout layout;
     layout.fields = int(header.size());
     for (int i = 0; i < layout.fields; ++i) {
         const QStringView name = header[i].text.trimmed();
@@ -250,12 +250,11 @@ Layout LayoutOf(const std::vector<Field>& header)
             if (name.compare(CsvExport::Columns[known], Qt::CaseInsensitive) != 0)
                 continue;
             if (layout.at[known] >= 0)
-                throw Stop{{header[i].line, i + 1,
-                            QStringLiteral("la colonna %1 compare due volte").arg(Quoted(name))}};
+                return CsvFault{header[i].line, i + 1, QStringLiteral("la colonna %1 compare due volte").arg(Quoted(name))};
             layout.at[known] = i;
         }
     }
-    return layout;
+    return std::nullopt;
 }
 
 // Digits only, from `least` to `most` of them.
@@ -371,18 +370,15 @@ Telling TellingOf(const WrittenDate& date, int line)
             date.text.toString()};
 }
 
-// The first telling date of the records `rest` reads; none when no date tells.
+// The first telling date of the records `rest` reads; none when no date
+// tells before the end, or before a fault, where the reading proper stops too.
 Telling FirstTelling(RecordReader rest, int dateColumn)
 {
     std::vector<Field> fields;
-    try {
-        while (rest.NextFilled(fields)) {
-            WrittenDate date;
-            if (dateColumn < int(fields.size()) && ParseDate(fields[dateColumn].text.trimmed(), date) && date.Tells())
-                return TellingOf(date, fields[dateColumn].line);
-        }
-    } catch (const Stop&) {
-        // The reading proper stops there as well, before any date after it matters.
+    while (!rest.NextFilled(fields) && !fields.empty()) {
+        WrittenDate date;
+        if (dateColumn < int(fields.size()) && ParseDate(fields[dateColumn].text.trimmed(), date) && date.Tells())
+            return TellingOf(date, fields[dateColumn].line);
     }
     return {};
 }
@@ -430,8 +426,9 @@ public:
     const QString& Untold() const { return m_untold; }
     const std::pair<QDate, QDate>& UntoldReadings() const { return m_untoldReadings; }
 
-    // `rest` reads the records after these fields.
-    Rides::Ride Read(const std::vector<Field>& fields, const RecordReader& rest)
+    // Fills `ride` with these fields, or tells what is wrong with them; `rest`
+    // reads the records after them.
+    std::optional<CsvFault> Read(const std::vector<Field>& fields, const RecordReader& rest, Rides::Ride& ride)
     {
         m_fields = &fields;
         if (int(fields.size()) > m_layout.fields) {
@@ -441,16 +438,19 @@ public:
             const QString reason =
                 QStringLiteral("la riga ha più campi dell'intestazione (%1): ").arg(m_layout.fields);
             if (extra == fields.end())
-                Fail(m_layout.fields, reason + QStringLiteral("separatori in più alla fine"));
-            Fail(int(extra - fields.begin()), reason + Quoted(extra->text));
+                return Fault(m_layout.fields, reason + QStringLiteral("separatori in più alla fine"));
+            return Fault(int(extra - fields.begin()), reason + Quoted(extra->text));
         }
-        Rides::Ride ride;
-        ReadDate(ride, rest);
-        ride.entry.tipo = ReadType();
-        ride.entry.chilometri = ReadDistance();
-        ride.entry.tempo = ReadDuration();
-        ride.entry.testoDescrizione = ReadDescription();
-        return ride;
+        std::optional<CsvFault> fault = ReadDate(ride, rest);
+        if (!fault)
+            fault = ReadType(ride.entry.tipo);
+        if (!fault)
+            fault = ReadDistance(ride.entry.chilometri);
+        if (!fault)
+            fault = ReadDuration(ride.entry.tempo);
+        if (!fault)
+            fault = ReadDescription(ride.entry.testoDescrizione);
+        return fault;
     }
 
 private:
@@ -460,24 +460,30 @@ private:
         return at >= 0 && at < int(m_fields->size()) ? (*m_fields)[at].text : QStringView();
     }
 
-    [[noreturn]] void Fail(int at, const QString& reason) const
+    CsvFault Fault(int at, const QString& reason) const
     {
         const int line = at < int(m_fields->size()) ? (*m_fields)[at].line : m_fields->back().line;
-        throw Stop{{line, at + 1, reason}};
+        return {line, at + 1, reason};
     }
-    [[noreturn]] void Fail(Column column, const QString& reason) const { Fail(m_layout.at[column], reason); }
+    CsvFault Fault(Column column, const QString& reason) const { return Fault(m_layout.at[column], reason); }
 
-    void ReadDate(Rides::Ride& ride, const RecordReader& rest)
+    std::optional<CsvFault> ReadDate(Rides::Ride& ride, const RecordReader& rest)
     {
         const QStringView text = Text(DataColumn).trimmed();
         if (text.isEmpty())
-            Fail(DataColumn, QStringLiteral("manca la data"));
+            return Fault(DataColumn, QStringLiteral("manca la data"));
         WrittenDate written;
         if (!ParseDate(text, written))
-            Fail(DataColumn, QStringLiteral("data non valida (aaaa-mm-gg o g/m/aaaa): ") + Quoted(text));
-        if (written.shortYear)
-            written.year = FullYear(written.year, text);
-        const bool dayFirst = written.iso ? false : DayFirst(written, rest);
+            return Fault(DataColumn, QStringLiteral("data non valida (aaaa-mm-gg o g/m/aaaa): ") + Quoted(text));
+        if (written.shortYear) {
+            if (std::optional<CsvFault> fault = FullYear(text, written.year))
+                return fault;
+        }
+        bool dayFirst = false;
+        if (!written.iso) {
+            if (std::optional<CsvFault> fault = DayFirst(written, rest, dayFirst))
+                return fault;
+        }
         const int month = dayFirst ? written.second : written.first;
         const int day = dayFirst ? written.first : written.second;
         std::optional<QString> refusal = Refusal(QDate(written.year, month, day), text);
@@ -493,35 +499,37 @@ private:
             }
         }
         if (refusal)
-            Fail(DataColumn, *refusal);
+            return Fault(DataColumn, *refusal);
         ride.anno = written.year;
         ride.mese = month;
         ride.entry.giorno = day;
+        return std::nullopt;
     }
 
-    // A two-digit year in the only century that puts it between the log's
-    // first and last day.
-    int FullYear(int twoDigits, QStringView text) const
+    // A two-digit year made the one in the only century that puts it between
+    // the log's first and last day.
+    std::optional<CsvFault> FullYear(QStringView text, int& year) const
     {
+        const int twoDigits = year;
         const int first = m_log.firstDay.year(), last = m_log.lastDay.year();
-        int year = 0, found = 0;
+        int found = 0;
         for (int century = first / 100 * 100; century <= last; century += 100)
             if (century + twoDigits >= first && century + twoDigits <= last) {
                 year = century + twoDigits;
                 ++found;
             }
         if (found != 1)
-            Fail(DataColumn, QStringLiteral("l'anno di due cifre %1 tra il %2 e il %3: %4")
-                                 .arg(found ? QStringLiteral("può cadere in due secoli") : QStringLiteral("non cade"))
-                                 .arg(first)
-                                 .arg(last)
-                                 .arg(Quoted(text)));
-        return year;
+            return Fault(DataColumn, QStringLiteral("l'anno di due cifre %1 tra il %2 e il %3: %4")
+                                         .arg(found ? QStringLiteral("può cadere in due secoli") : QStringLiteral("non cade"))
+                                         .arg(first)
+                                         .arg(last)
+                                         .arg(Quoted(text)));
+        return std::nullopt;
     }
 
     // Whether the day comes first in `date`: decided once for the whole file,
     // by the first date with a part over 12 wherever it is, then held to.
-    bool DayFirst(const WrittenDate& date, const RecordReader& rest)
+    std::optional<CsvFault> DayFirst(const WrittenDate& date, const RecordReader& rest, bool& dayFirst)
     {
         if (m_told.order == CsvImport::DayOrder::FromFile && !m_toldOpen) {
             if (date.Tells())
@@ -531,13 +539,13 @@ private:
                 m_toldOpen = m_told.order == CsvImport::DayOrder::FromFile;
             }
         }
-        const bool dayFirst = m_told.order != CsvImport::DayOrder::MonthFirst;
+        dayFirst = m_told.order != CsvImport::DayOrder::MonthFirst;
         if (m_told.line > 0 && date.Tells() && (date.first > 12) != dayFirst)
-            Fail(DataColumn, QStringLiteral("giorno e mese in ordine opposto a %1 della riga %2: %3")
-                                 .arg(Quoted(m_told.date))
-                                 .arg(m_told.line)
-                                 .arg(Quoted(Text(DataColumn).trimmed())));
-        return dayFirst;
+            return Fault(DataColumn, QStringLiteral("giorno e mese in ordine opposto a %1 della riga %2: %3")
+                                         .arg(Quoted(m_told.date))
+                                         .arg(m_told.line)
+                                         .arg(Quoted(Text(DataColumn).trimmed())));
+        return std::nullopt;
     }
 
     std::optional<QString> Refusal(const QDate& date, QStringView text) const
@@ -555,60 +563,68 @@ private:
 
     int CurrentLine() const { return (*m_fields)[m_layout.at[DataColumn]].line; }
 
-    int ReadType() const
+    std::optional<CsvFault> ReadType(int& key) const
     {
         const QStringView text = Text(TipoColumn).trimmed();
         if (m_log.types.isEmpty())
-            Fail(m_layout.at[TipoColumn] >= 0 ? m_layout.at[TipoColumn] : m_layout.at[DataColumn],
-                 QStringLiteral("il diario non ha tipi di uscita"));
+            return Fault(m_layout.at[TipoColumn] >= 0 ? m_layout.at[TipoColumn] : m_layout.at[DataColumn],
+                         QStringLiteral("il diario non ha tipi di uscita"));
+        key = m_log.types.first().key;
         if (text.isEmpty())
-            return m_log.types.first().key;
+            return std::nullopt;
         for (const CsvImport::RideType& type : m_log.types)
-            if (text.compare(type.name, Qt::CaseInsensitive) == 0)
-                return type.key;
-        int key = 0;
-        if (Number(text, 1, 9, key))
+            if (text.compare(type.name, Qt::CaseInsensitive) == 0) {
+                key = type.key;
+                return std::nullopt;
+            }
+        int number = 0;
+        if (Number(text, 1, 9, number))
             for (const CsvImport::RideType& type : m_log.types)
-                if (type.key == key)
-                    return key;
-        Fail(TipoColumn, QStringLiteral("tipo di uscita sconosciuto: ") + Quoted(text));
+                if (type.key == number) {
+                    key = number;
+                    return std::nullopt;
+                }
+        return Fault(TipoColumn, QStringLiteral("tipo di uscita sconosciuto: ") + Quoted(text));
     }
 
-    double ReadDistance() const
+    std::optional<CsvFault> ReadDistance(double& km) const
     {
         const QStringView text = Text(KmColumn).trimmed();
         if (text.isEmpty())
-            Fail(KmColumn, QStringLiteral("manca la distanza"));
-        double km = 0.0;
+            return Fault(KmColumn, QStringLiteral("manca la distanza"));
         if (!ParseDistance(text, m_commaDecimals || (*m_fields)[m_layout.at[KmColumn]].quoted, km))
-            Fail(KmColumn, QStringLiteral("distanza non valida: ") + Quoted(text));
+            return Fault(KmColumn, QStringLiteral("distanza non valida: ") + Quoted(text));
         if (km < 0.0 || km > RideValidation::MaxKm)
-            Fail(KmColumn, QStringLiteral("distanza fuori dall'intervallo 0-999: ") + Quoted(text));
-        return km;
+            return Fault(KmColumn, QStringLiteral("distanza fuori dall'intervallo 0-999: ") + Quoted(text));
+        return std::nullopt;
     }
 
-    TDateTime ReadDuration() const
+    std::optional<CsvFault> ReadDuration(TDateTime& duration) const
     {
         const QStringView text = Text(DurataColumn).trimmed();
+        duration = TDateTime();
         if (text.isEmpty())
-            return TDateTime();
+            return std::nullopt;
         int hours = 0, minutes = 0, seconds = 0;
         if (!ParseDuration(text, hours, minutes, seconds))
-            Fail(DurataColumn, QStringLiteral("durata non valida (hh:mm:ss o h:mm): ") + Quoted(text));
+            return Fault(DurataColumn, QStringLiteral("durata non valida (hh:mm:ss o h:mm): ") + Quoted(text));
         if (hours >= 24)
-            Fail(DurataColumn, QStringLiteral("durata di 24 ore o più: ") + Quoted(text));
-        return TDateTime::EncodeTime(hours, minutes, seconds, 0);
+            return Fault(DurataColumn, QStringLiteral("durata di 24 ore o più: ") + Quoted(text));
+        duration = TDateTime::EncodeTime(hours, minutes, seconds, 0);
+        return std::nullopt;
     }
 
-    QString ReadDescription() const
+    std::optional<CsvFault> ReadDescription(QString& description) const
     {
         const QStringView text = Text(DescrizioneColumn);
         if (text.contains(u'\r') || text.contains(u'\n'))
-            Fail(DescrizioneColumn, QStringLiteral("la descrizione va a capo: ") + Quoted(text));
+            return Fault(DescrizioneColumn, QStringLiteral("la descrizione va a capo: ") + Quoted(text));
         constexpr int longest = RideColumn::DescriptionMaxLength;
         if (text.size() > longest)
-            Fail(DescrizioneColumn, QStringLiteral("la descrizione supera i %1 caratteri: %2").arg(longest).arg(Quoted(text)));
-        return text.toString();
+            return Fault(DescrizioneColumn,
+                         QStringLiteral("la descrizione supera i %1 caratteri: %2").arg(longest).arg(Quoted(text)));
+        description = text.toString();
+        return std::nullopt;
     }
 
     const CsvImport::Log& m_log;
@@ -627,9 +643,29 @@ struct Header
     Layout layout;
 };
 
+// The header as `separator` reads it, or its fault: the file is empty, or
+// the header lacks a required column or has one twice.
+std::variant<Header, CsvFault> HeaderWith(QStringView text, QChar separator)
+{
+    RecordReader reader(text, separator);
+    std::vector<Field> fields;
+    if (std::optional<CsvFault> fault = reader.NextFilled(fields))
+        return *fault;
+    if (fields.empty())
+        return CsvFault{0, 0, QStringLiteral("il file è vuoto")};
+    Layout layout;
+    if (std::optional<CsvFault> fault = LayoutOf(fields, layout))
+        return *fault;
+    if (layout.Complete())
+        return Header{separator, layout};
+    const Column missing = layout.at[DataColumn] < 0 ? DataColumn : KmColumn;
+    return CsvFault{fields.front().line, 0,
+                    QStringLiteral("manca la colonna %1").arg(Quoted(CsvExport::Columns[missing]))};
+}
+
 // The header with the separator that makes sense of it: the one that finds
 // both required columns.
-Header ReadHeader(QStringView text)
+std::variant<Header, CsvFault> ReadHeader(QStringView text)
 {
     // Tried from the one the first line holds most often, whose fault is told
     // when none makes sense of the header.
@@ -639,25 +675,15 @@ Header ReadHeader(QStringView text)
     std::array<QChar, 3> separators = {u',', u';', u'\t'};
     std::stable_sort(separators.begin(), separators.end(),
                      [&](QChar a, QChar b) { return firstLine.count(a) > firstLine.count(b); });
-    std::optional<Stop> fault;
+    std::optional<CsvFault> firstFault;
     for (const QChar separator : separators) {
-        try {
-            RecordReader reader(text, separator);
-            std::vector<Field> fields;
-            if (!reader.NextFilled(fields))
-                throw Stop{{0, 0, QStringLiteral("il file è vuoto")}};
-            const Layout layout = LayoutOf(fields);
-            if (layout.Complete())
-                return {separator, layout};
-            const Column missing = layout.at[DataColumn] < 0 ? DataColumn : KmColumn;
-            throw Stop{{fields.front().line, 0,
-                        QStringLiteral("manca la colonna %1").arg(Quoted(CsvExport::Columns[missing]))}};
-        } catch (const Stop& stop) {
-            if (!fault)
-                fault = stop;
-        }
+        std::variant<Header, CsvFault> header = HeaderWith(text, separator);
+        if (std::holds_alternative<Header>(header))
+            return header;
+        if (!firstFault)
+            firstFault = std::get<CsvFault>(std::move(header));
     }
-    throw *fault;
+    return *firstFault;
 }
 
 struct RideKey
@@ -689,16 +715,16 @@ CsvImport::ReadResult Cancelled()
     return result;
 }
 
-CsvImport::ReadResult Failed(CsvFailure failure)
+CsvImport::ReadResult Faulty(CsvFault fault)
 {
     CsvImport::ReadResult result;
-    result.failure = std::move(failure);
+    result.fault = std::move(fault);
     return result;
 }
 
 }
 
-QString CsvFailure::Message() const
+QString CsvFault::Message() const
 {
     if (line <= 0)
         return reason.isEmpty() ? reason : reason.front().toUpper() + reason.sliced(1);
@@ -714,30 +740,35 @@ ReadResult Parse(QByteArrayView bytes, const Log& log, const Progress& progress)
 {
     const QString text = Decode(bytes);
     const qint64 lines = LineBreaks(text) + (text.endsWith(u'\n') || text.endsWith(u'\r') ? 0 : 1);
+    if (progress && !progress(0, lines))
+        return Cancelled();
+    const std::variant<Header, CsvFault> read = ReadHeader(text);
+    if (const CsvFault* fault = std::get_if<CsvFault>(&read))
+        return Faulty(*fault);
+    const Header& header = std::get<Header>(read);
+    RecordReader records(text, header.separator);
+    std::vector<Field> fields;
+    records.NextFilled(fields); // the header, read already
+    RideReader reader(log, header.layout, header.separator);
     ReadResult result;
-    try {
-        if (progress && !progress(0, lines))
+    result.rides.reserve(lines);
+    for (;;) {
+        if (std::optional<CsvFault> fault = records.NextFilled(fields))
+            return Faulty(*fault);
+        if (fields.empty())
+            break;
+        Rides::Ride& ride = result.rides.emplace_back();
+        if (std::optional<CsvFault> fault = reader.Read(fields, records, ride))
+            return Faulty(*fault);
+        if (progress && result.rides.size() % ProgressEvery == 0 && !progress(records.Line(), lines))
             return Cancelled();
-        const Header header = ReadHeader(text);
-        RecordReader records(text, header.separator);
-        std::vector<Field> fields;
-        records.NextFilled(fields); // the header, read already
-        RideReader reader(log, header.layout, header.separator);
-        result.rides.reserve(lines);
-        while (records.NextFilled(fields)) {
-            result.rides.append(reader.Read(fields, records));
-            if (progress && result.rides.size() % ProgressEvery == 0 && !progress(records.Line(), lines))
-                return Cancelled();
-        }
-        if (progress && !progress(lines, lines))
-            return Cancelled();
-        if (!reader.Untold().isEmpty()) {
-            result.rides.clear();
-            result.ambiguousDate = reader.Untold();
-            std::tie(result.ambiguousDayFirst, result.ambiguousMonthFirst) = reader.UntoldReadings();
-        }
-    } catch (const Stop& stop) {
-        return Failed(stop.failure);
+    }
+    if (progress && !progress(lines, lines))
+        return Cancelled();
+    if (!reader.Untold().isEmpty()) {
+        result.rides.clear();
+        result.ambiguousDate = reader.Untold();
+        std::tie(result.ambiguousDayFirst, result.ambiguousMonthFirst) = reader.UntoldReadings();
     }
     return result;
 }
@@ -746,10 +777,10 @@ ReadResult ReadFile(const QString& path, const Log& log, const Progress& progres
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return Failed({0, 0, QStringLiteral("impossibile leggere il file: ") + file.errorString()});
+        throw Exception(QStringLiteral("impossibile leggere il file: ") + file.errorString());
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
-        return Failed({0, 0, QStringLiteral("impossibile leggere il file: ") + file.errorString()});
+        throw Exception(QStringLiteral("impossibile leggere il file: ") + file.errorString());
     return Parse(bytes, log, progress);
 }
 
@@ -805,24 +836,20 @@ Sorted SortOut(TZTConnection& connection, const QList<Rides::Ride>& rides)
 StoreResult Store(TZTConnection& connection, const QList<Rides::Ride>& rides, const Progress& progress)
 {
     const qint64 total = rides.size();
-    try {
-        Transaction transaction(connection);
-        {
-            // Closed before the commit, and before the rollback on every other path.
-            Rides::Appender appender(connection);
-            for (qint64 i = 0; i < total; ++i) {
-                if (progress && i % ProgressEvery == 0 && !progress(i, total))
-                    return {0, true, {}};
-                appender.Add(rides[i]);
-            }
+    Transaction transaction(connection);
+    {
+        // Closed before the commit, and before the rollback on every other path.
+        Rides::Appender appender(connection);
+        for (qint64 i = 0; i < total; ++i) {
+            if (progress && i % ProgressEvery == 0 && !progress(i, total))
+                return {0, true};
+            appender.Add(rides[i]);
         }
-        if (progress && !progress(total, total))
-            return {0, true, {}};
-        transaction.Commit();
-    } catch (const Exception& e) {
-        return {0, false, e.Message()};
     }
-    return {total, false, {}};
+    if (progress && !progress(total, total))
+        return {0, true};
+    transaction.Commit();
+    return {total, false};
 }
 
 }

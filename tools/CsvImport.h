@@ -12,8 +12,9 @@
 
 class TZTConnection;
 
-// Where a CSV file stopped being read, and why.
-struct CsvFailure
+// Where a CSV file stopped being read, and why: the rider's file at fault,
+// not the program.
+struct CsvFault
 {
     int line = 0;   // 1-based; 0 when the fault is the whole file's
     int column = 0; // 1-based; 0 when it is the line's rather than a field's
@@ -56,7 +57,7 @@ struct Log
 struct ReadResult
 {
     QList<Rides::Ride> rides; // in the file's order
-    std::optional<CsvFailure> failure; // the first bad line; then there are no rides
+    std::optional<CsvFault> fault; // the first bad line; then there are no rides
     bool cancelled = false;
     // With DayOrder::FromFile, a date of the file as written ("01/02/1990",
     // "1.2.90"; a time after it left out) when no date tells whether the day
@@ -86,7 +87,8 @@ struct ReadResult
 // "Thh:mm[:ss]" after an ISO date) may follow and is ignored. Distances take
 // a point, or a comma when the fields are not separated by commas or the
 // field is quoted; a type is a name (in any case) or a key; durations are
-// hh:mm:ss, h:mm or empty. `progress` hears of the lines read.
+// hh:mm:ss, h:mm or empty. `progress` hears of the lines read. A file that
+// cannot be read throws Exception.
 ReadResult Parse(QByteArrayView bytes, const Log& log, const Progress& progress = {});
 ReadResult ReadFile(const QString& path, const Log& log, const Progress& progress = {});
 
@@ -106,10 +108,10 @@ struct StoreResult
 {
     qsizetype stored = 0;
     bool cancelled = false; // then nothing was stored
-    std::optional<QString> failure; // the database's refusal; nothing was stored
 };
 
-// Every ride of `rides`, in one transaction. `progress` hears of the rides stored.
+// Every ride of `rides`, in one transaction. `progress` hears of the rides
+// stored. The database's refusal throws its ZTADO exception, and nothing is stored.
 StoreResult Store(TZTConnection& connection, const QList<Rides::Ride>& rides, const Progress& progress = {});
 
 }

@@ -89,48 +89,34 @@ QStringList SplitLines(const QString& text)
     return lines;
 }
 
-bool ParseLine(const QString& line, Month month, Ride& ride, QString& reason)
+std::optional<QString> ParseLine(const QString& line, Month month, Ride& ride)
 {
-    if (TrimmedOfControls(line).isEmpty()) {
-        reason = QStringLiteral("riga vuota");
-        return false;
-    }
-    if (line.size() < 3 || !AllDigits(QStringView(line).first(2))) {
-        reason = QStringLiteral("il giorno non è di due cifre");
-        return false;
-    }
+    if (TrimmedOfControls(line).isEmpty())
+        return QStringLiteral("riga vuota");
+    if (line.size() < 3 || !AllDigits(QStringView(line).first(2)))
+        return QStringLiteral("il giorno non è di due cifre");
     const int day = Digits(QStringView(line).first(2));
-    if (!TDateTime::TryEncodeDate(month.year, month.month, day, ride.date)) {
-        reason = QStringLiteral("il giorno %1 non esiste nel mese %2/%3")
-                     .arg(day)
-                     .arg(month.month, 2, 10, QChar(u'0'))
-                     .arg(month.year);
-        return false;
-    }
+    if (!TDateTime::TryEncodeDate(month.year, month.month, day, ride.date))
+        return QStringLiteral("il giorno %1 non esiste nel mese %2/%3")
+            .arg(day)
+            .arg(month.month, 2, 10, QChar(u'0'))
+            .arg(month.year);
     const qsizetype caret = line.indexOf(u'^');
-    if (caret < 0) {
-        reason = QStringLiteral("manca il carattere \"^\" prima del tipo di uscita");
-        return false;
-    }
+    if (caret < 0)
+        return QStringLiteral("manca il carattere \"^\" prima del tipo di uscita");
     // The distance runs from the fourth character to the one after the
     // line's first point, so a point in the description does no harm.
     const qsizetype point = line.indexOf(u'.');
-    if (point < 3) {
-        reason = QStringLiteral("manca il punto decimale della distanza");
-        return false;
-    }
+    if (point < 3)
+        return QStringLiteral("manca il punto decimale della distanza");
     const QStringView distance = QStringView(line).sliced(3, std::min(point - 1, line.size() - 3));
-    if (caret <= point + 1 || !ParseDistance(distance, ride.km)) {
-        reason = QStringLiteral("distanza non valida: ") + Quoted(distance);
-        return false;
-    }
-    if (caret + 1 >= line.size() || !IsDigit(line[caret + 1])) {
-        reason = QStringLiteral("manca la cifra del tipo di uscita dopo \"^\"");
-        return false;
-    }
+    if (caret <= point + 1 || !ParseDistance(distance, ride.km))
+        return QStringLiteral("distanza non valida: ") + Quoted(distance);
+    if (caret + 1 >= line.size() || !IsDigit(line[caret + 1]))
+        return QStringLiteral("manca la cifra del tipo di uscita dopo \"^\"");
     ride.description = TrimmedOfControls(QStringView(line).sliced(point + 2, caret - point - 2));
     ride.typeCode = line[caret + 1].unicode() - u'0';
-    return true;
+    return std::nullopt;
 }
 
 }

@@ -5,6 +5,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The monthly ".dat" files of the older ride log. A file's name begins with
 // the month and year ("032004.dat" holds March 2004); each line is one ride:
 // "DD KM.K Description^T", the day, any separator, the distance with a point
@@ -32,11 +34,12 @@ struct Ride
     int typeCode = 0; // as written: 1 is the first ride type
 };
 
-// False, with the reason in words for the rider, for a line that is not a
-// ride of `month`: blank, a day that is not two digits or does not exist in
-// the month, a distance not written as digits, a point and one digit, no "^",
-// or no type digit after it. The distance is read with the point as decimal
+// What is wrong, in words for the rider, with a line that is not a ride of
+// `month`; nothing when `ride` holds the line's ride. Wrong are: a blank
+// line, a day that is not two digits or does not exist in the month, a
+// distance not written as digits, a point and one digit, no "^", or no type
+// digit after it. The distance is read with the point as decimal
 // separator whatever the locale.
-bool ParseLine(const QString& line, Month month, Ride& ride, QString& reason);
+std::optional<QString> ParseLine(const QString& line, Month month, Ride& ride);
 
 }

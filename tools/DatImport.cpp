@@ -16,11 +16,14 @@
 
 namespace {
 
-// Ends the run: carries the failure out of the transaction's scope.
-struct Stop
+// A fault of a file ends the run: 'File "042004.dat", riga 3: ' and why.
+[[noreturn]] void FailAt(const QString& fileName, int line, const QString& reason)
 {
-    DatImportFailure failure;
-};
+    QString where = QStringLiteral("File \"%1\"").arg(fileName);
+    if (line > 0)
+        where += QStringLiteral(", riga %1").arg(line);
+    throw Exception(where + QStringLiteral(": ") + reason);
+}
 
 struct MonthFile
 {
@@ -38,8 +41,7 @@ std::vector<MonthFile> MonthFilesIn(const QString& folder)
     for (const QFileInfo& info : found) {
         MonthFile file{info.filePath(), info.fileName(), {}};
         if (!DatFile::ParseName(file.name, file.month))
-            throw Stop{{file.name, 0,
-                        QStringLiteral("il nome del file non inizia con il mese e l'anno (MMAAAA)")}};
+            FailAt(file.name, 0, QStringLiteral("il nome del file non inizia con il mese e l'anno (MMAAAA)"));
         files.push_back(std::move(file));
     }
     std::stable_sort(files.begin(), files.end(),
@@ -59,10 +61,10 @@ QString ReadText(const MonthFile& file)
 {
     QFile input(file.path);
     if (!input.open(QIODevice::ReadOnly))
-        throw Stop{{file.name, 0, QStringLiteral("impossibile leggere il file: ") + input.errorString()}};
+        FailAt(file.name, 0, QStringLiteral("impossibile leggere il file: ") + input.errorString());
     const QByteArray bytes = input.readAll();
     if (input.error() != QFileDevice::NoError)
-        throw Stop{{file.name, 0, QStringLiteral("impossibile leggere il file: ") + input.errorString()}};
+        FailAt(file.name, 0, QStringLiteral("impossibile leggere il file: ") + input.errorString());
     return DecodeWindows1252(bytes);
 }
 
@@ -77,63 +79,45 @@ Rides::Ride AsRide(const DatFile::Ride& ride, int type)
 
 }
 
-QString DatImportFailure::Message() const
-{
-    if (fileName.isEmpty())
-        return reason;
-    QString where = QStringLiteral("File \"%1\"").arg(fileName);
-    if (line > 0)
-        where += QStringLiteral(", riga %1").arg(line);
-    return where + QStringLiteral(": ") + reason;
-}
-
 namespace DatImport {
 
 DatImportResult ImportFolder(TZTConnection& connection, const QString& folder,
                              const std::function<void(const QString& fileName)>& fileStarted)
 {
     DatImportResult result;
-    try {
-        const std::vector<MonthFile> files = MonthFilesIn(folder);
-        if (files.empty())
-            return result;
-        const std::set<int> types = RideTypeKeys(connection);
-
-        Transaction transaction(connection);
-        {
-            // Closed before the commit, and before the rollback on failure.
-            Rides::Appender rides(connection);
-            for (const MonthFile& file : files) {
-                if (fileStarted)
-                    fileStarted(file.name);
-                const QStringList lines = DatFile::SplitLines(ReadText(file));
-                for (int i = 0; i < lines.size(); ++i) {
-                    DatFile::Ride ride;
-                    QString reason;
-                    if (!DatFile::ParseLine(lines[i], file.month, ride, reason))
-                        throw Stop{{file.name, i + 1, reason}};
-                    const int type = ride.typeCode - 1;
-                    if (!types.contains(type))
-                        throw Stop{{file.name, i + 1,
-                                    QStringLiteral("il codice %1 non è un tipo di uscita").arg(ride.typeCode)}};
-                    constexpr int longest = RideColumn::DescriptionMaxLength;
-                    if (ride.description.size() > longest)
-                        throw Stop{{file.name, i + 1, QStringLiteral("la descrizione supera i %1 caratteri").arg(longest)}};
-                    // The line's values all fit the table now, so a refusal
-                    // here is the database's (read-only, full disk), not the file's.
-                    rides.Append(AsRide(ride, type));
-                    ++result.rides;
-                }
-                ++result.files;
-            }
-        }
-        transaction.Commit();
+    const std::vector<MonthFile> files = MonthFilesIn(folder);
+    if (files.empty())
         return result;
-    } catch (const Stop& stop) {
-        return {0, 0, stop.failure};
-    } catch (const Exception& e) {
-        return {0, 0, DatImportFailure{QString(), 0, e.Message()}};
+    const std::set<int> types = RideTypeKeys(connection);
+
+    Transaction transaction(connection);
+    {
+        // Closed before the commit, and before the rollback on failure.
+        Rides::Appender rides(connection);
+        for (const MonthFile& file : files) {
+            if (fileStarted)
+                fileStarted(file.name);
+            const QStringList lines = DatFile::SplitLines(ReadText(file));
+            for (int i = 0; i < lines.size(); ++i) {
+                DatFile::Ride ride;
+                if (const std::optional<QString> fault = DatFile::ParseLine(lines[i], file.month, ride))
+                    FailAt(file.name, i + 1, *fault);
+                const int type = ride.typeCode - 1;
+                if (!types.contains(type))
+                    FailAt(file.name, i + 1, QStringLiteral("il codice %1 non è un tipo di uscita").arg(ride.typeCode));
+                constexpr int longest = RideColumn::DescriptionMaxLength;
+                if (ride.description.size() > longest)
+                    FailAt(file.name, i + 1, QStringLiteral("la descrizione supera i %1 caratteri").arg(longest));
+                // The line's values all fit the table now, so a refusal
+                // here is the database's (read-only, full disk), not the file's.
+                rides.Append(AsRide(ride, type));
+                ++result.rides;
+            }
+            ++result.files;
+        }
     }
+    transaction.Commit();
+    return result;
 }
 
 }

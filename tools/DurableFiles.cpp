@@ -1,9 +1,11 @@
 #include "tools/DurableFiles.h"
 
+#include "util/Exception.h"
 #include "util/FileDescriptor.h"
 #include "util/SystemErrors.h"
 
 #include <QFile>
+#include <QScopeGuard>
 
 #include <cerrno>
 #include <cstdio>
@@ -30,14 +32,23 @@ QByteArray Native(const QString& path)
     return QFile::encodeName(path);
 }
 
-bool Sync(const QString& path, int flags, const QString& what, QString& error)
+[[noreturn]] void FailAt(const QString& what, const QString& path)
 {
-    const FileDescriptor fd(::open(Native(path).constData(), flags | O_CLOEXEC));
-    if (fd.get() < 0 || ::fsync(fd.get()) != 0) {
-        error = SystemError(what, path);
-        return false;
+    throw Exception(SystemError(what, path));
+}
+
+// On false, errno is the open's or the fsync's, not the close's.
+bool Synced(const QString& path, int flags)
+{
+    int error = 0;
+    {
+        const FileDescriptor fd(::open(Native(path).constData(), flags | O_CLOEXEC));
+        if (fd.get() >= 0 && ::fsync(fd.get()) == 0)
+            return true;
+        error = errno;
     }
-    return true;
+    errno = error;
+    return false;
 }
 
 bool HardLinksUnsupported(int error)
@@ -49,65 +60,51 @@ bool HardLinksUnsupported(int error)
 
 namespace DurableFiles {
 
-bool SyncFile(const QString& path, QString& error)
+void SyncFile(const QString& path)
 {
-    return Sync(path, O_RDONLY, QStringLiteral("fsync"), error);
+    if (!Synced(path, O_RDONLY))
+        FailAt(QStringLiteral("fsync"), path);
 }
 
-bool SyncFolder(const QString& path, QString& error)
+void SyncFolder(const QString& path) noexcept
 {
-    return Sync(path, O_RDONLY | O_DIRECTORY, QStringLiteral("fsync of the folder"), error);
+    Synced(path, O_RDONLY | O_DIRECTORY);
 }
 
-bool LinkOrCopy(const QString& from, const QString& to, QString& error)
+void LinkOrCopy(const QString& from, const QString& to)
 {
     if (::link(Native(from).constData(), Native(to).constData()) == 0)
-        return true;
-    if (!HardLinksUnsupported(errno)) {
-        error = SystemError(QStringLiteral("link to"), to);
-        return false;
-    }
+        return;
+    if (!HardLinksUnsupported(errno))
+        FailAt(QStringLiteral("link to"), to);
     // EPERM also comes from a folder that refuses changes: the copy then
     // fails as well, and its error is the one reported.
     QFile source(from);
-    if (!source.copy(to)) {
-        error = QStringLiteral("copy to '%1': %2").arg(to, source.errorString());
-        QFile::remove(to);
-        return false;
-    }
-    if (!SyncFile(to, error)) {
-        QFile::remove(to);
-        return false;
-    }
-    return true;
+    if (!source.copy(to))
+        throw Exception(QStringLiteral("copy to '%1': %2").arg(to, source.errorString()));
+    auto removeCopy = qScopeGuard([&] { QFile::remove(to); });
+    SyncFile(to);
+    removeCopy.dismiss();
 }
 
-bool CopyAccess(const QString& from, const QString& to, QString& error)
+void CopyAccess(const QString& from, const QString& to)
 {
     struct stat source{};
-    if (::stat(Native(from).constData(), &source) != 0) {
-        error = SystemError(QStringLiteral("stat of"), from);
-        return false;
-    }
+    if (::stat(Native(from).constData(), &source) != 0)
+        FailAt(QStringLiteral("stat of"), from);
     const QByteArray target = Native(to);
     // Only root may give a file away; anyone may pass it to a group of theirs.
     // Both before chmod, since chown clears the set-id bits.
     if (::chown(target.constData(), source.st_uid, source.st_gid) != 0)
         (void)::chown(target.constData(), uid_t(-1), source.st_gid);
-    if (::chmod(target.constData(), source.st_mode & 07777) != 0) {
-        error = SystemError(QStringLiteral("chmod of"), to);
-        return false;
-    }
-    return true;
+    if (::chmod(target.constData(), source.st_mode & 07777) != 0)
+        FailAt(QStringLiteral("chmod of"), to);
 }
 
-bool Replace(const QString& from, const QString& to, QString& error)
+void Replace(const QString& from, const QString& to)
 {
-    if (std::rename(Native(from).constData(), Native(to).constData()) != 0) {
-        error = SystemError(QStringLiteral("rename to"), to);
-        return false;
-    }
-    return true;
+    if (std::rename(Native(from).constData(), Native(to).constData()) != 0)
+        FailAt(QStringLiteral("rename to"), to);
 }
 
 }

@@ -5,7 +5,14 @@
 #include "util/Exception.h"
 #include "util/Settings.h"
 
+#include <QtGlobal>
+
 namespace {
+
+[[noreturn]] void Refuse(const Exception& e)
+{
+    throw Exception(e.Message(), Exception::Why::Refused, e.Detail());
+}
 
 void CloseInUse(TZTConnection* inUse)
 {
@@ -27,12 +34,14 @@ ExclusiveHold::~ExclusiveHold()
         return;
     try {
         CheckedCopy::UseWriteAheadLog(SettingsFile::ExpandConnectionString(m_template, m_walPath));
-    } catch (const Exception&) {
-        // Every ride is there in either mode; a later open may set it again.
+    } catch (const Exception& e) {
+        // The work has ended, and every ride is there in either mode: the
+        // file keeps the rollback journal, and only whoever debugs hears of it.
+        qWarning("WAL mode not given back to '%s': %s", qUtf8Printable(m_walPath), qUtf8Printable(e.Detail()));
     }
 }
 
-ExclusiveHold::Refusal ExclusiveHold::Take(TZTConnection* inUse, QString& error)
+void ExclusiveHold::Take(TZTConnection* inUse)
 {
     if (inUse)
         m_source.SetBusyTimeout(inUse->BusyTimeout());
@@ -41,39 +50,36 @@ ExclusiveHold::Refusal ExclusiveHold::Take(TZTConnection* inUse, QString& error)
         // now, before anything is copied.
         m_source.Open(SettingsFile::ExpandConnectionString(m_template, m_database));
     } catch (const Exception& e) {
-        error = e.Message();
         // Locked by another process for longer than the wait: the file stays as it is.
-        return m_source.LastFailureWasBusy() ? Refusal::Locked : Refusal::Unreadable;
+        if (e.Reason() != Exception::Why::Busy)
+            throw;
+        Refuse(e);
     }
-    return Hold(inUse, error) ? Refusal::None : Refusal::Locked;
+    try {
+        Hold(inUse);
+    } catch (const Exception& e) {
+        Refuse(e);
+    }
 }
 
-bool ExclusiveHold::Hold(TZTConnection* inUse, QString& error)
+void ExclusiveHold::Hold(TZTConnection* inUse)
 {
-    try {
-        if (CheckedCopy::InWalMode(m_source)) {
-            CloseInUse(inUse);
-            m_source.Execute(Sql::UseRollbackJournal());
-            m_leftWal = true;
-            m_walPath = m_database;
-        }
-        // The wait for other transactions (the busy timeout) happens with no
-        // lock kept between tries, so that they can end; from then on the
-        // locks stay. Nothing is written on this connection, so it never has
-        // a journal of its own that it might remove by name later.
-        m_source.Execute(Sql::BeginExclusiveTransaction());
-        m_source.Execute(Sql::KeepLocksUntilClosed());
-        m_source.Execute(Sql::CommitTransaction());
-        if (CheckedCopy::InWalMode(m_source)) {
-            error = QStringLiteral("another process put the database back in WAL mode");
-            return false;
-        }
-    } catch (const Exception& e) {
-        error = e.Message();
-        return false;
+    if (CheckedCopy::InWalMode(m_source)) {
+        CloseInUse(inUse);
+        m_source.Execute(Sql::UseRollbackJournal());
+        m_leftWal = true;
+        m_walPath = m_database;
     }
+    // The wait for other transactions (the busy timeout) happens with no
+    // lock kept between tries, so that they can end; from then on the
+    // locks stay. Nothing is written on this connection, so it never has
+    // a journal of its own that it might remove by name later.
+    m_source.Execute(Sql::BeginExclusiveTransaction());
+    m_source.Execute(Sql::KeepLocksUntilClosed());
+    m_source.Execute(Sql::CommitTransaction());
+    if (CheckedCopy::InWalMode(m_source))
+        throw Exception(QStringLiteral("another process put the database back in WAL mode"), Exception::Why::Refused);
     CloseInUse(inUse);
-    return true;
 }
 
 void ExclusiveHold::ReturnWalModeTo(const QString& path)

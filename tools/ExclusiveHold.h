@@ -22,19 +22,16 @@ public:
     ExclusiveHold(const ExclusiveHold&) = delete;
     ExclusiveHold& operator=(const ExclusiveHold&) = delete;
 
-    enum class Refusal {
-        None,
-        Locked,     // another process has it, or it could not be taken alone
-        Unreadable, // it does not open as a ride database
-    };
-
     // Opens the database and takes it. A transaction of another process
     // first ends (waited for up to the busy timeout of `inUse`, else the
     // default one), and none starts before the hold ends. `inUse`, the
     // caller's own connection, is closed once the database is held (for WAL
-    // mode, as soon as that mode is seen); on a refusal it stays open and
-    // nothing has changed. `error` says why it was refused.
-    Refusal Take(TZTConnection* inUse, QString& error);
+    // mode, as soon as that mode is seen). Throws Exception with Why::Refused
+    // when another process has the database or it cannot be taken alone: then
+    // `inUse` stays open unless WAL mode was seen, and nothing has changed.
+    // A database that does not open as a ride database throws the
+    // connection's failure (Why::Failed, Why::OtherShape).
+    void Take(TZTConnection* inUse);
 
     // The holding connection: the one way to read the database meanwhile.
     TZTConnection& Connection() { return m_source; }
@@ -44,7 +41,7 @@ public:
     void ReturnWalModeTo(const QString& path);
 
 private:
-    bool Hold(TZTConnection* inUse, QString& error);
+    void Hold(TZTConnection* inUse);
 
     QString m_template;
     QString m_database;

@@ -15,9 +15,12 @@
 // - Reason(): the few failures a caller handles differently from the rest.
 //
 // Only the command the rider started catches it (app/, and the dialogs' own
-// buttons), where the message box is shown. A fault in the rider's own file
-// (a bad CSV row, a damaged GPS file) is not a failure of the program: it is
-// part of what the reader returns, with its place in the file.
+// buttons), where the message box is shown. On the way, a function catches
+// it only to say the same failure in its own words, its reason and detail
+// kept, or where a file that does not open is itself the answer asked for
+// (which backups can be restored). A fault in the rider's own file (a bad
+// CSV row, a damaged GPS file) is not a failure of the program: it is part
+// of what the reader returns, with its place in the file.
 class Exception : public std::runtime_error
 {
 public:
@@ -26,6 +29,8 @@ public:
         Refused,    // the database could not be had alone (another program holds it): nothing changed
         OtherShape, // a sound database file without the ride log's tables and columns
         Busy,       // another connection's lock outlasted the busy timeout
+        Unwritable, // a value the log holds that the work cannot carry as it is (a ride of 30
+                    // February): the message names the ride, and is shown without "Eccezione: "
     };
 
     explicit Exception(const QString& message, Why why = Why::Failed, const QString& detail = QString())
