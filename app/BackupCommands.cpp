@@ -7,6 +7,7 @@
 #include "forms/WaitCursor.h"
 #include "tools/Backup.h"
 #include "util/Application.h"
+#include "util/Exception.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -80,28 +81,29 @@ void RestoreBackupCommand(TFormMain& form)
     // the closed dialog first (no input is taken meanwhile).
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
-    std::optional<Backup::Result> result;
+    std::optional<QString> failure;
     {
         const WaitCursor wait;
         form.SetStatusText(RestoringText);
         try {
             // The restore closes the connection once it holds the database.
             TZTConnection* const connection = form.ReleaseDatabase();
-            result = Backup::Restore(form.DatabaseConnectionTemplate(), form.DatabaseFile(), *chosen,
-                                     QDateTime::currentDateTime(), connection);
-        } catch (const std::exception& e) {
+            Backup::Restore(form.DatabaseConnectionTemplate(), form.DatabaseFile(), *chosen,
+                            QDateTime::currentDateTime(), connection);
+        } catch (const Exception& e) {
             // The database is opened again all the same, and the rider told why nothing was restored.
-            result = Backup::Result{Backup::Outcome::Failed, QString::fromLocal8Bit(e.what()), {}};
+            failure = e.Message();
+        } catch (const std::exception& e) {
+            failure = QString::fromLocal8Bit(e.what());
         }
         // As at start-up, when the restore got as far as closing the connection.
         form.ReopenDatabase();
     }
-    if (result && result->outcome == Backup::Outcome::Done) {
+    if (!failure) {
         form.SetStatusText(ReadyStatusText);
         MessageBoxes::Show(&form, RestoreDoneText, QMessageBox::Information);
-    } else if (result) {
-        MessageBoxes::Show(&form, MessageBoxes::WithException(RestoreFailedText, result->message),
-                           QMessageBox::Warning);
+    } else {
+        MessageBoxes::Show(&form, MessageBoxes::WithException(RestoreFailedText, *failure), QMessageBox::Warning);
     }
     form.SetStatusText(ReadyStatusText);
 }
@@ -118,14 +120,13 @@ void BackupOnClose(TFormMain& form)
         return;
     const WaitCursor wait;
     form.SetStatusText(BackingUpText);
-    Backup::Result result;
     try {
-        result = Backup::MakeBackup(form.DatabaseConnectionTemplate(), database);
+        Backup::MakeBackup(form.DatabaseConnectionTemplate(), database);
+    } catch (const Exception& e) {
+        Backup::WriteFailureNote(database, e.Message());
     } catch (const std::exception& e) {
-        result = {Backup::Outcome::Failed, QString::fromLocal8Bit(e.what()), {}};
+        Backup::WriteFailureNote(database, QString::fromLocal8Bit(e.what()));
     }
-    if (result.outcome != Backup::Outcome::Done)
-        Backup::WriteFailureNote(database, result.message);
 }
 
 void ReportBackupFailureWhenShown(TFormMain& form)

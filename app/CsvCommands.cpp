@@ -225,8 +225,8 @@ ImportPlan ReadAndSortOut(TFormMain& form, TZTConnection& connection, const QStr
         const CsvImport::Log log{Rides::Types(connection), QDate(form.FirstCalendarYear(), 1, 1),
                                  form.Today(), order};
         const CsvImport::ReadResult read = CsvImport::ReadFile(path, log, progress.Callback());
-        if (read.failure)
-            plan.badFile = read.failure->Message();
+        if (read.fault)
+            plan.badFile = read.fault->Message();
         else if (read.cancelled)
             plan.cancelled = true;
         else if (!read.ambiguousDate.isEmpty())
@@ -248,21 +248,26 @@ void ExportCsvCommand(TFormMain& form)
     if (chosen.path.isEmpty())
         return;
 
-    CsvExport::Result result;
+    int rides = 0;
+    std::optional<Exception> failure;
     {
         const WaitCursor wait;
         form.SetStatusText(ExportingText);
-        result = CsvExport::ExportLog(*connection, chosen.path, FormatOf(chosen.filter));
+        try {
+            rides = CsvExport::ExportLog(*connection, chosen.path, FormatOf(chosen.filter));
+        } catch (const Exception& e) {
+            failure = e;
+        }
     }
-    if (result.failure) {
-        MessageBoxes::Show(&form, MessageBoxes::WithException(ExportFailedText, *result.failure),
+    if (failure && failure->Reason() == Exception::Why::Unwritable) {
+        MessageBoxes::Show(&form, UnwritableRideText + QStringLiteral("\r\n\r\n") + failure->Message(),
                            QMessageBox::Warning);
-    } else if (result.unwritableRide) {
-        MessageBoxes::Show(&form, UnwritableRideText + QStringLiteral("\r\n\r\n") + *result.unwritableRide,
+    } else if (failure) {
+        MessageBoxes::Show(&form, MessageBoxes::WithException(ExportFailedText, failure->Message()),
                            QMessageBox::Warning);
     } else {
         form.SetStatusText(ReadyStatusText);
-        MessageBoxes::Show(&form, ExportDone(result.rides), QMessageBox::Information);
+        MessageBoxes::Show(&form, ExportDone(rides), QMessageBox::Information);
     }
     form.SetStatusText(ReadyStatusText);
 }
@@ -312,15 +317,19 @@ void ImportCsvCommand(TFormMain& form)
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
     CsvImport::StoreResult stored;
+    std::optional<QString> failure;
     {
         const WaitCursor wait;
         form.SetStatusText(ImportingText);
         StepProgress progress(&form, StoringLabel);
-        stored = CsvImport::Store(*connection, fresh, progress.Callback());
+        try {
+            stored = CsvImport::Store(*connection, fresh, progress.Callback());
+        } catch (const Exception& e) {
+            failure = e.Message();
+        }
     }
-    if (stored.failure) {
-        MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, *stored.failure),
-                           QMessageBox::Warning);
+    if (failure) {
+        MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, *failure), QMessageBox::Warning);
     } else if (stored.cancelled) {
         form.SetStatusText(ReadyStatusText);
         MessageBoxes::Show(&form, ImportCancelledText, QMessageBox::Information);

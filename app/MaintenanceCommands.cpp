@@ -53,17 +53,21 @@ void ImportDatFilesCommand(TFormMain& form)
         return;
 
     DatImportResult result;
+    std::optional<QString> failure;
     {
         const WaitCursor wait;
         form.SetStatusText(ImportingText);
-        result = DatImport::ImportFolder(*form.DatabaseConnection(), folder, [&form](const QString& fileName) {
-            form.SetStatusText(ImportingText + u' ' + fileName);
-        });
+        try {
+            result = DatImport::ImportFolder(*form.DatabaseConnection(), folder, [&form](const QString& fileName) {
+                form.SetStatusText(ImportingText + u' ' + fileName);
+            });
+        } catch (const Exception& e) {
+            failure = e.Message();
+        }
     }
     // The rides appear when a month is next selected; the view is left as it is.
-    if (result.failure) {
-        MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, result.failure->Message()),
-                           QMessageBox::Warning);
+    if (failure) {
+        MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, *failure), QMessageBox::Warning);
     } else if (result.files > 0) {
         form.SetStatusText(ReadyStatusText);
         MessageBoxes::Show(&form, ImportDoneText.arg(result.files), QMessageBox::Information);
@@ -76,25 +80,28 @@ void CompactDatabaseCommand(TFormMain& form)
     if (!Confirmed(form, CompactQuestionText, QMessageBox::Yes))
         return;
 
-    std::optional<Compaction::Result> result;
+    bool compacted = false;
+    std::optional<QString> failure;
     {
         const WaitCursor wait;
         form.SetStatusText(CompactingText);
         try {
             // The compaction closes the connection once it holds the database.
             TZTConnection* const connection = form.ReleaseDatabase();
-            result = Compaction::CompactDatabase(form.DatabaseConnectionTemplate(), form.DatabaseFile(), connection);
+            Compaction::CompactDatabase(form.DatabaseConnectionTemplate(), form.DatabaseFile(), connection);
+            compacted = true;
+        } catch (const Exception& e) {
+            failure = e.Message();
         } catch (...) {
             // Not a failure the rider can act on (memory ran out, say): no
             // message, but the database is opened again all the same.
         }
     }
-    if (result && result->outcome == Compaction::Outcome::Compacted) {
+    if (compacted) {
         form.SetStatusText(ReadyStatusText);
         MessageBoxes::Show(&form, CompactDoneText, QMessageBox::Information);
-    } else if (result) {
-        MessageBoxes::Show(&form, MessageBoxes::WithException(CompactFailedText, result->message),
-                           QMessageBox::Warning);
+    } else if (failure) {
+        MessageBoxes::Show(&form, MessageBoxes::WithException(CompactFailedText, *failure), QMessageBox::Warning);
     }
     // Reconnected as at start-up only when the compaction got as far as
     // closing the connection: one it could not start leaves the month shown.

@@ -5,6 +5,7 @@
 #include "forms/Unitripristino.h"
 #include "support/Controls.h"
 #include "support/DatabaseHolder.h"
+#include "support/Failure.h"
 #include "support/Files.h"
 #include "support/KilledChild.h"
 #include "support/MainWindow.h"
@@ -226,8 +227,8 @@ private Q_SLOTS:
         for (const QString& time : before)
             QVERIFY(WriteFile(BackupPath(u"kilovento-%1.mdb"_qs.arg(time)), time.toUtf8()));
         QVERIFY(WriteFile(BackupPath(u"kilovento-note.mdb"_qs), "not a backup"));
-        const Backup::Result result = Backup::MakeBackup(Template, m_path, Noon);
-        QVERIFY2(result.outcome == Backup::Outcome::Done, qPrintable(result.detail));
+        const std::optional<Failure> failure = FailureOf([&] { Backup::MakeBackup(Template, m_path, Noon); });
+        QVERIFY2(!failure, qPrintable(DetailOf(failure)));
 
         // Two backups in one second: the second takes the next second's name.
         const QString made = before.contains(u"20050315-120000"_qs) ? u"20050315-120001"_qs : u"20050315-120000"_qs;
@@ -265,7 +266,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, change);
         QFETCH(QString, shown);
-        QVERIFY(Backup::MakeBackup(Template, m_path, Noon.addDays(-1)).outcome == Backup::Outcome::Done);
+        Backup::MakeBackup(Template, m_path, Noon.addDays(-1));
         const QString chosen = BackupPath(u"kilovento-20050315-120000.mdb"_qs);
         QVERIFY(QFile::copy(BackupPath(Backups().first()), chosen));
         if (change == u"garbage")
@@ -291,16 +292,17 @@ private Q_SLOTS:
         QCOMPARE(list->selectedItems().first(), list->topLevelItem(shown.isEmpty() ? 0 : 1));
 
         const QByteArray before = Bytes(m_path);
-        const Backup::Result result = Backup::Restore(Template, m_path, chosen, Noon);
+        const std::optional<Failure> failure = FailureOf([&] { Backup::Restore(Template, m_path, chosen, Noon); });
         QVERIFY2(Leftovers().isEmpty(), qPrintable(Leftovers().join(u", "_qs)));
         if (shown.isEmpty()) {
-            QVERIFY2(result.outcome == Backup::Outcome::Done, qPrintable(result.detail));
+            QVERIFY2(!failure, qPrintable(DetailOf(failure)));
             return;
         }
         const QString refusal = shown == u"danneggiato" ? u"il backup scelto è danneggiato ("_qs
                                                          : u"il backup scelto non è un diario compatibile ("_qs;
-        QVERIFY2(result.outcome == Backup::Outcome::Failed && result.message.startsWith(refusal),
-                 qPrintable(result.message));
+        QVERIFY(failure);
+        QVERIFY2(failure->why == Exception::Why::Failed && failure->message.startsWith(refusal),
+                 qPrintable(failure->message));
         QCOMPARE(Bytes(m_path), before);
     }
 
@@ -336,7 +338,7 @@ private Q_SLOTS:
         QCOMPARE(entries[0].rides, 55);
         QCOMPARE(QDir(m_backups).entryList(QDir::Files | QDir::Hidden), files);
         QVERIFY(Bytes(chosen) + Bytes(chosen + u"-wal"_qs) == bytes);
-        QVERIFY(Backup::Restore(Template, m_path, chosen, Noon).outcome == Backup::Outcome::Done);
+        Backup::Restore(Template, m_path, chosen, Noon);
         QCOMPARE(TestDatabase::Scalar(m_path, u"SELECT count(*) FROM Uscite"_qs), u"55"_qs);
     }
 
@@ -352,7 +354,7 @@ private Q_SLOTS:
         QFETCH(int, answer);
         QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-02"_qs, 40.5, 0, u"Marzo"_qs), QString());
         const QString figures = FiguresOf(m_path);
-        QVERIFY(Backup::MakeBackup(Template, m_path, Noon).outcome == Backup::Outcome::Done);
+        Backup::MakeBackup(Template, m_path, Noon);
         const auto form = MainWindow::Open(m_program, {u"/NOPROMPTONCLOSE"_qs});
         form->show();
         form->DatabaseConnection()->Execute(u"DELETE FROM Uscite"_qs);
@@ -415,7 +417,7 @@ private Q_SLOTS:
         QFETCH(QString, operation);
         QFETCH(QString, journal);
         QFETCH(QString, hold);
-        QVERIFY(Backup::MakeBackup(Template, m_path, Noon.addDays(-1)).outcome == Backup::Outcome::Done);
+        Backup::MakeBackup(Template, m_path, Noon.addDays(-1));
         const QString chosen = BackupPath(Backups().first());
         QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE IDUscita < 10"_qs), QString());
         QCOMPARE(TestDatabase::Exec(m_path, u"PRAGMA journal_mode = "_qs + journal), QString());
@@ -428,17 +430,21 @@ private Q_SLOTS:
         QProcess holder;
         QVERIFY(DatabaseHolder::Start(holder, m_path, hold));
 
-        const Backup::Result result = operation == u"backup" ? Backup::MakeBackup(Template, m_path, Noon, &inUse)
-                                                             : Backup::Restore(Template, m_path, chosen, Noon, &inUse);
+        const std::optional<Failure> failure = FailureOf([&] {
+            if (operation == u"backup")
+                Backup::MakeBackup(Template, m_path, Noon, &inUse);
+            else
+                Backup::Restore(Template, m_path, chosen, Noon, &inUse);
+        });
         QCOMPARE(inUse.IsOpen(), journal != u"wal");
         inUse.Close();
         holder.write("\n");
         QVERIFY(holder.waitForFinished(30000));
         QCOMPARE(holder.readAll(), QByteArray("released\n"));
 
-        QVERIFY(result.outcome == Backup::Outcome::Refused);
-        QVERIFY2(result.message.startsWith(u"il database è in uso da un altro processo ("_qs),
-                 qPrintable(result.message));
+        QVERIFY(failure && failure->why == Exception::Why::Refused);
+        QVERIFY2(failure->message.startsWith(u"il database è in uso da un altro processo ("_qs),
+                 qPrintable(failure->message));
         QVERIFY2(Leftovers().isEmpty(), qPrintable(Leftovers().join(u", "_qs)));
         QCOMPARE(Backups(), backups);
         QCOMPARE(Bytes(chosen), chosenBytes);
@@ -446,6 +452,55 @@ private Q_SLOTS:
         QCOMPARE(TestDatabase::Exec(m_path, written), QString());
         QCOMPARE(FiguresOf(m_path), figures);
         QCOMPARE(TestDatabase::Scalar(m_path, u"PRAGMA journal_mode"_qs), journal);
+    }
+
+    void failuresThrowAndChangeNothing_data()
+    {
+        QTest::addColumn<QString>("operation");
+        QTest::addColumn<QString>("cause");
+        QTest::addColumn<QString>("message"); // how it begins
+        const QString notWritten = u"impossibile scrivere il backup ("_qs;
+        const QString notSaved = u"impossibile salvare il database attuale come backup ("_qs;
+        QTest::newRow("backup: a file where the folder should be") << u"backup"_qs << u"file"_qs << notWritten;
+        QTest::newRow("backup: a read-only folder") << u"backup"_qs << u"read-only"_qs << notWritten;
+        QTest::newRow("restore: a file where the folder should be") << u"restore"_qs << u"file"_qs << notSaved;
+        QTest::newRow("restore: a read-only folder") << u"restore"_qs << u"read-only"_qs << notSaved;
+    }
+
+    void failuresThrowAndChangeNothing()
+    {
+        QFETCH(QString, operation);
+        QFETCH(QString, cause);
+        QFETCH(QString, message);
+        // The backup to restore lies elsewhere, one ride short.
+        const QString chosen = m_dir.filePath(u"scelto.mdb"_qs);
+        QVERIFY(!QFileInfo::exists(chosen) || QFile::remove(chosen));
+        QVERIFY(QFile::copy(m_path, chosen));
+        QCOMPARE(TestDatabase::Exec(chosen, u"DELETE FROM Uscite WHERE IDUscita = 1"_qs), QString());
+        std::optional<ReadOnlyFolder> readOnly;
+        if (cause == u"file") {
+            QVERIFY(WriteFile(m_backups, "not a folder"));
+        } else {
+            Backup::MakeBackup(Template, m_path, Noon.addDays(-1));
+            readOnly.emplace(m_backups);
+            if (!readOnly->done())
+                QSKIP("this file system cannot make a folder read-only");
+        }
+        const QByteArray before = Bytes(m_path);
+        const QStringList backups = Backups();
+
+        const std::optional<Failure> failure = FailureOf([&] {
+            if (operation == u"backup")
+                Backup::MakeBackup(Template, m_path, Noon);
+            else
+                Backup::Restore(Template, m_path, chosen, Noon);
+        });
+        QVERIFY(failure);
+        QVERIFY2(failure->message.startsWith(message), qPrintable(failure->message));
+        QVERIFY(failure->why == Exception::Why::Failed);
+        QCOMPARE(Bytes(m_path), before);
+        QCOMPARE(Backups(), backups);
+        QCOMPARE(Leftovers(), cause == u"file" ? QStringList{u"backup"_qs} : QStringList());
     }
 
     void linkAndAccessStay_data()
@@ -468,15 +523,16 @@ private Q_SLOTS:
         }
         QVERIFY(::chmod(QFile::encodeName(real).constData(), mode_t(mode)) == 0);
         const QString figures = FiguresOf(m_path);
-        QVERIFY(Backup::MakeBackup(Template, m_path, Noon).outcome == Backup::Outcome::Done);
+        Backup::MakeBackup(Template, m_path, Noon);
         // Beside the file the link leads to, named after it.
         const QString backup = QFileInfo(real).dir().filePath(QFileInfo(real).completeBaseName().prepend(u"backup/"_qs)
                                                               + u"-20050315-120000.mdb"_qs);
         QCOMPARE(ModeOf(backup), mode_t(mode));
 
         QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs), QString());
-        const Backup::Result result = Backup::Restore(Template, m_path, backup, Noon.addSecs(60));
-        QVERIFY2(result.outcome == Backup::Outcome::Done, qPrintable(result.detail));
+        const std::optional<Failure> failure =
+            FailureOf([&] { Backup::Restore(Template, m_path, backup, Noon.addSecs(60)); });
+        QVERIFY2(!failure, qPrintable(DetailOf(failure)));
         QCOMPARE(QFileInfo(m_path).isSymLink(), linked);
         QCOMPARE(FiguresOf(real), figures);
         QCOMPARE(ModeOf(real), mode_t(mode));
@@ -522,9 +578,13 @@ private Q_SLOTS:
                          at + ' ' + qPrintable(name));
             before += now == figures && Backups().size() == 1;
             if (k % 4 == 0) {
-                const Backup::Result again = operation == u"backup" ? Backup::MakeBackup(Template, m_path, Noon)
-                                                                    : Backup::Restore(Template, m_path, chosen, Noon);
-                QVERIFY2(again.outcome == Backup::Outcome::Done && Leftovers().isEmpty(), at);
+                const std::optional<Failure> again = FailureOf([&] {
+                    if (operation == u"backup")
+                        Backup::MakeBackup(Template, m_path, Noon);
+                    else
+                        Backup::Restore(Template, m_path, chosen, Noon);
+                });
+                QVERIFY2(!again && Leftovers().isEmpty(), at);
             }
         };
         KilledChild::Run(runs);
@@ -564,10 +624,11 @@ int main(int argc, char* argv[])
         // The child of the fault test: says "go" just before it starts.
         KilledChild::SayGo();
         const QString database = QString::fromLocal8Bit(argv[3]);
-        const Backup::Result result = QString::fromLocal8Bit(argv[2]) == u"backup"
-                                          ? Backup::MakeBackup(Template, database, Noon)
-                                          : Backup::Restore(Template, database, QString::fromLocal8Bit(argv[4]), Noon);
-        return result.outcome == Backup::Outcome::Done ? 0 : 1;
+        if (QString::fromLocal8Bit(argv[2]) == u"backup")
+            Backup::MakeBackup(Template, database, Noon);
+        else
+            Backup::Restore(Template, database, QString::fromLocal8Bit(argv[4]), Noon);
+        return 0;
     }
     if (argc > 1 && QString::fromLocal8Bit(argv[1]) == DatabaseHolder::Switch)
         return DatabaseHolder::Main(argc, argv);

@@ -3,6 +3,7 @@
 #include "data/TZTConnection.h"
 #include "data/Transaction.h"
 #include "support/Controls.h"
+#include "support/Failure.h"
 #include "support/Files.h"
 #include "support/KilledChild.h"
 #include "support/MainWindow.h"
@@ -57,10 +58,10 @@ QString Described(const QList<Rides::Ride>& rides)
 // "?", the date the rider is asked about and its two readings.
 QString Outcome(const CsvImport::ReadResult& read)
 {
-    if ((read.failure || !read.ambiguousDate.isEmpty()) && !read.rides.isEmpty())
+    if ((read.fault || !read.ambiguousDate.isEmpty()) && !read.rides.isEmpty())
         return u"rides beside a refusal or a question"_qs;
-    if (read.failure)
-        return read.failure->Message();
+    if (read.fault)
+        return read.fault->Message();
     if (!read.ambiguousDate.isEmpty())
         return u"? %1 %2 %3"_qs.arg(read.ambiguousDate, read.ambiguousDayFirst.toString(Qt::ISODate),
                                      read.ambiguousMonthFirst.toString(Qt::ISODate));
@@ -215,7 +216,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         QFETCH(QString, rides);
         const CsvImport::ReadResult read = Parse(file);
-        QVERIFY2(!read.failure, qPrintable(read.failure ? read.failure->Message() : QString()));
+        QVERIFY2(!read.fault, qPrintable(read.fault ? read.fault->Message() : QString()));
         QCOMPARE(Described(read.rides), rides);
     }
 
@@ -274,8 +275,8 @@ private Q_SLOTS:
         QFETCH(QByteArray, file);
         QFETCH(QString, message);
         const CsvImport::ReadResult read = Parse(file);
-        QVERIFY(read.failure);
-        QCOMPARE(read.failure->Message(), message);
+        QVERIFY(read.fault);
+        QCOMPARE(read.fault->Message(), message);
         QVERIFY(read.rides.isEmpty());
     }
 
@@ -361,7 +362,7 @@ private Q_SLOTS:
                      QString());
         }
         const CsvImport::ReadResult read = Parse(Header + rows);
-        QVERIFY(!read.failure);
+        QVERIFY(!read.fault);
         const CsvImport::Sorted sorted = CsvImport::SortOut(Connection(), read.rides);
         QCOMPARE(sorted.fresh.size(), fresh);
         QCOMPARE(sorted.present, present);
@@ -393,9 +394,9 @@ private Q_SLOTS:
             transaction.Commit();
         }
         const QString csv = File(u"export.csv"_qs);
-        QCOMPARE(CsvExport::ExportLog(Connection(), csv, format).rides, 4000);
+        QCOMPARE(CsvExport::ExportLog(Connection(), csv, format), 4000);
         const CsvImport::ReadResult read = CsvImport::ReadFile(csv, LogOf(Connection()));
-        QVERIFY2(!read.failure, qPrintable(read.failure ? read.failure->Message() : QString()));
+        QVERIFY2(!read.fault, qPrintable(read.fault ? read.fault->Message() : QString()));
 
         const QString other = File(u"other.mdb"_qs);
         QFile::remove(other);
@@ -416,8 +417,9 @@ private Q_SLOTS:
         const QString folder = File(u"sola-lettura"_qs);
         QVERIFY(QDir(folder).removeRecursively() && QDir().mkpath(folder));
         QVERIFY(WriteFile(QDir(folder).filePath(u"vecchio.csv"_qs), "vecchio"));
-        CsvExport::Result intoDatabase = CsvExport::ExportLog(Connection(), m_path, CsvExport::CsvFormat::Italian);
-        QVERIFY(intoDatabase.failure && intoDatabase.failure->endsWith(u"è il database del diario"_qs));
+        const std::optional<Failure> intoDatabase =
+            FailureOf([&] { CsvExport::ExportLog(Connection(), m_path, CsvExport::CsvFormat::Italian); });
+        QVERIFY(intoDatabase && intoDatabase->message.endsWith(u"è il database del diario"_qs));
         QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), u"1"_qs);
         {
             const ReadOnlyFolder readOnly(folder);
@@ -425,15 +427,63 @@ private Q_SLOTS:
                 QSKIP("this file system cannot make a folder read-only");
             for (const QString& name : {u"nuovo.csv"_qs, u"vecchio.csv"_qs}) {
                 const QString path = QDir(folder).filePath(name);
-                const CsvExport::Result result = CsvExport::ExportLog(Connection(), path, CsvExport::CsvFormat::Italian);
-                QVERIFY(result.failure);
-                QVERIFY2(result.failure->startsWith(u"impossibile scrivere il file \""_qs + path
-                                                    + u"\": permesso negato ("_qs),
-                         qPrintable(*result.failure));
+                const std::optional<Failure> failure =
+                    FailureOf([&] { CsvExport::ExportLog(Connection(), path, CsvExport::CsvFormat::Italian); });
+                QVERIFY(failure && failure->why == Exception::Why::Failed);
+                QVERIFY2(failure->message.startsWith(u"impossibile scrivere il file \""_qs + path
+                                                     + u"\": permesso negato ("_qs),
+                         qPrintable(failure->message));
             }
         }
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{u"vecchio.csv"_qs});
         QCOMPARE(Bytes(QDir(folder).filePath(u"vecchio.csv"_qs)), QByteArray("vecchio"));
+    }
+
+    void importFailuresThrowAndStoreNothing_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message"); // what the failure's message begins with
+        QTest::addColumn<int>("why");
+        const int failed = int(Exception::Why::Failed);
+        QTest::newRow("file missing") << u"missing"_qs << u"impossibile leggere il file: "_qs << failed;
+        QTest::newRow("file a folder") << u"folder"_qs << u"impossibile leggere il file: "_qs << failed;
+        QTest::newRow("database read-only") << u"read-only"_qs << u"database in sola lettura. ZTADO exception: "_qs
+                                            << failed;
+        QTest::newRow("database held by another writer")
+            << u"busy"_qs << u"database in uso da un altro programma. ZTADO exception: "_qs
+            << int(Exception::Why::Busy);
+    }
+
+    void importFailuresThrowAndStoreNothing()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        QFETCH(int, why);
+        const QString rides = Stored(TestDatabase::RideFigures);
+        const QString csv = File(u"uscite.csv"_qs);
+        QVERIFY(WriteFile(csv, "Data,KM\r\n2005-03-02,20\r\n2005-03-03,30\r\n"));
+        const QString path = fault == u"missing" ? File(u"nessuno.csv"_qs) : fault == u"folder" ? File(QString()) : csv;
+        TZTConnection connection;
+        connection.Open(TestDatabase::ConnectionStringFor(m_path), fault == u"read-only"
+                                                                      ? TZTConnection::Access::ReadOnly
+                                                                      : TZTConnection::Access::ReadWrite);
+        connection.SetBusyTimeout(100);
+        TZTConnection writer;
+        std::optional<Transaction> held;
+        if (fault == u"busy") {
+            writer.Open(TestDatabase::ConnectionStringFor(m_path));
+            held.emplace(writer);
+        }
+        const std::optional<Failure> failure = FailureOf([&] {
+            const CsvImport::ReadResult read = CsvImport::ReadFile(path, LogOf(connection));
+            QCOMPARE(read.rides.size(), 2);
+            CsvImport::Store(connection, read.rides);
+        });
+        held.reset();
+        QVERIFY(failure);
+        QVERIFY2(failure->message.startsWith(message), qPrintable(failure->message));
+        QCOMPARE(int(failure->why), why);
+        QCOMPARE(Stored(TestDatabase::RideFigures), rides);
     }
 
     void killedImportStoresAllOrNothing()
@@ -568,7 +618,10 @@ int main(int argc, char* argv[])
         connection.Open(TestDatabase::ConnectionStringFor(QString::fromLocal8Bit(argv[3])));
         KilledChild::SayGo();
         const CsvImport::ReadResult read = CsvImport::ReadFile(QString::fromLocal8Bit(argv[2]), LogOf(connection));
-        return read.failure || CsvImport::Store(connection, CsvImport::SortOut(connection, read.rides).fresh).failure;
+        if (read.fault)
+            return 1;
+        CsvImport::Store(connection, CsvImport::SortOut(connection, read.rides).fresh);
+        return 0;
     }
     QApplication app(argc, argv);
     TestCsv test;

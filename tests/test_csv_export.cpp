@@ -3,6 +3,7 @@
 #include "data/TZTConnection.h"
 #include "data/Transaction.h"
 #include "support/Controls.h"
+#include "support/Failure.h"
 #include "support/Files.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
@@ -120,9 +121,7 @@ private Q_SLOTS:
         const QString folder = Folder(u"formato"_qs);
         const QString target = QDir(folder).filePath(u"uscite.csv"_qs);
         QVERIFY(WriteFile(target, QByteArray(100000, 'x'))); // replaced whole
-        const CsvExport::Result result = CsvExport::ExportLog(Connection(), target, format);
-        QVERIFY2(!result.failure && !result.unwritableRide, qPrintable(result.failure.value_or(QString())));
-        QCOMPARE(result.rides, 5);
+        QCOMPARE(CsvExport::ExportLog(Connection(), target, format), 5);
         QCOMPARE(Bytes(target), bytes);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList{u"uscite.csv"_qs});
     }
@@ -156,9 +155,11 @@ private Q_SLOTS:
                                                 .arg(values)),
                  QString());
         const QString folder = Folder(u"fermata"_qs);
-        const CsvExport::Result result = CsvExport::ExportLog(Connection(), QDir(folder).filePath(u"uscite.csv"_qs), format);
-        QCOMPARE(result.unwritableRide.value_or(QString()), message);
-        QVERIFY(!result.failure);
+        const std::optional<Failure> failure =
+            FailureOf([&] { CsvExport::ExportLog(Connection(), QDir(folder).filePath(u"uscite.csv"_qs), format); });
+        QVERIFY(failure);
+        QCOMPARE(failure->message, message);
+        QVERIFY(failure->why == Exception::Why::Unwritable);
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
@@ -170,10 +171,11 @@ private Q_SLOTS:
             QSKIP("mounting a small file system is not permitted here: the full disk is not checked");
         const Mounted mounted{folder};
         const QString target = QDir(folder).filePath(u"uscite.csv"_qs);
-        const CsvExport::Result result = CsvExport::ExportLog(Connection(), target, CsvFormat::Italian);
-        QVERIFY(result.failure);
-        QVERIFY2(result.failure->startsWith(u"impossibile scrivere il file \"%1\": disco pieno ("_qs.arg(target)),
-                 qPrintable(*result.failure));
+        const std::optional<Failure> failure =
+            FailureOf([&] { CsvExport::ExportLog(Connection(), target, CsvFormat::Italian); });
+        QVERIFY(failure && failure->why == Exception::Why::Failed);
+        QVERIFY2(failure->message.startsWith(u"impossibile scrivere il file \"%1\": disco pieno ("_qs.arg(target)),
+                 qPrintable(failure->message));
         QCOMPARE(QDir(folder).entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
@@ -202,7 +204,7 @@ private Q_SLOTS:
         AddRides(600);
         const QString folder = Folder(u"foglio"_qs);
         const QString exported = QDir(folder).filePath(u"uscite.csv"_qs);
-        QCOMPARE(CsvExport::ExportLog(Connection(), exported, format).rides, 600);
+        QCOMPARE(CsvExport::ExportLog(Connection(), exported, format), 600);
 
         // A profile of its own whose locale is the spreadsheet user's, whatever LANG says.
         const QTemporaryDir profile;
@@ -226,7 +228,7 @@ private Q_SLOTS:
 
         const CsvImport::ReadResult read =
             CsvImport::ReadFile(saved, {Rides::Types(Connection()), QDate(1990, 1, 1), MainWindow::Today});
-        QVERIFY2(!read.failure, qPrintable(read.failure ? read.failure->Message() : QString()));
+        QVERIFY2(!read.fault, qPrintable(read.fault ? read.fault->Message() : QString()));
         QCOMPARE(read.rides, AllRides(Connection()));
     }
 

@@ -1,4 +1,5 @@
 #include "data/TZTConnection.h"
+#include "support/Failure.h"
 #include "support/Files.h"
 #include "support/KilledChild.h"
 #include "support/TestDatabase.h"
@@ -88,7 +89,6 @@ private Q_SLOTS:
         QVERIFY(WriteFile(Dat(fileName), content));
 
         const DatImportResult result = Import();
-        QVERIFY2(!result.failure, qPrintable(result.failure ? result.failure->Message() : QString()));
         QCOMPARE(result.files, 1);
         QCOMPARE(result.rides, rows.isEmpty() ? 0 : int(rows.count(u';')) + 1);
         QCOMPARE(m_started, QStringList{fileName});
@@ -108,7 +108,6 @@ private Q_SLOTS:
             QVERIFY(WriteFile(Dat(name), "01 1.0 no^1"));
 
         const DatImportResult result = Import();
-        QVERIFY2(!result.failure, qPrintable(result.failure ? result.failure->Message() : QString()));
         QCOMPARE(result.files, 3);
         QCOMPARE(result.rides, 4);
         QCOMPARE(m_started, (QStringList{u"122003.dat"_qs, u"012004.dat"_qs, u"022004.dat"_qs}));
@@ -160,10 +159,9 @@ private Q_SLOTS:
         QVERIFY(WriteFile(Dat(u"012003.dat"_qs), "01 11.0 buona^1\r\n02 12.0 anche questa^2\r\n"));
         QVERIFY(WriteFile(Dat(fileName), content));
 
-        const DatImportResult result = Import();
-        QVERIFY(result.failure);
-        QCOMPARE(result.files + result.rides, 0);
-        const QString message = result.failure->Message();
+        const std::optional<Failure> failure = FailureOf([&] { Import(); });
+        QVERIFY(failure);
+        const QString message = failure->message;
         QVERIFY2(message.startsWith(where) && message.contains(reason), qPrintable(message.left(300)));
         QVERIFY2(message.size() < 200, "a message box must stay readable");
         QCOMPARE(Stored(RideRows), before);
@@ -184,26 +182,25 @@ private Q_SLOTS:
         QCOMPARE(sqlite3_open_v2(m_path.toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
         const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> closer(other, &sqlite3_close);
         QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
-        std::optional<DatImportFailure> failure = DatImport::ImportFolder(connection, m_folder).failure;
-        QVERIFY(failure && failure->fileName.isEmpty());
-        QVERIFY2(failure->Message().startsWith(u"database in uso da un altro programma. "
-                                               "ZTADO exception: TZTConnection::Execute: "_qs),
-                 qPrintable(failure->Message()));
+        std::optional<Failure> failure = FailureOf([&] { DatImport::ImportFolder(connection, m_folder); });
+        QVERIFY(failure && failure->why == Exception::Why::Busy);
+        QVERIFY2(failure->message.startsWith(u"database in uso da un altro programma. "
+                                             "ZTADO exception: TZTConnection::Execute: "_qs),
+                 qPrintable(failure->message));
         sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
 
         // A database that refuses writes is not the fault of the first line.
         TZTConnection readOnly;
         readOnly.Open(TestDatabase::ConnectionStringFor(m_path), TZTConnection::Access::ReadOnly);
-        failure = DatImport::ImportFolder(readOnly, m_folder).failure;
+        failure = FailureOf([&] { DatImport::ImportFolder(readOnly, m_folder); });
         QVERIFY(failure);
-        QVERIFY2(failure->fileName.isEmpty() && failure->line == 0, qPrintable(failure->Message()));
-        QVERIFY2(failure->Message().contains(u"readonly"_qs), qPrintable(failure->Message()));
+        QVERIFY2(!failure->message.startsWith(u"File "_qs), qPrintable(failure->message));
+        QVERIFY2(failure->message.contains(u"readonly"_qs), qPrintable(failure->message));
 
         // A bad line; then, fixed, a run on the same connection stores each ride once.
-        QVERIFY(DatImport::ImportFolder(connection, m_folder).failure);
+        QVERIFY(FailureOf([&] { DatImport::ImportFolder(connection, m_folder); }));
         QVERIFY(WriteFile(Dat(u"022004.dat"_qs), "01 30.0 c^1\r\n28 40.0 d^1\r\n"));
-        failure = DatImport::ImportFolder(connection, m_folder).failure;
-        QVERIFY2(!failure, qPrintable(failure ? failure->Message() : QString()));
+        DatImport::ImportFolder(connection, m_folder);
         QCOMPARE(Stored(u"SELECT group_concat(Descrizione, '') FROM (SELECT * FROM Uscite ORDER BY IDUscita)"_qs),
                  u"abcd"_qs);
     }
@@ -233,7 +230,8 @@ int main(int argc, char* argv[])
         TZTConnection connection;
         connection.Open(TestDatabase::ConnectionStringFor(QString::fromLocal8Bit(argv[3])));
         KilledChild::SayGo();
-        return DatImport::ImportFolder(connection, QString::fromLocal8Bit(argv[2])).failure ? 1 : 0;
+        DatImport::ImportFolder(connection, QString::fromLocal8Bit(argv[2]));
+        return 0;
     }
     QCoreApplication app(argc, argv);
     TestImport test;

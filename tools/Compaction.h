@@ -34,6 +34,8 @@ QString BackupPath(const QString& dataSource);
 // before. On failure it throws Exception with RenameRefusedText or
 // EngineFailedText as the message and what went wrong as the detail; the
 // database is untouched, and Why::Refused says it could not be had alone.
+// Only when the backup alone cannot take its name is the database
+// compacted all the same; the detail says where the old one stays.
 //
 // A symbolic link at `dataSource` stays: the file it leads to is compacted,
 // with its backup and work files in that file's folder. The compacted copy
