@@ -15,11 +15,11 @@ class TZTConnection;
 // from before the copy until the rename that ends the work: a transaction of
 // another process first ends (up to the busy timeout of `inUse`, else the
 // default one) or the work is refused with nothing changed: Exception with
-// Why::Refused. Any other failure throws Exception (Why::Failed) and leaves the
+// Why::Refused. Any other failure throws Exception too and leaves the
 // database untouched. Each message reads "what failed (why)." for the rider,
-// the why also being the detail. A copy is made in
-// a work file whose name is no backup's, gets the database's permissions, is
-// flushed and passes PRAGMA integrity_check before it is renamed into place.
+// the why also being the detail. A copy is made in a work file whose name is
+// no backup's, gets the database's permissions, is flushed and passes PRAGMA
+// integrity_check before it is renamed into place.
 // Through a symbolic link, the file it leads to is backed up and restored,
 // its backup folder beside it.
 namespace Backup {
