@@ -16,9 +16,10 @@
 //
 // Only the command the rider started catches it (app/, and the dialogs' own
 // buttons), where the message box is shown. On the way, a function catches
-// it only to say the same failure in its own words, its reason and detail
-// kept, or where a file that does not open is itself the answer asked for
-// (which backups can be restored). A fault in the rider's own file (a bad
+// it only to tell the same failure in its own words (the words it had kept
+// as the detail, the reason kept or made more exact), or where a file that
+// does not open is itself the answer asked for (which backups can be
+// restored). A fault in the rider's own file (a bad
 // CSV row, a damaged GPS file) is not a failure of the program: it is part
 // of what the reader returns, with its place in the file.
 class Exception : public std::runtime_error
