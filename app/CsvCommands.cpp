@@ -213,7 +213,6 @@ struct ImportPlan
     bool cancelled = false;
     CsvImport::ReadResult untold; // with the date whose day order is the rider's to say
     std::optional<QString> badFile;  // the file's first bad row
-    std::optional<QString> failure;  // the program's or the system's
 };
 
 ImportPlan ReadAndSortOut(RideLog& log, CommandScreen& screen, const QString& path, CsvImport::DayOrder order)
@@ -222,21 +221,17 @@ ImportPlan ReadAndSortOut(RideLog& log, CommandScreen& screen, const QString& pa
     const WaitCursor wait;
     screen.SetStatusText(ImportingText);
     StepProgress progress(screen.Window(), ReadingLabel);
-    try {
-        const CsvImport::Log fits{Rides::Types(log.Connection()), QDate(screen.FirstCalendarYear(), 1, 1),
-                                  screen.Today(), order};
-        const CsvImport::ReadResult read = CsvImport::ReadFile(path, fits, progress.Callback());
-        if (read.failure)
-            plan.badFile = read.failure->Message();
-        else if (read.cancelled)
-            plan.cancelled = true;
-        else if (!read.ambiguousDate.isEmpty())
-            plan.untold = read;
-        else
-            plan.sorted = CsvImport::SortOut(log.Connection(), read.rides);
-    } catch (const Exception& e) {
-        plan.failure = e.Message();
-    }
+    const CsvImport::Log fits{Rides::Types(log.Connection()), QDate(screen.FirstCalendarYear(), 1, 1),
+                              screen.Today(), order};
+    const CsvImport::ReadResult read = CsvImport::ReadFile(path, fits, progress.Callback());
+    if (read.failure)
+        plan.badFile = read.failure->Message();
+    else if (read.cancelled)
+        plan.cancelled = true;
+    else if (!read.ambiguousDate.isEmpty())
+        plan.untold = read;
+    else
+        plan.sorted = CsvImport::SortOut(log.Connection(), read.rides);
     return plan;
 }
 
@@ -278,43 +273,39 @@ void ImportCsvCommand(RideLog& log, CommandScreen& screen)
     if (path.isEmpty())
         return;
 
-    ImportPlan plan = ReadAndSortOut(log, screen, path, CsvImport::DayOrder::FromFile);
-    if (!plan.untold.ambiguousDate.isEmpty()) {
+    try {
+        ImportPlan plan = ReadAndSortOut(log, screen, path, CsvImport::DayOrder::FromFile);
+        if (!plan.untold.ambiguousDate.isEmpty()) {
+            screen.SetStatusText(ReadyStatusText);
+            const std::optional<CsvImport::DayOrder> order = AskDayOrder(owner, plan.untold);
+            if (!order)
+                return;
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            plan = ReadAndSortOut(log, screen, path, *order);
+        }
+        const QList<Rides::Ride>& fresh = plan.sorted.fresh;
+        if (plan.badFile) {
+            MessageBoxes::Show(owner, BadFileText + QStringLiteral("\r\n\r\n") + *plan.badFile,
+                               QMessageBox::Warning);
+            screen.SetStatusText(ReadyStatusText);
+            return;
+        }
+        // Nothing runs while the rider reads the outcome or the question.
         screen.SetStatusText(ReadyStatusText);
-        const std::optional<CsvImport::DayOrder> order = AskDayOrder(owner, plan.untold);
-        if (!order)
+        if (plan.cancelled) {
+            MessageBoxes::Show(owner, ImportCancelledText, QMessageBox::Information);
+            return;
+        }
+        if (fresh.isEmpty()) {
+            MessageBoxes::Show(owner, NothingNew(plan.sorted.present), QMessageBox::Information);
+            return;
+        }
+        if (MessageBoxes::Show(owner, ImportQuestion(fresh.size(), plan.sorted.present), QMessageBox::Question,
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
             return;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        plan = ReadAndSortOut(log, screen, path, *order);
-    }
-    const QList<Rides::Ride>& fresh = plan.sorted.fresh;
-    if (plan.badFile) {
-        MessageBoxes::Show(owner, BadFileText + QStringLiteral("\r\n\r\n") + *plan.badFile, QMessageBox::Warning);
-        screen.SetStatusText(ReadyStatusText);
-        return;
-    }
-    if (plan.failure) {
-        MessageBoxes::Show(owner, MessageBoxes::WithException(ImportFailedText, *plan.failure), QMessageBox::Warning);
-        screen.SetStatusText(ReadyStatusText);
-        return;
-    }
-    // Nothing runs while the rider reads the outcome or the question.
-    screen.SetStatusText(ReadyStatusText);
-    if (plan.cancelled) {
-        MessageBoxes::Show(owner, ImportCancelledText, QMessageBox::Information);
-        return;
-    }
-    if (fresh.isEmpty()) {
-        MessageBoxes::Show(owner, NothingNew(plan.sorted.present), QMessageBox::Information);
-        return;
-    }
-    if (MessageBoxes::Show(owner, ImportQuestion(fresh.size(), plan.sorted.present), QMessageBox::Question,
-                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        != QMessageBox::Yes)
-        return;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
-    try {
         CsvImport::StoreResult stored;
         {
             const WaitCursor wait;
