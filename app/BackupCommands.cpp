@@ -1,7 +1,8 @@
 #include "app/Commands.h"
 
-#include "app/Unitmain.h"
-#include "data/TZTConnection.h"
+#include "app/CommandScreen.h"
+#include "app/CommandSupport.h"
+#include "data/RideLog.h"
 #include "forms/MessageBoxes.h"
 #include "forms/Unitripristino.h"
 #include "forms/WaitCursor.h"
@@ -11,6 +12,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <QWidget>
 
 #include <optional>
 
@@ -27,13 +29,17 @@ const QString RestoreFailedText = QStringLiteral("ATTENZIONE: impossibile ripris
 class FailureNoteOnShow : public QObject
 {
 public:
-    explicit FailureNoteOnShow(TFormMain& form) : QObject(&form), m_form(form) { form.installEventFilter(this); }
+    FailureNoteOnShow(QWidget* window, QString databaseFile)
+        : QObject(window), m_window(window), m_databaseFile(std::move(databaseFile))
+    {
+        window->installEventFilter(this);
+    }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
-        if (watched == &m_form && event->type() == QEvent::Show) {
-            m_form.removeEventFilter(this);
+        if (watched == m_window && event->type() == QEvent::Show) {
+            m_window->removeEventFilter(this);
             // Queued, so the window is painted under the box.
             QMetaObject::invokeMethod(this, &FailureNoteOnShow::Report, Qt::QueuedConnection);
         }
@@ -43,38 +49,38 @@ protected:
 private:
     void Report()
     {
-        const QString reason = Backup::TakeFailureNote(m_form.DatabaseFile());
+        const QString reason = Backup::TakeFailureNote(m_databaseFile);
         if (!reason.isEmpty())
-            MessageBoxes::Show(&m_form, MessageBoxes::WithException(BackupFailedText, reason), QMessageBox::Warning);
+            MessageBoxes::Show(m_window, MessageBoxes::WithException(BackupFailedText, reason), QMessageBox::Warning);
         deleteLater();
     }
 
-    TFormMain& m_form;
+    QWidget* m_window;
+    QString m_databaseFile;
 };
 
-std::optional<QString> ChooseBackup(TFormMain& form)
-{
-    std::vector<Backup::Entry> entries;
-    {
-        const WaitCursor wait;
-        entries = Backup::List(form.DatabaseConnectionTemplate(), form.DatabaseFile());
-    }
-    TFormRipristino dialog(&form, Backup::Folder(form.DatabaseFile()), std::move(entries));
-    if (dialog.exec() != QDialog::Accepted || !dialog.Chosen())
-        return std::nullopt;
-    return dialog.Chosen()->path;
-}
-
-}
-
-void RestoreBackupCommand(TFormMain& form)
+// The backup the rider chose; none when the list was closed, or could not be shown.
+std::optional<QString> ChooseBackup(const RideLog& log, CommandScreen& screen)
 {
     std::optional<QString> chosen;
-    try {
-        chosen = ChooseBackup(form);
-    } catch (const std::exception&) {
-        // A dialog that cannot open simply does not appear.
-    }
+    Quietly("backup list", [&] {
+        std::vector<Backup::Entry> entries;
+        {
+            const WaitCursor wait;
+            entries = Backup::List(log.ConnectionTemplate(), log.DatabaseFile());
+        }
+        TFormRipristino dialog(screen.Window(), Backup::Folder(log.DatabaseFile()), std::move(entries));
+        if (dialog.exec() == QDialog::Accepted && dialog.Chosen())
+            chosen = dialog.Chosen()->path;
+    });
+    return chosen;
+}
+
+}
+
+void RestoreBackupCommand(RideLog& log, CommandScreen& screen)
+{
+    const std::optional<QString> chosen = ChooseBackup(log, screen);
     if (!chosen)
         return;
     // The work that follows processes no events: let the window paint over
@@ -84,53 +90,48 @@ void RestoreBackupCommand(TFormMain& form)
     std::optional<QString> failure;
     {
         const WaitCursor wait;
-        form.SetStatusText(RestoringText);
+        screen.SetStatusText(RestoringText);
         try {
-            // The restore closes the connection once it holds the database.
-            TZTConnection* const connection = form.ReleaseDatabase();
-            Backup::Restore(form.DatabaseConnectionTemplate(), form.DatabaseFile(), *chosen,
-                            QDateTime::currentDateTime(), connection);
-        } catch (const Exception& e) {
-            // The database is opened again all the same, and the rider told why nothing was restored.
-            failure = e.Message();
+            // The restore closes the log's connection once it holds the database.
+            log.WithDatabaseReleased([&](TZTConnection* inUse) {
+                Backup::Restore(log.ConnectionTemplate(), log.DatabaseFile(), *chosen, QDateTime::currentDateTime(),
+                                inUse);
+            });
         } catch (const std::exception& e) {
-            failure = QString::fromLocal8Bit(e.what());
+            failure = ReasonOf(e);
         }
         // As at start-up, when the restore got as far as closing the connection.
-        form.ReopenDatabase();
+        OpenAsAtStartup(log, screen);
     }
-    if (!failure) {
-        form.SetStatusText(ReadyStatusText);
-        MessageBoxes::Show(&form, RestoreDoneText, QMessageBox::Information);
+    if (failure) {
+        MessageBoxes::Show(screen.Window(), MessageBoxes::WithException(RestoreFailedText, *failure),
+                           QMessageBox::Warning);
     } else {
-        MessageBoxes::Show(&form, MessageBoxes::WithException(RestoreFailedText, *failure), QMessageBox::Warning);
+        screen.SetStatusText(ReadyStatusText);
+        MessageBoxes::Show(screen.Window(), RestoreDoneText, QMessageBox::Information);
     }
-    form.SetStatusText(ReadyStatusText);
+    screen.SetStatusText(ReadyStatusText);
 }
 
-void BackupOnClose(TFormMain& form)
+void BackupOnClose(RideLog& log, CommandScreen& screen)
 {
-    const TZTConnection* const connection = form.DatabaseConnection();
-    if (!form.CurrentOptions().autoBackup || !connection || !connection->IsOpen())
+    if (!screen.CurrentOptions().autoBackup || !log.IsOpen())
         return;
-    const QString database = form.DatabaseFile();
     // Closed first, so that a WAL log is folded into the file the test looks at.
-    form.CloseDatabase();
-    if (!Backup::NeedsBackup(database))
+    log.Close();
+    if (!Backup::NeedsBackup(log.DatabaseFile()))
         return;
     const WaitCursor wait;
-    form.SetStatusText(BackingUpText);
+    screen.SetStatusText(BackingUpText);
     try {
-        Backup::MakeBackup(form.DatabaseConnectionTemplate(), database);
-    } catch (const Exception& e) {
-        Backup::WriteFailureNote(database, e.Message());
+        Backup::MakeBackup(log.ConnectionTemplate(), log.DatabaseFile());
     } catch (const std::exception& e) {
-        Backup::WriteFailureNote(database, QString::fromLocal8Bit(e.what()));
+        Backup::WriteFailureNote(log.DatabaseFile(), ReasonOf(e));
     }
 }
 
-void ReportBackupFailureWhenShown(TFormMain& form)
+void ReportBackupFailureWhenShown(CommandScreen& screen, const QString& databaseFile)
 {
-    if (Backup::HasFailureNote(form.DatabaseFile()))
-        new FailureNoteOnShow(form);
+    if (Backup::HasFailureNote(databaseFile))
+        new FailureNoteOnShow(screen.Window(), databaseFile);
 }

@@ -1,25 +1,29 @@
 #pragma once
 
-class TFormMain;
+#include <QString>
 
-// Commands of the main window that live in their own units.
+class CommandScreen;
+class RideLog;
+
+// Commands of the main window that live in their own units: each works on the
+// log and shows itself on the screen, never on the window itself.
 
 // "Importa dati da file DAT...": rides from a folder of monthly ".dat" files.
-void ImportDatFilesCommand(TFormMain& form);
+void ImportDatFilesCommand(RideLog& log, CommandScreen& screen);
 // "Compatta e ripristina database": compaction with a backup, then reconnection.
-void CompactDatabaseCommand(TFormMain& form);
+void CompactDatabaseCommand(RideLog& log, CommandScreen& screen);
 // "Esporta uscite in CSV...": the whole log as a CSV file.
-void ExportCsvCommand(TFormMain& form);
+void ExportCsvCommand(RideLog& log, CommandScreen& screen);
 // "Importa uscite da CSV...": the rides of a CSV file that the log does not hold yet.
-void ImportCsvCommand(TFormMain& form);
+void ImportCsvCommand(RideLog& log, CommandScreen& screen);
 // "Opzioni...": the options dialog.
-void OptionsCommand(TFormMain& form);
+void OptionsCommand(CommandScreen& screen);
 // "Informazioni su...": the about box.
-void AboutCommand(TFormMain& form);
+void AboutCommand(CommandScreen& screen);
 // "Ripristina un backup...": the list of backups, then the restore and reconnection.
-void RestoreBackupCommand(TFormMain& form);
-// A normal close: a checked backup when the database changed and the options
-// want one. It never keeps the window open; a failure is told at the next start.
-void BackupOnClose(TFormMain& form);
-// At start-up: why the last automatic backup failed, once the window is shown.
-void ReportBackupFailureWhenShown(TFormMain& form);
+void RestoreBackupCommand(RideLog& log, CommandScreen& screen);
+// A normal close: a checked backup, the log closed first, when the database
+// changed and the options want one. A failure is told at the next start.
+void BackupOnClose(RideLog& log, CommandScreen& screen);
+// At start-up: why the last automatic backup failed, once the screen's window is shown.
+void ReportBackupFailureWhenShown(CommandScreen& screen, const QString& databaseFile);

@@ -1,7 +1,8 @@
 #include "app/Commands.h"
 
-#include "app/Unitmain.h"
-#include "data/TZTConnection.h"
+#include "app/CommandScreen.h"
+#include "app/CommandSupport.h"
+#include "data/RideLog.h"
 #include "forms/MessageBoxes.h"
 #include "forms/WaitCursor.h"
 #include "tools/CsvExport.h"
@@ -100,11 +101,11 @@ struct ChosenFile
 };
 
 // The documents folder, or the home without one, proposes where a file goes or comes from.
-ChosenFile ChooseFile(TFormMain& form, QFileDialog::AcceptMode mode)
+ChosenFile ChooseFile(QWidget* owner, QFileDialog::AcceptMode mode)
 {
     const bool saving = mode == QFileDialog::AcceptSave;
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
-    QFileDialog dialog(&form, saving ? ExportTitle : ImportTitle,
+    QFileDialog dialog(owner, saving ? ExportTitle : ImportTitle,
                        QDir(documents).exists() ? documents : QDir::homePath());
     dialog.setAcceptMode(mode);
     if (saving) {
@@ -136,7 +137,7 @@ CsvExport::CsvFormat FormatOf(const QString& filter)
 
 // Asks which part of the file's dates is the day, naming one date read both
 // ways ("1 febbraio 1990"); nothing when the rider cancels.
-std::optional<CsvImport::DayOrder> AskDayOrder(TFormMain& form, const CsvImport::ReadResult& read)
+std::optional<CsvImport::DayOrder> AskDayOrder(QWidget* owner, const CsvImport::ReadResult& read)
 {
     const QString format = QStringLiteral("d MMMM yyyy");
     const QString dayFirst = QLocale().toString(read.ambiguousDayFirst, format);
@@ -151,7 +152,7 @@ std::optional<CsvImport::DayOrder> AskDayOrder(TFormMain& form, const CsvImport:
                                    "Tutte le date del file saranno lette allo stesso modo.")
                         .arg(read.ambiguousDate, withArticle(read.ambiguousDayFirst, dayFirst),
                              withArticle(read.ambiguousMonthFirst, monthFirst)),
-                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, &form);
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner);
     box.setTextFormat(Qt::PlainText);
     // Neither reading is the wrong one: no yes or no icon on either.
     for (const auto& [button, text] : {std::pair(QMessageBox::Yes, dayFirst), std::pair(QMessageBox::No, monthFirst)}) {
@@ -212,132 +213,118 @@ struct ImportPlan
     bool cancelled = false;
     CsvImport::ReadResult untold; // with the date whose day order is the rider's to say
     std::optional<QString> badFile;  // the file's first bad row
-    std::optional<QString> failure;  // the program's or the system's
 };
 
-ImportPlan ReadAndSortOut(TFormMain& form, TZTConnection& connection, const QString& path, CsvImport::DayOrder order)
+ImportPlan ReadAndSortOut(RideLog& log, CommandScreen& screen, const QString& path, CsvImport::DayOrder order)
 {
     ImportPlan plan;
     const WaitCursor wait;
-    form.SetStatusText(ImportingText);
-    StepProgress progress(&form, ReadingLabel);
-    try {
-        const CsvImport::Log log{Rides::Types(connection), QDate(form.FirstCalendarYear(), 1, 1),
-                                 form.Today(), order};
-        const CsvImport::ReadResult read = CsvImport::ReadFile(path, log, progress.Callback());
-        if (read.fault)
-            plan.badFile = read.fault->Message();
-        else if (read.cancelled)
-            plan.cancelled = true;
-        else if (!read.ambiguousDate.isEmpty())
-            plan.untold = read;
-        else
-            plan.sorted = CsvImport::SortOut(connection, read.rides);
-    } catch (const Exception& e) {
-        plan.failure = e.Message();
-    }
+    screen.SetStatusText(ImportingText);
+    StepProgress progress(screen.Window(), ReadingLabel);
+    const CsvImport::Log fits{Rides::Types(log.Connection()), QDate(screen.FirstCalendarYear(), 1, 1),
+                              screen.Today(), order};
+    const CsvImport::ReadResult read = CsvImport::ReadFile(path, fits, progress.Callback());
+    if (read.fault)
+        plan.badFile = read.fault->Message();
+    else if (read.cancelled)
+        plan.cancelled = true;
+    else if (!read.ambiguousDate.isEmpty())
+        plan.untold = read;
+    else
+        plan.sorted = CsvImport::SortOut(log.Connection(), read.rides);
     return plan;
 }
 
 }
 
-void ExportCsvCommand(TFormMain& form)
+void ExportCsvCommand(RideLog& log, CommandScreen& screen)
 {
-    TZTConnection* const connection = form.DatabaseConnection();
-    const ChosenFile chosen = connection ? ChooseFile(form, QFileDialog::AcceptSave) : ChosenFile();
+    const ChosenFile chosen = ChooseFile(screen.Window(), QFileDialog::AcceptSave);
     if (chosen.path.isEmpty())
         return;
 
-    int rides = 0;
-    std::optional<Exception> failure;
-    {
-        const WaitCursor wait;
-        form.SetStatusText(ExportingText);
-        try {
-            rides = CsvExport::ExportLog(*connection, chosen.path, FormatOf(chosen.filter));
-        } catch (const Exception& e) {
-            failure = e;
+    try {
+        int rides = 0;
+        {
+            const WaitCursor wait;
+            screen.SetStatusText(ExportingText);
+            rides = CsvExport::ExportLog(log.Connection(), chosen.path, FormatOf(chosen.filter));
         }
-    }
-    if (failure && failure->Reason() == Exception::Why::Unwritable) {
-        MessageBoxes::Show(&form, UnwritableRideText + QStringLiteral("\r\n\r\n") + failure->Message(),
+        screen.SetStatusText(ReadyStatusText);
+        MessageBoxes::Show(screen.Window(), ExportDone(rides), QMessageBox::Information);
+    } catch (const Exception& e) {
+        // A ride the file cannot carry is the log's own fault, not the program's.
+        if (e.Reason() == Exception::Why::Unwritable)
+            MessageBoxes::Show(screen.Window(), UnwritableRideText + QStringLiteral("\r\n\r\n") + e.Message(),
+                               QMessageBox::Warning);
+        else
+            MessageBoxes::Show(screen.Window(), MessageBoxes::WithException(ExportFailedText, e.Message()),
+                               QMessageBox::Warning);
+    } catch (const std::exception& e) {
+        MessageBoxes::Show(screen.Window(), MessageBoxes::WithException(ExportFailedText, ReasonOf(e)),
                            QMessageBox::Warning);
-    } else if (failure) {
-        MessageBoxes::Show(&form, MessageBoxes::WithException(ExportFailedText, failure->Message()),
-                           QMessageBox::Warning);
-    } else {
-        form.SetStatusText(ReadyStatusText);
-        MessageBoxes::Show(&form, ExportDone(rides), QMessageBox::Information);
     }
-    form.SetStatusText(ReadyStatusText);
+    screen.SetStatusText(ReadyStatusText);
 }
 
-void ImportCsvCommand(TFormMain& form)
+void ImportCsvCommand(RideLog& log, CommandScreen& screen)
 {
-    TZTConnection* const connection = form.DatabaseConnection();
-    const QString path = connection ? ChooseFile(form, QFileDialog::AcceptOpen).path : QString();
+    QWidget* const owner = screen.Window();
+    const QString path = ChooseFile(owner, QFileDialog::AcceptOpen).path;
     if (path.isEmpty())
         return;
 
-    ImportPlan plan = ReadAndSortOut(form, *connection, path, CsvImport::DayOrder::FromFile);
-    if (!plan.untold.ambiguousDate.isEmpty()) {
-        form.SetStatusText(ReadyStatusText);
-        const std::optional<CsvImport::DayOrder> order = AskDayOrder(form, plan.untold);
-        if (!order)
+    try {
+        ImportPlan plan = ReadAndSortOut(log, screen, path, CsvImport::DayOrder::FromFile);
+        if (!plan.untold.ambiguousDate.isEmpty()) {
+            screen.SetStatusText(ReadyStatusText);
+            const std::optional<CsvImport::DayOrder> order = AskDayOrder(owner, plan.untold);
+            if (!order)
+                return;
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            plan = ReadAndSortOut(log, screen, path, *order);
+        }
+        const QList<Rides::Ride>& fresh = plan.sorted.fresh;
+        if (plan.badFile) {
+            MessageBoxes::Show(owner, BadFileText + QStringLiteral("\r\n\r\n") + *plan.badFile,
+                               QMessageBox::Warning);
+            screen.SetStatusText(ReadyStatusText);
+            return;
+        }
+        // Nothing runs while the rider reads the outcome or the question.
+        screen.SetStatusText(ReadyStatusText);
+        if (plan.cancelled) {
+            MessageBoxes::Show(owner, ImportCancelledText, QMessageBox::Information);
+            return;
+        }
+        if (fresh.isEmpty()) {
+            MessageBoxes::Show(owner, NothingNew(plan.sorted.present), QMessageBox::Information);
+            return;
+        }
+        if (MessageBoxes::Show(owner, ImportQuestion(fresh.size(), plan.sorted.present), QMessageBox::Question,
+                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
             return;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        plan = ReadAndSortOut(form, *connection, path, *order);
-    }
-    const QList<Rides::Ride>& fresh = plan.sorted.fresh;
-    if (plan.badFile) {
-        MessageBoxes::Show(&form, BadFileText + QStringLiteral("\r\n\r\n") + *plan.badFile, QMessageBox::Warning);
-        form.SetStatusText(ReadyStatusText);
-        return;
-    }
-    if (plan.failure) {
-        MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, *plan.failure),
-                           QMessageBox::Warning);
-        form.SetStatusText(ReadyStatusText);
-        return;
-    }
-    // Nothing runs while the rider reads the outcome or the question.
-    form.SetStatusText(ReadyStatusText);
-    if (plan.cancelled) {
-        MessageBoxes::Show(&form, ImportCancelledText, QMessageBox::Information);
-        return;
-    }
-    if (fresh.isEmpty()) {
-        MessageBoxes::Show(&form, NothingNew(plan.sorted.present), QMessageBox::Information);
-        return;
-    }
-    if (MessageBoxes::Show(&form, ImportQuestion(fresh.size(), plan.sorted.present), QMessageBox::Question,
-                           QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        != QMessageBox::Yes)
-        return;
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 
-    CsvImport::StoreResult stored;
-    std::optional<QString> failure;
-    {
-        const WaitCursor wait;
-        form.SetStatusText(ImportingText);
-        StepProgress progress(&form, StoringLabel);
-        try {
-            stored = CsvImport::Store(*connection, fresh, progress.Callback());
-        } catch (const Exception& e) {
-            failure = e.Message();
+        CsvImport::StoreResult stored;
+        {
+            const WaitCursor wait;
+            screen.SetStatusText(ImportingText);
+            StepProgress progress(owner, StoringLabel);
+            stored = CsvImport::Store(log.Connection(), fresh, progress.Callback());
         }
+        if (stored.cancelled) {
+            screen.SetStatusText(ReadyStatusText);
+            MessageBoxes::Show(owner, ImportCancelledText, QMessageBox::Information);
+        } else {
+            screen.ShowMonthAgain();
+            screen.ShowYearProgress();
+            screen.SetStatusText(ReadyStatusText);
+            MessageBoxes::Show(owner, ImportDone(stored.stored), QMessageBox::Information);
+        }
+    } catch (const std::exception& e) {
+        MessageBoxes::Show(owner, MessageBoxes::WithException(ImportFailedText, ReasonOf(e)), QMessageBox::Warning);
     }
-    if (failure) {
-        MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, *failure), QMessageBox::Warning);
-    } else if (stored.cancelled) {
-        form.SetStatusText(ReadyStatusText);
-        MessageBoxes::Show(&form, ImportCancelledText, QMessageBox::Information);
-    } else {
-        // The month shown may have gained rides.
-        form.GoToMonth(form.ShownMonth(), form.ShownYear(), true);
-        form.SetStatusText(ReadyStatusText);
-        MessageBoxes::Show(&form, ImportDone(stored.stored), QMessageBox::Information);
-    }
-    form.SetStatusText(ReadyStatusText);
+    screen.SetStatusText(ReadyStatusText);
 }

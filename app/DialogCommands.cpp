@@ -1,26 +1,24 @@
 #include "app/Commands.h"
 
-#include "app/Unitmain.h"
+#include "app/CommandScreen.h"
+#include "app/CommandSupport.h"
 #include "forms/Unitabout.h"
 #include "forms/Unitopzioni.h"
 
-void OptionsCommand(TFormMain& form)
+void OptionsCommand(CommandScreen& screen)
 {
-    try {
-        TFormOpzioni dialog(&form, form.CurrentOptions());
+    Quietly("options dialog", [&screen] {
+        TFormOpzioni dialog(screen.Window(), screen.CurrentOptions());
         if (dialog.exec() == QDialog::Accepted)
-            form.ApplyOptions(dialog.Values());
-    } catch (const std::exception&) {
-        // A dialog that cannot open simply does not appear.
-    }
+            screen.ApplyOptions(dialog.Values());
+    });
 }
 
-void AboutCommand(TFormMain& form)
+void AboutCommand(CommandScreen& screen)
 {
-    try {
-        const auto [major, minor, release, build] = form.Version();
-        TFormAbout dialog(&form, major, minor, release, build);
+    Quietly("about box", [&screen] {
+        const auto [major, minor, release, build] = screen.Version();
+        TFormAbout dialog(screen.Window(), major, minor, release, build);
         dialog.exec();
-    } catch (const std::exception&) {
-    }
+    });
 }

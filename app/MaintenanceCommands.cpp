@@ -1,15 +1,15 @@
 #include "app/Commands.h"
 
-#include "app/Unitmain.h"
-#include "util/Application.h"
-#include "data/TZTConnection.h"
+#include "app/CommandScreen.h"
+#include "app/CommandSupport.h"
+#include "data/RideLog.h"
 #include "forms/MessageBoxes.h"
 #include "forms/WaitCursor.h"
 #include "tools/Compaction.h"
 #include "tools/DatImport.h"
+#include "util/Application.h"
 #include "util/Exception.h"
 
-#include <QCoreApplication>
 #include <QFileDialog>
 
 #include <optional>
@@ -32,79 +32,69 @@ const QString CompactingText = QStringLiteral("Compattazione in corso...");
 const QString CompactDoneText = QStringLiteral("Compattazione eseguita con successo.");
 const QString CompactFailedText = QStringLiteral("ATTENZIONE: Impossibile compattare il database.");
 
-bool Confirmed(TFormMain& form, const QString& question, QMessageBox::StandardButton defaultButton)
+}
+
+void Checked(const Compaction::Result& result)
 {
-    const bool yes = MessageBoxes::Show(&form, question, QMessageBox::Question,
-                                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, defaultButton)
-                     == QMessageBox::Yes;
-    // The work that follows processes no events: let the window paint over
-    // the closed box first (no input is taken meanwhile).
-    if (yes)
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    return yes;
+    if (result.outcome != Compaction::Outcome::Compacted)
+        throw Exception(result.message,
+                        result.outcome == Compaction::Outcome::BackupRefused ? Exception::Why::Refused
+                                                                              : Exception::Why::Failed,
+                        result.detail);
 }
 
 }
 
-void ImportDatFilesCommand(TFormMain& form)
+void ImportDatFilesCommand(RideLog& log, CommandScreen& screen)
 {
-    const QString folder = QFileDialog::getExistingDirectory(&form, ChooseFolderText);
-    if (folder.isEmpty() || !Confirmed(form, ImportQuestionText, QMessageBox::No))
+    const QString folder = QFileDialog::getExistingDirectory(screen.Window(), ChooseFolderText);
+    if (folder.isEmpty() || !Confirmed(screen, ImportQuestionText, QMessageBox::No))
         return;
 
-    DatImportResult result;
-    std::optional<QString> failure;
-    {
-        const WaitCursor wait;
-        form.SetStatusText(ImportingText);
-        try {
-            result = DatImport::ImportFolder(*form.DatabaseConnection(), folder, [&form](const QString& fileName) {
-                form.SetStatusText(ImportingText + u' ' + fileName);
-            });
-        } catch (const Exception& e) {
-            failure = e.Message();
-        }
-    }
     // The rides appear when a month is next selected; the view is left as it is.
-    if (failure) {
-        MessageBoxes::Show(&form, MessageBoxes::WithException(ImportFailedText, *failure), QMessageBox::Warning);
-    } else if (result.files > 0) {
-        form.SetStatusText(ReadyStatusText);
-        MessageBoxes::Show(&form, ImportDoneText.arg(result.files), QMessageBox::Information);
+    try {
+        int files = 0;
+        {
+            const WaitCursor wait;
+            screen.SetStatusText(ImportingText);
+            files = DatImport::ImportFolder(log.Connection(), folder, [&screen](const QString& fileName) {
+                        screen.SetStatusText(ImportingText + u' ' + fileName);
+                    }).files;
+        }
+        if (files > 0) {
+            screen.SetStatusText(ReadyStatusText);
+            MessageBoxes::Show(screen.Window(), ImportDoneText.arg(files), QMessageBox::Information);
+        }
+    } catch (const std::exception& e) {
+        MessageBoxes::Show(screen.Window(), MessageBoxes::WithException(ImportFailedText, ReasonOf(e)),
+                           QMessageBox::Warning);
     }
-    form.SetStatusText(ReadyStatusText);
+    screen.SetStatusText(ReadyStatusText);
+    screen.ShowYearProgress();
 }
 
-void CompactDatabaseCommand(TFormMain& form)
+void CompactDatabaseCommand(RideLog& log, CommandScreen& screen)
 {
-    if (!Confirmed(form, CompactQuestionText, QMessageBox::Yes))
+    if (!Confirmed(screen, CompactQuestionText, QMessageBox::Yes))
         return;
 
-    bool compacted = false;
-    std::optional<QString> failure;
-    {
-        const WaitCursor wait;
-        form.SetStatusText(CompactingText);
-        try {
-            // The compaction closes the connection once it holds the database.
-            TZTConnection* const connection = form.ReleaseDatabase();
-            Compaction::CompactDatabase(form.DatabaseConnectionTemplate(), form.DatabaseFile(), connection);
-            compacted = true;
-        } catch (const Exception& e) {
-            failure = e.Message();
-        } catch (...) {
-            // Not a failure the rider can act on (memory ran out, say): no
-            // message, but the database is opened again all the same.
+    try {
+        {
+            const WaitCursor wait;
+            screen.SetStatusText(CompactingText);
+            // The compaction closes the log's connection once it holds the database.
+            log.WithDatabaseReleased([&log](TZTConnection* inUse) {
+                Compaction::CompactDatabase(log.ConnectionTemplate(), log.DatabaseFile(), inUse);
+            });
         }
-    }
-    if (compacted) {
-        form.SetStatusText(ReadyStatusText);
-        MessageBoxes::Show(&form, CompactDoneText, QMessageBox::Information);
-    } else if (failure) {
-        MessageBoxes::Show(&form, MessageBoxes::WithException(CompactFailedText, *failure), QMessageBox::Warning);
+        screen.SetStatusText(ReadyStatusText);
+        MessageBoxes::Show(screen.Window(), CompactDoneText, QMessageBox::Information);
+    } catch (const std::exception& e) {
+        MessageBoxes::Show(screen.Window(), MessageBoxes::WithException(CompactFailedText, ReasonOf(e)),
+                           QMessageBox::Warning);
     }
     // Reconnected as at start-up only when the compaction got as far as
     // closing the connection: one it could not start leaves the month shown.
-    form.ReopenDatabase();
-    form.SetStatusText(ReadyStatusText);
+    OpenAsAtStartup(log, screen);
+    screen.SetStatusText(ReadyStatusText);
 }

@@ -1,12 +1,12 @@
 #include "app/Unitmain.h"
 
+#include "app/CommandSupport.h"
 #include "app/Commands.h"
 #include "data/MonthRides.h"
 #include "data/ReportRows.h"
+#include "data/RideLog.h"
 #include "data/Rides.h"
 #include "data/Statistics.h"
-#include "data/TZTConnection.h"
-#include "data/TZTRecordset.h"
 #include "print/Reports.h"
 #include "forms/CenterOnScreen.h"
 #include "forms/GridLinesDelegate.h"
@@ -99,15 +99,14 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
     LogoDoubleClicked = false;
     FirstYear = 1990;
     // Without its settings the program knows no database: nothing more is tried.
-    if (ReadSettings()) {
+    if (const std::optional<QString> connectionTemplate = ReadSettings()) {
         try {
-            Connection = m_environment.makeConnection ? m_environment.makeConnection()
-                                                      : std::make_unique<TZTConnection>();
-            Recordset = std::make_unique<TZTRecordset>(Connection.get());
+            m_log = std::make_unique<RideLog>(m_environment.DatabasePath(), *connectionTemplate,
+                                              m_environment.makeConnection);
         } catch (...) {
             ShowStartupError(ObjectsFailedText);
         }
-        if (Connection && Recordset)
+        if (m_log)
             OpenDatabase();
     }
 
@@ -115,21 +114,13 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
     GetExeVersion(&VersionMajor, &VersionMinor, &VersionRelease, &VersionBuild);
     setWindowTitle(ApplicationTitle + QStringLiteral(" %1.%2").arg(VersionMajor).arg(VersionMinor));
     m_constructed = true;
-    ReportBackupFailureWhenShown(*this);
+    ReportBackupFailureWhenShown(*this, m_environment.DatabasePath());
 }
 
 TFormMain::~TFormMain()
 {
-    try {
-        CloseDatabase();
-        Recordset.reset();
-        Connection.reset();
-    } catch (...) {
-    }
-    try {
-        WriteSettings();
-    } catch (...) {
-    }
+    m_log.reset();
+    Quietly("options not written at exit", [this] { WriteSettings(); });
     if (FormMain == this)
         FormMain = nullptr;
 }
@@ -185,6 +176,7 @@ void TFormMain::SetUpStatusBar()
     m_logoPanel->setPixmap(logo);
     m_logoPanel->setFixedWidth(logo.width() + 2);
     m_statusText = new QLabel(StatusBarMain);
+    m_statusText->setObjectName(QStringLiteral("PanelTestoStato"));
     m_statusText->setFixedWidth(250);
     m_goalPanel = new QLabel(StatusBarMain);
     m_goalPanel->setObjectName(QStringLiteral("PanelObiettivoAnnuo"));
@@ -343,21 +335,18 @@ QString TFormMain::SettingsPath() const
     return SettingsFile::SiblingPath(m_environment.executablePath, QStringLiteral(".ini"));
 }
 
-bool TFormMain::ReadSettings()
+std::optional<QString> TFormMain::ReadSettings()
 {
-    DataSource = m_environment.DatabasePath();
     Settings settings;
     try {
-        settings = SettingsFile::Read(SettingsPath(), DataSource);
+        settings = SettingsFile::Read(SettingsPath(), m_environment.DatabasePath());
     } catch (const Exception& e) {
         ShowStartupError(MessageBoxes::WithException(SettingsFailedText, e.Message()));
         ApplyOptions(Options());
-        return false;
+        return std::nullopt;
     }
-    ConnectionStringTemplate = settings.connectionStringTemplate;
-    ConnectionString = settings.connectionString;
     ApplyOptions(settings.options);
-    return true;
+    return settings.connectionStringTemplate;
 }
 
 void TFormMain::WriteSettings()
@@ -375,16 +364,13 @@ void TFormMain::ApplyOptions(const Options& options)
 void TFormMain::ShowYearProgress()
 {
     QString text, projection;
-    if (m_options.yearGoal > 0 && Connection && Connection->IsOpen()) {
-        try {
-            TZTRecordset recordset(Connection.get());
-            const Statistics::YearProgress progress =
-                Statistics::ReadProgress(recordset, m_options.yearGoal, m_environment.today());
+    if (m_options.yearGoal > 0 && m_log && m_log->IsOpen()) {
+        // Not a command: a year that cannot be read shows no figure.
+        Quietly("year's progress not shown", [&] {
+            const Statistics::YearProgress progress = m_log->YearProgress(m_options.yearGoal, m_environment.today());
             text = Statistics::ProgressText(progress);
             projection = Statistics::ProjectionText(progress);
-        } catch (const Exception&) {
-            // Not a command: a year that cannot be read shows no figure.
-        }
+        });
     }
     m_goalPanel->setText(text);
     m_goalPanel->setToolTip(projection);
@@ -395,33 +381,16 @@ void TFormMain::ShowYearProgress()
 
 void TFormMain::OpenDatabase()
 {
-    try {
-        Connection->Open(ConnectionString);
-    } catch (const Exception& e) {
-        ShowStartupError(MessageBoxes::WithException(ConnectionFailedText, e.Message()));
-    }
+    OpenAsAtStartup(*m_log, *this);
+}
+
+void TFormMain::LogOpened(const std::optional<QString>& failure)
+{
+    if (failure)
+        ShowStartupError(MessageBoxes::WithException(ConnectionFailedText, *failure));
     if (!FillCalendar())
         ShowStartupError(SystemDateText);
     ShowYearProgress();
-}
-
-TZTConnection* TFormMain::ReleaseDatabase()
-{
-    if (Recordset)
-        Recordset->Close();
-    return Connection.get();
-}
-
-void TFormMain::CloseDatabase()
-{
-    if (ReleaseDatabase())
-        Connection->Close();
-}
-
-void TFormMain::ReopenDatabase()
-{
-    if (Connection && !Connection->IsOpen())
-        OpenDatabase();
 }
 
 void TFormMain::ShowStartupError(const QString& text)
@@ -445,11 +414,6 @@ void TFormMain::SetStatusText(const QString& text)
     StatusBarMain->repaint();
 }
 
-QString TFormMain::StatusText() const
-{
-    return m_statusText->text();
-}
-
 // ---- Close request and status bar
 
 void TFormMain::closeEvent(QCloseEvent* event)
@@ -457,7 +421,8 @@ void TFormMain::closeEvent(QCloseEvent* event)
     bool canClose = true;
     FormCloseQuery(canClose);
     if (canClose) {
-        BackupOnClose(*this);
+        if (m_log)
+            BackupOnClose(*m_log, *this);
         event->accept();
     } else {
         event->ignore();
@@ -516,7 +481,7 @@ QString TFormMain::MonthCaption() const
 
 void TFormMain::MenuAggiungiUscitaClick()
 {
-    TFormEditUscita dialog(this, Connection.get());
+    TFormEditUscita dialog(this, &m_log->Connection());
     dialog.Modifica = false;
     dialog.Anno = SelectedYear;
     dialog.Mese = SelectedMonth;
@@ -526,7 +491,7 @@ void TFormMain::MenuAggiungiUscitaClick()
     if (dialog.exec() != QDialog::Accepted)
         return;
     try {
-        Rides::Add(*Connection, {SelectedYear, SelectedMonth, dialog.Entry()});
+        m_log->Add({SelectedYear, SelectedMonth, dialog.Entry()});
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(AddFailedText, e.Message()), QMessageBox::Warning);
     }
@@ -539,10 +504,10 @@ void TFormMain::MenuModificaUscitaClick()
     const int id = SelectedRideId();
     if (id < 0)
         return;
-    TFormEditUscita dialog(this, Connection.get());
+    TFormEditUscita dialog(this, &m_log->Connection());
     try {
         // The dialog shows the ride as stored, not as the list shows it.
-        const Rides::Ride stored = Rides::Read(*Connection, id);
+        const Rides::Ride stored = m_log->Read(id);
         dialog.Modifica = true;
         dialog.Anno = SelectedYear;
         dialog.Mese = SelectedMonth;
@@ -557,7 +522,7 @@ void TFormMain::MenuModificaUscitaClick()
     }
     try {
         // The ride stays in the month shown; only the dialog's values change.
-        Rides::Change(*Connection, id, {SelectedYear, SelectedMonth, dialog.Entry()});
+        m_log->Change(id, {SelectedYear, SelectedMonth, dialog.Entry()});
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(ModifyFailedText, e.Message()), QMessageBox::Warning);
     }
@@ -575,7 +540,7 @@ void TFormMain::MenuEliminaUscitaClick()
         != QMessageBox::Yes)
         return;
     try {
-        Rides::Delete(*Connection, id);
+        m_log->Delete(id);
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(DeleteFailedText, e.Message()), QMessageBox::Warning);
     }
@@ -602,38 +567,41 @@ void TFormMain::MenuStampaMeseClick()
 }
 void TFormMain::MenuElaborazioneDatiClick()
 {
-    try {
-        TFormElaborazioneDati dialog(this, FirstYear, Connection.get(), m_environment.today, PrintSettings());
+    Quietly("statistics dialog", [this] {
+        TFormElaborazioneDati dialog(this, FirstYear, &m_log->Connection(), m_environment.today, PrintSettings());
         dialog.exec();
-    } catch (const std::exception&) {
-    }
+    });
+}
+
+void TFormMain::RunOnLog(void (*command)(RideLog&, CommandScreen&))
+{
+    if (m_log)
+        command(*m_log, *this);
 }
 
 void TFormMain::MenuCompattaDBClick()
 {
-    CompactDatabaseCommand(*this);
+    RunOnLog(CompactDatabaseCommand);
 }
 
 void TFormMain::MenuImportaDaFileDATClick()
 {
-    ImportDatFilesCommand(*this);
-    ShowYearProgress();
+    RunOnLog(ImportDatFilesCommand);
 }
 
 void TFormMain::MenuRipristinaBackupClick()
 {
-    RestoreBackupCommand(*this);
+    RunOnLog(RestoreBackupCommand);
 }
 
 void TFormMain::MenuEsportaCSVClick()
 {
-    ExportCsvCommand(*this);
+    RunOnLog(ExportCsvCommand);
 }
 
 void TFormMain::MenuImportaCSVClick()
 {
-    ImportCsvCommand(*this);
-    ShowYearProgress();
+    RunOnLog(ImportCsvCommand);
 }
 
 void TFormMain::MenuOpzioniClick()
@@ -644,6 +612,11 @@ void TFormMain::MenuOpzioniClick()
 void TFormMain::MenuInformazioniSuClick()
 {
     AboutCommand(*this);
+}
+
+void TFormMain::ShowMonthAgain()
+{
+    GoToMonth(SelectedMonth, SelectedYear, true);
 }
 
 // ---- Calendar of months
@@ -665,19 +638,16 @@ bool TFormMain::FillCalendar()
     if (today.year() < FirstYear)
         return false;
     ListViewCalendario->setUpdatesEnabled(false);
-    try {
-        ListViewCalendario->clear();
-        const QIcon icon = Icon(QStringLiteral("month"));
-        for (int year = FirstYear; year <= today.year(); ++year) {
-            for (int month = 1; month <= 12; ++month) {
-                auto* item = new QListWidgetItem(icon, MonthName(month) + u' ' + QString::number(year));
-                ListViewCalendario->addItem(item);
-                // Selecting loads the month at once, before the fill is complete.
-                if (year == today.year() && month == today.month())
-                    item->setSelected(true);
-            }
+    ListViewCalendario->clear();
+    const QIcon icon = Icon(QStringLiteral("month"));
+    for (int year = FirstYear; year <= today.year(); ++year) {
+        for (int month = 1; month <= 12; ++month) {
+            auto* item = new QListWidgetItem(icon, MonthName(month) + u' ' + QString::number(year));
+            ListViewCalendario->addItem(item);
+            // Selecting loads the month at once, before the fill is complete.
+            if (year == today.year() && month == today.month())
+                item->setSelected(true);
         }
-    } catch (const std::exception&) {
     }
     ListViewCalendario->setUpdatesEnabled(true);
     const QList<QListWidgetItem*> selected = ListViewCalendario->selectedItems();
@@ -767,7 +737,7 @@ void TFormMain::ListViewCalendarioSelectItem(int index, bool selected)
     const int previousRow =
         selectedRows.isEmpty() ? -1 : ListViewUsciteMensili->indexOfTopLevelItem(selectedRows.first());
     try {
-        ShowMonth(MonthRides::Load(*Recordset, SelectedYear, SelectedMonth));
+        ShowMonth(m_log->Month(SelectedYear, SelectedMonth));
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(MonthLoadFailedText, e.Message()),
                            QMessageBox::Warning);
@@ -780,7 +750,6 @@ void TFormMain::ListViewCalendarioSelectItem(int index, bool selected)
         ListViewUsciteMensili->scrollToItem(row);
     }
     ListViewUsciteMensiliClick();
-    Recordset->Close();
 }
 
 void TFormMain::ShowMonth(const MonthRides& month)

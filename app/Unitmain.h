@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CommandScreen.h"
 #include "app/StartupEnvironment.h"
 #include "data/MonthRides.h"
 #include "forms/PrintJob.h"
@@ -11,16 +12,15 @@
 
 #include <array>
 #include <memory>
+#include <optional>
 
 class HotTrackDelegate;
 class QLabel;
-class TZTConnection;
-class TZTRecordset;
+class RideLog;
 
-// The main window, and the holder of the state the rest of the program shares:
-// the database connection, the month shown and the options. Commands reach
-// that state through the verbs below.
-class TFormMain : public QMainWindow, private Ui::TFormMain
+// The main window: the calendar, the month shown and the options, and the
+// screen its commands show themselves on. It owns the ride log.
+class TFormMain : public QMainWindow, public CommandScreen, private Ui::TFormMain
 {
 public:
     explicit TFormMain(StartupEnvironment environment, QWidget* parent = nullptr);
@@ -28,56 +28,38 @@ public:
 
     // A start-up failure asked the program to end: main() runs no event loop.
     bool TerminateRequested() const { return m_terminateRequested; }
-    bool CommandLineSwitch(const QString& name) const;
-    bool InDebugMode() const { return DebugMode; }
-    // Major, minor, release and build of the executable's file version.
-    std::array<quint16, 4> Version() const { return {VersionMajor, VersionMinor, VersionRelease, VersionBuild}; }
-
-    void SetStatusText(const QString& text);
-    QString StatusText() const;
-
-    // New options take effect at once: the calendar now, the printouts from
-    // the next one on. They are written to the settings file at exit.
-    Options CurrentOptions() const { return m_options; }
-    void ApplyOptions(const Options& options);
-    // The third status panel: the current year's kilometres against the yearly
-    // goal, empty without one. Shown again after every change to the rides.
-    void ShowYearProgress();
 
     // The month shown, within the calendar's years from FirstCalendarYear().
     int ShownMonth() const { return SelectedMonth; }
     int ShownYear() const { return SelectedYear; }
-    int FirstCalendarYear() const { return FirstYear; }
-    // Today, as the calendar knows it: its last month is today's.
-    QDate Today() const { return m_environment.today(); }
     // Selects (and so loads) a month; `force` reloads the month already shown.
     void GoToMonth(int month, int year, bool force);
 
-    // The database file, and the connection string as the settings file has
-    // it and with its placeholders filled in.
-    const QString& DatabaseFile() const { return DataSource; }
-    const QString& DatabaseConnectionTemplate() const { return ConnectionStringTemplate; }
-    const QString& DatabaseConnectionString() const { return ConnectionString; }
-    // The one connection, lent to dialogs and commands; absent only when the
-    // database layer could not start.
-    TZTConnection* DatabaseConnection() const { return Connection.get(); }
-    // For a command on the database file itself: the window's recordset is
-    // closed, and the connection is left to the command, which may close it.
-    TZTConnection* ReleaseDatabase();
-    // Closes the window's recordset, then the connection.
-    void CloseDatabase();
-    // A closed database is opened again as at start-up: the calendar refilled
-    // and the current month shown. An open one, and the month shown, stay.
-    void ReopenDatabase();
+    QWidget* Window() override { return this; }
+    void SetStatusText(const QString& text) override;
+    Options CurrentOptions() const override { return m_options; }
+    // The calendar takes them now, the printouts from the next one on.
+    void ApplyOptions(const Options& options) override;
+    void ShowMonthAgain() override;
+    // The third status panel, empty without a goal.
+    void ShowYearProgress() override;
+    void LogOpened(const std::optional<QString>& failure) override;
+    int FirstCalendarYear() const override { return FirstYear; }
+    // Today, as the calendar knows it: its last month is today's.
+    QDate Today() const override { return m_environment.today(); }
+    std::array<quint16, 4> Version() const override { return {VersionMajor, VersionMinor, VersionRelease, VersionBuild}; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Opens the database, fills the calendar and loads the current month;
-    // a failure is shown and ends the program.
+    // Opens the log, fills the calendar and loads the current month; a
+    // failure is shown and ends the program.
     void OpenDatabase();
+    bool CommandLineSwitch(const QString& name) const;
+    // Runs a command of its own unit, once there is a log.
+    void RunOnLog(void (*command)(RideLog&, CommandScreen&));
     bool CalendarHotTrack() const { return m_options.calendarHotTrack; }
     void SetCalendarHotTrack(bool on);
 
@@ -87,8 +69,9 @@ private:
     void SetUpMonthList();
     void ConnectCommands();
 
-    // False, after its box, when the settings file is there but cannot be read.
-    bool ReadSettings();
+    // The connection string the settings file has; none, after its box,
+    // when the file is there but cannot be read.
+    std::optional<QString> ReadSettings();
     void WriteSettings();
     bool FillCalendar();
     void RequestTerminate();
@@ -134,11 +117,8 @@ private:
 
     bool DebugMode = false;
     bool LogoDoubleClicked = false;
-    QString DataSource;
-    QString ConnectionString;
-    QString ConnectionStringTemplate;
-    std::unique_ptr<TZTConnection> Connection;
-    std::unique_ptr<TZTRecordset> Recordset;
+    // Absent only when the settings could not be read or the database layer could not start.
+    std::unique_ptr<RideLog> m_log;
     int FirstYear = 1990;
     int SelectedMonth = 0;
     int SelectedYear = 0;

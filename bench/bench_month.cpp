@@ -14,6 +14,7 @@
 #include "data/MonthRides.h"
 #include "data/Sql.h"
 #include "data/Statement.h"
+#include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
 
 #include <QApplication>
@@ -68,6 +69,13 @@ int main(int argc, char* argv[])
         environment.arguments = {QStringLiteral("/NOPROMPTONCLOSE")};
         // The calendar then ends with the last month that has rides.
         environment.today = [] { return Bench::LastDay(); };
+        // The window's own connection, for the data layer's share below.
+        TZTConnection* connection = nullptr;
+        environment.makeConnection = [&connection] {
+            auto made = std::make_unique<TZTConnection>();
+            connection = made.get();
+            return made;
+        };
         TFormMain form(environment);
         if (form.TerminateRequested())
             throw std::runtime_error("the main window could not open the database");
@@ -90,7 +98,7 @@ int main(int argc, char* argv[])
         }
         // The data layer's share of a selection: the same months read without the window.
         std::vector<double> load;
-        TZTRecordset recordset(form.DatabaseConnection());
+        TZTRecordset recordset(connection);
         for (const Month& m : ShuffledMonths(Bench::FirstDay(), Bench::LastDay(), {0, 0}))
             load.push_back(Bench::TimeMs([&] { MonthRides::Load(recordset, m.year, m.month); }));
 

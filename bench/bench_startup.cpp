@@ -9,12 +9,13 @@
 //
 // Measured on the empty database an installation starts with and on one of
 // `rides` rides, each against startup_baseline, an empty Qt main window
-// started and watched the same way, its launches alternating with the
-// program's so that both see the same load. startup_widgets, the main
-// window's own widgets with nothing of the program, is started between them
-// and reported for information: what Qt takes to show this window, and what
-// the program adds to it. A missed goal is reported, not failed: the exit code
-// is 0 whenever the measurement could be made.
+// started and watched the same way, and against startup_widgets, the main
+// window's own widgets built from the same form with nothing of the program,
+// the three launched in turn so that all see the same load. The program's
+// window against its widgets alone is what the program adds to what Qt takes
+// to show this window: settings, database, icons, calendar and month. A
+// missed goal is reported, not failed: the exit code is 0 whenever the
+// measurement could be made.
 
 #include "Version.h"
 #include "bench/BenchSupport.h"
@@ -47,9 +48,9 @@
 
 namespace {
 
-constexpr int Launches = 10;
+constexpr int Launches = 20;
 constexpr double GoalMs = 300.0;
-constexpr double RatioGoal = 1.5;
+constexpr double WidgetsRatioGoal = 1.1;
 // The program's window has widgets, text and icons; the baseline's is all
 // background, a single colour.
 constexpr size_t ProgramColours = 8;
@@ -401,11 +402,11 @@ int main(int argc, char* argv[])
             results.push_back({"mapped, " + c.name + " / empty Qt window", Launches, Bench::Median(mapped),
                                Bench::Median(baselineMapped)});
             results.push_back({"painted, " + c.name + " / empty Qt window", Launches, Bench::Median(painted),
-                               Bench::Median(baselinePainted), Bench::Result::Goal::RatioAtMost, RatioGoal});
+                               Bench::Median(baselinePainted)});
             results.push_back({"painted, its widgets alone / empty Qt window", Launches,
                                Bench::Median(widgetsPainted), Bench::Median(baselinePainted)});
             results.push_back({"painted, " + c.name + " / its widgets alone", Launches, Bench::Median(painted),
-                               Bench::Median(widgetsPainted)});
+                               Bench::Median(widgetsPainted), Bench::Result::Goal::RatioAtMost, WidgetsRatioGoal});
         }
         Bench::PrintTable("Start-up with /NOSPLASH to the painted window \"" + title + "\" (Xvfb)", results);
     });

@@ -134,9 +134,10 @@ private Q_SLOTS:
             QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-02"_qs, 10), QString());
         Session([&](TFormMain& form) {
             if (change == u"add" || change == u"delete")
-                form.DatabaseConnection()->Execute(change == u"add" ? u"INSERT INTO Uscite (IDTipoUscita, Data, KM) "
-                                                                      "VALUES (1, '2005-03-03', 5)"_qs
-                                                                    : u"DELETE FROM Uscite WHERE IDUscita = 7"_qs);
+                QCOMPARE(TestDatabase::Exec(m_path, change == u"add" ? u"INSERT INTO Uscite (IDTipoUscita, Data, KM) "
+                                                                       "VALUES (1, '2005-03-03', 5)"_qs
+                                                                     : u"DELETE FROM Uscite WHERE IDUscita = 7"_qs),
+                         QString());
             if (change == u"compact") {
                 ModalBoxes boxes(QMessageBox::Yes);
                 Child<QAction>(&form, "MenuCompattaDB")->trigger();
@@ -175,7 +176,7 @@ private Q_SLOTS:
         if (cause != u"old note") {
             const auto form = MainWindow::Open(m_program, {u"/NOPROMPTONCLOSE"_qs});
             QVERIFY(form->close());
-            QCOMPARE(form->StatusText(), u"Backup in corso..."_qs);
+            QCOMPARE(MainWindow::StatusText(form.get()), u"Backup in corso..."_qs);
         }
         if (cause == u"file") {
             QCOMPARE(Bytes(m_backups), QByteArray("not a folder"));
@@ -357,7 +358,7 @@ private Q_SLOTS:
         Backup::MakeBackup(Template, m_path, Noon);
         const auto form = MainWindow::Open(m_program, {u"/NOPROMPTONCLOSE"_qs});
         form->show();
-        form->DatabaseConnection()->Execute(u"DELETE FROM Uscite"_qs);
+        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs), QString());
         form->GoToMonth(3, 2005, true);
         const QString emptied = FiguresOf(m_path);
 
@@ -398,7 +399,7 @@ private Q_SLOTS:
         QCOMPARE(Child<QTreeWidget>(form.get(), "ListViewUsciteMensili")->topLevelItemCount(), 1);
         QCOMPARE(Backups().size(), 2);
         QCOMPARE(FiguresOf(BackupPath(Backups().first())), emptied);
-        QCOMPARE(form->StatusText(), u"Pronto."_qs);
+        QCOMPARE(MainWindow::StatusText(form.get()), u"Pronto."_qs);
         QVERIFY2(Leftovers().isEmpty(), qPrintable(Leftovers().join(u", "_qs)));
     }
 

@@ -566,7 +566,7 @@ private Q_SLOTS:
                                        "la data non esiste: \"2005-02-30\""_qs);
         QCOMPARE(boxes.seen()[5].icon, QMessageBox::Warning);
         QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), u"3"_qs);
-        QCOMPARE(form->StatusText(), u"Pronto."_qs);
+        QCOMPARE(MainWindow::StatusText(form.get()), u"Pronto."_qs);
         QVERIFY(!QGuiApplication::overrideCursor());
     }
 

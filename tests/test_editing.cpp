@@ -363,8 +363,9 @@ private Q_SLOTS:
         QFETCH(int, dialogs);
         QFETCH(int, listed);
         QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-01"_qs, 10, 0, u"a"_qs), QString());
-        const auto form = Open();
-        form->DatabaseConnection()->SetBusyTimeout(50);
+        TZTConnection* connection = nullptr;
+        const auto form = MainWindow::Open(m_dir.path(), {u"/NOPROMPTONCLOSE"_qs}, &connection);
+        connection->SetBusyTimeout(50);
         SelectRow(form.get(), 0);
         sqlite3* holder = nullptr;
         if (refusal == u"deleted before") {

@@ -1,29 +1,24 @@
-#include "app/Unitmain.h"
+#include "app/Commands.h"
+#include "data/RideLog.h"
 #include "data/Rides.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
-#include "support/Controls.h"
-#include "support/MainWindow.h"
+#include "support/DatabaseHolder.h"
+#include "support/Files.h"
 #include "support/ModalBoxes.h"
 #include "support/ReadOnlyFolder.h"
-#include "support/Files.h"
-#include "support/DatabaseHolder.h"
 #include "support/TestDatabase.h"
+#include "support/TestScreen.h"
+#include "tools/Backup.h"
 #include "util/Exception.h"
 
-#include <QAction>
 #include <QFileDialog>
-#include <QLabel>
 #include <QProcess>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QtTest>
 
-#include <cstdio>
-#include <iostream>
 #include <optional>
-#include <string>
 
 namespace {
 
@@ -35,62 +30,30 @@ const QString CompactQuestion = QStringLiteral(
     "periodicamente per ottimizzare le funzionalità del software. In caso di problemi, il database "
     "originario viene salvato con estensione .mdbbak e può quindi essere facilmente recuperato. Proseguire?");
 const QString Ready = QStringLiteral("Pronto.");
+const QString Template = QStringLiteral("Provider=SQLite;Data Source=%DATASOURCE%");
 
-// The status texts as they are painted, each with whether the hourglass was up.
-class StatusRecorder : public QObject
-{
-public:
-    explicit StatusRecorder(QWidget* form)
-    {
-        for (QLabel* label : Child<QStatusBar>(form, "StatusBarMain")->findChildren<QLabel*>())
-            if (label->text() == Ready)
-                m_label = label;
-        if (!m_label)
-            qFatal("no status text panel");
-        m_shown = m_label->text();
-        m_label->installEventFilter(this);
-    }
-
-    QStringList texts;
-    QList<bool> hourglass;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        // A text is recorded when it is first painted; repaints of it are not.
-        if (watched == m_label && event->type() == QEvent::Paint && m_label->text() != m_shown) {
-            m_shown = m_label->text();
-            texts.append(m_shown);
-            const QCursor* cursor = QGuiApplication::overrideCursor();
-            hourglass.append(cursor && cursor->shape() == Qt::WaitCursor);
-        }
-        return false;
-    }
-
-private:
-    QLabel* m_label = nullptr;
-    QString m_shown;
-};
+using Command = void (*)(RideLog&, CommandScreen&);
 
 }
 
+Q_DECLARE_METATYPE(Command)
+
+// The maintenance commands on a log of their own, shown on a test screen.
 class TestMaintenance : public QObject
 {
     Q_OBJECT
 
 private:
     QTemporaryDir m_dir;
-    QString m_program; // the program folder: executable, settings, database
+    QString m_program; // the program folder: settings, database
     QString m_path;
     QString m_datFolder;
 
-    std::unique_ptr<TFormMain> Open()
+    std::unique_ptr<RideLog> Open() const
     {
-        auto form = MainWindow::Open(m_program, {u"/IMPORTENABLED"_qs, u"/NOPROMPTONCLOSE"_qs});
-        form->show();
-        if (!QTest::qWaitForWindowExposed(form.get()))
-            qFatal("the main window is not shown");
-        return form;
+        auto log = std::make_unique<RideLog>(m_path, Template);
+        log->Open();
+        return log;
     }
 
     // Chooses `folder` in the folder chooser; an empty folder cancels it.
@@ -109,11 +72,6 @@ private:
 
     QString Dat(const QString& name) const { return QDir(m_datFolder).filePath(name); }
     QString Stored(const QString& sql) const { return TestDatabase::Scalar(m_path, sql); }
-    static void Run(QWidget* form, const char* command) { Child<QAction>(form, command)->trigger(); }
-    static int MonthRows(QWidget* form)
-    {
-        return Child<QTreeWidget>(form, "ListViewUsciteMensili")->topLevelItemCount();
-    }
 
     static void CompareBox(const ModalBoxes::Seen& seen, const QString& text, QMessageBox::Icon icon,
                            QMessageBox::StandardButtons buttons = QMessageBox::Ok,
@@ -181,12 +139,11 @@ private Q_SLOTS:
         for (qsizetype i = 0; i + 1 < files.size(); i += 2)
             QVERIFY(WriteFile(Dat(files[i]), files[i + 1].toUtf8()));
         const QByteArray before = Bytes(m_path);
-        const auto form = Open();
-        form->GoToMonth(2, 2004, false);
-        const StatusRecorder recorder(form.get());
+        const auto log = Open();
+        TestScreen screen;
         ModalBoxes boxes(QMessageBox::Yes);
         ChooseFolder(boxes, m_datFolder);
-        Run(form.get(), "MenuImportaDaFileDAT");
+        ImportDatFilesCommand(*log, screen);
 
         QCOMPARE(boxes.dialogsSeen(), 1);
         QCOMPARE(boxes.seen().size(), report.isEmpty() ? 1 : 2);
@@ -194,8 +151,8 @@ private Q_SLOTS:
                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::No);
         if (!report.isEmpty())
             CompareBox(boxes.seen()[1], report, static_cast<QMessageBox::Icon>(icon));
-        QCOMPARE(recorder.texts, status);
-        QCOMPARE(recorder.hourglass, QList<bool>(status.size() - 1, true) << false);
+        QCOMPARE(screen.texts, status);
+        QCOMPARE(screen.hourglass, QList<bool>(status.size() - 1, true) << false);
         QVERIFY(!QGuiApplication::overrideCursor());
         QCOMPARE(Stored(u"SELECT group_concat(Data || ' ' || KM || ' ' || IDTipoUscita, ', ') FROM "
                         "(SELECT * FROM Uscite WHERE Data < '2005-01-01' ORDER BY IDUscita)"_qs),
@@ -203,17 +160,18 @@ private Q_SLOTS:
         if (rides.isEmpty())
             QCOMPARE(Bytes(m_path), before);
         // The month shown is not reloaded: its ride appears when it is next selected.
-        QCOMPARE(MonthRows(form.get()), 0);
-        form->GoToMonth(2, 2004, true);
-        QCOMPARE(MonthRows(form.get()), rides.contains(u"2004-02"_qs) ? 1 : 0);
+        QCOMPARE(screen.monthShownAgain, 0);
+        QCOMPARE(screen.yearProgressShown, 1);
+        QVERIFY(screen.opened.isEmpty());
+        QCOMPARE(log->Month(2004, 2).rows.size(), rides.contains(u"2004-02"_qs) ? 1 : 0);
     }
 
     void notConfirmedChangesNothing_data()
     {
-        QTest::addColumn<QByteArray>("command");
+        QTest::addColumn<Command>("command");
         QTest::addColumn<bool>("chooseFolder");
         QTest::addColumn<int>("answer");
-        const QByteArray import = "MenuImportaDaFileDAT", compact = "MenuCompattaDB";
+        const Command import = ImportDatFilesCommand, compact = CompactDatabaseCommand;
         QTest::newRow("import: folder chooser cancelled") << import << false << 0;
         QTest::newRow("import: No") << import << true << int(QMessageBox::No);
         QTest::newRow("import: Cancel") << import << true << int(QMessageBox::Cancel);
@@ -223,23 +181,24 @@ private Q_SLOTS:
 
     void notConfirmedChangesNothing()
     {
-        QFETCH(QByteArray, command);
+        QFETCH(Command, command);
         QFETCH(bool, chooseFolder);
         QFETCH(int, answer);
         QVERIFY(WriteFile(Dat(u"012004.dat"_qs), "05 45.5 Giro del lago^2\r\n"));
         const QByteArray before = Bytes(m_path);
-        const auto form = Open();
-        form->GoToMonth(1, 2004, false);
-        const StatusRecorder status(form.get());
+        const auto log = Open();
+        TestScreen screen;
         ModalBoxes boxes(static_cast<QMessageBox::StandardButton>(answer));
         ChooseFolder(boxes, chooseFolder ? m_datFolder : QString());
-        Run(form.get(), command.constData());
+        command(*log, screen);
         QCOMPARE(boxes.seen().size(), answer ? 1 : 0);
-        QVERIFY(status.texts.isEmpty());
+        QVERIFY(screen.texts.isEmpty());
         QCOMPARE(Bytes(m_path), before);
         QVERIFY(!QFile::exists(m_path + u"bak"_qs));
-        QVERIFY(form->DatabaseConnection()->IsOpen());
-        QCOMPARE(form->ShownMonth(), 1); // not reconnected: the month shown stays
+        QVERIFY(log->IsOpen());
+        // Not reconnected: the month shown stays.
+        QVERIFY(screen.opened.isEmpty());
+        QCOMPARE(screen.monthShownAgain + screen.yearProgressShown, 0);
     }
 
     void compactionReportsAndReconnects_data()
@@ -275,14 +234,12 @@ private Q_SLOTS:
             QCOMPARE(TestDatabase::Exec(m_path, u"PRAGMA journal_mode = WAL"_qs), QString());
         const QByteArray before = Bytes(m_path);
 
-        const auto form = Open();
-        form->GoToMonth(1, 2004, false);
-        QCOMPARE(MonthRows(form.get()), 0);
+        const auto log = Open();
+        TestScreen screen;
         QProcess holder;
         if (fault == u"WAL, open elsewhere") {
             QVERIFY(DatabaseHolder::Start(holder, m_path, u"open"_qs));
         }
-        const StatusRecorder status(form.get());
         ModalBoxes boxes(QMessageBox::Yes);
         {
             std::optional<ReadOnlyFolder> readOnly;
@@ -290,7 +247,7 @@ private Q_SLOTS:
                 readOnly.emplace(m_program);
             if (readOnly && !readOnly->done())
                 QSKIP("this file system cannot make a folder read-only");
-            Run(form.get(), "MenuCompattaDB");
+            CompactDatabaseCommand(*log, screen);
         }
         if (holder.state() != QProcess::NotRunning) {
             holder.write("\n");
@@ -302,8 +259,8 @@ private Q_SLOTS:
         CompareBox(boxes.seen()[0], CompactQuestion, QMessageBox::Question,
                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, QMessageBox::Yes);
         CompareBox(boxes.seen()[1], message, static_cast<QMessageBox::Icon>(icon));
-        QCOMPARE(status.texts, (QStringList{u"Compattazione in corso..."_qs, Ready}));
-        QCOMPARE(status.hourglass.first(), true);
+        QCOMPARE(screen.texts, (QStringList{u"Compattazione in corso..."_qs, Ready}));
+        QCOMPARE(screen.hourglass, (QList<bool>{true, false}));
         QVERIFY(!QGuiApplication::overrideCursor());
         // Leaving WAL mode for the copy and going back rewrites the backup's header.
         if (fault.isEmpty())
@@ -312,15 +269,13 @@ private Q_SLOTS:
             QCOMPARE(Bytes(m_path), before);
         QCOMPARE(Stored(u"PRAGMA journal_mode"_qs), wal ? u"wal"_qs : u"delete"_qs);
 
-        // Reconnected as at start-up: the current month is shown, with its rides.
-        QVERIFY(form->DatabaseConnection()->IsOpen());
-        QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), (QList<int>{3, 2005}));
-        QCOMPARE(MonthRows(form.get()), 2);
-        QVERIFY(!form->TerminateRequested());
+        // Reconnected, and the screen shown as at start-up.
+        QVERIFY(log->IsOpen());
+        QCOMPARE(screen.opened, (QList<std::optional<QString>>{std::nullopt}));
+        QCOMPARE(log->Month(2005, 3).rows.size(), 2);
         // And the connection works for the next command.
-        Rides::Add(*form->DatabaseConnection(), {2005, 3, {20, 0, 5.0, {}, QString()}});
-        form->GoToMonth(3, 2005, true);
-        QCOMPARE(MonthRows(form.get()), 3);
+        log->Add({2005, 3, {20, 0, 5.0, {}, QString()}});
+        QCOMPARE(log->Month(2005, 3).rows.size(), 3);
     }
 
     void lockedDatabaseIsLeftAlone_data()
@@ -334,17 +289,16 @@ private Q_SLOTS:
     {
         QFETCH(QString, hold);
         const QByteArray before = Bytes(m_path);
-        const auto form = Open();
-        form->GoToMonth(1, 2004, false);
-        form->DatabaseConnection()->SetBusyTimeout(300); // the wait, kept short for the test
+        const auto log = Open();
+        log->Connection().SetBusyTimeout(300); // the wait, kept short for the test
         // A setting that lives in this SQLite connection only: a reopened one would not have it.
-        form->DatabaseConnection()->Execute(u"PRAGMA cache_size = 1234"_qs);
+        log->Connection().Execute(u"PRAGMA cache_size = 1234"_qs);
         QProcess holder;
         QVERIFY(DatabaseHolder::Start(holder, m_path, hold));
 
-        const StatusRecorder status(form.get());
+        TestScreen screen;
         ModalBoxes boxes(QMessageBox::Yes);
-        Run(form.get(), "MenuCompattaDB");
+        CompactDatabaseCommand(*log, screen);
         holder.write("\n");
         QVERIFY(holder.waitForFinished(30000));
         QCOMPARE(holder.readAll(), QByteArray("released\n"));
@@ -353,22 +307,81 @@ private Q_SLOTS:
         CompareBox(boxes.seen()[1],
                    u"ATTENZIONE: Impossibile compattare il database.\n\nEccezione: impossibile rinominare il file."_qs,
                    QMessageBox::Warning);
-        QCOMPARE(status.texts, (QStringList{u"Compattazione in corso..."_qs, Ready}));
+        QCOMPARE(screen.texts, (QStringList{u"Compattazione in corso..."_qs, Ready}));
         QVERIFY(!QGuiApplication::overrideCursor());
         QVERIFY(!QFile::exists(m_path + u"bak"_qs));
         // Nothing was closed: the same connection, and the month shown stays.
         {
-            TZTRecordset setting(form->DatabaseConnection());
+            TZTRecordset setting(&log->Connection());
             setting.Open(u"PRAGMA cache_size"_qs);
             QCOMPARE(setting.GetFieldAsInteger(u"cache_size"_qs), 1234);
         }
-        QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), (QList<int>{1, 2004}));
-        QVERIFY(!form->TerminateRequested());
+        QVERIFY(screen.opened.isEmpty());
         // The program goes on, and sees what the other process wrote.
-        form->GoToMonth(3, 2005, true);
-        QCOMPARE(MonthRows(form.get()), hold == u"write" ? 3 : 2);
+        QCOMPARE(log->Month(2005, 3).rows.size(), hold == u"write" ? 3 : 2);
         if (hold == u"exclusive")
             QCOMPARE(Bytes(m_path), before);
+    }
+
+    void restoreReportsAndReconnects_data()
+    {
+        QTest::addColumn<QString>("fault");
+        QTest::addColumn<QString>("message"); // the closing box, a prefix
+        QTest::addColumn<bool>("reopened");   // the work got as far as closing the log
+        const QString failed = u"ATTENZIONE: impossibile ripristinare il backup.\n\nEccezione: "_qs;
+        QTest::newRow("restored") << QString() << u"Ripristino eseguito con successo."_qs << true;
+        QTest::newRow("the backup damaged after it was listed")
+            << u"damaged"_qs << failed + u"il backup scelto è danneggiato ("_qs << true;
+        QTest::newRow("a write of another process outlasting the wait")
+            << u"write"_qs << failed + u"il database è in uso da un altro processo ("_qs << false;
+    }
+
+    void restoreReportsAndReconnects()
+    {
+        QFETCH(QString, fault);
+        QFETCH(QString, message);
+        QFETCH(bool, reopened);
+        const QString figures = Stored(TestDatabase::RideFigures);
+        QVERIFY(Backup::MakeBackup(Template, m_path, QDateTime(QDate(2005, 3, 14), QTime(12, 0))).outcome
+                == Backup::Outcome::Done);
+        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs), QString());
+        const QString emptied = Stored(TestDatabase::RideFigures);
+        const auto log = Open();
+        log->Connection().SetBusyTimeout(300); // the wait, kept short for the test
+        QProcess holder;
+        if (fault == u"write")
+            QVERIFY(DatabaseHolder::Start(holder, m_path, fault));
+
+        TestScreen screen;
+        ModalBoxes boxes(QMessageBox::Yes);
+        boxes.setDialogHandler([&](QDialog* dialog) {
+            if (fault == u"damaged") {
+                const QString chosen = Backup::List(Template, m_path).front().path;
+                QVERIFY(QFile::resize(chosen, QFileInfo(chosen).size() / 2));
+            }
+            QTest::keyClick(dialog->findChild<QTreeWidget*>(u"ListViewBackup"_qs), Qt::Key_Return);
+            if (dialog->isVisible())
+                dialog->reject();
+        });
+        RestoreBackupCommand(*log, screen);
+        if (holder.state() != QProcess::NotRunning) {
+            holder.write("\n");
+            QVERIFY(holder.waitForFinished(30000));
+        }
+
+        QCOMPARE(boxes.dialogsSeen(), 1);
+        QCOMPARE(boxes.seen().size(), 2); // the list's own question, then the outcome
+        QVERIFY2(boxes.seen()[1].text.startsWith(message), qPrintable(boxes.seen()[1].text));
+        QCOMPARE(boxes.seen()[1].icon, fault.isEmpty() ? QMessageBox::Information : QMessageBox::Warning);
+        QCOMPARE(screen.texts, (QStringList{u"Ripristino in corso..."_qs, Ready}));
+        QCOMPARE(screen.hourglass, (QList<bool>{true, false}));
+        QVERIFY(!QGuiApplication::overrideCursor());
+        QVERIFY(log->IsOpen());
+        QCOMPARE(screen.opened, reopened ? QList<std::optional<QString>>{std::nullopt} : QList<std::optional<QString>>{});
+        if (fault == u"write")
+            QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE Descrizione = '%1'"_qs.arg(DatabaseHolder::Ride)),
+                     QString());
+        QCOMPARE(Stored(TestDatabase::RideFigures), fault.isEmpty() ? figures : emptied);
     }
 };
 

@@ -235,9 +235,10 @@ private Q_SLOTS:
     void failedLoadShowsNothingStale()
     {
         Insert(QDate(2005, 3, 1), 10);
-        const auto form = Open();
+        TZTConnection* connection = nullptr;
+        const auto form = MainWindow::Open(m_dir.path(), {}, &connection);
         QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-        form->CloseDatabase();
+        connection->Close();
         ModalBoxes boxes;
         Child<QToolButton>(form.get(), "SpeedButtonMeseSuccessivo")->click();
         QCOMPARE(boxes.seen().size(), 1);
@@ -248,37 +249,6 @@ private Q_SLOTS:
         QCOMPARE(Rides(form.get())->topLevelItemCount(), 0);
         for (const char* figure : {"LabelKM", "LabelUscite", "LabelKMU", "LabelKMG"})
             QCOMPARE(Child<QLabel>(form.get(), figure)->text(), QString());
-    }
-
-    void reopeningTouchesOnlyAClosedDatabase_data()
-    {
-        QTest::addColumn<bool>("closed");
-        QTest::addColumn<QList<int>>("shown"); // month and year afterwards
-        QTest::addColumn<int>("listed");
-        QTest::newRow("closed: reopened as at start-up") << true << QList<int>{3, 2005} << 2;
-        QTest::newRow("open: left as it is") << false << QList<int>{1, 2004} << 1;
-    }
-
-    void reopeningTouchesOnlyAClosedDatabase()
-    {
-        QFETCH(bool, closed);
-        QFETCH(QList<int>, shown);
-        QFETCH(int, listed);
-        Insert(QDate(2004, 1, 10), 10);
-        Insert(QDate(2005, 3, 1), 20);
-        Insert(QDate(2005, 3, 2), 30);
-        const auto form = Open();
-        form->GoToMonth(1, 2004, false);
-        if (closed)
-            form->CloseDatabase();
-        QCOMPARE(form->DatabaseConnection()->IsOpen(), !closed);
-        ModalBoxes boxes;
-        form->ReopenDatabase();
-        QVERIFY(boxes.seen().isEmpty());
-        QVERIFY(form->DatabaseConnection()->IsOpen());
-        QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), shown);
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), listed);
-        QVERIFY(!form->TerminateRequested());
     }
 
     void menusAndCommands_data()

@@ -7,6 +7,7 @@
 #include "forms/Unitelaborazionedati.h"
 #include "print/Reports.h"
 #include "print/TZTPrint.h"
+#include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/PdfText.h"
 #include "support/TestDatabase.h"
@@ -712,7 +713,7 @@ private Q_SLOTS:
                 form.GoToMonth(4, 2005, false);
             form.SetStatusText(u"altro"_qs);
             form.findChild<QToolButton*>(u"BitBtnStampaMese"_qs)->click();
-            QCOMPARE(form.StatusText(), u"Pronto."_qs);
+            QCOMPARE(MainWindow::StatusText(&form), u"Pronto."_qs);
         } else {
             TZTConnection connection;
             connection.Open(TestDatabase::ConnectionStringFor(database));

@@ -11,6 +11,8 @@
 #include "util/SingleInstanceLock.h"
 
 #include <QFile>
+#include <QListWidget>
+#include <QTreeWidget>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -41,9 +43,9 @@ private:
 
     QString Beside(const QString& extension) const { return m_dir.filePath(u"kilovento"_qs + extension); }
 
-    StartupEnvironment Environment(const QStringList& arguments = {}) const
+    StartupEnvironment Environment(const QStringList& arguments = {}, TZTConnection** connection = nullptr) const
     {
-        return MainWindow::Environment(m_dir.path(), arguments);
+        return MainWindow::Environment(m_dir.path(), arguments, connection);
     }
 
     void WriteIni(const QString& text)
@@ -64,11 +66,12 @@ private Q_SLOTS:
     void startsOnAGoodDatabase();
     void startupFailuresAreShownAndEndTheProgram_data();
     void startupFailuresAreShownAndEndTheProgram();
-    void switchesAreTestedByName();
     void optionsAreWrittenBackAtExit();
     void unreadableSettingsAreOneBoxAndStayAsTheyWere_data();
     void unreadableSettingsAreOneBoxAndStayAsTheyWere();
     void logLockNeedsNoFile();
+    void openedLogIsShownAsAtStartup_data();
+    void openedLogIsShownAsAtStartup();
 };
 
 void TestStartup::init()
@@ -83,18 +86,16 @@ void TestStartup::init()
 void TestStartup::startsOnAGoodDatabase()
 {
     ModalBoxes boxes;
-    TFormMain form(Environment());
+    TZTConnection* connection = nullptr;
+    TFormMain form(Environment({}, &connection));
     QVERIFY(boxes.seen().isEmpty());
     QVERIFY(!form.TerminateRequested());
     QCOMPARE(FormMain, &form);
     QCOMPARE(form.windowTitle(), u"Kilovento 1.1"_qs);
-    QCOMPARE(form.StatusText(), u"Pronto."_qs);
-    QCOMPARE(form.DatabaseFile(), Beside(u".mdb"_qs));
-    QCOMPARE(form.DatabaseConnectionTemplate(), u"Provider=SQLite;Data Source=%DATASOURCE%"_qs);
-    QCOMPARE(form.DatabaseConnectionString(), u"Provider=SQLite;Data Source="_qs + Beside(u".mdb"_qs));
+    QCOMPARE(MainWindow::StatusText(&form), u"Pronto."_qs);
     QCOMPARE(form.FirstCalendarYear(), 1990);
     QCOMPARE(form.Version(), (std::array<quint16, 4>{1, 1, 0, 0}));
-    QVERIFY(form.DatabaseConnection() && form.DatabaseConnection()->IsOpen());
+    QVERIFY(connection && connection->IsOpen());
     QVERIFY(form.minimumSize() == QSize(667, 431));
 }
 
@@ -160,22 +161,11 @@ void TestStartup::startupFailuresAreShownAndEndTheProgram()
     }
     QCOMPARE(form->TerminateRequested(), !expected.isEmpty());
     QCOMPARE(form->windowTitle(), u"Kilovento 1.1"_qs); // construction goes on to the end
-    QCOMPARE(form->StatusText(), u"Pronto."_qs);
+    QCOMPARE(MainWindow::StatusText(form.get()), u"Pronto."_qs);
     form.reset();
     QVERIFY2(!QFile::exists(Beside(u".mdb"_qs)) == !database, "a failed start never creates a database");
     // Even a failed start writes the options back at exit.
     QVERIFY(ReadFile(Beside(u".ini"_qs)).contains(u"[OPTIONS]"_qs));
-}
-
-void TestStartup::switchesAreTestedByName()
-{
-    TFormMain form(Environment({u"/debug"_qs, u"-NOPROMPTONCLOSE"_qs, u"NOSPLASH"_qs, u"/MINIMIZE:1"_qs}));
-    QVERIFY(form.InDebugMode());
-    QVERIFY(form.CommandLineSwitch(u"NOPROMPTONCLOSE"_qs));
-    QVERIFY(!form.CommandLineSwitch(u"NOSPLASH"_qs));
-    QVERIFY(!form.CommandLineSwitch(u"MINIMIZE"_qs));
-    TFormMain plain(Environment());
-    QVERIFY(!plain.InDebugMode());
 }
 
 void TestStartup::optionsAreWrittenBackAtExit()
@@ -225,7 +215,8 @@ void TestStartup::unreadableSettingsAreOneBoxAndStayAsTheyWere()
     {
         const WithoutRootOverride asUser;
         ModalBoxes boxes;
-        TFormMain form(Environment());
+        TZTConnection* connection = nullptr;
+        TFormMain form(Environment({}, &connection));
         QVERIFY(boxes.seen().size() == 1 && boxes.seen()[0].icon == QMessageBox::Critical); // nothing after it
         const QString text = boxes.seen()[0].text;
         QVERIFY2(text.startsWith(u"ATTENZIONE: lettura delle impostazioni fallita! L'applicazione verrà terminata.\n\n"
@@ -233,7 +224,7 @@ void TestStartup::unreadableSettingsAreOneBoxAndStayAsTheyWere()
                                  + ini + u": "_qs + reason),
                  qPrintable(text));
         QVERIFY(form.TerminateRequested());
-        QVERIFY(!form.DatabaseConnection() || !form.DatabaseConnection()->IsOpen());
+        QVERIFY(!connection); // no log is made without its settings
     } // the exit writes nothing over what could not be read
     QVERIFY(!folder || (QFileInfo(ini).isDir() && QDir(m_dir.path()).rmdir(u"kilovento.ini"_qs)));
 }
@@ -250,6 +241,38 @@ void TestStartup::logLockNeedsNoFile()
     }
     QVERIFY(SingleInstanceLock::BesideDatabase(database).Acquired());
     QCOMPARE(QDir(m_dir.path()).entryList(QDir::AllEntries | QDir::Hidden), files);
+}
+
+// What compaction and restore ask of the window once they have opened the log again.
+void TestStartup::openedLogIsShownAsAtStartup_data()
+{
+    QTest::addColumn<QString>("failure"); // none when empty
+    QTest::addColumn<QStringList>("expected");
+    QTest::newRow("opened") << QString() << QStringList();
+    QTest::newRow("could not be opened")
+        << u"file is not a database"_qs
+        << QStringList{u"ATTENZIONE: connessione al database fallita! L'applicazione verrà terminata.\n\n"
+                       "Eccezione: file is not a database"_qs};
+}
+
+void TestStartup::openedLogIsShownAsAtStartup()
+{
+    QFETCH(QString, failure);
+    QFETCH(QStringList, expected);
+    QCOMPARE(TestDatabase::InsertRide(Beside(u".mdb"_qs), u"2005-03-02"_qs, 40.5), QString());
+    TFormMain form(Environment());
+    form.GoToMonth(1, 2004, false);
+    ModalBoxes boxes;
+    form.LogOpened(failure.isEmpty() ? std::nullopt : std::optional(failure));
+    QStringList seen;
+    for (const ModalBoxes::Seen& box : boxes.seen())
+        seen << box.text;
+    QCOMPARE(seen, expected);
+    QCOMPARE(form.TerminateRequested(), !failure.isEmpty());
+    // The calendar refilled, with the current month selected and loaded.
+    QCOMPARE((QList<int>{form.ShownMonth(), form.ShownYear()}), (QList<int>{3, 2005}));
+    QCOMPARE(form.findChild<QTreeWidget*>(u"ListViewUsciteMensili"_qs)->topLevelItemCount(), 1);
+    QCOMPARE(form.findChild<QListWidget*>(u"ListViewCalendario"_qs)->count(), (2005 - 1990 + 1) * 12);
 }
 
 QTEST_MAIN(TestStartup)
