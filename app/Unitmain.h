@@ -13,7 +13,9 @@
 #include <memory>
 
 class HotTrackDelegate;
+class MonthRidesModel;
 class QLabel;
+class RideLog;
 class TZTConnection;
 class TZTRecordset;
 
@@ -60,7 +62,7 @@ public:
     const QString& DatabaseConnectionString() const { return ConnectionString; }
     // The one connection, lent to dialogs and commands; absent only when the
     // database layer could not start.
-    TZTConnection* DatabaseConnection() const { return Connection.get(); }
+    TZTConnection* DatabaseConnection() const { return Connection; }
     // For a command on the database file itself: the window's recordset is
     // closed, and the connection is left to the command, which may close it.
     TZTConnection* ReleaseDatabase();
@@ -137,7 +139,9 @@ private:
     QString DataSource;
     QString ConnectionString;
     QString ConnectionStringTemplate;
-    std::unique_ptr<TZTConnection> Connection;
+    // The log owns the connection; Connection is the log's.
+    std::unique_ptr<RideLog> m_log;
+    TZTConnection* Connection = nullptr;
     std::unique_ptr<TZTRecordset> Recordset;
     int FirstYear = 1990;
     int SelectedMonth = 0;
@@ -154,6 +158,7 @@ private:
     QLabel* m_statusText = nullptr;
     QLabel* m_goalPanel = nullptr;
     HotTrackDelegate* m_calendarDelegate = nullptr;
+    MonthRidesModel* m_monthModel = nullptr;
     int m_lastLoadedYear = -1;
     int m_lastLoadedMonth = -1;
     // What the month list and summary show, for the month report.
