@@ -59,14 +59,15 @@ MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
 
     double total = 0.0;
     for (; !recordset.Eof(); recordset.MoveNext()) {
+        // In the table's column order, the order the recordset looks names up in.
         Row row;
-        row.date = recordset.GetFieldAsDateTime(RideColumn::Data);
         row.id = recordset.GetFieldAsInteger(RideColumn::IDUscita);
         row.type = recordset.GetFieldAsInteger(RideColumn::IDTipoUscita);
-        row.km = recordset.GetFieldAsDouble(RideColumn::KM);
-        total += row.km;
-        row.duration = recordset.GetFieldAsDateTime(RideColumn::Durata);
+        row.date = recordset.GetFieldAsDateTime(RideColumn::Data);
         row.description = recordset.GetFieldAsString(RideColumn::Descrizione);
+        row.km = recordset.GetFieldAsDouble(RideColumn::KM);
+        row.duration = recordset.GetFieldAsDateTime(RideColumn::Durata);
+        total += row.km;
         result.rows.append(std::move(row));
     }
 
