@@ -242,10 +242,11 @@ void TFormMain::SetUpMonthList()
         {QStringLiteral("100,0")}, {},
     };
     const QFontMetrics metrics = ListViewUsciteMensili->fontMetrics();
-    for (int column = 0; column < MonthRidesModel::ColumnCount; ++column)
+    for (int column = 0; column < MonthRidesModel::ColumnCount; ++column) {
+        const ReportColumn& layout = MonthRidesModel::ColumnTable[column];
         ListViewUsciteMensili->setColumnWidth(
-            column, FittingWidth(metrics, widest[column] + QStringList{QString::fromUtf8(MonthRidesModel::ColumnTable[column].title)},
-                                 MonthRidesModel::ColumnTable[column].width, 12));
+            column, FittingWidth(metrics, widest[column] + QStringList{QString::fromUtf8(layout.title)}, layout.width, 12));
+    }
     // Figures keep their places from month to month.
     for (QLabel* figure : {LabelKM, LabelUscite, LabelKMU, LabelKMG})
         figure->setMinimumWidth(figure->fontMetrics().horizontalAdvance(QStringLiteral("99999,99")) + 16);

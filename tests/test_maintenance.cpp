@@ -17,7 +17,7 @@
 #include <QProcess>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 #include <cstdio>
@@ -112,7 +112,7 @@ private:
     static void Run(QWidget* form, const char* command) { Child<QAction>(form, command)->trigger(); }
     static int MonthRows(QWidget* form)
     {
-        return Child<QTreeWidget>(form, "ListViewUsciteMensili")->topLevelItemCount();
+        return Child<QTreeView>(form, "ListViewUsciteMensili")->model()->rowCount();
     }
 
     static void CompareBox(const ModalBoxes::Seen& seen, const QString& text, QMessageBox::Icon icon,
