@@ -770,11 +770,14 @@ void TFormMain::ListViewCalendarioSelectItem(int index, bool selected)
 
 void TFormMain::ShowMonth(const MonthRides& month)
 {
+    // Measuring the names takes longer than listing a month: only new names are.
+    const bool newTypes = month.typeNames != m_monthModel->Month().typeNames;
     m_shownMonth = month;
     m_monthModel->SetMonth(month);
-    ListViewUsciteMensili->setColumnWidth(
-        MonthRidesModel::Type, FittingWidth(ListViewUsciteMensili->fontMetrics(), month.typeNames,
-                                            ListViewUsciteMensili->columnWidth(MonthRidesModel::Type), 12));
+    if (newTypes)
+        ListViewUsciteMensili->setColumnWidth(
+            MonthRidesModel::Type, FittingWidth(ListViewUsciteMensili->fontMetrics(), month.typeNames,
+                                                ListViewUsciteMensili->columnWidth(MonthRidesModel::Type), 12));
     if (month.summary) {
         LabelKM->setText(month.summary->km);
         LabelUscite->setText(month.summary->rides);
