@@ -765,7 +765,6 @@ void TFormMain::ListViewCalendarioSelectItem(int index, bool selected)
         ListViewUsciteMensili->scrollTo(row);
     }
     ListViewUsciteMensiliClick();
-    Recordset->Close();
 }
 
 void TFormMain::ShowMonth(const MonthRides& month)
