@@ -9,10 +9,9 @@
 #include "data/Statistics.h"
 #include "print/Reports.h"
 #include "forms/CenterOnScreen.h"
-#include "forms/GridLinesDelegate.h"
 #include "forms/HotTrackDelegate.h"
 #include "forms/MessageBoxes.h"
-#include "forms/MonthListItem.h"
+#include "forms/MonthRidesModel.h"
 #include "forms/Pictures.h"
 #include "forms/PrintJob.h"
 #include "forms/Styling.h"
@@ -57,17 +56,6 @@ const QString ModifyFailedText = QStringLiteral("ATTENZIONE: errore nella modifi
 const QString DeleteFailedText = QStringLiteral("ATTENZIONE: errore nell'eliminazione dell'uscita.");
 const QString DeleteQuestionText = QStringLiteral("Eliminare l'uscita selezionata?");
 const QString MonthLoadFailedText = QStringLiteral("ATTENZIONE: impossibile estrarre i dati del mese selezionato.");
-
-// Width and alignment of the month list's columns.
-struct ColumnLayout
-{
-    int width;
-    Qt::Alignment alignment;
-};
-constexpr ColumnLayout MonthColumns[] = {
-    {20, Qt::AlignLeft},   {80, Qt::AlignHCenter}, {40, Qt::AlignHCenter},  {40, Qt::AlignHCenter},
-    {55, Qt::AlignHCenter}, {40, Qt::AlignHCenter}, {400, Qt::AlignLeft},
-};
 
 // Wide enough for the widest of `samples`, and never narrower than `documented`.
 int FittingWidth(const QFontMetrics& metrics, const QStringList& samples, int documented, int padding)
@@ -233,37 +221,33 @@ void TFormMain::SetUpMonthList()
     LabelNomeMese->setFont(title);
     SetCaptionColour(GroupBoxUsciteMensili, CaptionBlue());
 
-    ListViewUsciteMensili->setItemDelegate(new GridLinesDelegate(ListViewUsciteMensili));
-    KeepSelectionVisible(ListViewUsciteMensili);
-    QHeaderView* header = ListViewUsciteMensili->header();
-    header->setStretchLastSection(false);
-    header->setSectionsMovable(false);
+    m_monthModel = new MonthRidesModel(this);
+    ShowAsReport(ListViewUsciteMensili, m_monthModel);
     // The documented widths, widened where the user's font needs more room.
     QStringList days;
     for (int weekday = 1; weekday <= 7; ++weekday)
         days.append(MonthRides::DayText(weekday, 28));
-    QList<QStringList> widest = {
+    const QStringList widest[MonthRidesModel::ColumnCount] = {
         {QStringLiteral("99")}, days, {}, {QStringLiteral("999,9")}, {QStringLiteral("23:59:59")},
         {QStringLiteral("100,0")}, {},
     };
     const QFontMetrics metrics = ListViewUsciteMensili->fontMetrics();
-    for (int column = 0; column < int(std::size(MonthColumns)); ++column) {
+    for (int column = 0; column < MonthRidesModel::ColumnCount; ++column) {
+        const ReportColumn& layout = MonthRidesModel::ColumnTable[column];
         ListViewUsciteMensili->setColumnWidth(
-            column, FittingWidth(metrics, widest[column] << ListViewUsciteMensili->headerItem()->text(column),
-                                 MonthColumns[column].width, 12));
-        ListViewUsciteMensili->headerItem()->setTextAlignment(column, MonthColumns[column].alignment | Qt::AlignVCenter);
+            column, FittingWidth(metrics, widest[column] + QStringList{QString::fromUtf8(layout.title)}, layout.width, 12));
     }
     // Figures keep their places from month to month.
     for (QLabel* figure : {LabelKM, LabelUscite, LabelKMU, LabelKMG})
         figure->setMinimumWidth(figure->fontMetrics().horizontalAdvance(QStringLiteral("99999,99")) + 16);
     // The edit controls follow the selection whatever changed it: a click on
     // a row or on the empty space below, the keyboard, Ctrl+click, a reload.
-    connect(ListViewUsciteMensili, &QTreeWidget::itemSelectionChanged, this, [this] {
-        ListViewUsciteMensiliSelectItem(!ListViewUsciteMensili->selectedItems().isEmpty());
+    connect(ListViewUsciteMensili->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        ListViewUsciteMensiliSelectItem(ListViewUsciteMensili->selectionModel()->hasSelection());
         ListViewUsciteMensiliClick();
     });
-    connect(ListViewUsciteMensili, &QTreeWidget::itemClicked, this, &TFormMain::ListViewUsciteMensiliClick);
-    connect(ListViewUsciteMensili, &QTreeWidget::itemDoubleClicked, this, &TFormMain::ListViewUsciteMensiliDblClick);
+    connect(ListViewUsciteMensili, &QTreeView::clicked, this, &TFormMain::ListViewUsciteMensiliClick);
+    connect(ListViewUsciteMensili, &QTreeView::doubleClicked, this, &TFormMain::ListViewUsciteMensiliDblClick);
 }
 
 void TFormMain::ConnectCommands()
@@ -470,8 +454,8 @@ void TFormMain::StatusBarMainMouseUp(int x)
 
 int TFormMain::SelectedRideId() const
 {
-    const QList<QTreeWidgetItem*> selected = ListViewUsciteMensili->selectedItems();
-    return selected.isEmpty() ? -1 : selected.first()->data(0, Qt::UserRole).toInt();
+    const QModelIndexList selected = ListViewUsciteMensili->selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : m_monthModel->RideId(selected.first().row());
 }
 
 QString TFormMain::MonthCaption() const
@@ -481,7 +465,7 @@ QString TFormMain::MonthCaption() const
 
 void TFormMain::MenuAggiungiUscitaClick()
 {
-    TFormEditUscita dialog(this, &m_log->Connection());
+    TFormEditUscita dialog(this, *m_log);
     dialog.Modifica = false;
     dialog.Anno = SelectedYear;
     dialog.Mese = SelectedMonth;
@@ -504,7 +488,7 @@ void TFormMain::MenuModificaUscitaClick()
     const int id = SelectedRideId();
     if (id < 0)
         return;
-    TFormEditUscita dialog(this, &m_log->Connection());
+    TFormEditUscita dialog(this, *m_log);
     try {
         // The dialog shows the ride as stored, not as the list shows it.
         const Rides::Ride stored = m_log->Read(id);
@@ -568,7 +552,7 @@ void TFormMain::MenuStampaMeseClick()
 void TFormMain::MenuElaborazioneDatiClick()
 {
     Quietly("statistics dialog", [this] {
-        TFormElaborazioneDati dialog(this, FirstYear, &m_log->Connection(), m_environment.today, PrintSettings());
+        TFormElaborazioneDati dialog(this, FirstYear, *m_log, m_environment.today, PrintSettings());
         dialog.exec();
     });
 }
@@ -733,9 +717,8 @@ void TFormMain::ListViewCalendarioSelectItem(int index, bool selected)
     m_lastLoadedMonth = SelectedMonth;
     LabelNomeMese->setText(MonthName(SelectedMonth) + u' ' + QString::number(SelectedYear));
 
-    const QList<QTreeWidgetItem*> selectedRows = ListViewUsciteMensili->selectedItems();
-    const int previousRow =
-        selectedRows.isEmpty() ? -1 : ListViewUsciteMensili->indexOfTopLevelItem(selectedRows.first());
+    const QModelIndexList selectedRows = ListViewUsciteMensili->selectionModel()->selectedRows();
+    const int previousRow = selectedRows.isEmpty() ? -1 : selectedRows.first().row();
     try {
         ShowMonth(m_log->Month(SelectedYear, SelectedMonth));
     } catch (const Exception& e) {
@@ -744,25 +727,24 @@ void TFormMain::ListViewCalendarioSelectItem(int index, bool selected)
         // Nothing of the previous month may stay under this month's title.
         ClearMonth();
     }
-    if (sameMonth && previousRow >= 0 && previousRow < ListViewUsciteMensili->topLevelItemCount()) {
-        QTreeWidgetItem* row = ListViewUsciteMensili->topLevelItem(previousRow);
-        ListViewUsciteMensili->setCurrentItem(row);
-        ListViewUsciteMensili->scrollToItem(row);
+    if (sameMonth && previousRow >= 0 && previousRow < m_monthModel->rowCount()) {
+        const QModelIndex row = m_monthModel->index(previousRow, 0);
+        ListViewUsciteMensili->setCurrentIndex(row);
+        ListViewUsciteMensili->scrollTo(row);
     }
     ListViewUsciteMensiliClick();
 }
 
 void TFormMain::ShowMonth(const MonthRides& month)
 {
+    // Measuring the names takes longer than listing a month: only new names are.
+    const bool newTypes = month.typeNames != m_monthModel->Month().typeNames;
     m_shownMonth = month;
-    ListViewUsciteMensili->setUpdatesEnabled(false);
-    ListViewUsciteMensili->clear();
-    ListViewUsciteMensili->addTopLevelItems(MonthListItem::Items(month));
-    const int typeColumn = 2;
-    ListViewUsciteMensili->setColumnWidth(
-        typeColumn, FittingWidth(ListViewUsciteMensili->fontMetrics(), month.typeNames,
-                                 ListViewUsciteMensili->columnWidth(typeColumn), 12));
-    ListViewUsciteMensili->setUpdatesEnabled(true);
+    m_monthModel->SetMonth(month);
+    if (newTypes)
+        ListViewUsciteMensili->setColumnWidth(
+            MonthRidesModel::Type, FittingWidth(ListViewUsciteMensili->fontMetrics(), month.typeNames,
+                                                ListViewUsciteMensili->columnWidth(MonthRidesModel::Type), 12));
     if (month.summary) {
         LabelKM->setText(month.summary->km);
         LabelUscite->setText(month.summary->rides);
@@ -787,13 +769,13 @@ void TFormMain::ListViewUsciteMensiliSelectItem(bool selected)
 
 void TFormMain::ListViewUsciteMensiliClick()
 {
-    if (ListViewUsciteMensili->selectedItems().isEmpty())
+    if (!ListViewUsciteMensili->selectionModel()->hasSelection())
         SetEditCommandsEnabled(false);
 }
 
 void TFormMain::ListViewUsciteMensiliDblClick()
 {
-    if (!ListViewUsciteMensili->selectedItems().isEmpty())
+    if (ListViewUsciteMensili->selectionModel()->hasSelection())
         MenuModificaUscitaClick();
 }
 

@@ -15,6 +15,7 @@
 #include <optional>
 
 class HotTrackDelegate;
+class MonthRidesModel;
 class QLabel;
 class RideLog;
 
@@ -134,6 +135,7 @@ private:
     QLabel* m_statusText = nullptr;
     QLabel* m_goalPanel = nullptr;
     HotTrackDelegate* m_calendarDelegate = nullptr;
+    MonthRidesModel* m_monthModel = nullptr;
     int m_lastLoadedYear = -1;
     int m_lastLoadedMonth = -1;
     // What the month list and summary show, for the month report.

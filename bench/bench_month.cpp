@@ -1,6 +1,7 @@
 // Month list benchmark: from a month selected in the calendar to the filled
 // month list and summary, in the real main window on a large ride database.
-// Every month of the calendar is selected once, in a shuffled order.
+// Every month of the calendar is selected once, in a shuffled order, each
+// selection followed by another month read raw.
 //
 //   bench_month [rides]     (default 1,000,000)
 //
@@ -19,7 +20,7 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <sqlite3.h>
 
@@ -32,7 +33,7 @@
 namespace {
 
 constexpr double GoalMs = 10.0;
-constexpr double RatioGoal = 3.0;
+constexpr double RatioGoal = 1.5;
 
 struct Month
 {
@@ -81,46 +82,48 @@ int main(int argc, char* argv[])
             throw std::runtime_error("the main window could not open the database");
         form.show();
         QCoreApplication::processEvents();
-        const auto* list = form.findChild<QTreeWidget*>(QStringLiteral("ListViewUsciteMensili"));
+        const auto* list = form.findChild<QTreeView*>(QStringLiteral("ListViewUsciteMensili"));
         if (!list)
             throw std::runtime_error("no month list in the main window");
 
-        std::vector<double> select, repaint;
+        // The raw month query through the C API, every column of every row read:
+        // the least any month list could cost.
+        const Bench::Database db = Bench::OpenDatabase(dir.filePath(QStringLiteral("kilovento.mdb")));
+        qint64 rawRows = 0;
+        const auto rawMonth = [&](const Month& m) {
+            const Statement statement = Bench::Prepare(db.get(), Sql::MonthRides(m.year, m.month));
+            while (Bench::Step(statement.get())) {
+                sqlite3_column_int64(statement.get(), 0);
+                sqlite3_column_int(statement.get(), 1);
+                Bench::RawDateTime(statement.get(), 2);
+                Bench::RawString(statement.get(), 3);
+                sqlite3_column_double(statement.get(), 4);
+                Bench::RawDateTime(statement.get(), 5);
+                Bench::RawString(statement.get(), 6);
+                ++rawRows;
+            }
+        };
+
+        // Alternating, month by month, so the machine's other work and clock
+        // drift weigh on every path alike.
+        std::vector<double> select, repaint, load, raw;
         qint64 listed = 0;
-        for (const Month& m : ShuffledMonths(Bench::FirstDay(), Bench::LastDay(),
-                                             {form.ShownMonth(), form.ShownYear()})) {
+        TZTRecordset recordset(connection);
+        const std::vector<Month> shown =
+            ShuffledMonths(Bench::FirstDay(), Bench::LastDay(), {form.ShownMonth(), form.ShownYear()});
+        const std::vector<Month> read = ShuffledMonths(Bench::FirstDay(), Bench::LastDay(), {0, 0});
+        for (std::size_t i = 0; i < shown.size(); ++i) {
+            const Month& m = shown[i];
             select.push_back(Bench::TimeMs([&] { form.GoToMonth(m.month, m.year, false); }));
             if (form.ShownMonth() != m.month || form.ShownYear() != m.year)
                 throw std::runtime_error("GoToMonth did not select the month asked for");
-            listed += list->topLevelItemCount();
+            listed += list->model()->rowCount();
             // The paint the selection asked for, outside the selection's time.
             repaint.push_back(Bench::TimeMs([] { QCoreApplication::processEvents(); }));
+            // The data layer's share of a selection: a month read without the window.
+            load.push_back(Bench::TimeMs([&] { MonthRides::Load(recordset, read[i].year, read[i].month); }));
+            raw.push_back(Bench::TimeMs([&] { rawMonth(read[i]); }));
         }
-        // The data layer's share of a selection: the same months read without the window.
-        std::vector<double> load;
-        TZTRecordset recordset(connection);
-        for (const Month& m : ShuffledMonths(Bench::FirstDay(), Bench::LastDay(), {0, 0}))
-            load.push_back(Bench::TimeMs([&] { MonthRides::Load(recordset, m.year, m.month); }));
-
-        // The raw month query through the C API, every column of every row read:
-        // the least any month list could cost.
-        std::vector<double> raw;
-        const Bench::Database db = Bench::OpenDatabase(dir.filePath(QStringLiteral("kilovento.mdb")));
-        qint64 rawRows = 0;
-        for (const Month& m : ShuffledMonths(Bench::FirstDay(), Bench::LastDay(), {0, 0}))
-            raw.push_back(Bench::TimeMs([&] {
-                const Statement statement = Bench::Prepare(db.get(), Sql::MonthRides(m.year, m.month));
-                while (Bench::Step(statement.get())) {
-                    sqlite3_column_int64(statement.get(), 0);
-                    sqlite3_column_int(statement.get(), 1);
-                    Bench::RawDateTime(statement.get(), 2);
-                    Bench::RawString(statement.get(), 3);
-                    sqlite3_column_double(statement.get(), 4);
-                    Bench::RawDateTime(statement.get(), 5);
-                    Bench::RawString(statement.get(), 6);
-                    ++rawRows;
-                }
-            }));
         if (rawRows != rides)
             throw std::runtime_error("the raw month queries did not read every ride once");
 
@@ -134,7 +137,7 @@ int main(int argc, char* argv[])
                             Goal::AtMost, GoalMs},
                            {"GoToMonth against the raw month query", runs, Bench::Median(select), Bench::Median(raw),
                             Goal::RatioAtMost, RatioGoal},
-                           {"  of which MonthRides::Load (read + format)", runs, Bench::Median(load)},
+                           {"  of which MonthRides::Load (the rides read)", runs, Bench::Median(load)},
                            {"repaint after the selection", runs, Bench::Median(repaint)}});
         if (listed != rides)
             throw std::runtime_error("the month lists did not show every ride once");

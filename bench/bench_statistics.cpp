@@ -10,6 +10,7 @@
 // both paths gave the same statistics.
 
 #include "bench/BenchSupport.h"
+#include "data/RideLog.h"
 #include "data/Sql.h"
 #include "data/Statistics.h"
 #include "data/TZTConnection.h"
@@ -162,9 +163,9 @@ T* Child(QWidget* parent, const char* name)
 }
 
 // The button press as the user makes it: the window open on the whole period.
-std::vector<double> PressElabora(TZTConnection& connection, qint64 rides)
+std::vector<double> PressElabora(RideLog& log, qint64 rides)
 {
-    TFormElaborazioneDati dialog(nullptr, Bench::FirstDay().year(), &connection, [] { return Bench::LastDay(); });
+    TFormElaborazioneDati dialog(nullptr, Bench::FirstDay().year(), log, [] { return Bench::LastDay(); });
     Child<QDateEdit>(&dialog, "DTPInizio")->setDate(Bench::FirstDay());
     Child<QDateEdit>(&dialog, "DTPTermine")->setDate(Bench::LastDay());
     dialog.show();
@@ -214,7 +215,9 @@ int main(int argc, char* argv[])
             oursMs.push_back(Bench::TimeMs([&] { ours = Compute(connection, start, end); }));
             rawMs.push_back(Bench::TimeMs([&] { raw = RawCompute(db.get(), start, end); }));
         }
-        const std::vector<double> windowMs = PressElabora(connection, rides);
+        RideLog log(path, Bench::ConnectionTemplate());
+        log.Open();
+        const std::vector<double> windowMs = PressElabora(log, rides);
         connection.Close();
 
         using Goal = Bench::Result::Goal;

@@ -54,40 +54,24 @@ MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
 {
     MonthRides result;
     result.typeNames = RideTypeNames(recordset);
-    QStringList weekdays; // the locale's names, looked up once a month rather than once a ride
-    for (int day = 1; day <= 7; ++day)
-        weekdays.append(WeekdayName(day));
-    const Formats::Separators separators = Formats::Separators::Current();
-    const QStringList& typeNames = result.typeNames;
     const RecordsetCloser closer(recordset);
     recordset.Open(Sql::MonthRides(year, month));
 
     double total = 0.0;
-    double lastDate = 0.0;
-    QString lastDay;
     for (; !recordset.Eof(); recordset.MoveNext()) {
+        // In the table's column order, the order the recordset looks names up in.
         Row row;
-        const TDateTime date = recordset.GetFieldAsDateTime(RideColumn::Data);
-        row.number = QString::number(result.rows.size() + 1);
         row.id = recordset.GetFieldAsInteger(RideColumn::IDUscita);
-        // Rides come in date order, many a day: consecutive rows share one text.
-        if (result.rows.isEmpty() || date.Val() != lastDate) {
-            lastDate = date.Val();
-            lastDay = weekdays.at(date.DayOfWeek() - 1) + u' ' + QString::number(DatePart(date, 2));
-        }
-        row.day = lastDay;
-        // A type without a name (possible only in files older than the
-        // schema's foreign key) shows an empty text.
-        row.type = typeNames.value(recordset.GetFieldAsInteger(RideColumn::IDTipoUscita));
-        const double km = recordset.GetFieldAsDouble(RideColumn::KM);
-        total += km;
-        row.km = Formats::OneDecimal(km, separators);
-        FormatDurationAndSpeed(km, recordset.GetFieldAsDateTime(RideColumn::Durata).Val(), separators,
-                               row.duration, row.speed);
+        row.type = recordset.GetFieldAsInteger(RideColumn::IDTipoUscita);
+        row.date = recordset.GetFieldAsDateTime(RideColumn::Data);
         row.description = recordset.GetFieldAsString(RideColumn::Descrizione);
+        row.km = recordset.GetFieldAsDouble(RideColumn::KM);
+        row.duration = recordset.GetFieldAsDateTime(RideColumn::Durata);
+        total += row.km;
         result.rows.append(std::move(row));
     }
 
+    const Formats::Separators separators = Formats::Separators::Current();
     const qsizetype count = result.rows.size();
     Summary summary;
     summary.km = Formats::OneDecimal(total, separators);
@@ -96,4 +80,18 @@ MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
     summary.kmPerDay = Formats::TwoDecimals(total / DaysInMonth(month, year), separators);
     result.summary = summary;
     return result;
+}
+
+MonthRides::RowTexts MonthRides::Texts(qsizetype index) const
+{
+    const Row& row = rows.at(index);
+    const Formats::Separators separators = Formats::Separators::Current();
+    RowTexts texts;
+    texts.number = QString::number(index + 1);
+    texts.day = DayText(row.date.DayOfWeek(), DatePart(row.date, 2));
+    texts.type = typeNames.value(row.type);
+    texts.km = Formats::OneDecimal(row.km, separators);
+    FormatDurationAndSpeed(row.km, row.duration.Val(), separators, texts.duration, texts.speed);
+    texts.description = row.description;
+    return texts;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/TDateTime.h"
+
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -8,13 +10,24 @@
 
 class TZTRecordset;
 
-// One month of the log as the month list shows it: the texts of every row and
-// the four summary figures, formatted for the user's locale.
+// One month of the log as the month list shows it: every ride's values, the
+// texts of a row on demand (a month is shown a screenful at a time), and the
+// four summary figures, formatted for the user's locale.
 struct MonthRides
 {
     struct Row
     {
         int id = 0; // IDUscita
+        TDateTime date;
+        int type = 0; // IDTipoUscita
+        double km = 0.0;
+        TDateTime duration;
+        QString description;
+    };
+
+    // A row as the list shows and the month report prints it.
+    struct RowTexts
+    {
         QString number, day, type, km, duration, speed, description;
     };
 
@@ -32,6 +45,11 @@ struct MonthRides
     // closed again on return. Throws Exception when a query cannot be opened
     // or a row cannot be read: part of a month, and totals over it, would mislead.
     static MonthRides Load(TZTRecordset& recordset, int year, int month);
+
+    // The texts of rows[index], numbered from 1 in list order; a type without
+    // a name (possible only in files older than the schema's foreign key)
+    // shows an empty text.
+    RowTexts Texts(qsizetype index) const;
 
     // The "Giorno" text: weekday name, a blank and the day of the month.
     static QString DayText(int weekday, int day);

@@ -26,8 +26,11 @@ Month MonthReport(const MonthRides& rides, int year, int month)
     Month report;
     report.title = MonthName(month) + u' ' + QString::number(year);
     report.rides.reserve(rides.rows.size());
-    for (const MonthRides::Row& ride : rides.rows)
-        report.rides.append({ride.day, ride.type, ride.km, ride.duration, ride.speed, ride.description});
+    for (qsizetype i = 0; i < rides.rows.size(); ++i) {
+        MonthRides::RowTexts ride = rides.Texts(i);
+        report.rides.append({std::move(ride.day), std::move(ride.type), std::move(ride.km), std::move(ride.duration),
+                             std::move(ride.speed), std::move(ride.description)});
+    }
     if (rides.summary) {
         report.km = rides.summary->km;
         report.uscite = rides.summary->rides;

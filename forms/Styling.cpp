@@ -7,7 +7,7 @@
 #include <QPalette>
 #include <QTabBar>
 #include <QTabWidget>
-#include <QTreeWidget>
+#include <QTreeView>
 
 #include <algorithm>
 
@@ -89,11 +89,11 @@ double FitToFont(QWidget* form)
     return fx;
 }
 
-void FitColumnsToContents(QTreeWidget* list, const QList<int>& minimum)
+void FitColumnsToContents(QTreeView* list, const QList<int>& minimum)
 {
     // The list's own measure: its delegate's size hints, margins included.
     const QAbstractItemView* view = list;
-    for (int column = 0; column < list->columnCount(); ++column)
+    for (int column = 0; column < list->header()->count(); ++column)
         list->setColumnWidth(column, std::max({minimum.value(column), view->sizeHintForColumn(column),
                                                list->header()->sectionSizeHint(column)}));
 }

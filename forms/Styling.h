@@ -4,7 +4,7 @@
 
 class QColor;
 class QGroupBox;
-class QTreeWidget;
+class QTreeView;
 class QWidget;
 
 // The blue of the captions of group boxes.
@@ -20,4 +20,4 @@ void KeepSelectionVisible(QWidget* list);
 double FitToFont(QWidget* form);
 // Widens each column of `list` to its widest cell and its heading as the list
 // draws them, never below `minimum` (one width a column).
-void FitColumnsToContents(QTreeWidget* list, const QList<int>& minimum);
+void FitColumnsToContents(QTreeView* list, const QList<int>& minimum);

@@ -1,9 +1,7 @@
 #include "forms/Unitedituscita.h"
 
 #include "data/RideEntry.h"
-#include "data/Rides.h"
-#include "data/Sql.h"
-#include "data/TZTRecordset.h"
+#include "data/RideLog.h"
 #include "forms/CenterOnScreen.h"
 #include "forms/MessageBoxes.h"
 #include "forms/RideInputValidators.h"
@@ -13,10 +11,10 @@
 #include <QShowEvent>
 #include <QStyle>
 
-TFormEditUscita::TFormEditUscita(QWidget* owner, TZTConnection* connection)
+TFormEditUscita::TFormEditUscita(QWidget* owner, RideLog& log)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
-      RecordsetTipi(std::make_unique<TZTRecordset>(connection))
+      m_log(log)
 {
     setupUi(this);
     FitToFont(this);
@@ -34,8 +32,6 @@ TFormEditUscita::TFormEditUscita(QWidget* owner, TZTConnection* connection)
     connect(BitBtnOK, &QPushButton::clicked, this, &TFormEditUscita::BitBtnOKClick);
     connect(BitBtnAnnulla, &QPushButton::clicked, this, &QDialog::reject);
 }
-
-TFormEditUscita::~TFormEditUscita() = default;
 
 void TFormEditUscita::showEvent(QShowEvent* event)
 {
@@ -66,12 +62,9 @@ void TFormEditUscita::FormShow()
 
     ComboBoxTipo->clear();
     try {
-        const RecordsetCloser closer(*RecordsetTipi);
-        RecordsetTipi->Open(Sql::RideTypeNames());
-        for (; !RecordsetTipi->Eof(); RecordsetTipi->MoveNext())
-            ComboBoxTipo->addItem(RecordsetTipi->GetFieldAsString(RideTypeColumn::Descrizione));
+        ComboBoxTipo->addItems(m_log.TypeNames());
     } catch (const Exception&) {
-        // The box keeps the types read so far.
+        // Without its types the ride can still be looked at; OK then returns no type.
     }
 
     ComboBoxGiorno->setEnabled(!Modifica);

@@ -8,18 +8,16 @@
 #include <QDialog>
 
 #include <array>
-#include <memory>
 
-class TZTConnection;
-class TZTRecordset;
+class RideLog;
 
 // The dialog in which a ride is entered or changed. The caller fills the
 // public members, shows it, and on OK reads them back validated.
 class TFormEditUscita : public QDialog, private Ui::TFormEditUscita
 {
 public:
-    TFormEditUscita(QWidget* owner, TZTConnection* connection);
-    ~TFormEditUscita() override;
+    // The ride types are read from `log` each time the dialog is shown.
+    TFormEditUscita(QWidget* owner, RideLog& log);
 
     bool Modifica = false;
     int Anno = 0;
@@ -43,7 +41,7 @@ private:
     std::array<QLineEdit*, 3> DurationFields() const;
     static void ShowWhole(QLineEdit* field, const QString& text);
 
-    std::unique_ptr<TZTRecordset> RecordsetTipi;
+    RideLog& m_log;
     // What modify mode showed; a field still showing it keeps the stored value.
     QString m_shownKm;
     QStringList m_shownDuration;

@@ -1,15 +1,15 @@
 #include "forms/Unitelaborazionedati.h"
 
 #include "data/ReportRows.h"
-#include "data/TZTRecordset.h"
+#include "data/RideLog.h"
 #include "print/Reports.h"
 #include "util/Application.h"
 #include "forms/BarChart.h"
 #include "forms/CenterOnScreen.h"
-#include "forms/GridLinesDelegate.h"
 #include "forms/MessageBoxes.h"
 #include "forms/Pictures.h"
 #include "forms/PieChart.h"
+#include "forms/StatisticsRowsModel.h"
 #include "forms/Styling.h"
 #include "forms/WaitCursor.h"
 
@@ -50,11 +50,11 @@ TDateTime WholeDay(const QDate& date)
 
 }
 
-TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTConnection* connessione,
+TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, RideLog& log,
                                              std::function<QDate()> today, PrintContext printContext)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowCloseButtonHint),
-      Connessione(connessione), PrimoAnno(primoAnno), m_today(std::move(today)),
+      m_log(log), PrimoAnno(primoAnno), m_today(std::move(today)),
       m_printContext(std::move(printContext))
 {
     setupUi(this);
@@ -77,22 +77,13 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTC
     DTPInizio->setDate(QDate(now.year(), 1, 1));
     DTPTermine->setDate(now);
 
-    SetColumns(ListViewTop10,
-               {{"#", 20, Qt::AlignLeft}, {"Data", 130, Qt::AlignHCenter}, {"KM", 40, Qt::AlignHCenter},
-                {"Descrizione", 400, Qt::AlignLeft}},
-               scale);
-    for (QTreeWidget* list : {ListViewMesi, ListViewGiorniSettimanali})
-        SetColumns(list,
-                   {{list == ListViewMesi ? "Mese" : "Giorno", 70, Qt::AlignLeft}, {"KM", 55, Qt::AlignHCenter},
-                    {"Uscite", 50, Qt::AlignHCenter}, {"KM/U", 50, Qt::AlignHCenter}, {"", 20, Qt::AlignHCenter}},
-                   scale);
-    SetColumns(ListViewGiorniMensili,
-               {{"Giorno", 50, Qt::AlignLeft}, {"KM", 55, Qt::AlignHCenter}, {"Uscite", 50, Qt::AlignHCenter}}, scale);
-    SetColumns(ListViewDecineDiKM, {{"KM", 60, Qt::AlignLeft}, {"Uscite", 50, Qt::AlignHCenter}}, scale);
-    SetColumns(ListViewAnni,
-               {{"Anno", 70, Qt::AlignLeft}, {"Uscite", 50, Qt::AlignHCenter}, {"KM", 65, Qt::AlignHCenter},
-                {"Tempo", 65, Qt::AlignHCenter}, {"KM/U", 50, Qt::AlignHCenter}, {"KM/h", 50, Qt::AlignHCenter}},
-               scale);
+    using namespace StatisticsColumns;
+    SetUpList(ListViewTop10, Top10, scale);
+    SetUpList(ListViewMesi, Months, scale, ColourKey);
+    SetUpList(ListViewGiorniSettimanali, Weekdays, scale, ColourKey);
+    SetUpList(ListViewGiorniMensili, DaysOfMonth, scale);
+    SetUpList(ListViewDecineDiKM, TensOfKm, scale);
+    SetUpList(ListViewAnni, Years, scale, -1, true);
 
     connect(ButtonDataOdierna, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonDataOdiernaClick);
     connect(ButtonTuttoIlMese, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonTuttoIlMeseClick);
@@ -109,21 +100,12 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTC
 }
 
 // The lists are laid out like the rest of the window: as much wider as its font needs.
-void TFormElaborazioneDati::SetColumns(QTreeWidget* list, std::initializer_list<Column> columns, double scale)
+void TFormElaborazioneDati::SetUpList(QTreeView* list, std::span<const ReportColumn> columns, double scale,
+                                      int colourKeyColumn, bool boldLastRow)
 {
-    list->setColumnCount(int(columns.size()));
-    QList<int>& widths = m_columnWidths[list];
-    int index = 0;
-    for (const Column& column : columns) {
-        list->headerItem()->setText(index, QString::fromUtf8(column.caption));
-        list->headerItem()->setTextAlignment(index, column.alignment | Qt::AlignVCenter);
-        widths.append(qRound(column.width * scale));
-        list->setColumnWidth(index, widths.last());
-        ++index;
-    }
-    list->header()->setStretchLastSection(false);
-    list->setItemDelegate(new GridLinesDelegate(list));
-    KeepSelectionVisible(list);
+    auto* model = new StatisticsRowsModel(columns, {colourKeyColumn, boldLastRow}, list);
+    m_models.insert(list, model);
+    m_columnWidths.insert(list, ShowAsReport(list, model, scale));
 }
 
 void TFormElaborazioneDati::showEvent(QShowEvent* event)
@@ -161,7 +143,6 @@ void TFormElaborazioneDati::ButtonAnnoPrecedenteClick()
 
 void TFormElaborazioneDati::BitBtnElaboraClick()
 {
-    TZTRecordset recordset(Connessione);
     // Written before the check: a refused period is also what a printout then names.
     m_risultati.DataInizio = WholeDay(DTPInizio->date());
     m_risultati.DataTermine = WholeDay(DTPTermine->date());
@@ -175,7 +156,7 @@ void TFormElaborazioneDati::BitBtnElaboraClick()
     {
         const WaitCursor wait;
         using Query = Statistics::ComputeFailure::Query;
-        const std::optional<Statistics::ComputeFailure> failure = Statistics::Compute(recordset, m_risultati);
+        const std::optional<Statistics::ComputeFailure> failure = m_log.ComputeStatistics(m_risultati);
         // Without the Top 10 the rest is complete and shown; without the period nothing is.
         failed = failure && failure->query == Query::Period;
         if (failure)
@@ -225,22 +206,16 @@ void TFormElaborazioneDati::ShowResults()
     LabelKMU->setText(texts.kmu);
 
     FillList(ListViewTop10, Statistics::Top10Rows(m_risultati));
-    FillList(ListViewMesi, Statistics::MonthRows(m_risultati), true);
+    FillList(ListViewMesi, Statistics::MonthRows(m_risultati));
     DisegnaGrafico(ImageGraficoMesi, Distances(m_risultati.Mesi));
-    FillList(ListViewGiorniSettimanali, Statistics::WeekdayRows(m_risultati), true);
+    FillList(ListViewGiorniSettimanali, Statistics::WeekdayRows(m_risultati));
     DisegnaGrafico(ImageGraficoGiorniSettimanali, Distances(m_risultati.GiorniSettimanali));
     FillList(ListViewGiorniMensili, Statistics::DayOfMonthRows(m_risultati));
     FillList(ListViewDecineDiKM, Statistics::TensOfKmRows(m_risultati));
     FillList(ListViewAnni, Statistics::YearRows(m_risultati, Obiettivo()));
-    if (QTreeWidgetItem* total = ListViewAnni->topLevelItem(ListViewAnni->topLevelItemCount() - 1)) {
-        QFont bold = ListViewAnni->font();
-        bold.setBold(true);
-        for (int column = 0; column < ListViewAnni->columnCount(); ++column)
-            total->setFont(column, bold);
-        FitColumnsToContents(ListViewAnni, m_columnWidths.value(ListViewAnni));
-        // The latest years beside the chart of the last one.
-        ListViewAnni->scrollToItem(total);
-    }
+    // The latest years beside the chart of the last one.
+    if (const int years = ListViewAnni->model()->rowCount(); years > 0)
+        ListViewAnni->scrollTo(ListViewAnni->model()->index(years - 1, 0));
     DisegnaGraficoAnni();
 }
 
@@ -249,18 +224,9 @@ Statistics::YearGoal TFormElaborazioneDati::Obiettivo() const
     return {m_today().year(), m_printContext.options ? m_printContext.options().yearGoal : 0};
 }
 
-void TFormElaborazioneDati::FillList(QTreeWidget* list, const QList<QStringList>& rows, bool colourKey)
+void TFormElaborazioneDati::FillList(QTreeView* list, QList<QStringList> rows)
 {
-    list->clear();
-    QList<QTreeWidgetItem*> items;
-    for (const QStringList& texts : rows) {
-        auto* item = new QTreeWidgetItem(texts);
-        // The fifth column is the colour of the row's slice in the chart.
-        if (colourKey)
-            item->setBackground(4, Statistics::ColoriGrafici(int(items.size())));
-        items.append(item);
-    }
-    list->addTopLevelItems(items);
+    m_models.value(list)->SetRows(std::move(rows));
     FitColumnsToContents(list, m_columnWidths.value(list));
 }
 

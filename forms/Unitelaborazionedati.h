@@ -9,8 +9,11 @@
 #include <QHash>
 
 #include <functional>
+#include <span>
 
-class TZTConnection;
+class RideLog;
+class StatisticsRowsModel;
+struct ReportColumn;
 
 // The statistics window: a period, its computation, and the results in seven
 // pages with two pie charts and a bar chart of the years. It keeps the last
@@ -18,7 +21,8 @@ class TZTConnection;
 class TFormElaborazioneDati : public QDialog, private Ui::TFormElaborazioneDati
 {
 public:
-    TFormElaborazioneDati(QWidget* owner, int primoAnno, TZTConnection* connessione,
+    // `log` is borrowed, open or not, for the computations.
+    TFormElaborazioneDati(QWidget* owner, int primoAnno, RideLog& log,
                           std::function<QDate()> today = [] { return QDate::currentDate(); },
                           PrintContext printContext = {});
 
@@ -28,13 +32,6 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    struct Column
-    {
-        const char* caption;
-        int width;
-        Qt::Alignment alignment;
-    };
-
     void ButtonDataOdiernaClick();
     void ButtonTuttoIlMeseClick();
     void ButtonTuttoLAnnoClick();
@@ -44,18 +41,20 @@ private:
 
     void ShowResultsArea();
     void ShowResults();
-    void SetColumns(QTreeWidget* list, std::initializer_list<Column> columns, double scale);
-    void FillList(QTreeWidget* list, const QList<QStringList>& rows, bool colourKey = false);
+    void SetUpList(QTreeView* list, std::span<const ReportColumn> columns, double scale, int colourKeyColumn = -1,
+                   bool boldLastRow = false);
+    void FillList(QTreeView* list, QList<QStringList> rows);
     void DisegnaGrafico(QLabel* image, const QList<double>& km);
     void DisegnaGraficoAnni();
     // The rider's goal for the current year; none without options.
     Statistics::YearGoal Obiettivo() const;
 
-    TZTConnection* Connessione;
+    RideLog& m_log;
     int PrimoAnno;
     std::function<QDate()> m_today;
     PrintContext m_printContext;
     StatisticsResult m_risultati;
     // The documented widths of each list's columns, scaled with the window.
-    QHash<const QTreeWidget*, QList<int>> m_columnWidths;
+    QHash<const QTreeView*, QList<int>> m_columnWidths;
+    QHash<const QTreeView*, StatisticsRowsModel*> m_models;
 };

@@ -396,7 +396,7 @@ private Q_SLOTS:
         QCOMPARE(boxes.seen()[1].icon, QMessageBox::Information);
         // Every ride is back and shown; the diary as it was is the newest backup.
         QCOMPARE(FiguresOf(m_path), figures);
-        QCOMPARE(Child<QTreeWidget>(form.get(), "ListViewUsciteMensili")->topLevelItemCount(), 1);
+        QCOMPARE(Child<QTreeView>(form.get(), "ListViewUsciteMensili")->model()->rowCount(), 1);
         QCOMPARE(Backups().size(), 2);
         QCOMPARE(FiguresOf(BackupPath(Backups().first())), emptied);
         QCOMPARE(MainWindow::StatusText(form.get()), u"Pronto."_qs);

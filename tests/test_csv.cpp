@@ -25,7 +25,7 @@
 #include <QStandardPaths>
 #include <QStatusBar>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 namespace {
@@ -505,8 +505,8 @@ private Q_SLOTS:
     {
         QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-02"_qs, 40.5, 0, u"Marzo"_qs), QString());
         const auto form = MainWindow::Open(m_program, {u"/NOPROMPTONCLOSE"_qs});
-        const auto* list = Child<QTreeWidget>(form.get(), "ListViewUsciteMensili");
-        QCOMPARE(list->topLevelItemCount(), 1);
+        const auto* list = Child<QTreeView>(form.get(), "ListViewUsciteMensili")->model();
+        QCOMPARE(list->rowCount(), 1);
         const QList<QAction*> file = Child<QMenu>(form.get(), "MenuFile")->actions();
         auto* exportCsv = Child<QAction>(form.get(), "MenuEsportaCSV");
         auto* importCsv = Child<QAction>(form.get(), "MenuImportaCSV");
@@ -554,7 +554,7 @@ private Q_SLOTS:
         }
         QCOMPARE(boxes.seen()[3].text, u"Importazione conclusa: 2 uscite importate."_qs);
         QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), u"3"_qs);
-        QCOMPARE(list->topLevelItemCount(), 2); // the month shown, reloaded
+        QCOMPARE(list->rowCount(), 2); // the month shown, reloaded
 
         // The same file again stores nothing; a bad row is shown with its place.
         importCsv->trigger();

@@ -5,6 +5,7 @@
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/MonthList.h"
+#include "support/RideLogFile.h"
 #include "support/TestDatabase.h"
 
 #include <QAction>
@@ -14,12 +15,11 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTreeWidget>
 #include <QtTest>
 
 #include <sqlite3.h>
 
-using MonthList::Rides;
+using MonthList::Count;
 using MonthList::SelectRow;
 using MonthList::SelectedRow;
 
@@ -72,9 +72,8 @@ private Q_SLOTS:
         QFETCH(bool, modifica);
         QFETCH(double, tempo);
         QFETCH(QStringList, shown);
-        TZTConnection connection;
-        connection.Open(TestDatabase::ConnectionStringFor(m_path));
-        TFormEditUscita dialog(nullptr, &connection);
+        const auto log = OpenRideLog(m_path);
+        TFormEditUscita dialog(nullptr, *log);
         dialog.Modifica = modifica;
         dialog.Anno = 2004;
         dialog.Mese = 2;
@@ -176,9 +175,8 @@ private Q_SLOTS:
     void forbiddenKeyOverASelectionChangesNothing()
     {
         QFETCH(QChar, key);
-        TZTConnection connection;
-        connection.Open(TestDatabase::ConnectionStringFor(m_path));
-        TFormEditUscita dialog(nullptr, &connection);
+        const auto log = OpenRideLog(m_path);
+        TFormEditUscita dialog(nullptr, *log);
         dialog.show();
         QLineEdit* description = Edit(&dialog, "EditDescrizione");
         QTest::keyClicks(description, u"Giro del lago"_qs);
@@ -262,7 +260,7 @@ private Q_SLOTS:
         QCOMPARE(boxes.seen().first().icon, QMessageBox::Warning);
         QCOMPARE(Stored(u"SELECT Data || ' ' || KM || ' ' || Durata FROM Uscite"_qs),
                  QStringLiteral("2005-%1-%2 42.5 00:30:00").arg(month, 2, 10, QChar(u'0')).arg(day.toInt(), 2, 10, QChar(u'0')));
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
+        QCOMPARE(Count(form.get()), 1);
         QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), (QList<int>{month, 2005}));
     }
 
@@ -283,7 +281,7 @@ private Q_SLOTS:
             Run(form.get(), command);
         QCOMPARE(boxes.dialogsSeen(), 2);
         QCOMPARE(Stored(u"SELECT group_concat(KM, ' ') FROM Uscite"_qs), u"10.0 20.0 30.0"_qs);
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), 2);
+        QCOMPARE(Count(form.get()), 2);
         QCOMPARE(SelectedRow(form.get()), 1);
 
         boxes.setDialogHandler([](QDialog* dialog) {
@@ -293,13 +291,13 @@ private Q_SLOTS:
             Edit(dialog, "EditDescrizione")->setText(u"  cambiato  "_qs);
             QTest::keyClick(dialog, Qt::Key_Return);
         });
-        Rides(form.get())->itemDoubleClicked(Rides(form.get())->topLevelItem(1), 0);
+        MonthList::Rides(form.get())->doubleClicked(MonthList::Cell(form.get(), 1, 2));
         QCOMPARE(boxes.dialogsSeen(), 3);
         QCOMPARE(Stored(u"SELECT Data || '|' || IDTipoUscita || '|' || KM || '|' || Durata || '|' || Descrizione "
                         "FROM Uscite WHERE Data = '2005-03-05'"_qs),
                  u"2005-03-05|2|55.5|01:05:00|cambiato"_qs);
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), 3);
-        QCOMPARE(Rides(form.get())->topLevelItem(1)->text(3), u"55,5"_qs);
+        QCOMPARE(Count(form.get()), 3);
+        QCOMPARE(MonthList::Text(form.get(), 1, 3), u"55,5"_qs);
         QCOMPARE(SelectedRow(form.get()), 1);
     }
 
@@ -332,7 +330,7 @@ private Q_SLOTS:
         boxes.setAnswer(QMessageBox::Yes);
         Child<QToolButton>(form.get(), "BitBtnEliminaUscita")->click();
         QCOMPARE(Stored(u"SELECT group_concat(Descrizione) FROM Uscite"_qs), left);
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), left.isEmpty() ? 0 : 1);
+        QCOMPARE(Count(form.get()), left.isEmpty() ? 0 : 1);
         QCOMPARE(SelectedRow(form.get()), left.isEmpty() ? -1 : 0); // the same position again, if any
         QCOMPARE((QList<bool>{Child<QAction>(form.get(), "MenuEliminaUscita")->isEnabled(),
                               Child<QToolButton>(form.get(), "BitBtnModificaUscita")->isEnabled()}),
@@ -399,7 +397,7 @@ private Q_SLOTS:
         QCOMPARE(boxes.seen().first().icon, QMessageBox::Warning);
         QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), refusal == u"locked" ? u"1"_qs : u"0"_qs);
         if (listed >= 0)
-            QCOMPARE(Rides(form.get())->topLevelItemCount(), listed);
+            QCOMPARE(Count(form.get()), listed);
     }
 };
 

@@ -15,7 +15,7 @@
 #include <QFileDialog>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 #include <optional>

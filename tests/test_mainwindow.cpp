@@ -9,6 +9,7 @@
 #include "support/ModalBoxes.h"
 #include "support/MonthList.h"
 #include "support/Files.h"
+#include "support/ListCells.h"
 #include "support/TestDatabase.h"
 
 #include <QAction>
@@ -19,9 +20,11 @@
 #include <QTemporaryDir>
 #include <QToolTip>
 #include <QToolButton>
-#include <QTreeWidget>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QtTest>
 
+using MonthList::Count;
 using MonthList::Rides;
 using MonthList::SelectRow;
 using MonthList::SelectedRow;
@@ -73,8 +76,8 @@ private Q_SLOTS:
         QCOMPARE((QStringList{calendar->item(0)->text(), calendar->item(191)->text(), calendar->item(182)->text(), Title(form.get())}),
                  (QStringList{u"Gennaio 1990"_qs, u"Dicembre 2005"_qs, u"Marzo 2005"_qs, u"Marzo 2005"_qs}));
         QCOMPARE((QList<int>{form->ShownMonth(), form->ShownYear()}), (QList<int>{3, 2005}));
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
-        QCOMPARE((QStringList{Rides(form.get())->topLevelItem(0)->text(3), Child<QLabel>(form.get(), "LabelKM")->text()}),
+        QCOMPARE(Count(form.get()), 1);
+        QCOMPARE((QStringList{MonthList::Text(form.get(), 0, 3), Child<QLabel>(form.get(), "LabelKM")->text()}),
                  (QStringList{u"42,5"_qs, u"42,5"_qs}));
         QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, false));
     }
@@ -133,31 +136,26 @@ private Q_SLOTS:
         TZTConnection connection;
         connection.Open(TestDatabase::ConnectionStringFor(m_path));
         TZTRecordset recordset(&connection);
-        QTreeWidget* list = Rides(form.get());
         for (QString visit : visits) {
             const bool force = visit.startsWith(u'!');
             const QStringList parts = visit.remove(u'!').split(u'/');
             const int month = parts[0].toInt(), year = parts[1].toInt();
             form->GoToMonth(month, year, force);
             const MonthRides expected = MonthRides::Load(recordset, year, month);
-            QCOMPARE(list->topLevelItemCount(), expected.rows.size());
+            QCOMPARE(Count(form.get()), expected.rows.size());
             for (int row = 0; row < expected.rows.size(); ++row) {
-                const MonthRides::Row& ride = expected.rows[row];
-                const QStringList texts{ride.number, ride.day, ride.type, ride.km, ride.duration, ride.speed,
-                                        ride.description};
-                QStringList shown, painted;
-                for (int column = 0; column < list->columnCount(); ++column) {
-                    shown << list->topLevelItem(row)->text(column);
-                    painted << list->model()->index(row, column).data().toString();
-                }
-                QCOMPARE(shown, texts);
-                QCOMPARE(painted, texts);
-                QCOMPARE(list->topLevelItem(row)->data(0, Qt::UserRole).toInt(), ride.id);
+                const MonthRides::RowTexts ride = expected.Texts(row);
+                QStringList shown;
+                for (int column = 0; column < Rides(form.get())->header()->count(); ++column)
+                    shown << MonthList::Text(form.get(), row, column);
+                QCOMPARE(shown, (QStringList{ride.number, ride.day, ride.type, ride.km, ride.duration, ride.speed,
+                                             ride.description}));
+                QCOMPARE(MonthList::Cell(form.get(), row, 0).data(Qt::UserRole).toInt(), expected.rows[row].id);
             }
         }
         // The edit commands work on the row's ride.
-        if (list->topLevelItemCount() > 0) {
-            SelectRow(form.get(), list->topLevelItemCount() - 1);
+        if (Count(form.get()) > 0) {
+            SelectRow(form.get(), Count(form.get()) - 1);
             QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, true));
         }
     }
@@ -174,9 +172,9 @@ private Q_SLOTS:
         Insert(QDate(2005, 3, 20), 40);
         Child<QToolButton>(form.get(), "SpeedButtonMeseCorrente")->click();
         form->GoToMonth(3, 2005, false);
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), 3);
+        QCOMPARE(Count(form.get()), 3);
         form->GoToMonth(3, 2005, true);
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), 4);
+        QCOMPARE(Count(form.get()), 4);
         QCOMPARE(SelectedRow(form.get()), 1);
         QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, true));
 
@@ -184,14 +182,14 @@ private Q_SLOTS:
         SelectRow(form.get(), 3);
         QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE Data = '2005-03-20'"_qs), QString());
         form->GoToMonth(3, 2005, true);
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), 3);
+        QCOMPARE(Count(form.get()), 3);
         QCOMPARE(SelectedRow(form.get()), -1);
         QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, false));
 
         // Another month starts with nothing selected.
         SelectRow(form.get(), 0);
         Child<QToolButton>(form.get(), "SpeedButtonMesePrecedente")->click();
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
+        QCOMPARE(Count(form.get()), 1);
         QCOMPARE(SelectedRow(form.get()), -1);
         QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, false));
     }
@@ -212,8 +210,8 @@ private Q_SLOTS:
         const auto form = Open();
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QTreeWidget* rides = Rides(form.get());
-        const QPoint secondRow = rides->visualItemRect(rides->topLevelItem(1)).center();
+        QTreeView* rides = Rides(form.get());
+        const QPoint secondRow = rides->visualRect(MonthList::Cell(form.get(), 1, 0)).center();
         QTest::mouseClick(rides->viewport(), Qt::LeftButton, {}, secondRow);
         QCOMPARE(SelectedRow(form.get()), 1);
         QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, true));
@@ -232,12 +230,49 @@ private Q_SLOTS:
         QCOMPARE(EditCommandsEnabled(form.get()), QList<bool>(4, true));
     }
 
+    void monthListColumns_data()
+    {
+        QTest::addColumn<int>("column");
+        QTest::addColumn<QString>("heading");
+        QTest::addColumn<int>("width"); // at least
+        QTest::addColumn<int>("alignment");
+        QTest::newRow("#") << 0 << u"#"_qs << 20 << int(ListCells::Left);
+        QTest::newRow("Giorno") << 1 << u"Giorno"_qs << 80 << int(ListCells::Centre);
+        QTest::newRow("Tipo") << 2 << u"Tipo"_qs << 40 << int(ListCells::Centre);
+        QTest::newRow("KM") << 3 << u"KM"_qs << 40 << int(ListCells::Centre);
+        QTest::newRow("Durata") << 4 << u"Durata"_qs << 55 << int(ListCells::Centre);
+        QTest::newRow("KM/h") << 5 << u"KM/h"_qs << 40 << int(ListCells::Centre);
+        QTest::newRow("Descrizione") << 6 << u"Descrizione"_qs << 400 << int(ListCells::Left);
+    }
+
+    // Headings, widths and the place of each text as the rider sees them.
+    void monthListColumns()
+    {
+        QFETCH(int, column);
+        QFETCH(QString, heading);
+        QFETCH(int, width);
+        QFETCH(int, alignment);
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-02"_qs, 7.5, 0, u"giro"_qs, u"00:30:00"_qs), QString());
+        const auto form = Open();
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+        QTreeView* list = Rides(form.get());
+        QCOMPARE(list->model()->headerData(column, Qt::Horizontal).toString(), heading);
+        QVERIFY(list->columnWidth(column) >= width);
+        const auto gaps = ListCells::TextGaps(list, MonthList::Cell(form.get(), 0, column));
+        QVERIFY2(ListCells::AlignedAs(gaps, ListCells::Alignment(alignment)),
+                 qPrintable(u"\"%1\" painted %2 px from the left, %3 px from the right"_qs
+                                .arg(MonthList::Text(form.get(), 0, column))
+                                .arg(gaps.first)
+                                .arg(gaps.second)));
+    }
+
     void failedLoadShowsNothingStale()
     {
         Insert(QDate(2005, 3, 1), 10);
         TZTConnection* connection = nullptr;
         const auto form = MainWindow::Open(m_dir.path(), {}, &connection);
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), 1);
+        QCOMPARE(Count(form.get()), 1);
         connection->Close();
         ModalBoxes boxes;
         Child<QToolButton>(form.get(), "SpeedButtonMeseSuccessivo")->click();
@@ -246,7 +281,7 @@ private Q_SLOTS:
             u"ATTENZIONE: impossibile estrarre i dati del mese selezionato.\n\nEccezione: ZTADO exception: "_qs));
         QCOMPARE(boxes.seen().first().icon, QMessageBox::Warning);
         QCOMPARE(Title(form.get()), u"Aprile 2005"_qs);
-        QCOMPARE(Rides(form.get())->topLevelItemCount(), 0);
+        QCOMPARE(Count(form.get()), 0);
         for (const char* figure : {"LabelKM", "LabelUscite", "LabelKMU", "LabelKMG"})
             QCOMPARE(Child<QLabel>(form.get(), figure)->text(), QString());
     }

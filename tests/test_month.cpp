@@ -90,7 +90,7 @@ void TestMonth::rowTexts()
     Insert(u"2005-02-06"_qs, km, duration, 3, u"Città sul lago"_qs);
     const MonthRides month = Load(2005, 2);
     QCOMPARE(month.rows.size(), 1);
-    const MonthRides::Row& row = month.rows.first();
+    const MonthRides::RowTexts row = month.Texts(0);
     QCOMPARE(row.number, u"1"_qs);
     QCOMPARE(row.day, u"Domenica 6"_qs);
     QCOMPARE(row.type, month.typeNames.at(3));
@@ -142,8 +142,8 @@ void TestMonth::sameDayRidesKeepTheirOrder()
     Insert(u"2005-03-10"_qs, 3, {}, 0, u"ultimo"_qs);
     const MonthRides month = Load(2005, 3);
     QStringList order;
-    for (const MonthRides::Row& row : month.rows)
-        order << row.number + u' ' + row.description;
+    for (qsizetype i = 0; i < month.rows.size(); ++i)
+        order << month.Texts(i).number + u' ' + month.Texts(i).description;
     QCOMPARE(order, (QStringList{u"1 primo"_qs, u"2 dopo"_qs, u"3 ultimo"_qs}));
 }
 
@@ -172,8 +172,9 @@ void TestMonth::dayTexts()
         Insert(date, 10);
     const int month = dates.first().mid(5, 2).toInt();
     QStringList days;
-    for (const MonthRides::Row& row : Load(2005, month).rows)
-        days << row.day;
+    const MonthRides rides = Load(2005, month);
+    for (qsizetype i = 0; i < rides.rows.size(); ++i)
+        days << rides.Texts(i).day;
     QCOMPARE(days, expected);
 }
 
@@ -186,8 +187,8 @@ void TestMonth::rideWithAnUnknownTypeIsShownAndTheListGoesOn()
     Insert(u"2005-03-02"_qs, 20);
     const MonthRides month = Load(2005, 3);
     QCOMPARE(month.rows.size(), 2);
-    QCOMPARE(month.rows.at(0).type, QString());
-    QCOMPARE(month.rows.at(1).type, month.typeNames.at(0));
+    QCOMPARE(month.Texts(0).type, QString());
+    QCOMPARE(month.Texts(1).type, month.typeNames.at(0));
     QVERIFY(month.summary);
     QCOMPARE(month.summary->km, u"30,0"_qs);
 }

@@ -10,6 +10,7 @@
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/PdfText.h"
+#include "support/RideLogFile.h"
 #include "support/TestDatabase.h"
 
 #include <QDateEdit>
@@ -715,8 +716,7 @@ private Q_SLOTS:
             form.findChild<QToolButton*>(u"BitBtnStampaMese"_qs)->click();
             QCOMPARE(MainWindow::StatusText(&form), u"Pronto."_qs);
         } else {
-            TZTConnection connection;
-            connection.Open(TestDatabase::ConnectionStringFor(database));
+            const auto log = OpenRideLog(database);
             PrintContext context;
             context.options = [] {
                 Options options = PrintOptions(2, 1);
@@ -725,7 +725,7 @@ private Q_SLOTS:
             };
             context.setStatusText = [&](const QString& text) { statuses.append(text); };
             context.choosePrinter = ChoosePdf(pdfPath, chosen);
-            TFormElaborazioneDati dialog(nullptr, 1990, &connection, [] { return QDate(2005, 3, 15); }, context);
+            TFormElaborazioneDati dialog(nullptr, 1990, *log, [] { return QDate(2005, 3, 15); }, context);
             dialog.show();
             dialog.findChild<QPushButton*>(u"BitBtnElabora"_qs)->click();
             // A refused period afterwards: the printout names it above the earlier results.

@@ -1,9 +1,10 @@
 #include "data/ReportRows.h"
-#include "data/TZTConnection.h"
 #include "forms/BarChart.h"
 #include "forms/Unitelaborazionedati.h"
 #include "support/Controls.h"
+#include "support/ListCells.h"
 #include "support/ModalBoxes.h"
+#include "support/RideLogFile.h"
 #include "support/TestDatabase.h"
 
 #include <QDateEdit>
@@ -15,7 +16,7 @@
 #include <QStyle>
 #include <QTabWidget>
 #include <QTemporaryDir>
-#include <QTreeWidget>
+#include <QTreeView>
 #include <QtTest>
 
 #include <variant>
@@ -75,31 +76,45 @@ class TestStatisticsWindow : public QObject
 private:
     QTemporaryDir m_dir;
     QString m_path;
-    std::unique_ptr<TZTConnection> m_connection;
+    std::unique_ptr<RideLog> m_log;
 
     std::unique_ptr<TFormElaborazioneDati> Open()
     {
-        auto dialog = std::make_unique<TFormElaborazioneDati>(nullptr, 1990, m_connection.get(),
+        auto dialog = std::make_unique<TFormElaborazioneDati>(nullptr, 1990, *m_log,
                                                               [] { return QDate(2005, 3, 15); });
         dialog->show();
         return dialog;
     }
 
     // The window computed over the whole of a log as long as the program allows.
-    void OpenWholeLog(TZTConnection& connection, std::unique_ptr<TFormElaborazioneDati>& dialog)
+    void OpenWholeLog(std::unique_ptr<RideLog>& log, std::unique_ptr<TFormElaborazioneDati>& dialog)
     {
         const QString path = m_dir.filePath(u"long.mdb"_qs);
         QFile::remove(path);
         QCOMPARE(TestDatabase::Create(path), QString());
         QCOMPARE(FillLongLog(path), QString());
-        connection.Open(TestDatabase::ConnectionStringFor(path));
-        dialog = std::make_unique<TFormElaborazioneDati>(nullptr, 1990, &connection, [] { return QDate(2026, 12, 31); });
+        log = OpenRideLog(path);
+        dialog = std::make_unique<TFormElaborazioneDati>(nullptr, 1990, *log, [] { return QDate(2026, 12, 31); });
         dialog->show();
         Child<QDateEdit>(dialog.get(), "DTPInizio")->setDate(QDate(1990, 1, 1));
         ModalBoxes boxes;
         Press(dialog.get(), "BitBtnElabora");
         QVERIFY(boxes.seen().isEmpty());
         QCOMPARE(dialog->Risultati().UsciteTotali, 40002);
+    }
+
+    // Every row's texts, as the list shows them.
+    static QList<QStringList> Shown(QWidget* dialog, const char* list)
+    {
+        const QAbstractItemModel* model = Child<QTreeView>(dialog, list)->model();
+        QList<QStringList> rows;
+        for (int row = 0; row < model->rowCount(); ++row) {
+            QStringList texts;
+            for (int column = 0; column < model->columnCount(); ++column)
+                texts.append(model->index(row, column).data().toString());
+            rows.append(texts);
+        }
+        return rows;
     }
 
     static void Press(QWidget* dialog, const char* button) { Child<QPushButton>(dialog, button)->click(); }
@@ -126,6 +141,10 @@ private Q_SLOTS:
     void compactWindowCentred();
     void yearsPage_data();
     void yearsPage();
+    void listColumns_data();
+    void listColumns();
+    void colourKeys_data();
+    void colourKeys();
 };
 
 void TestStatisticsWindow::init()
@@ -137,8 +156,7 @@ void TestStatisticsWindow::init()
     QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-01"_qs, 50, 0, u"lago"_qs), QString());
     QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-05"_qs, 70, 1, u"passo"_qs), QString());
     QCOMPARE(TestDatabase::InsertRide(m_path, u"2004-12-31"_qs, 20, 2, u"vecchia"_qs), QString());
-    m_connection = std::make_unique<TZTConnection>();
-    m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
+    m_log = OpenRideLog(m_path);
 }
 
 void TestStatisticsWindow::opensOnTheCurrentYearWithoutResults()
@@ -171,15 +189,13 @@ void TestStatisticsWindow::computationShowsEveryPage()
     QCOMPARE(Child<QLabel>(dialog.get(), "LabelKMTotali")->text(), u"120,0"_qs);
     QCOMPARE(Child<QLabel>(dialog.get(), "LabelPeriodo")->text(), u"Periodo dal giorno 1/1/2005 al giorno 15/3/2005"_qs);
     QCOMPARE(Child<QLabel>(dialog.get(), "LabelUsciteTotali")->text(), u"2"_qs);
-    auto* top10 = Child<QTreeWidget>(dialog.get(), "ListViewTop10");
-    QCOMPARE(top10->topLevelItemCount(), 2);
-    QCOMPARE(top10->topLevelItem(0)->text(1), u"Sabato 5/3/2005"_qs);
-    auto* months = Child<QTreeWidget>(dialog.get(), "ListViewMesi");
-    QCOMPARE(months->topLevelItemCount(), 12);
-    QCOMPARE(months->topLevelItem(2)->background(4).color(), QColor(0x80, 0, 0));
-    QCOMPARE(Child<QTreeWidget>(dialog.get(), "ListViewGiorniSettimanali")->topLevelItemCount(), 7);
-    QCOMPARE(Child<QTreeWidget>(dialog.get(), "ListViewGiorniMensili")->topLevelItemCount(), 31);
-    QCOMPARE(Child<QTreeWidget>(dialog.get(), "ListViewDecineDiKM")->topLevelItemCount(), 14);
+    const QList<QStringList> top10 = Shown(dialog.get(), "ListViewTop10");
+    QCOMPARE(top10.size(), 2);
+    QCOMPARE(top10[0][1], u"Sabato 5/3/2005"_qs);
+    QCOMPARE(Shown(dialog.get(), "ListViewMesi").size(), 12);
+    QCOMPARE(Shown(dialog.get(), "ListViewGiorniSettimanali").size(), 7);
+    QCOMPARE(Shown(dialog.get(), "ListViewGiorniMensili").size(), 31);
+    QCOMPARE(Shown(dialog.get(), "ListViewDecineDiKM").size(), 14);
     // Only March has rides: the month chart is one maroon disc.
     const QImage chart = Child<QLabel>(dialog.get(), "ImageGraficoMesi")->pixmap().toImage();
     QCOMPARE(chart.width(), chart.height());
@@ -216,7 +232,7 @@ void TestStatisticsWindow::failedComputationDisablesPrinting()
 {
     const auto dialog = Open();
     Press(dialog.get(), "BitBtnElabora");
-    m_connection->Close();
+    m_log->Close();
     ModalBoxes boxes;
     Press(dialog.get(), "BitBtnElabora");
     QCOMPARE(boxes.seen().size(), 1);
@@ -257,14 +273,9 @@ void TestStatisticsWindow::reportShowsWhatTheWindowShows()
              (QStringList{label("LabelKMTotali"), label("LabelGiorniTotali"), label("LabelUsciteTotali"),
                           label("LabelKMG"), label("LabelKMU")}));
     const auto shown = [&](const char* name, int columns) {
-        const auto* list = Child<QTreeWidget>(dialog.get(), name);
-        QList<QStringList> rows;
-        for (int row = 0; row < list->topLevelItemCount(); ++row) {
-            QStringList texts;
-            for (int column = 0; column < columns; ++column)
-                texts.append(list->topLevelItem(row)->text(column));
-            rows.append(texts);
-        }
+        QList<QStringList> rows = Shown(dialog.get(), name);
+        for (QStringList& row : rows)
+            row = row.mid(0, columns);
         return rows;
     };
     QCOMPARE(report.weekdays, shown("ListViewGiorniSettimanali", 4));
@@ -312,22 +323,23 @@ void TestStatisticsWindow::everyCellShowsWhole()
 {
     QFETCH(QString, list);
     QFETCH(int, rows);
-    TZTConnection connection;
+    std::unique_ptr<RideLog> log;
     std::unique_ptr<TFormElaborazioneDati> dialog;
-    OpenWholeLog(connection, dialog);
+    OpenWholeLog(log, dialog);
     if (QTest::currentTestFailed())
         return;
 
-    auto* view = Child<QTreeWidget>(dialog.get(), list);
-    QCOMPARE(view->topLevelItemCount(), rows);
+    auto* view = Child<QTreeView>(dialog.get(), list);
+    const QAbstractItemModel* model = view->model();
+    QCOMPARE(model->rowCount(), rows);
     const QFontMetrics metrics = view->fontMetrics();
     const int margin = CellMargin(view);
-    for (int column = 0; column < view->columnCount(); ++column) {
+    for (int column = 0; column < model->columnCount(); ++column) {
         const int width = view->columnWidth(column);
         QVERIFY2(view->header()->sectionSizeHint(column) <= width,
-                 qPrintable(u"heading \"%1\" in %2 px"_qs.arg(view->headerItem()->text(column)).arg(width)));
+                 qPrintable(u"heading \"%1\" in %2 px"_qs.arg(model->headerData(column, Qt::Horizontal).toString()).arg(width)));
         for (int row = 0; row < rows; ++row) {
-            const QString text = view->topLevelItem(row)->text(column);
+            const QString text = model->index(row, column).data().toString();
             QVERIFY2(metrics.horizontalAdvance(text) + 2 * margin <= width,
                      qPrintable(u"\"%1\" in %2 px"_qs.arg(text).arg(width)));
         }
@@ -344,9 +356,9 @@ void TestStatisticsWindow::wholeLogChartsCloseTheDisc_data()
 void TestStatisticsWindow::wholeLogChartsCloseTheDisc()
 {
     QFETCH(QString, chart);
-    TZTConnection connection;
+    std::unique_ptr<RideLog> log;
     std::unique_ptr<TFormElaborazioneDati> dialog;
-    OpenWholeLog(connection, dialog);
+    OpenWholeLog(log, dialog);
     if (QTest::currentTestFailed())
         return;
 
@@ -458,7 +470,7 @@ void TestStatisticsWindow::compactWindowCentred()
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
     }
-    TFormElaborazioneDati dialog(owner.isEmpty() ? nullptr : &window, 1990, m_connection.get(),
+    TFormElaborazioneDati dialog(owner.isEmpty() ? nullptr : &window, 1990, *m_log,
                                  [] { return QDate(2005, 3, 15); });
     dialog.show();
     QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -489,7 +501,7 @@ void TestStatisticsWindow::yearsPage()
         options.yearGoal = goal;
         return options;
     };
-    TFormElaborazioneDati dialog(nullptr, 1990, m_connection.get(), [] { return QDate(2005, 3, 15); }, context);
+    TFormElaborazioneDati dialog(nullptr, 1990, *m_log, [] { return QDate(2005, 3, 15); }, context);
     dialog.show();
     Child<QDateEdit>(&dialog, "DTPInizio")->setDate(QDate(2003, 12, 1));
     Press(&dialog, "BitBtnElabora");
@@ -497,16 +509,16 @@ void TestStatisticsWindow::yearsPage()
     QCOMPARE(pages->count(), 7);
     QCOMPARE((QStringList{pages->tabText(5), pages->tabText(6)}), (QStringList{u"Decine di chilometri"_qs, u"Anni"_qs}));
 
-    auto* list = Child<QTreeWidget>(&dialog, "ListViewAnni");
-    QStringList headings;
-    for (int column = 0; column < list->columnCount(); ++column)
-        headings.append(list->headerItem()->text(column));
-    QCOMPARE(headings, (QStringList{u"Anno"_qs, u"Uscite"_qs, u"KM"_qs, u"Tempo"_qs, u"KM/U"_qs, u"KM/h"_qs}));
-    QCOMPARE(list->topLevelItemCount(), 4);
+    const QList<QStringList> years = Shown(&dialog, "ListViewAnni");
+    QCOMPARE(years.size(), 4);
     // No ride of the log has a duration; the total is the period's.
-    QCOMPARE((QStringList{list->topLevelItem(0)->text(0), list->topLevelItem(2)->text(0), list->topLevelItem(2)->text(5)}),
-             (QStringList{u"2003"_qs, year, u"n/d"_qs}));
-    QCOMPARE(list->topLevelItem(3)->text(2), Child<QLabel>(&dialog, "LabelKMTotali")->text());
+    QCOMPARE((QStringList{years[0][0], years[2][0], years[2][5]}), (QStringList{u"2003"_qs, year, u"n/d"_qs}));
+    QCOMPARE(years[3][2], Child<QLabel>(&dialog, "LabelKMTotali")->text());
+    const QAbstractItemModel* model = Child<QTreeView>(&dialog, "ListViewAnni")->model();
+    QCOMPARE((QList<bool>{model->index(2, 0).data(Qt::FontRole).value<QFont>().bold(),
+                          model->index(3, 5).data(Qt::FontRole).value<QFont>().bold()}),
+             (QList<bool>{false, true})); // the total
+
 
     auto* chart = Child<QLabel>(&dialog, "ImageGraficoAnni");
     const QImage image = chart->pixmap().toImage();
@@ -541,6 +553,81 @@ void TestStatisticsWindow::yearsPage()
         QVERIFY(!layout.keys[back].intersects(layout.swatches[1 - back]));
         QCOMPARE(image.pixelColor(layout.swatches[back].center()), Statistics::YearColour(back));
     }
+}
+
+void TestStatisticsWindow::listColumns_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QStringList>("headings");
+    QTest::addColumn<QList<int>>("widths"); // at least, at the 8-point font
+    QTest::addColumn<QString>("alignments"); // of the first row's texts: L left, C centred, - no text
+    QTest::newRow("Top 10") << u"ListViewTop10"_qs << QStringList{u"#"_qs, u"Data"_qs, u"KM"_qs, u"Descrizione"_qs}
+                            << QList<int>{20, 130, 40, 400} << u"LCCL"_qs;
+    QTest::newRow("months") << u"ListViewMesi"_qs << QStringList{u"Mese"_qs, u"KM"_qs, u"Uscite"_qs, u"KM/U"_qs, QString()}
+                            << QList<int>{70, 55, 50, 50, 20} << u"LCCC-"_qs;
+    QTest::newRow("weekdays") << u"ListViewGiorniSettimanali"_qs
+                              << QStringList{u"Giorno"_qs, u"KM"_qs, u"Uscite"_qs, u"KM/U"_qs, QString()}
+                              << QList<int>{70, 55, 50, 50, 20} << u"LCCC-"_qs;
+    QTest::newRow("days of the month") << u"ListViewGiorniMensili"_qs
+                                       << QStringList{u"Giorno"_qs, u"KM"_qs, u"Uscite"_qs} << QList<int>{50, 55, 50}
+                                       << u"LCC"_qs;
+    QTest::newRow("tens of kilometres") << u"ListViewDecineDiKM"_qs << QStringList{u"KM"_qs, u"Uscite"_qs}
+                                        << QList<int>{60, 50} << u"LC"_qs;
+    QTest::newRow("years") << u"ListViewAnni"_qs
+                           << QStringList{u"Anno"_qs, u"Uscite"_qs, u"KM"_qs, u"Tempo"_qs, u"KM/U"_qs, u"KM/h"_qs}
+                           << QList<int>{70, 50, 65, 65, 50, 50} << u"LCCCCC"_qs;
+}
+
+void TestStatisticsWindow::listColumns()
+{
+    QFETCH(QString, list);
+    QFETCH(QStringList, headings);
+    QFETCH(QList<int>, widths);
+    QFETCH(QString, alignments);
+    const auto dialog = Open();
+    Press(dialog.get(), "BitBtnElabora");
+    auto* view = Child<QTreeView>(dialog.get(), list);
+    Child<QTabWidget>(dialog.get(), "PageControlRisultati")->setCurrentWidget(view->parentWidget());
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    QCOMPARE(view->model()->columnCount(), headings.size());
+    for (int column = 0; column < headings.size(); ++column) {
+        QCOMPARE(view->model()->headerData(column, Qt::Horizontal).toString(), headings[column]);
+        QVERIFY(view->columnWidth(column) >= widths[column]);
+        if (alignments[column] == u'-')
+            continue;
+        const auto gaps = ListCells::TextGaps(view, view->model()->index(0, column));
+        QVERIFY2(ListCells::AlignedAs(gaps, alignments[column] == u'C' ? ListCells::Centre : ListCells::Left),
+                 qPrintable(u"column %1 painted %2 px from the left, %3 px from the right"_qs.arg(column)
+                                .arg(gaps.first).arg(gaps.second)));
+    }
+}
+
+void TestStatisticsWindow::colourKeys_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<int>("row");
+    QTest::addColumn<QColor>("colour");
+    // March alone has rides: the key shows a colour on rows without a slice too.
+    QTest::newRow("January") << u"ListViewMesi"_qs << 0 << QColor(0xFF, 0, 0);
+    QTest::newRow("March") << u"ListViewMesi"_qs << 2 << QColor(0x80, 0, 0);
+    QTest::newRow("August") << u"ListViewMesi"_qs << 7 << QColor(0, 0x80, 0);
+    QTest::newRow("December") << u"ListViewMesi"_qs << 11 << QColor(0x80, 0x80, 0);
+    QTest::newRow("Sunday") << u"ListViewGiorniSettimanali"_qs << 0 << QColor(0xFF, 0, 0);
+    QTest::newRow("Wednesday") << u"ListViewGiorniSettimanali"_qs << 3 << QColor(0, 0xFF, 0xFF);
+    QTest::newRow("Saturday") << u"ListViewGiorniSettimanali"_qs << 6 << QColor(0, 0, 0xFF);
+}
+
+void TestStatisticsWindow::colourKeys()
+{
+    QFETCH(QString, list);
+    QFETCH(int, row);
+    QFETCH(QColor, colour);
+    const auto dialog = Open();
+    Press(dialog.get(), "BitBtnElabora");
+    auto* view = Child<QTreeView>(dialog.get(), list);
+    Child<QTabWidget>(dialog.get(), "PageControlRisultati")->setCurrentWidget(view->parentWidget());
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    QCOMPARE(ListCells::Fill(view, view->model()->index(row, 4)), colour);
 }
 
 QTEST_MAIN(TestStatisticsWindow)

@@ -2,26 +2,42 @@
 
 #include "Controls.h"
 
-#include <QTreeWidget>
+#include <QTreeView>
 
 // The main window's month list, as the tests read and select it.
 namespace MonthList {
 
-inline QTreeWidget* Rides(QWidget* form)
+inline QTreeView* Rides(QWidget* form)
 {
-    return Child<QTreeWidget>(form, "ListViewUsciteMensili");
+    return Child<QTreeView>(form, "ListViewUsciteMensili");
+}
+
+inline int Count(QWidget* form)
+{
+    return Rides(form)->model()->rowCount();
+}
+
+inline QModelIndex Cell(QWidget* form, int row, int column)
+{
+    return Rides(form)->model()->index(row, column);
+}
+
+// What the list shows in a cell.
+inline QString Text(QWidget* form, int row, int column)
+{
+    return Cell(form, row, column).data().toString();
 }
 
 inline void SelectRow(QWidget* form, int row)
 {
-    Rides(form)->setCurrentItem(Rides(form)->topLevelItem(row));
+    Rides(form)->setCurrentIndex(Cell(form, row, 0));
 }
 
 // -1 when no row is selected.
 inline int SelectedRow(QWidget* form)
 {
-    const QList<QTreeWidgetItem*> selected = Rides(form)->selectedItems();
-    return selected.isEmpty() ? -1 : Rides(form)->indexOfTopLevelItem(selected.first());
+    const QModelIndexList selected = Rides(form)->selectionModel()->selectedRows();
+    return selected.isEmpty() ? -1 : selected.first().row();
 }
 
 }

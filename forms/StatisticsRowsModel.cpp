@@ -1,0 +1,47 @@
+#include "forms/StatisticsRowsModel.h"
+
+#include "data/Statistics.h"
+
+#include <QBrush>
+#include <QFont>
+
+StatisticsRowsModel::StatisticsRowsModel(std::span<const ReportColumn> columns, Look look, QObject* parent)
+    : ReportListModel(columns, parent), m_look(look)
+{
+}
+
+void StatisticsRowsModel::SetRows(QList<QStringList> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+int StatisticsRowsModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+QVariant StatisticsRowsModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_rows.at(index.row()).value(index.column());
+    case Qt::BackgroundRole:
+        if (index.column() == m_look.colourKeyColumn)
+            return QBrush(Statistics::ColoriGrafici(index.row()));
+        return {};
+    case Qt::FontRole:
+        if (m_look.boldLastRow && index.row() == m_rows.size() - 1) {
+            // Only the weight: the rest comes from the list's own font.
+            QFont bold;
+            bold.setBold(true);
+            return bold;
+        }
+        return {};
+    default:
+        return {};
+    }
+}
