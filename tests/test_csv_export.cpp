@@ -4,6 +4,7 @@
 #include "data/Transaction.h"
 #include "support/Controls.h"
 #include "support/Files.h"
+#include "support/ItalianLocale.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/ProgramLog.h"
@@ -81,7 +82,6 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         QVERIFY(m_dir.isValid());
         QVERIFY(MakeHome());
     }

@@ -3,6 +3,7 @@
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
 #include "support/Controls.h"
+#include "support/ItalianLocale.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/ReadOnlyFolder.h"
@@ -109,7 +110,6 @@ private:
 
     QString Dat(const QString& name) const { return QDir(m_datFolder).filePath(name); }
     QString Stored(const QString& sql) const { return TestDatabase::Scalar(m_path, sql); }
-    static void Run(QWidget* form, const char* command) { Child<QAction>(form, command)->trigger(); }
     static int MonthRows(QWidget* form)
     {
         return Child<QTreeWidget>(form, "ListViewUsciteMensili")->topLevelItemCount();
@@ -128,8 +128,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
-
     void init()
     {
         QVERIFY(m_dir.isValid());

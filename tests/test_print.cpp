@@ -7,6 +7,7 @@
 #include "forms/Unitelaborazionedati.h"
 #include "print/Reports.h"
 #include "print/TZTPrint.h"
+#include "support/ItalianLocale.h"
 #include "support/ModalBoxes.h"
 #include "support/PdfText.h"
 #include "support/TestDatabase.h"
@@ -299,7 +300,6 @@ class TestPrint : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         Generate(false);
         Generate(true);
     }

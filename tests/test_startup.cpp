@@ -1,8 +1,10 @@
 #include "app/Unitmain.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
+#include "forms/StartupSplash.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
+#include "support/MonthList.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/TestDatabase.h"
 #include "support/WithoutRootOverride.h"
@@ -61,10 +63,12 @@ private:
 
 private Q_SLOTS:
     void init();
-    void startsOnAGoodDatabase();
+    void startsOnTheDatabaseTheSettingsName_data();
+    void startsOnTheDatabaseTheSettingsName();
     void startupFailuresAreShownAndEndTheProgram_data();
     void startupFailuresAreShownAndEndTheProgram();
-    void switchesAreTestedByName();
+    void switchesActByName_data();
+    void switchesActByName();
     void optionsAreWrittenBackAtExit();
     void unreadableSettingsAreOneBoxAndStayAsTheyWere_data();
     void unreadableSettingsAreOneBoxAndStayAsTheyWere();
@@ -80,22 +84,32 @@ void TestStartup::init()
     WriteIni(u"; shipped settings\r\n[DATABASE]\r\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\r\n"_qs);
 }
 
-void TestStartup::startsOnAGoodDatabase()
+void TestStartup::startsOnTheDatabaseTheSettingsName_data()
 {
+    QTest::addColumn<QString>("dataSource"); // "<folder>" stands for the program's folder
+    QTest::addColumn<QString>("shown");      // the description of the one ride listed
+    QTest::newRow("beside the program") << u"%DATASOURCE%"_qs << u"accanto"_qs;
+    QTest::newRow("named in full") << u"<folder>/altro.mdb"_qs << u"altro"_qs;
+}
+
+void TestStartup::startsOnTheDatabaseTheSettingsName()
+{
+    QFETCH(QString, dataSource);
+    QFETCH(QString, shown);
+    // A ride of the month shown at start-up in each database tells which one is open.
+    const QString other = m_dir.filePath(u"altro.mdb"_qs);
+    QFile::remove(other);
+    QCOMPARE(TestDatabase::Create(other), QString());
+    QCOMPARE(TestDatabase::InsertRide(Beside(u".mdb"_qs), u"2005-03-02"_qs, 10, 0, u"accanto"_qs), QString());
+    QCOMPARE(TestDatabase::InsertRide(other, u"2005-03-02"_qs, 10, 0, u"altro"_qs), QString());
+    WriteIni(u"[DATABASE]\nConnectionString=Provider=SQLite;Data Source="_qs
+             + dataSource.replace(u"<folder>"_qs, m_dir.path()) + u"\n"_qs);
     ModalBoxes boxes;
     TFormMain form(Environment());
-    QVERIFY(boxes.seen().isEmpty());
-    QVERIFY(!form.TerminateRequested());
-    QCOMPARE(FormMain, &form);
-    QCOMPARE(form.windowTitle(), u"Kilovento 1.1"_qs);
+    QVERIFY(boxes.seen().isEmpty() && !form.TerminateRequested());
     QCOMPARE(form.StatusText(), u"Pronto."_qs);
-    QCOMPARE(form.DatabaseFile(), Beside(u".mdb"_qs));
-    QCOMPARE(form.DatabaseConnectionTemplate(), u"Provider=SQLite;Data Source=%DATASOURCE%"_qs);
-    QCOMPARE(form.DatabaseConnectionString(), u"Provider=SQLite;Data Source="_qs + Beside(u".mdb"_qs));
-    QCOMPARE(form.FirstCalendarYear(), 1990);
-    QCOMPARE(form.Version(), (std::array<quint16, 4>{1, 1, 0, 0}));
-    QVERIFY(form.DatabaseConnection() && form.DatabaseConnection()->IsOpen());
-    QVERIFY(form.minimumSize() == QSize(667, 431));
+    QCOMPARE(MonthList::Rides(&form)->topLevelItemCount(), 1);
+    QCOMPARE(MonthList::Rides(&form)->topLevelItem(0)->text(6), shown);
 }
 
 void TestStartup::startupFailuresAreShownAndEndTheProgram_data()
@@ -167,15 +181,30 @@ void TestStartup::startupFailuresAreShownAndEndTheProgram()
     QVERIFY(ReadFile(Beside(u".ini"_qs)).contains(u"[OPTIONS]"_qs));
 }
 
-void TestStartup::switchesAreTestedByName()
+void TestStartup::switchesActByName_data()
 {
-    TFormMain form(Environment({u"/debug"_qs, u"-NOPROMPTONCLOSE"_qs, u"NOSPLASH"_qs, u"/MINIMIZE:1"_qs}));
-    QVERIFY(form.InDebugMode());
-    QVERIFY(form.CommandLineSwitch(u"NOPROMPTONCLOSE"_qs));
-    QVERIFY(!form.CommandLineSwitch(u"NOSPLASH"_qs));
-    QVERIFY(!form.CommandLineSwitch(u"MINIMIZE"_qs));
-    TFormMain plain(Environment());
-    QVERIFY(!plain.InDebugMode());
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QList<bool>>("acting"); // DEBUG, IMPORTENABLED, NOPROMPTONCLOSE, NOSPLASH
+    QTest::newRow("debug") << QStringList{u"/debug"_qs} << QList<bool>{true, false, false, false};
+    QTest::newRow("import") << QStringList{u"-ImportEnabled"_qs} << QList<bool>{false, true, false, false};
+    QTest::newRow("no prompt") << QStringList{u"/noPromptOnClose"_qs} << QList<bool>{false, false, true, false};
+    QTest::newRow("no splash") << QStringList{u"-NOSPLASH"_qs} << QList<bool>{false, false, false, true};
+    QTest::newRow("no prefix, or more to the name")
+        << QStringList{u"DEBUG"_qs, u"IMPORTENABLED"_qs, u"/NOPROMPTONCLOSE:1"_qs, u"-NOSPLASH1"_qs} << QList<bool>(4, false);
+}
+
+void TestStartup::switchesActByName()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QList<bool>, acting);
+    const StartupSplash splash(arguments);
+    TFormMain form(Environment(arguments));
+    form.show();
+    const ModalBoxes boxes(QMessageBox::No);
+    form.close();
+    QCOMPARE((QList<bool>{form.InDebugMode(), Child<QAction>(&form, "MenuImportaDaFileDAT")->isEnabled(),
+                          boxes.seen().isEmpty(), !splash.Form()}),
+             acting);
 }
 
 void TestStartup::optionsAreWrittenBackAtExit()

@@ -3,8 +3,9 @@
 #include "forms/BarChart.h"
 #include "forms/Unitelaborazionedati.h"
 #include "support/Controls.h"
+#include "support/ItalianLocale.h"
 #include "support/ModalBoxes.h"
-#include "support/TestDatabase.h"
+#include "support/FreshDatabase.h"
 
 #include <QDateEdit>
 #include <QGroupBox>
@@ -68,15 +69,11 @@ bool NearScreenCentre(const QWidget* window)
 
 }
 
-class TestStatisticsWindow : public QObject
+class TestStatisticsWindow : public QObject, protected FreshDatabase
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QString m_path;
-    std::unique_ptr<TZTConnection> m_connection;
-
     std::unique_ptr<TFormElaborazioneDati> Open()
     {
         auto dialog = std::make_unique<TFormElaborazioneDati>(nullptr, 1990, m_connection.get(),
@@ -107,7 +104,6 @@ private:
     static QDate End(QWidget* dialog) { return Child<QDateEdit>(dialog, "DTPTermine")->date(); }
 
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
     void init();
     void opensOnTheCurrentYearWithoutResults();
     void computationShowsEveryPage();
@@ -130,15 +126,10 @@ private Q_SLOTS:
 
 void TestStatisticsWindow::init()
 {
-    QVERIFY(m_dir.isValid());
-    m_path = m_dir.filePath(u"rides.mdb"_qs);
-    QFile::remove(m_path);
-    QCOMPARE(TestDatabase::Create(m_path), QString());
+    QCOMPARE(RenewDatabase(), QString());
     QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-01"_qs, 50, 0, u"lago"_qs), QString());
     QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-05"_qs, 70, 1, u"passo"_qs), QString());
     QCOMPARE(TestDatabase::InsertRide(m_path, u"2004-12-31"_qs, 20, 2, u"vecchia"_qs), QString());
-    m_connection = std::make_unique<TZTConnection>();
-    m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
 }
 
 void TestStatisticsWindow::opensOnTheCurrentYearWithoutResults()

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAction>
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
@@ -19,4 +20,10 @@ template <typename T>
 T* Child(const QObject* parent, const char* name)
 {
     return Child<T>(parent, QString::fromUtf8(name));
+}
+
+// Gives the command `command` of a window, as its menu item or shortcut does.
+inline void Run(const QObject* window, const char* command)
+{
+    Child<QAction>(window, command)->trigger();
 }

@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QThread>
 
+#include <sqlite3.h>
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -22,6 +24,18 @@ bool Start(QProcess& holder, const QString& path, const QString& hold, int relea
         if (!holder.waitForReadyRead(10000))
             return false;
     return holder.readLine() == "held\n";
+}
+
+InProcess::InProcess(const QString& path, const QString& hold)
+{
+    const char* sql = hold == u"write" ? "BEGIN IMMEDIATE" : "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE";
+    m_holds = sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
+              && sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+InProcess::~InProcess()
+{
+    sqlite3_close(m_db); // ends the transaction and lets go of every lock
 }
 
 int Main(int argc, char* argv[])
