@@ -215,7 +215,7 @@ private Q_SLOTS:
                 Rides::Change(*m_connection, id, ride);
             else
                 Rides::Read(*m_connection, id);
-        }, MarkDateErrors);
+        }, /*markDateErrors=*/true);
         QVERIFY2(message.startsWith(error), qPrintable(message));
         QVERIFY2(message.mid(error.size()).startsWith(reason), qPrintable(message));
         QCOMPARE(AllStored(), before);

@@ -22,8 +22,5 @@ T* Child(const QObject* parent, const char* name)
     return Child<T>(parent, QString::fromUtf8(name));
 }
 
-// Gives the command `command` of a window, as its menu item or shortcut does.
-inline void Run(const QObject* window, const char* command)
-{
-    Child<QAction>(window, command)->trigger();
-}
+// Gives a window's command as its menu item or shortcut does.
+inline void Run(const QObject* window, const char* command) { Child<QAction>(window, command)->trigger(); }

@@ -28,14 +28,11 @@ bool Start(QProcess& holder, const QString& path, const QString& hold, int relea
 
 InProcess::InProcess(const QString& path, const QString& hold)
 {
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    m_db = {db, &sqlite3_close}; // closing ends the transaction and lets go of every lock
     const char* sql = hold == u"write" ? "BEGIN IMMEDIATE" : "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE";
-    m_holds = sqlite3_open_v2(path.toUtf8().constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK
-              && sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-InProcess::~InProcess()
-{
-    sqlite3_close(m_db); // ends the transaction and lets go of every lock
+    m_holds = opened == SQLITE_OK && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 int Main(int argc, char* argv[])

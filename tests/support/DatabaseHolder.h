@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <memory>
+
 class QProcess;
 struct sqlite3;
 
@@ -19,19 +21,16 @@ inline const QString Ride = QStringLiteral("scritta da un altro processo");
 // Returns once it holds the database; false when it failed to.
 bool Start(QProcess& holder, const QString& path, const QString& hold, int releaseMs = -1);
 
-// A second connection in this process holding `path` for as long as it
-// lives: "exclusive" keeps every other connection out, "write" the writers.
+// A connection in this process holding `path` while it lives: "exclusive"
+// keeps every other connection out, "write" the other writers.
 class InProcess
 {
 public:
     InProcess(const QString& path, const QString& hold);
-    ~InProcess();
-    InProcess(const InProcess&) = delete;
-    InProcess& operator=(const InProcess&) = delete;
     bool Holds() const { return m_holds; }
 
 private:
-    sqlite3* m_db = nullptr;
+    std::unique_ptr<sqlite3, int (*)(sqlite3*)> m_db{nullptr, nullptr};
     bool m_holds = false;
 };
 

@@ -2,15 +2,13 @@
 
 #include "TestDatabase.h"
 #include "data/TZTConnection.h"
-#include "util/Exception.h"
 
 #include <QFile>
 #include <QTemporaryDir>
 
 #include <memory>
 
-// A test's temporary folder with a ride database in it, made anew for each
-// test function and open on m_connection.
+// A ride database in the test's temporary folder, made anew and opened on m_connection by RenewDatabase().
 class FreshDatabase
 {
 protected:
@@ -18,22 +16,15 @@ protected:
     QString m_path;
     std::unique_ptr<TZTConnection> m_connection;
 
-    // Why the database could not be made and opened, or nothing.
+    // Why the database could not be made, or nothing.
     QString RenewDatabase()
     {
-        m_connection.reset();
-        if (!m_dir.isValid())
-            return m_dir.errorString();
         m_path = m_dir.filePath(QStringLiteral("rides.mdb"));
         QFile::remove(m_path);
-        if (QString error = TestDatabase::Create(m_path); !error.isEmpty())
-            return error;
+        const QString error = m_dir.isValid() ? TestDatabase::Create(m_path) : m_dir.errorString();
         m_connection = std::make_unique<TZTConnection>();
-        try {
+        if (error.isEmpty())
             m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
-        } catch (const Exception& e) {
-            return e.Message();
-        }
-        return QString();
+        return error;
     }
 };

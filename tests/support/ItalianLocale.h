@@ -3,11 +3,6 @@
 #include <QCoreApplication>
 #include <QLocale>
 
-// The locale the program sets at start-up, whatever LANG says. A test that
-// includes this header starts in it; one that tries another calls this to go back.
-inline void UseItalianLocale()
-{
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
-}
-
+// The locale the program sets at start-up whatever LANG says; a test that includes this starts in it.
+inline void UseItalianLocale() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
 Q_COREAPP_STARTUP_FUNCTION(UseItalianLocale)
