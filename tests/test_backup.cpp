@@ -7,6 +7,7 @@
 #include "support/DatabaseHolder.h"
 #include "support/Failure.h"
 #include "support/Files.h"
+#include "support/ItalianLocale.h"
 #include "support/KilledChild.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
@@ -33,16 +34,6 @@ namespace {
 const QString ChildSwitch = QStringLiteral("--backup-child");
 const QString Template = QStringLiteral("Provider=SQLite;Data Source=%DATASOURCE%");
 const QDateTime Noon(QDate(2005, 3, 15), QTime(12, 0, 0));
-
-QString FillRides(const QString& path, int count)
-{
-    return TestDatabase::Exec(
-        path, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                             "INSERT INTO Uscite (IDTipoUscita, Data, Descrizione, KM, Durata) "
-                             "SELECT i % 6, date('1995-01-01', '+' || (i / 7) || ' days'), 'Giro n. ' || i, "
-                             "(i % 2000) / 10.0, '01:02:03' FROM n")
-                  .arg(count));
-}
 
 QString FiguresOf(const QString& path)
 {
@@ -95,8 +86,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
-
     void init()
     {
         QVERIFY(m_dir.isValid());
@@ -106,7 +95,7 @@ private Q_SLOTS:
         m_path = QDir(m_program).filePath(u"kilovento.mdb"_qs);
         m_backups = QDir(m_program).filePath(u"backup"_qs);
         QCOMPARE(Backup::Folder(m_path), m_backups);
-        QCOMPARE(FillRides(m_path, 50), QString());
+        QCOMPARE(TestDatabase::FillRides(m_path, 50), QString());
     }
 
     void backupOnCloseOnlyAfterChange_data()
@@ -549,7 +538,7 @@ private Q_SLOTS:
     void killedBackupOrRestoreKeepsEveryRide()
     {
         QFETCH(QString, operation);
-        QCOMPARE(FillRides(m_path, 200000), QString());
+        QCOMPARE(TestDatabase::FillRides(m_path, 200000), QString());
         const QString figures = FiguresOf(m_path);
         // The backup to restore: one ride short, to tell it from the database.
         const QString chosen = BackupPath(u"kilovento-20000101-000000.mdb"_qs);

@@ -30,20 +30,6 @@ namespace {
 const QString ChildSwitch = QStringLiteral("--compaction-child");
 const QString Template = QStringLiteral("Provider=SQLite;Data Source=%DATASOURCE%");
 
-// Rides with holes: every third of `count` rides deleted, so compaction has work to do.
-QString FillRides(const QString& path, int count)
-{
-    return TestDatabase::Exec(
-        path, QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
-                             "INSERT INTO Uscite (IDTipoUscita, Data, Descrizione, KM, Durata, Note) "
-                             "SELECT i % 6, date('1995-01-01', '+' || (i / 7) || ' days'), "
-                             "'Giro n. ' || i || ' in città', (i % 2000) / 10.0, "
-                             "CASE WHEN i % 4 = 0 THEN NULL ELSE '01:02:03' END, "
-                             "CASE WHEN i % 9 = 0 THEN 'nota' END FROM n; "
-                             "DELETE FROM Uscite WHERE IDUscita % 3 = 0")
-                  .arg(count));
-}
-
 // Writes beyond `bytes` fail for as long as this lives, as on a full disk.
 class FileSizeLimit
 {
@@ -141,7 +127,7 @@ private Q_SLOTS:
         m_backup = QDir(m_folder).filePath(u"kilovento.mdbbak"_qs);
         QCOMPARE(Compaction::BackupPath(m_path), m_backup);
         QCOMPARE(TestDatabase::Create(m_path), QString());
-        QCOMPARE(FillRides(m_path, 3000), QString());
+        QCOMPARE(TestDatabase::FillRides(m_path, 3000, 3), QString());
     }
 
     void backupIsTheDatabaseAsItWas()
@@ -204,7 +190,7 @@ private Q_SLOTS:
             QCOMPARE(TestDatabase::DamageDateIndex(m_path), QString());
         // Larger than SQLite's page cache, so the copy spills to its file before the end.
         if (fault == u"full disk")
-            QCOMPARE(FillRides(m_path, 40000), QString());
+            QCOMPARE(TestDatabase::FillRides(m_path, 40000, 3), QString());
         const QByteArray before = Bytes(m_path);
 
         std::optional<Failure> failure;
@@ -373,7 +359,7 @@ private Q_SLOTS:
 
     void killedCompactionKeepsEveryRide()
     {
-        QCOMPARE(FillRides(m_path, 240000), QString());
+        QCOMPARE(TestDatabase::FillRides(m_path, 240000, 3), QString());
         const QString figures = Stored(TestDatabase::RideFigures);
         // A previous backup one ride short, to tell it from the new one.
         QVERIFY(QFile::copy(m_path, m_backup));

@@ -5,6 +5,7 @@
 #include "support/Controls.h"
 #include "support/Failure.h"
 #include "support/Files.h"
+#include "support/ItalianLocale.h"
 #include "support/KilledChild.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
@@ -143,7 +144,6 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         QVERIFY(m_dir.isValid());
         QVERIFY(MakeHome());
     }

@@ -5,6 +5,9 @@
 #include "data/Transaction.h"
 #include "support/Failure.h"
 #include "support/TestDatabase.h"
+#include "support/DatabaseHolder.h"
+#include "support/Errors.h"
+#include "support/FreshDatabase.h"
 #include "support/WithoutRootOverride.h"
 #include "util/Exception.h"
 
@@ -12,21 +15,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <sqlite3.h>
-
 namespace {
-
-// The message of the exception `work` throws; a null string when it throws none.
-template <typename Work>
-QString ErrorOf(Work&& work)
-{
-    try {
-        work();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return QString();
-}
 
 TDateTime Day(int y, int m, int d)
 {
@@ -35,15 +24,11 @@ TDateTime Day(int y, int m, int d)
 
 }
 
-class TestData : public QObject
+class TestData : public QObject, protected FreshDatabase
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QString m_path;
-    std::unique_ptr<TZTConnection> m_connection;
-
     // Appends a ride the way the add command does; returns its key.
     int Add(TDateTime date, double km, int type = 0, const QString& text = QString(), TDateTime duration = {})
     {
@@ -72,15 +57,7 @@ private:
     QString Stored(const QString& sql) { return TestDatabase::Scalar(m_path, sql); }
 
 private Q_SLOTS:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        m_path = m_dir.filePath(QStringLiteral("rides.mdb"));
-        QFile::remove(m_path);
-        QCOMPARE(TestDatabase::Create(m_path), QString());
-        m_connection = std::make_unique<TZTConnection>();
-        m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
-    }
+    void init() { QCOMPARE(RenewDatabase(), QString()); }
 
     void openRefusesWhatIsNotARideDatabase_data()
     {
@@ -122,17 +99,15 @@ private Q_SLOTS:
         else if (content != u"-" && !locked)
             QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content.toUtf8()) == content.toUtf8().size());
         file.close();
-        sqlite3* holder = nullptr;
-        if (locked) {
-            QCOMPARE(sqlite3_open(path.toUtf8().constData(), &holder), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE", {}, {}, {}), SQLITE_OK);
-        }
+        std::optional<DatabaseHolder::InProcess> holder;
+        if (locked)
+            QVERIFY(holder.emplace(path, u"exclusive"_qs).Holds());
 
         TZTConnection connection;
         connection.SetBusyTimeout(100);
         connectionString.replace(u"%FILE%"_qs, path);
         const std::optional<Failure> failure = FailureOf([&] { connection.Open(connectionString); });
-        sqlite3_close(holder);
+        holder.reset();
         QVERIFY(failure);
         const QString message = failure->message;
         // What callers tell apart: another's lock, and a sound file without the ride tables.
@@ -174,12 +149,22 @@ private Q_SLOTS:
                     .contains(u"when the object is open"_qs));
     }
 
-    void exceptionTextShapes()
+    // After a busy database, a failure of another kind is told by its own reason alone.
+    void failureTextsCarryOnlyTheirOwnReasons()
     {
-        QCOMPARE(ErrorOf([&] { RaiseADOException(u"TZTConnection::Open"_qs, {}); }),
-                 u"ZTADO exception: TZTConnection::Open"_qs);
-        QCOMPARE(ErrorOf([&] { RaiseADOException(u"TZTRecordset::Open"_qs, {u"first"_qs, u"second"_qs}); }),
-                 u"ZTADO exception: TZTRecordset::Open: first; second"_qs);
+        m_connection->SetBusyTimeout(50);
+        const auto busy = [&] {
+            const DatabaseHolder::InProcess holder(m_path, u"exclusive"_qs);
+            return ErrorOf([&] { m_connection->Execute(u"DELETE FROM Uscite"_qs); });
+        };
+        QCOMPARE(busy(), u"database in uso da un altro programma. "
+                         "ZTADO exception: TZTConnection::Execute: database is locked"_qs);
+        QCOMPARE(ErrorOf([&] { m_connection->Execute(u"DELETE FROM Nowhere"_qs); }),
+                 u"ZTADO exception: TZTConnection::Execute: no such table: Nowhere"_qs);
+        busy();
+        TZTRecordset rs(m_connection.get());
+        QCOMPARE(ErrorOf([&] { rs.Open(u"SELECT * FROM Nowhere"_qs); }),
+                 u"ZTADO exception: TZTRecordset::Open: no such table: Nowhere"_qs);
     }
 
     void failuresTheRiderCanActOnAreNamed_data()

@@ -4,6 +4,7 @@
 #include "forms/Unitopzioni.h"
 #include "forms/Unitsplash.h"
 #include "support/Controls.h"
+#include "support/ItalianLocale.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/TestDatabase.h"
@@ -75,7 +76,6 @@ private:
 private Q_SLOTS:
     void initTestCase()
     {
-        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         QVERIFY(m_dir.isValid());
         QCOMPARE(TestDatabase::Create(Beside(u".mdb"_qs)), QString());
         WriteIni(QByteArray());

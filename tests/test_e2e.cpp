@@ -1,6 +1,7 @@
 // The real program in a real X server (Xvfb), driven with xdotool as a person
 // would drive it: windows are found by their captions and answered with keys.
 #include "support/Files.h"
+#include "support/ItalianLocale.h"
 #include "support/TestDatabase.h"
 #include "util/Unitutils.h"
 
@@ -147,7 +148,6 @@ void TestEndToEnd::initTestCase()
         QVERIFY2(!QStandardPaths::findExecutable(QString::fromUtf8(tool)).isEmpty(),
                  "Xvfb and xdotool are installed by scripts/install-deps.sh");
     QVERIFY(m_dir.isValid());
-    QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); // as the program runs whatever LANG says
 
     // -displayfd picks a free display and writes its number to standard output;
     // -noreset keeps the server up when its last client leaves.

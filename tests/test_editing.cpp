@@ -2,6 +2,8 @@
 #include "data/TZTConnection.h"
 #include "forms/Unitedituscita.h"
 #include "support/Controls.h"
+#include "support/DatabaseHolder.h"
+#include "support/ItalianLocale.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/MonthList.h"
@@ -41,11 +43,7 @@ private:
 
     QString Stored(const QString& sql) { return TestDatabase::Scalar(m_path, sql); }
 
-    static void Run(QWidget* form, const char* command) { Child<QAction>(form, command)->trigger(); }
-
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
-
     void init()
     {
         QVERIFY(m_dir.isValid());
@@ -147,7 +145,7 @@ private Q_SLOTS:
         QFETCH(QString, shown);
         QFETCH(QString, stored);
         QLocale::setDefault(QLocale(locale));
-        const auto restore = qScopeGuard([] { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); });
+        const auto restore = qScopeGuard(&UseItalianLocale);
         const auto form = Open();
         ModalBoxes boxes;
         boxes.setDialogHandler([&](QDialog* dialog) {
@@ -365,13 +363,11 @@ private Q_SLOTS:
         const auto form = MainWindow::Open(m_dir.path(), {u"/NOPROMPTONCLOSE"_qs}, &connection);
         connection->SetBusyTimeout(50);
         SelectRow(form.get(), 0);
-        sqlite3* holder = nullptr;
+        std::optional<DatabaseHolder::InProcess> holder;
         if (refusal == u"deleted before") {
             QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs), QString());
         } else if (refusal == u"locked") {
-            QCOMPARE(sqlite3_open(m_path.toUtf8().constData(), &holder), SQLITE_OK);
-            QCOMPARE(sqlite3_exec(holder, "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE", nullptr, nullptr, nullptr),
-                     SQLITE_OK);
+            QVERIFY(holder.emplace(m_path, u"exclusive"_qs).Holds());
         }
         ModalBoxes boxes;
         QString deleteError; // checked once the dialog is closed
@@ -382,10 +378,7 @@ private Q_SLOTS:
             QTest::keyClick(dialog, Qt::Key_Return);
         });
         Run(form.get(), refusal == u"locked" ? "MenuAggiungiUscita" : "MenuModificaUscita");
-        if (holder) {
-            sqlite3_exec(holder, "COMMIT", nullptr, nullptr, nullptr);
-            sqlite3_close(holder);
-        }
+        holder.reset();
         QCOMPARE(deleteError, QString());
         QCOMPARE(boxes.dialogsSeen(), dialogs);
         QVERIFY(!boxes.seen().isEmpty());

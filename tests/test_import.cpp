@@ -1,6 +1,8 @@
 #include "data/TZTConnection.h"
 #include "support/Failure.h"
+#include "support/DatabaseHolder.h"
 #include "support/Files.h"
+#include "support/ItalianLocale.h"
 #include "support/KilledChild.h"
 #include "support/TestDatabase.h"
 #include "tools/DatImport.h"
@@ -8,8 +10,6 @@
 #include <QDir>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <sqlite3.h>
 
 namespace {
 
@@ -43,9 +43,6 @@ private:
     }
 
 private Q_SLOTS:
-    // Italian, so a decimal comma is what the locale would expect.
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
-
     void init()
     {
         QVERIFY(m_dir.isValid());
@@ -178,16 +175,14 @@ private Q_SLOTS:
         connection.Open(TestDatabase::ConnectionStringFor(m_path));
 
         // Another process holds the write lock: the run fails before any file.
-        sqlite3* other = nullptr;
-        QCOMPARE(sqlite3_open_v2(m_path.toUtf8().constData(), &other, SQLITE_OPEN_READWRITE, nullptr), SQLITE_OK);
-        const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> closer(other, &sqlite3_close);
-        QCOMPARE(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        std::optional<DatabaseHolder::InProcess> other(std::in_place, m_path, u"write"_qs);
+        QVERIFY(other->Holds());
         std::optional<Failure> failure = FailureOf([&] { DatImport::ImportFolder(connection, m_folder); });
         QVERIFY(failure && failure->why == Exception::Why::Busy);
         QVERIFY2(failure->message.startsWith(u"database in uso da un altro programma. "
                                              "ZTADO exception: TZTConnection::Execute: "_qs),
                  qPrintable(failure->message));
-        sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+        other.reset();
 
         // A database that refuses writes is not the fault of the first line.
         TZTConnection readOnly;

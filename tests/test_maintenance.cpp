@@ -5,6 +5,7 @@
 #include "data/TZTRecordset.h"
 #include "support/DatabaseHolder.h"
 #include "support/Files.h"
+#include "support/ItalianLocale.h"
 #include "support/ModalBoxes.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/TestDatabase.h"
@@ -86,8 +87,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
-
     void init()
     {
         QVERIFY(m_dir.isValid());

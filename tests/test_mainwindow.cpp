@@ -5,6 +5,7 @@
 #include "forms/Pictures.h"
 #include "forms/PixelFile.h"
 #include "support/Controls.h"
+#include "support/ItalianLocale.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/MonthList.h"
@@ -54,9 +55,23 @@ private:
                 Child<QToolButton>(form, "BitBtnModificaUscita")->isEnabled(), Child<QToolButton>(form, "BitBtnEliminaUscita")->isEnabled()};
     }
 
-private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
+    // The pixels of `icon` drawn at `size` for a screen of pixel `ratio`.
+    static QImage Pixels(const QIcon& icon, const QSize& size, qreal ratio)
+    {
+        QImage pixels = icon.pixmap(size, ratio).toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        pixels.setDevicePixelRatio(1.0);
+        return pixels;
+    }
 
+    // Those of the picture resources/icons/<picture>.svg, drawn as the build draws the icons.
+    static void CompareWithPicture(const QImage& pixels, const QString& picture, const QSize& size)
+    {
+        const QImage drawn = Pixels(QIcon(u":/icons/"_qs + picture + u".svg"_qs), size, 1.0);
+        QVERIFY(!drawn.isNull());
+        QVERIFY2(pixels == drawn, qPrintable(u"%1 at %2 pixels"_qs.arg(picture).arg(size.width())));
+    }
+
+private Q_SLOTS:
     void init()
     {
         QVERIFY(m_dir.isValid());
@@ -500,32 +515,31 @@ private Q_SLOTS:
     void buttonsShowTheirIcons_data()
     {
         QTest::addColumn<QString>("button");
-        for (const char* name : {"SpeedButtonMeseCorrente", "SpeedButtonMesePrecedente", "SpeedButtonMeseSuccessivo",
-                                 "SpeedButtonAnnoPrecedente", "SpeedButtonAnnoSuccessivo", "BitBtnAggiungiUscita",
-                                 "BitBtnModificaUscita", "BitBtnEliminaUscita", "BitBtnStampaMese"})
-            QTest::newRow(name) << QString::fromLatin1(name);
+        QTest::addColumn<QString>("picture"); // resources/icons/<picture>.svg
+        for (const auto& [button, picture] : std::initializer_list<std::pair<const char*, const char*>>{
+                 {"SpeedButtonMeseCorrente", "nav-current"}, {"SpeedButtonMesePrecedente", "nav-prev-month"},
+                 {"SpeedButtonMeseSuccessivo", "nav-next-month"}, {"SpeedButtonAnnoPrecedente", "nav-prev-year"},
+                 {"SpeedButtonAnnoSuccessivo", "nav-next-year"}, {"BitBtnAggiungiUscita", "add"},
+                 {"BitBtnModificaUscita", "modify"}, {"BitBtnEliminaUscita", "delete"}, {"BitBtnStampaMese", "print"}})
+            QTest::newRow(button) << QString::fromLatin1(button) << QString::fromLatin1(picture);
     }
 
+    // The pixels a button draws at its icon size, on ordinary and high-density
+    // screens, are those its picture's file draws at that size.
     void buttonsShowTheirIcons()
     {
         QFETCH(QString, button);
+        QFETCH(QString, picture);
         const auto form = Open();
-        const QIcon icon = Child<QToolButton>(form.get(), button)->icon();
-        // Ready drawn at the size shown and at twice it, for high-density screens.
-        QCOMPARE(icon.availableSizes(), (QList<QSize>{{16, 16}, {32, 32}}));
-        const QImage drawn = icon.pixmap(QSize(16, 16)).toImage();
-        int visible = 0;
-        for (int y = 0; y < drawn.height(); ++y)
-            for (int x = 0; x < drawn.width(); ++x)
-                visible += drawn.pixelColor(x, y).alpha() > 0;
-        QVERIFY(visible > drawn.width()); // a picture, not an empty square
+        const QToolButton* shown = Child<QToolButton>(form.get(), button);
+        for (const qreal ratio : {1.0, 2.0})
+            CompareWithPicture(Pixels(shown->icon(), shown->iconSize(), ratio), picture, shown->iconSize() * ratio);
     }
 
     void programIconComesInTheWindowSizes()
     {
-        QList<QSize> sizes = ProgramIcon().availableSizes();
-        std::sort(sizes.begin(), sizes.end(), [](const QSize& a, const QSize& b) { return a.width() < b.width(); });
-        QCOMPARE(sizes, (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}}));
+        for (const int side : {16, 32, 48, 64})
+            CompareWithPicture(Pixels(ProgramIcon(), QSize(side, side), 1.0), u"kilovento"_qs, QSize(side, side));
     }
 
     void pixelFilesAreReadOnlyWhole_data()

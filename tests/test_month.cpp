@@ -2,6 +2,7 @@
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
 #include "support/Files.h"
+#include "support/ItalianLocale.h"
 #include "support/TestDatabase.h"
 #include "util/Exception.h"
 
@@ -35,7 +36,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
     void init();
     void rowTexts_data();
     void rowTexts();

@@ -8,6 +8,7 @@
 #include "print/Reports.h"
 #include "print/TZTPrint.h"
 #include "support/MainWindow.h"
+#include "support/ItalianLocale.h"
 #include "support/ModalBoxes.h"
 #include "support/PdfText.h"
 #include "support/RideLogFile.h"
@@ -301,7 +302,6 @@ class TestPrint : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         Generate(false);
         Generate(true);
     }

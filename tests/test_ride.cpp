@@ -1,4 +1,5 @@
 #include "data/RideEntry.h"
+#include "support/ItalianLocale.h"
 
 #include <QtTest>
 
@@ -7,7 +8,6 @@ class TestRide : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
     void validation_data();
     void validation();
     void dayLists_data();

@@ -1,6 +1,7 @@
 #include "data/Rides.h"
 #include "data/TZTConnection.h"
-#include "support/TestDatabase.h"
+#include "support/Errors.h"
+#include "support/FreshDatabase.h"
 #include "util/Exception.h"
 
 #include <QFile>
@@ -43,34 +44,15 @@ TDateTime Hms(int hours, int minutes, int seconds)
     return TDateTime::EncodeTime(hours, minutes, seconds);
 }
 
-// The message of the exception `work` throws, marked when it is a date that
-// does not exist; a null string when it throws none.
-template <typename Work>
-QString ErrorOf(Work&& work)
-{
-    try {
-        work();
-    } catch (const EConvertError& e) {
-        return u"EConvertError: "_qs + e.Message();
-    } catch (const Exception& e) {
-        return e.Message();
-    }
-    return QString();
-}
-
 }
 
 Q_DECLARE_METATYPE(Rides::Ride)
 
-class TestRides : public QObject
+class TestRides : public QObject, protected FreshDatabase
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QString m_path;
-    std::unique_ptr<TZTConnection> m_connection;
-
     // Every column of a ride as the file holds it, NULL spelt out.
     QString Stored(int id) const
     {
@@ -96,15 +78,7 @@ private:
     }
 
 private Q_SLOTS:
-    void init()
-    {
-        QVERIFY(m_dir.isValid());
-        m_path = m_dir.filePath(u"rides.mdb"_qs);
-        QFile::remove(m_path);
-        QCOMPARE(TestDatabase::Create(m_path), QString());
-        m_connection = std::make_unique<TZTConnection>();
-        m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
-    }
+    void init() { QCOMPARE(RenewDatabase(), QString()); }
 
     void cleanup() { m_connection.reset(); }
 
@@ -241,7 +215,7 @@ private Q_SLOTS:
                 Rides::Change(*m_connection, id, ride);
             else
                 Rides::Read(*m_connection, id);
-        });
+        }, /*markDateErrors=*/true);
         QVERIFY2(message.startsWith(error), qPrintable(message));
         QVERIFY2(message.mid(error.size()).startsWith(reason), qPrintable(message));
         QCOMPARE(AllStored(), before);

@@ -1,8 +1,10 @@
 #include "app/Unitmain.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
+#include "forms/StartupSplash.h"
 #include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
+#include "support/MonthList.h"
 #include "support/ReadOnlyFolder.h"
 #include "support/TestDatabase.h"
 #include "support/WithoutRootOverride.h"
@@ -63,9 +65,12 @@ private:
 
 private Q_SLOTS:
     void init();
-    void startsOnAGoodDatabase();
+    void startsOnTheDatabaseTheSettingsName_data();
+    void startsOnTheDatabaseTheSettingsName();
     void startupFailuresAreShownAndEndTheProgram_data();
     void startupFailuresAreShownAndEndTheProgram();
+    void switchesActByName_data();
+    void switchesActByName();
     void optionsAreWrittenBackAtExit();
     void unreadableSettingsAreOneBoxAndStayAsTheyWere_data();
     void unreadableSettingsAreOneBoxAndStayAsTheyWere();
@@ -83,20 +88,32 @@ void TestStartup::init()
     WriteIni(u"; shipped settings\r\n[DATABASE]\r\nConnectionString=Provider=SQLite;Data Source=%DATASOURCE%\r\n"_qs);
 }
 
-void TestStartup::startsOnAGoodDatabase()
+void TestStartup::startsOnTheDatabaseTheSettingsName_data()
 {
+    QTest::addColumn<QString>("dataSource"); // "<folder>" stands for the program's folder
+    QTest::addColumn<QString>("shown");      // the description of the one ride listed
+    QTest::newRow("beside the program") << u"%DATASOURCE%"_qs << u"accanto"_qs;
+    QTest::newRow("named in full") << u"<folder>/altro.mdb"_qs << u"altro"_qs;
+}
+
+void TestStartup::startsOnTheDatabaseTheSettingsName()
+{
+    QFETCH(QString, dataSource);
+    QFETCH(QString, shown);
+    // A ride of the month shown at start-up in each database tells which one is open.
+    const QString other = m_dir.filePath(u"altro.mdb"_qs);
+    QFile::remove(other);
+    QCOMPARE(TestDatabase::Create(other), QString());
+    QCOMPARE(TestDatabase::InsertRide(Beside(u".mdb"_qs), u"2005-03-02"_qs, 10, 0, u"accanto"_qs), QString());
+    QCOMPARE(TestDatabase::InsertRide(other, u"2005-03-02"_qs, 10, 0, u"altro"_qs), QString());
+    WriteIni(u"[DATABASE]\nConnectionString=Provider=SQLite;Data Source="_qs
+             + dataSource.replace(u"<folder>"_qs, m_dir.path()) + u"\n"_qs);
     ModalBoxes boxes;
-    TZTConnection* connection = nullptr;
-    TFormMain form(Environment({}, &connection));
-    QVERIFY(boxes.seen().isEmpty());
-    QVERIFY(!form.TerminateRequested());
-    QCOMPARE(FormMain, &form);
-    QCOMPARE(form.windowTitle(), u"Kilovento 1.1"_qs);
+    TFormMain form(Environment());
+    QVERIFY(boxes.seen().isEmpty() && !form.TerminateRequested());
     QCOMPARE(MainWindow::StatusText(&form), u"Pronto."_qs);
-    QCOMPARE(form.FirstCalendarYear(), 1990);
-    QCOMPARE(form.Version(), (std::array<quint16, 4>{1, 1, 0, 0}));
-    QVERIFY(connection && connection->IsOpen());
-    QVERIFY(form.minimumSize() == QSize(667, 431));
+    QCOMPARE(MonthList::Count(&form), 1);
+    QCOMPARE(MonthList::Text(&form, 0, 6), shown);
 }
 
 void TestStartup::startupFailuresAreShownAndEndTheProgram_data()
@@ -166,6 +183,33 @@ void TestStartup::startupFailuresAreShownAndEndTheProgram()
     QVERIFY2(!QFile::exists(Beside(u".mdb"_qs)) == !database, "a failed start never creates a database");
     // Even a failed start writes the options back at exit.
     QVERIFY(ReadFile(Beside(u".ini"_qs)).contains(u"[OPTIONS]"_qs));
+}
+
+void TestStartup::switchesActByName_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QList<bool>>("acting"); // IMPORTENABLED, NOPROMPTONCLOSE, NOSPLASH
+    // DEBUG is only recorded: it must not act as any other switch.
+    QTest::newRow("debug") << QStringList{u"/debug"_qs} << QList<bool>{false, false, false};
+    QTest::newRow("import") << QStringList{u"-ImportEnabled"_qs} << QList<bool>{true, false, false};
+    QTest::newRow("no prompt") << QStringList{u"/noPromptOnClose"_qs} << QList<bool>{false, true, false};
+    QTest::newRow("no splash") << QStringList{u"-NOSPLASH"_qs} << QList<bool>{false, false, true};
+    QTest::newRow("no prefix, or more to the name")
+        << QStringList{u"DEBUG"_qs, u"IMPORTENABLED"_qs, u"/NOPROMPTONCLOSE:1"_qs, u"-NOSPLASH1"_qs} << QList<bool>(3, false);
+}
+
+void TestStartup::switchesActByName()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(QList<bool>, acting);
+    const StartupSplash splash(arguments);
+    TFormMain form(Environment(arguments));
+    form.show();
+    const ModalBoxes boxes(QMessageBox::No);
+    form.close();
+    QCOMPARE((QList<bool>{Child<QAction>(&form, "MenuImportaDaFileDAT")->isEnabled(),
+                          boxes.seen().isEmpty(), !splash.Form()}),
+             acting);
 }
 
 void TestStartup::optionsAreWrittenBackAtExit()

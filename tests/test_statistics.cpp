@@ -2,6 +2,7 @@
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
 #include "forms/PieChart.h"
+#include "support/ItalianLocale.h"
 #include "support/TestDatabase.h"
 #include "util/Exception.h"
 
@@ -164,8 +165,6 @@ private:
     }
 
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
-
     void runningAveragesAndTheirBestDays_data()
     {
         QTest::addColumn<QList<Ride>>("rides");

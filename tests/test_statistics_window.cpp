@@ -6,6 +6,8 @@
 #include "support/ModalBoxes.h"
 #include "support/RideLogFile.h"
 #include "support/TestDatabase.h"
+#include "support/ItalianLocale.h"
+#include "support/FreshDatabase.h"
 
 #include <QDateEdit>
 #include <QGroupBox>
@@ -69,13 +71,11 @@ bool NearScreenCentre(const QWidget* window)
 
 }
 
-class TestStatisticsWindow : public QObject
+class TestStatisticsWindow : public QObject, protected FreshDatabase
 {
     Q_OBJECT
 
 private:
-    QTemporaryDir m_dir;
-    QString m_path;
     std::unique_ptr<RideLog> m_log;
 
     std::unique_ptr<TFormElaborazioneDati> Open()
@@ -122,7 +122,6 @@ private:
     static QDate End(QWidget* dialog) { return Child<QDateEdit>(dialog, "DTPTermine")->date(); }
 
 private Q_SLOTS:
-    void initTestCase() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
     void init();
     void opensOnTheCurrentYearWithoutResults();
     void computationShowsEveryPage();
@@ -149,10 +148,7 @@ private Q_SLOTS:
 
 void TestStatisticsWindow::init()
 {
-    QVERIFY(m_dir.isValid());
-    m_path = m_dir.filePath(u"rides.mdb"_qs);
-    QFile::remove(m_path);
-    QCOMPARE(TestDatabase::Create(m_path), QString());
+    QCOMPARE(RenewDatabase(), QString());
     QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-01"_qs, 50, 0, u"lago"_qs), QString());
     QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-05"_qs, 70, 1, u"passo"_qs), QString());
     QCOMPARE(TestDatabase::InsertRide(m_path, u"2004-12-31"_qs, 20, 2, u"vecchia"_qs), QString());

@@ -1,3 +1,4 @@
+#include "support/ItalianLocale.h"
 #include "util/CommandLine.h"
 #include "util/Exception.h"
 #include "util/Formats.h"
@@ -44,7 +45,7 @@ private Q_SLOTS:
         qputenv("XDG_RUNTIME_DIR", QFile::encodeName(m_runtime.path()));
     }
 
-    void init() { QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy)); }
+    void init() { UseItalianLocale(); }
 
     void italianNames()
     {
@@ -282,7 +283,6 @@ private Q_SLOTS:
         QFETCH(double, first);
         QFETCH(double, last);
         QFETCH(double, step);
-        QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
         QRandomGenerator random(20240607);
         const auto check = [decimals](double value) {
             const QString expected = QString::number(value, 'f', decimals).replace(u'.', u',');

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QAction>
 #include <QObject>
 #include <QString>
 #include <QtGlobal>
@@ -20,3 +21,6 @@ T* Child(const QObject* parent, const char* name)
 {
     return Child<T>(parent, QString::fromUtf8(name));
 }
+
+// Gives a window's command as its menu item or shortcut does.
+inline void Run(const QObject* window, const char* command) { Child<QAction>(window, command)->trigger(); }

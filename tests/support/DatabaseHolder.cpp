@@ -9,6 +9,8 @@
 #include <QProcess>
 #include <QThread>
 
+#include <sqlite3.h>
+
 #include <cstdio>
 #include <iostream>
 #include <string>
@@ -22,6 +24,15 @@ bool Start(QProcess& holder, const QString& path, const QString& hold, int relea
         if (!holder.waitForReadyRead(10000))
             return false;
     return holder.readLine() == "held\n";
+}
+
+InProcess::InProcess(const QString& path, const QString& hold)
+{
+    sqlite3* db = nullptr;
+    const int opened = sqlite3_open_v2(path.toUtf8().constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    m_db = {db, &sqlite3_close}; // closing ends the transaction and lets go of every lock
+    const char* sql = hold == u"write" ? "BEGIN IMMEDIATE" : "PRAGMA locking_mode = EXCLUSIVE; BEGIN EXCLUSIVE";
+    m_holds = opened == SQLITE_OK && sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 int Main(int argc, char* argv[])

@@ -87,6 +87,19 @@ QString InsertRide(const QString& path, const QString& date, double km, int type
     });
 }
 
+QString FillRides(const QString& path, int count, int deletedEvery)
+{
+    QString sql = QStringLiteral(
+        "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < %1) "
+        "INSERT INTO Uscite (IDTipoUscita, Data, Descrizione, KM, Durata, Note) "
+        "SELECT i % 6, date('1995-01-01', '+' || (i / 7) || ' days'), 'Giro n. ' || i || ' in città', "
+        "(i % 2000) / 10.0, CASE WHEN i % 4 = 0 THEN NULL ELSE '01:02:03' END, "
+        "CASE WHEN i % 9 = 0 THEN 'nota' END FROM n").arg(count);
+    if (deletedEvery > 0)
+        sql += QStringLiteral("; DELETE FROM Uscite WHERE IDUscita % %1 = 0").arg(deletedEvery);
+    return Exec(path, sql);
+}
+
 QString DamageDateIndex(const QString& path)
 {
     return Exec(path, QStringLiteral("PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "

@@ -15,6 +15,10 @@ QString Exec(const QString& path, const QString& sql);
 // or duration is stored as NULL, as the older log's rides have them.
 QString InsertRide(const QString& path, const QString& date, double km, int type = 0,
                    const QString& description = QString(), const QString& duration = QString());
+// Appends `count` rides of every type over the years from 1995, some without a
+// duration, some with a note; then deletes every `deletedEvery`-th key (none
+// for 0), so that compaction has holes to close. Returns the error, if any.
+QString FillRides(const QString& path, int count, int deletedEvery = 0);
 // The first column of the first row of a query, as text; empty when there is none.
 QString Scalar(const QString& path, const QString& sql);
 // A query summing over every column of every ride: two databases with the same
