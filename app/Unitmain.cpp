@@ -69,13 +69,13 @@ constexpr ColumnLayout MonthColumns[] = {
     {55, Qt::AlignHCenter}, {40, Qt::AlignHCenter}, {400, Qt::AlignLeft},
 };
 
-// Wide enough for the widest of `samples`, and never narrower than `documented`.
-int FittingWidth(const QFontMetrics& metrics, const QStringList& samples, int documented, int padding)
+// Wide enough for the widest of `samples`, and never narrower than `preset`.
+int FittingWidth(const QFontMetrics& metrics, const QStringList& samples, int preset, int padding)
 {
     int width = 0;
     for (const QString& sample : samples)
         width = std::max(width, metrics.horizontalAdvance(sample));
-    return std::max(documented, width + padding);
+    return std::max(preset, width + padding);
 }
 
 
@@ -112,7 +112,11 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
     }
 
     SetStatusText(ReadyStatusText);
-    GetExeVersion(&VersionMajor, &VersionMinor, &VersionRelease, &VersionBuild);
+    const QVersionNumber version = ExeVersion();
+    VersionMajor = quint16(version.majorVersion());
+    VersionMinor = quint16(version.minorVersion());
+    VersionRelease = quint16(version.microVersion());
+    VersionBuild = quint16(version.segmentAt(3));
     setWindowTitle(ApplicationTitle + QStringLiteral(" %1.%2").arg(VersionMajor).arg(VersionMinor));
     m_constructed = true;
     ReportBackupFailureWhenShown(*this);
@@ -246,7 +250,7 @@ void TFormMain::SetUpMonthList()
     QHeaderView* header = ListViewUsciteMensili->header();
     header->setStretchLastSection(false);
     header->setSectionsMovable(false);
-    // The documented widths, widened where the user's font needs more room.
+    // The widths of MonthColumns, widened where the user's font needs more room.
     QStringList days;
     for (int weekday = 1; weekday <= 7; ++weekday)
         days.append(MonthRides::DayText(weekday, 28));
@@ -377,9 +381,8 @@ void TFormMain::ShowYearProgress()
     QString text, projection;
     if (m_options.yearGoal > 0 && Connection && Connection->IsOpen()) {
         try {
-            TZTRecordset recordset(Connection.get());
             const Statistics::YearProgress progress =
-                Statistics::ReadProgress(recordset, m_options.yearGoal, m_environment.today());
+                Statistics::ReadProgress(*Connection, m_options.yearGoal, m_environment.today());
             text = Statistics::ProgressText(progress);
             projection = Statistics::ProjectionText(progress);
         } catch (const Exception&) {
@@ -767,7 +770,7 @@ void TFormMain::ListViewCalendarioSelectItem(int index, bool selected)
     const int previousRow =
         selectedRows.isEmpty() ? -1 : ListViewUsciteMensili->indexOfTopLevelItem(selectedRows.first());
     try {
-        ShowMonth(MonthRides::Load(*Recordset, SelectedYear, SelectedMonth));
+        ShowMonth(MonthRides::Load(*Connection, SelectedYear, SelectedMonth));
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(MonthLoadFailedText, e.Message()),
                            QMessageBox::Warning);

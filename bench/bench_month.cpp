@@ -90,9 +90,8 @@ int main(int argc, char* argv[])
         }
         // The data layer's share of a selection: the same months read without the window.
         std::vector<double> load;
-        TZTRecordset recordset(form.DatabaseConnection());
         for (const Month& m : ShuffledMonths(Bench::FirstDay(), Bench::LastDay(), {0, 0}))
-            load.push_back(Bench::TimeMs([&] { MonthRides::Load(recordset, m.year, m.month); }));
+            load.push_back(Bench::TimeMs([&] { MonthRides::Load(*form.DatabaseConnection(), m.year, m.month); }));
 
         // The raw month query through the C API, every column of every row read:
         // the least any month list could cost.

@@ -2,24 +2,8 @@
 
 #include "data/RideEntry.h"
 #include "data/Rides.h"
-#include "data/Sql.h"
-#include "data/TZTRecordset.h"
 #include "util/Formats.h"
 #include "util/Unitutils.h"
-
-namespace {
-
-QStringList RideTypeNames(TZTRecordset& recordset)
-{
-    QStringList names;
-    const RecordsetCloser closer(recordset);
-    recordset.Open(Sql::RideTypeNames());
-    for (; !recordset.Eof(); recordset.MoveNext())
-        names.append(recordset.GetFieldAsString(RideTypeColumn::Descrizione));
-    return names;
-}
-
-}
 
 QString MonthRides::DayText(int weekday, int day)
 {
@@ -50,43 +34,38 @@ void MonthRides::DurationAndSpeed(double km, double duration, QString& durationT
     FormatDurationAndSpeed(km, duration, Formats::Separators::Current(), durationText, speedText);
 }
 
-MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
+MonthRides MonthRides::Load(TZTConnection& connection, int year, int month)
 {
     MonthRides result;
-    result.typeNames = RideTypeNames(recordset);
+    result.typeNames = Rides::TypeNames(connection);
     QStringList weekdays; // the locale's names, looked up once a month rather than once a ride
     for (int day = 1; day <= 7; ++day)
         weekdays.append(WeekdayName(day));
     const Formats::Separators separators = Formats::Separators::Current();
     const QStringList& typeNames = result.typeNames;
-    const RecordsetCloser closer(recordset);
-    recordset.Open(Sql::MonthRides(year, month));
 
     double total = 0.0;
     double lastDate = 0.0;
     QString lastDay;
-    for (; !recordset.Eof(); recordset.MoveNext()) {
+    Rides::ForEachInMonth(connection, year, month, [&](const Rides::Row& ride) {
         Row row;
-        const TDateTime date = recordset.GetFieldAsDateTime(RideColumn::Data);
         row.number = QString::number(result.rows.size() + 1);
-        row.id = recordset.GetFieldAsInteger(RideColumn::IDUscita);
+        row.id = ride.key;
         // Rides come in date order, many a day: consecutive rows share one text.
-        if (result.rows.isEmpty() || date.Val() != lastDate) {
-            lastDate = date.Val();
-            lastDay = weekdays.at(date.DayOfWeek() - 1) + u' ' + QString::number(DatePart(date, 2));
+        if (result.rows.isEmpty() || ride.date.Val() != lastDate) {
+            lastDate = ride.date.Val();
+            lastDay = weekdays.at(ride.date.DayOfWeek() - 1) + u' ' + QString::number(DayOf(ride.date));
         }
         row.day = lastDay;
         // A type without a name (possible only in files older than the
         // schema's foreign key) shows an empty text.
-        row.type = typeNames.value(recordset.GetFieldAsInteger(RideColumn::IDTipoUscita));
-        const double km = recordset.GetFieldAsDouble(RideColumn::KM);
-        total += km;
-        row.km = Formats::OneDecimal(km, separators);
-        FormatDurationAndSpeed(km, recordset.GetFieldAsDateTime(RideColumn::Durata).Val(), separators,
-                               row.duration, row.speed);
-        row.description = recordset.GetFieldAsString(RideColumn::Descrizione);
+        row.type = typeNames.value(ride.type);
+        total += ride.km;
+        row.km = Formats::OneDecimal(ride.km, separators);
+        FormatDurationAndSpeed(ride.km, ride.duration.Val(), separators, row.duration, row.speed);
+        row.description = ride.description;
         result.rows.append(std::move(row));
-    }
+    });
 
     const qsizetype count = result.rows.size();
     Summary summary;

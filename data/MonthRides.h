@@ -6,7 +6,7 @@
 
 #include <optional>
 
-class TZTRecordset;
+class TZTConnection;
 
 // One month of the log as the month list shows it: the texts of every row and
 // the four summary figures, formatted for the user's locale.
@@ -28,10 +28,10 @@ struct MonthRides
     // Absent only in an empty MonthRides, which shows no month.
     std::optional<Summary> summary;
 
-    // Reads the ride types and the month's rides through `recordset`, which is
-    // closed again on return. Throws Exception when a query cannot be opened
-    // or a row cannot be read: part of a month, and totals over it, would mislead.
-    static MonthRides Load(TZTRecordset& recordset, int year, int month);
+    // Reads the ride types and the month's rides through the rides module.
+    // Throws Exception when a query cannot be opened or a row cannot be read:
+    // part of a month, and totals over it, would mislead.
+    static MonthRides Load(TZTConnection& connection, int year, int month);
 
     // The "Giorno" text: weekday name, a blank and the day of the month.
     static QString DayText(int weekday, int day);

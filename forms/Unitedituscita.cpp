@@ -67,7 +67,7 @@ void TFormEditUscita::FormShow()
     ComboBoxTipo->clear();
     try {
         const RecordsetCloser closer(*RecordsetTipi);
-        RecordsetTipi->Open(Sql::RideTypeNames());
+        RecordsetTipi->Open(Sql::RideTypes());
         for (; !RecordsetTipi->Eof(); RecordsetTipi->MoveNext())
             ComboBoxTipo->addItem(RecordsetTipi->GetFieldAsString(RideTypeColumn::Descrizione));
     } catch (const Exception&) {

@@ -161,7 +161,6 @@ void TFormElaborazioneDati::ButtonAnnoPrecedenteClick()
 
 void TFormElaborazioneDati::BitBtnElaboraClick()
 {
-    TZTRecordset recordset(Connessione);
     // Written before the check: a refused period is also what a printout then names.
     m_risultati.DataInizio = WholeDay(DTPInizio->date());
     m_risultati.DataTermine = WholeDay(DTPTermine->date());
@@ -175,7 +174,7 @@ void TFormElaborazioneDati::BitBtnElaboraClick()
     {
         const WaitCursor wait;
         using Query = Statistics::ComputeFailure::Query;
-        const std::optional<Statistics::ComputeFailure> failure = Statistics::Compute(recordset, m_risultati);
+        const std::optional<Statistics::ComputeFailure> failure = Statistics::Compute(*Connessione, m_risultati);
         // Without the Top 10 the rest is complete and shown; without the period nothing is.
         failed = failure && failure->query == Query::Period;
         if (failure)

@@ -56,6 +56,6 @@ private:
     std::function<QDate()> m_today;
     PrintContext m_printContext;
     StatisticsResult m_risultati;
-    // The documented widths of each list's columns, scaled with the window.
+    // Each list's column widths as SetColumns laid them out, scaled with the window.
     QHash<const QTreeWidget*, QList<int>> m_columnWidths;
 };

@@ -132,14 +132,13 @@ private Q_SLOTS:
         const auto form = Open();
         TZTConnection connection;
         connection.Open(TestDatabase::ConnectionStringFor(m_path));
-        TZTRecordset recordset(&connection);
         QTreeWidget* list = Rides(form.get());
         for (QString visit : visits) {
             const bool force = visit.startsWith(u'!');
             const QStringList parts = visit.remove(u'!').split(u'/');
             const int month = parts[0].toInt(), year = parts[1].toInt();
             form->GoToMonth(month, year, force);
-            const MonthRides expected = MonthRides::Load(recordset, year, month);
+            const MonthRides expected = MonthRides::Load(connection, year, month);
             QCOMPARE(list->topLevelItemCount(), expected.rows.size());
             for (int row = 0; row < expected.rows.size(); ++row) {
                 const MonthRides::Row& ride = expected.rows[row];

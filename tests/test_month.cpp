@@ -1,6 +1,5 @@
 #include "data/MonthRides.h"
 #include "data/TZTConnection.h"
-#include "data/TZTRecordset.h"
 #include "support/Files.h"
 #include "support/TestDatabase.h"
 #include "util/Exception.h"
@@ -27,11 +26,7 @@ private:
     {
         TZTConnection connection;
         connection.Open(TestDatabase::ConnectionStringFor(m_path));
-        TZTRecordset recordset(&connection);
-        MonthRides rides = MonthRides::Load(recordset, year, month);
-        // The recordset is left closed for the next command.
-        recordset.Open(u"SELECT 1"_qs);
-        return rides;
+        return MonthRides::Load(connection, year, month);
     }
 
 private Q_SLOTS:
@@ -44,6 +39,8 @@ private Q_SLOTS:
     void sameDayRidesKeepTheirOrder();
     void dayTexts_data();
     void dayTexts();
+    void typeIsNamedByItsKey_data();
+    void typeIsNamedByItsKey();
     void rideWithAnUnknownTypeIsShownAndTheListGoesOn();
     void damagedPageFailsTheLoadWithItsMessage();
 };
@@ -175,6 +172,27 @@ void TestMonth::dayTexts()
     for (const MonthRides::Row& row : Load(2005, month).rows)
         days << row.day;
     QCOMPARE(days, expected);
+}
+
+void TestMonth::typeIsNamedByItsKey_data()
+{
+    QTest::addColumn<QString>("change"); // to the types, before the ride is stored
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("every type there") << QString() << u"Città"_qs;
+    // A name's position in the list is its key, not its rank among the names.
+    QTest::newRow("a type below it removed") << u"DELETE FROM TipiUscita WHERE IDTipoUscita = 2"_qs << u"Città"_qs;
+}
+
+void TestMonth::typeIsNamedByItsKey()
+{
+    QFETCH(QString, change);
+    QFETCH(QString, expected);
+    if (!change.isEmpty())
+        QCOMPARE(TestDatabase::Exec(m_path, change), QString());
+    Insert(u"2005-03-01"_qs, 10, {}, 3);
+    const MonthRides month = Load(2005, 3);
+    QCOMPARE(month.rows.size(), 1);
+    QCOMPARE(month.rows.at(0).type, expected);
 }
 
 void TestMonth::rideWithAnUnknownTypeIsShownAndTheListGoesOn()
