@@ -33,6 +33,11 @@ MonthRides RideLog::Month(int year, int month)
     return MonthRides::Load(*m_connection, year, month);
 }
 
+MonthRideValues RideLog::MonthValues(int year, int month)
+{
+    return MonthRideValues::Read(*m_connection, year, month);
+}
+
 QStringList RideLog::TypeNames()
 {
     return Rides::TypeNames(*m_connection);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/MonthRideValues.h"
 #include "data/MonthRides.h"
 #include "data/Rides.h"
 #include "data/Statistics.h"
@@ -43,6 +44,9 @@ public:
 
     // Reads of the rides; each throws Exception when the database refuses it.
     MonthRides Month(int year, int month);
+    // The same month before any text is made, for a list that makes only the
+    // texts it shows.
+    MonthRideValues MonthValues(int year, int month);
     // Ride type names, position k being the type whose key is k.
     QStringList TypeNames();
     Statistics::YearProgress YearProgress(int goal, const QDate& today);
