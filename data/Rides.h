@@ -101,10 +101,6 @@ struct Row
     QString description;
 };
 using RowVisitor = std::function<void(const Row&)>;
-}
-// Rows are moved about in lists as they are read: their string moves with its bytes.
-Q_DECLARE_TYPEINFO(Rides::Row, Q_RELOCATABLE_TYPE);
-namespace Rides {
 
 // The rides of one month by date and, within a day, in the order they were
 // added, each handed to `visit` as it is read; none is kept.
@@ -157,3 +153,6 @@ private:
 };
 
 }
+
+// Rows are moved about in lists as they are read: their string moves with its bytes.
+Q_DECLARE_TYPEINFO(Rides::Row, Q_RELOCATABLE_TYPE);

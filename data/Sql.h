@@ -37,9 +37,10 @@ QString Top10(TDateTime start, TDateTime end);
 // The keys and names of the ride types, by key.
 QString RideTypes();
 
-// The statements of a recordset that writes rows of `table`, whose names are
-// quoted here. One row per column of the table, with its declared type and
-// whether it is (part of) the primary key.
+// The statements of a recordset that writes rows of `table`; the names of the
+// table and its columns are quoted here.
+// One row per column of the table: its declared type, and whether it is (part
+// of) the primary key.
 QString TableColumns(const QString& table);
 // The row of `table` whose rowid is bound to the one parameter.
 QString RowByRowid(const QString& table);
