@@ -57,13 +57,13 @@ const QString DeleteFailedText = QStringLiteral("ATTENZIONE: errore nell'elimina
 const QString DeleteQuestionText = QStringLiteral("Eliminare l'uscita selezionata?");
 const QString MonthLoadFailedText = QStringLiteral("ATTENZIONE: impossibile estrarre i dati del mese selezionato.");
 
-// Wide enough for the widest of `samples`, and never narrower than `documented`.
-int FittingWidth(const QFontMetrics& metrics, const QStringList& samples, int documented, int padding)
+// Wide enough for the widest of `samples`, and never narrower than `preset`.
+int FittingWidth(const QFontMetrics& metrics, const QStringList& samples, int preset, int padding)
 {
     int width = 0;
     for (const QString& sample : samples)
         width = std::max(width, metrics.horizontalAdvance(sample));
-    return std::max(documented, width + padding);
+    return std::max(preset, width + padding);
 }
 
 
@@ -99,7 +99,11 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
     }
 
     SetStatusText(ReadyStatusText);
-    GetExeVersion(&VersionMajor, &VersionMinor, &VersionRelease, &VersionBuild);
+    const QVersionNumber version = ExeVersion();
+    VersionMajor = quint16(version.majorVersion());
+    VersionMinor = quint16(version.minorVersion());
+    VersionRelease = quint16(version.microVersion());
+    VersionBuild = quint16(version.segmentAt(3));
     setWindowTitle(ApplicationTitle + QStringLiteral(" %1.%2").arg(VersionMajor).arg(VersionMinor));
     m_constructed = true;
     ReportBackupFailureWhenShown(*this, m_environment.DatabasePath());
@@ -223,7 +227,7 @@ void TFormMain::SetUpMonthList()
 
     m_monthModel = new MonthRidesModel(this);
     ShowAsReport(ListViewUsciteMensili, m_monthModel);
-    // The documented widths, widened where the user's font needs more room.
+    // The preset widths, widened where the user's font needs more room.
     QStringList days;
     for (int weekday = 1; weekday <= 7; ++weekday)
         days.append(MonthRides::DayText(weekday, 28));

@@ -165,21 +165,23 @@ int main(int argc, char* argv[])
                  s.Add(Bench::RawString(st, 3));
                  s.Add(Bench::RawString(st, 6));
              }},
-            {"period", Sql::PeriodRides(start, end), 5, AllRows, 0,
+            {"period", Sql::RidesByDate(start, end), 5, AllRows, 0,
              [](TZTRecordset& rs, Checksum& s) {
-                 s.Add(qint64(rs.GetFieldAsInteger(RideColumn::IDUscita)));
-                 s.Add(qint64(rs.GetFieldAsInteger(RideColumn::IDTipoUscita)));
                  s.Add(rs.GetFieldAsDateTime(RideColumn::Data).Val());
-                 s.Add(rs.GetFieldAsString(RideColumn::Descrizione));
+                 s.Add(qint64(rs.GetFieldAsInteger(RideColumn::IDTipoUscita)));
                  s.Add(rs.GetFieldAsDouble(RideColumn::KM));
+                 s.Add(rs.GetFieldAsDateTime(RideColumn::Durata).Val());
+                 s.Add(rs.GetFieldAsString(RideColumn::Descrizione));
+                 s.Add(qint64(rs.GetFieldAsInteger(RideColumn::IDUscita)));
              },
-             // IDUscita, IDTipoUscita, Data, Descrizione, KM
+             // Data, IDTipoUscita, KM, Durata, Descrizione, IDUscita
              [](sqlite3_stmt* st, Checksum& s) {
-                 s.Add(qint64(sqlite3_column_int(st, 0)));
+                 s.Add(Bench::RawDateTime(st, 0).Val());
                  s.Add(qint64(sqlite3_column_int(st, 1)));
-                 s.Add(Bench::RawDateTime(st, 2).Val());
-                 s.Add(Bench::RawString(st, 3));
-                 s.Add(sqlite3_column_double(st, 4));
+                 s.Add(sqlite3_column_double(st, 2));
+                 s.Add(Bench::RawDateTime(st, 3).Val());
+                 s.Add(Bench::RawString(st, 4));
+                 s.Add(qint64(sqlite3_column_int(st, 5)));
              }},
             {"top10", Sql::Top10(start, end), 5, 10, 0,
              [](TZTRecordset& rs, Checksum& s) {
@@ -187,11 +189,11 @@ int main(int argc, char* argv[])
                  s.Add(rs.GetFieldAsDouble(RideColumn::KM));
                  s.Add(rs.GetFieldAsString(RideColumn::Descrizione));
              },
-             // Data, KM, Descrizione
+             // Data, IDTipoUscita, KM, Durata, Descrizione, IDUscita
              [](sqlite3_stmt* st, Checksum& s) {
                  s.Add(Bench::RawDateTime(st, 0).Val());
-                 s.Add(sqlite3_column_double(st, 1));
-                 s.Add(Bench::RawString(st, 2));
+                 s.Add(sqlite3_column_double(st, 2));
+                 s.Add(Bench::RawString(st, 4));
              }},
         };
 

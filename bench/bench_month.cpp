@@ -108,7 +108,6 @@ int main(int argc, char* argv[])
         // drift weigh on every path alike.
         std::vector<double> select, repaint, load, raw;
         qint64 listed = 0;
-        TZTRecordset recordset(connection);
         const std::vector<Month> shown =
             ShuffledMonths(Bench::FirstDay(), Bench::LastDay(), {form.ShownMonth(), form.ShownYear()});
         const std::vector<Month> read = ShuffledMonths(Bench::FirstDay(), Bench::LastDay(), {0, 0});
@@ -121,7 +120,7 @@ int main(int argc, char* argv[])
             // The paint the selection asked for, outside the selection's time.
             repaint.push_back(Bench::TimeMs([] { QCoreApplication::processEvents(); }));
             // The data layer's share of a selection: a month read without the window.
-            load.push_back(Bench::TimeMs([&] { MonthRides::Load(recordset, read[i].year, read[i].month); }));
+            load.push_back(Bench::TimeMs([&] { MonthRides::Load(*connection, read[i].year, read[i].month); }));
             raw.push_back(Bench::TimeMs([&] { rawMonth(read[i]); }));
         }
         if (rawRows != rides)

@@ -1,5 +1,5 @@
 // Statistics benchmark: "Elabora" over the whole period of a large ride
-// database, the years page included. Statistics::Compute through TZTRecordset is timed against the same
+// database, the years page included. Statistics::Compute through the rides module is timed against the same
 // queries read on the SQLite C API and added up by the same steps in this process, its peak memory is
 // measured, and the full button press in the statistics window is timed.
 //
@@ -46,19 +46,19 @@ constexpr double MemoryGoalMb = 50.0;
 StatisticsResult RawCompute(sqlite3* db, TDateTime start, TDateTime end)
 {
     StatisticsResult r = Statistics::EmptyResult(start, end);
-    const Statement period = Bench::Prepare(db, Sql::PeriodRides(start, end));
-    sqlite3_stmt* row = period.get(); // IDUscita, IDTipoUscita, Data, Descrizione, KM, Durata
+    const Statement period = Bench::Prepare(db, Sql::RidesByDate(start, end));
+    sqlite3_stmt* row = period.get(); // Data, IDTipoUscita, KM, Durata, Descrizione, IDUscita
     while (Bench::Step(row))
-        Statistics::AddRide(r, Bench::RawDateTime(row, 2), sqlite3_column_double(row, 4), Bench::RawDateTime(row, 5));
+        Statistics::AddRide(r, Bench::RawDateTime(row, 0), sqlite3_column_double(row, 2), Bench::RawDateTime(row, 3));
 
     const Statement top10 = Bench::Prepare(db, Sql::Top10(start, end));
-    row = top10.get(); // Data, KM, Descrizione
+    row = top10.get(); // the same columns
     for (TZTUscita& ride : r.Top10) {
         if (!Bench::Step(row))
             break;
         ride.Data = Bench::RawDateTime(row, 0);
-        ride.KM = sqlite3_column_double(row, 1);
-        ride.Descrizione = Bench::RawString(row, 2);
+        ride.KM = sqlite3_column_double(row, 2);
+        ride.Descrizione = Bench::RawString(row, 4);
     }
     Statistics::CompletePeriod(r);
     return r;
@@ -69,8 +69,7 @@ StatisticsResult Compute(TZTConnection& connection, TDateTime start, TDateTime e
     StatisticsResult result;
     result.DataInizio = start;
     result.DataTermine = end;
-    TZTRecordset recordset(&connection);
-    if (const std::optional<Statistics::ComputeFailure> failure = Statistics::Compute(recordset, result))
+    if (const std::optional<Statistics::ComputeFailure> failure = Statistics::Compute(connection, result))
         throw std::runtime_error("Statistics::Compute: " + failure->message.toStdString());
     return result;
 }

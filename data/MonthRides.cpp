@@ -2,24 +2,8 @@
 
 #include "data/RideEntry.h"
 #include "data/Rides.h"
-#include "data/Sql.h"
-#include "data/TZTRecordset.h"
 #include "util/Formats.h"
 #include "util/Unitutils.h"
-
-namespace {
-
-QStringList RideTypeNames(TZTRecordset& recordset)
-{
-    QStringList names;
-    const RecordsetCloser closer(recordset);
-    recordset.Open(Sql::RideTypeNames());
-    for (; !recordset.Eof(); recordset.MoveNext())
-        names.append(recordset.GetFieldAsString(RideTypeColumn::Descrizione));
-    return names;
-}
-
-}
 
 QString MonthRides::DayText(int weekday, int day)
 {
@@ -50,26 +34,15 @@ void MonthRides::DurationAndSpeed(double km, double duration, QString& durationT
     FormatDurationAndSpeed(km, duration, Formats::Separators::Current(), durationText, speedText);
 }
 
-MonthRides MonthRides::Load(TZTRecordset& recordset, int year, int month)
+MonthRides MonthRides::Load(TZTConnection& connection, int year, int month)
 {
     MonthRides result;
-    result.typeNames = RideTypeNames(recordset);
-    const RecordsetCloser closer(recordset);
-    recordset.Open(Sql::MonthRides(year, month));
-
+    result.typeNames = Rides::TypeNames(connection);
     double total = 0.0;
-    for (; !recordset.Eof(); recordset.MoveNext()) {
-        // In the table's column order, the order the recordset looks names up in.
-        Row row;
-        row.id = recordset.GetFieldAsInteger(RideColumn::IDUscita);
-        row.type = recordset.GetFieldAsInteger(RideColumn::IDTipoUscita);
-        row.date = recordset.GetFieldAsDateTime(RideColumn::Data);
-        row.description = recordset.GetFieldAsString(RideColumn::Descrizione);
-        row.km = recordset.GetFieldAsDouble(RideColumn::KM);
-        row.duration = recordset.GetFieldAsDateTime(RideColumn::Durata);
-        total += row.km;
-        result.rows.append(std::move(row));
-    }
+    Rides::ForEachInMonth(connection, year, month, [&](const Rides::Row& ride) {
+        total += ride.km;
+        result.rows.append({ride.key, ride.date, ride.type, ride.km, ride.duration, ride.description});
+    });
 
     const Formats::Separators separators = Formats::Separators::Current();
     const qsizetype count = result.rows.size();
@@ -88,7 +61,7 @@ MonthRides::RowTexts MonthRides::Texts(qsizetype index) const
     const Formats::Separators separators = Formats::Separators::Current();
     RowTexts texts;
     texts.number = QString::number(index + 1);
-    texts.day = DayText(row.date.DayOfWeek(), DatePart(row.date, 2));
+    texts.day = DayText(row.date.DayOfWeek(), DayOf(row.date));
     texts.type = typeNames.value(row.type);
     texts.km = Formats::OneDecimal(row.km, separators);
     FormatDurationAndSpeed(row.km, row.duration.Val(), separators, texts.duration, texts.speed);

@@ -8,7 +8,7 @@
 
 #include <optional>
 
-class TZTRecordset;
+class TZTConnection;
 
 // One month of the log as the month list shows it: every ride's values, the
 // texts of a row on demand (a month is shown a screenful at a time), and the
@@ -41,10 +41,10 @@ struct MonthRides
     // Absent only in an empty MonthRides, which shows no month.
     std::optional<Summary> summary;
 
-    // Reads the ride types and the month's rides through `recordset`, which is
-    // closed again on return. Throws Exception when a query cannot be opened
-    // or a row cannot be read: part of a month, and totals over it, would mislead.
-    static MonthRides Load(TZTRecordset& recordset, int year, int month);
+    // Reads the ride types and the month's rides through the rides module.
+    // Throws Exception when a query cannot be opened or a row cannot be read:
+    // part of a month, and totals over it, would mislead.
+    static MonthRides Load(TZTConnection& connection, int year, int month);
 
     // The texts of rows[index], numbered from 1 in list order; a type without
     // a name (possible only in files older than the schema's foreign key)

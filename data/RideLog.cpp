@@ -1,7 +1,6 @@
 #include "data/RideLog.h"
 
 #include "data/TZTConnection.h"
-#include "data/TZTRecordset.h"
 #include "util/Settings.h"
 
 RideLog::RideLog(QString databaseFile, QString connectionTemplate, const ConnectionFactory& makeConnection)
@@ -31,25 +30,17 @@ bool RideLog::IsOpen() const
 
 MonthRides RideLog::Month(int year, int month)
 {
-    TZTRecordset recordset(m_connection.get());
-    return MonthRides::Load(recordset, year, month);
+    return MonthRides::Load(*m_connection, year, month);
 }
 
 QStringList RideLog::TypeNames()
 {
-    QStringList names;
-    for (const Rides::RideType& type : Rides::Types(*m_connection)) {
-        while (names.size() < type.key)
-            names.append(QString());
-        names.append(type.name);
-    }
-    return names;
+    return Rides::TypeNames(*m_connection);
 }
 
 Statistics::YearProgress RideLog::YearProgress(int goal, const QDate& today)
 {
-    TZTRecordset recordset(m_connection.get());
-    return Statistics::ReadProgress(recordset, goal, today);
+    return Statistics::ReadProgress(*m_connection, goal, today);
 }
 
 Rides::Totals RideLog::Totals()
@@ -64,8 +55,7 @@ Rides::Ride RideLog::Read(int id)
 
 std::optional<Statistics::ComputeFailure> RideLog::ComputeStatistics(StatisticsResult& result)
 {
-    TZTRecordset recordset(m_connection.get());
-    return Statistics::Compute(recordset, result);
+    return Statistics::Compute(*m_connection, result);
 }
 
 void RideLog::Add(const Rides::Ride& ride)

@@ -18,29 +18,38 @@ void WriteFields(TZTRecordset& rides, const Rides::Ride& ride)
 }
 
 // The ride the recordset stands on, its fields read in the order the
-// queries by date give them.
-Rides::Ride CurrentRide(TZTRecordset& stored)
+// queries by date give them; the key last, which a query by key need not give.
+void ReadFields(TZTRecordset& stored, Rides::Row& row)
 {
-    const TDateTime date = stored.GetFieldAsDateTime(RideColumn::Data);
-    RideEntry entry;
-    entry.tipo = stored.GetFieldAsInteger(RideColumn::IDTipoUscita);
-    entry.chilometri = stored.GetFieldAsDouble(RideColumn::KM);
-    entry.tempo = stored.GetFieldAsDateTime(RideColumn::Durata);
-    entry.testoDescrizione = stored.GetFieldAsString(RideColumn::Descrizione);
-    return Rides::Ride::OnDay(date, std::move(entry));
+    row.date = stored.GetFieldAsDateTime(RideColumn::Data);
+    row.type = stored.GetFieldAsInteger(RideColumn::IDTipoUscita);
+    row.km = stored.GetFieldAsDouble(RideColumn::KM);
+    row.duration = stored.GetFieldAsDateTime(RideColumn::Durata);
+    row.description = stored.GetFieldAsString(RideColumn::Descrizione);
 }
 
-void VisitAll(TZTConnection& connection, const QString& sql, const std::function<void(const Rides::Ride&)>& visit)
+Rides::Ride AsRide(const Rides::Row& row)
+{
+    return Rides::Ride::OnDay(row.date, {0, row.type, row.km, row.duration, row.description});
+}
+
+// At most `limit` rows of `sql`, each handed to `visit`; the recordset is
+// closed when it goes, on every path.
+void VisitRows(TZTConnection& connection, const QString& sql, const Rides::RowVisitor& visit,
+               qsizetype limit = -1)
 {
     TZTRecordset rides(&connection);
     rides.Open(sql);
-    for (; !rides.Eof(); rides.MoveNext())
-        visit(CurrentRide(rides));
+    Rides::Row row;
+    for (qsizetype n = 0; n != limit && !rides.Eof(); ++n, rides.MoveNext()) {
+        ReadFields(rides, row);
+        row.key = rides.GetFieldAsInteger(RideColumn::IDUscita);
+        visit(row);
+    }
 }
 
 }
 
-// Each recordset here is closed when it goes, on every path.
 namespace Rides {
 
 TDateTime Ride::Data() const
@@ -59,7 +68,7 @@ Ride Ride::OnDay(TDateTime date, RideEntry entry)
 void Add(TZTConnection& connection, const Ride& ride)
 {
     TZTRecordset rides(&connection);
-    rides.Open(Sql::RideTable());
+    rides.OpenForAppend(Table);
     rides.AddNew();
     WriteFields(rides, ride);
 }
@@ -81,47 +90,82 @@ Ride Read(TZTConnection& connection, int id)
 {
     TZTRecordset stored(&connection);
     stored.Open(Sql::RideById(id));
-    return CurrentRide(stored);
+    Row row;
+    ReadFields(stored, row);
+    return AsRide(row);
 }
 
 QList<RideType> Types(TZTConnection& connection)
 {
     QList<RideType> types;
     TZTRecordset stored(&connection);
-    const RecordsetCloser closer(stored);
-    stored.Open(Sql::RideTypes());
-    for (; !stored.Eof(); stored.MoveNext())
+    for (stored.Open(Sql::RideTypes()); !stored.Eof(); stored.MoveNext())
         types.append({stored.GetFieldAsInteger(RideTypeColumn::IDTipoUscita),
                       stored.GetFieldAsString(RideTypeColumn::Descrizione)});
     return types;
 }
 
+QStringList TypeNames(TZTConnection& connection)
+{
+    QStringList names;
+    for (const RideType& type : Types(connection)) {
+        while (names.size() < type.key)
+            names.append(QString());
+        names.append(type.name);
+    }
+    return names;
+}
+
 Totals ReadTotals(TZTConnection& connection)
 {
     TZTRecordset totals(&connection);
-    const RecordsetCloser closer(totals);
     totals.Open(Sql::RideTotals());
     return {totals.GetFieldAsInteger(QStringLiteral("Uscite")), totals.GetFieldAsDouble(RideColumn::KM)};
 }
 
+double YearKm(TZTConnection& connection, int year)
+{
+    TZTRecordset total(&connection);
+    total.Open(Sql::YearKm(year));
+    return total.Eof() ? 0.0 : total.GetFieldAsDouble(RideColumn::KM);
+}
+
+void ForEachInMonth(TZTConnection& connection, int year, int month, const RowVisitor& visit)
+{
+    VisitRows(connection, Sql::MonthRides(year, month), visit);
+}
+
+void ForEachInPeriod(TZTConnection& connection, TDateTime start, TDateTime end, const RowVisitor& visit)
+{
+    VisitRows(connection, Sql::RidesByDate(start, end), visit);
+}
+
+void ForEachLongest(TZTConnection& connection, TDateTime start, TDateTime end, const RowVisitor& visit)
+{
+    // Rides as long as the tenth come too: the first ten of them are the ten.
+    VisitRows(connection, Sql::Top10(start, end), visit, 10);
+}
+
 void ForEach(TZTConnection& connection, const std::function<void(const Ride&)>& visit)
 {
-    VisitAll(connection, Sql::RidesByDate(), visit);
+    VisitRows(connection, Sql::RidesByDate(), [&](const Row& row) { visit(AsRide(row)); });
 }
 
 void ForEach(TZTConnection& connection, TDateTime start, TDateTime end, const std::function<void(const Ride&)>& visit)
 {
-    VisitAll(connection, Sql::RidesByDate(start, end), visit);
+    ForEachInPeriod(connection, start, end, [&](const Row& row) { visit(AsRide(row)); });
 }
 
 void ForEachStored(TZTConnection& connection, const std::function<void(const StoredRide&)>& visit)
 {
     TZTRecordset rides(&connection);
     rides.Open(Sql::RidesByDate());
+    Row row;
     StoredRide stored;
     for (; !rides.Eof(); rides.MoveNext()) {
+        ReadFields(rides, row);
         stored.key = rides.GetFieldAsInteger(RideColumn::IDUscita);
-        stored.ride = CurrentRide(rides);
+        stored.ride = AsRide(row);
         // Only a zero may hide a value that did not convert: the others need no text.
         const Ride& ride = stored.ride;
         const bool dayZero = ride.anno == 1899 && ride.mese == 12 && ride.entry.giorno == 30;
@@ -135,13 +179,12 @@ void ForEachStored(TZTConnection& connection, const std::function<void(const Sto
 Appender::Appender(TZTConnection& connection)
     : m_rides(std::make_unique<TZTRecordset>(&connection))
 {
-    // The rows are only appended to, never read.
-    m_rides->Open(Sql::AllRidesByKey());
+    m_rides->OpenForAppend(Table);
 }
 
 Appender::~Appender() = default;
 
-void Appender::Append(const Ride& ride)
+void Appender::AppendOlderLogRide(const Ride& ride)
 {
     m_rides->AddNew();
     m_rides->SetField(RideColumn::IDTipoUscita, ride.entry.tipo);
@@ -152,7 +195,7 @@ void Appender::Append(const Ride& ride)
     m_rides->Update();
 }
 
-void Appender::Add(const Ride& ride)
+void Appender::AppendRide(const Ride& ride)
 {
     m_rides->AddNew();
     WriteFields(*m_rides, ride);

@@ -14,14 +14,17 @@ QString PeriodCondition(TDateTime start, TDateTime end)
     return QStringLiteral("(Data >= %1) AND (Data <= %2)").arg(Quoted(start), Quoted(end));
 }
 
+// The order Rides reads a ride's fields in, so each is found at the next column.
+constexpr char RideColumns[] = "Data, IDTipoUscita, KM, Durata, Descrizione, IDUscita";
+
+QString QuotedIdentifier(const QString& name)
+{
+    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
+}
+
 }
 
 namespace Sql {
-
-QString RideTypeNames()
-{
-    return QStringLiteral("SELECT Descrizione FROM TipiUscita ORDER BY IDTipoUscita");
-}
 
 QString MonthRides(int year, int month)
 {
@@ -31,11 +34,6 @@ QString MonthRides(int year, int month)
                                        : TDateTime::EncodeDate(year, month + 1, 1);
     return QStringLiteral("SELECT * FROM Uscite WHERE (Data >= %1) AND (Data < %2) ORDER BY Data, IDUscita")
         .arg(Quoted(first), Quoted(next));
-}
-
-QString RideTable()
-{
-    return QStringLiteral("SELECT * FROM Uscite LIMIT 1");
 }
 
 QString RideById(int id)
@@ -56,21 +54,13 @@ QString AllRidesByKey()
 QString RidesByDate()
 {
     // The date index gives this order without sorting: its entries end with the key.
-    return QStringLiteral("SELECT Data, IDTipoUscita, KM, Durata, Descrizione, IDUscita FROM Uscite ORDER BY Data, IDUscita");
+    return QStringLiteral("SELECT %1 FROM Uscite ORDER BY Data, IDUscita").arg(QLatin1StringView(RideColumns));
 }
 
 QString RidesByDate(TDateTime start, TDateTime end)
 {
-    return QStringLiteral("SELECT Data, IDTipoUscita, KM, Durata, Descrizione FROM Uscite WHERE (%1) "
-                          "ORDER BY Data, IDUscita")
-        .arg(PeriodCondition(start, end));
-}
-
-QString PeriodRides(TDateTime start, TDateTime end)
-{
-    return QStringLiteral("SELECT IDUscita, IDTipoUscita, Data, Descrizione, KM, Durata FROM Uscite WHERE (%1) "
-                          "ORDER BY Data, IDUscita")
-        .arg(PeriodCondition(start, end));
+    return QStringLiteral("SELECT %1 FROM Uscite WHERE (%2) ORDER BY Data, IDUscita")
+        .arg(QLatin1StringView(RideColumns), PeriodCondition(start, end));
 }
 
 QString YearKm(int year)
@@ -83,15 +73,47 @@ QString YearKm(int year)
 QString Top10(TDateTime start, TDateTime end)
 {
     const QString period = PeriodCondition(start, end);
-    return QStringLiteral("SELECT Data, KM, Descrizione FROM Uscite WHERE KM >= "
-                          "(SELECT min(KM) FROM (SELECT KM FROM Uscite WHERE (%1) ORDER BY KM DESC LIMIT 10)) "
-                          "AND (%1) ORDER BY KM DESC, Data, IDUscita")
-        .arg(period);
+    return QStringLiteral("SELECT %1 FROM Uscite WHERE KM >= "
+                          "(SELECT min(KM) FROM (SELECT KM FROM Uscite WHERE (%2) ORDER BY KM DESC LIMIT 10)) "
+                          "AND (%2) ORDER BY KM DESC, Data, IDUscita")
+        .arg(QLatin1StringView(RideColumns), period);
 }
 
 QString RideTypes()
 {
     return QStringLiteral("SELECT IDTipoUscita, Descrizione FROM TipiUscita ORDER BY IDTipoUscita");
+}
+
+QString TableColumns(const QString& table)
+{
+    return QStringLiteral("PRAGMA table_info(%1)").arg(QuotedIdentifier(table));
+}
+
+QString RowByRowid(const QString& table)
+{
+    return QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(QuotedIdentifier(table));
+}
+
+QString InsertRow(const QString& table, const QStringList& columns)
+{
+    if (columns.isEmpty())
+        return QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(QuotedIdentifier(table));
+    QStringList names, marks;
+    for (const QString& column : columns) {
+        names.append(QuotedIdentifier(column));
+        marks.append(QStringLiteral("?"));
+    }
+    return QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+        .arg(QuotedIdentifier(table), names.join(u", "), marks.join(u", "));
+}
+
+QString UpdateRow(const QString& table, const QStringList& columns)
+{
+    QStringList names;
+    for (const QString& column : columns)
+        names.append(QuotedIdentifier(column));
+    return QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?")
+        .arg(QuotedIdentifier(table), names.join(QStringLiteral(" = ?, ")));
 }
 
 QString BeginTransaction()

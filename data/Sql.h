@@ -3,6 +3,7 @@
 #include "util/TDateTime.h"
 
 #include <QString>
+#include <QStringList>
 
 // Every SQL statement of the program. Only numbers and dates that the program
 // formats itself are put into a statement's text; anything a user typed or a
@@ -15,30 +16,40 @@ inline constexpr char RideTableColumns[] =
     "SELECT m.name || '.' || c.name FROM sqlite_master AS m, pragma_table_info(m.name) AS c "
     "WHERE m.type = 'table' AND m.name COLLATE NOCASE IN ('Uscite', 'TipiUscita')";
 
-// Ride type names, position k being the type whose key is k.
-QString RideTypeNames();
-// The rides of one month, by date and, within a day, in the order they were added.
+// The rides of one month, every column, by date and, within a day, in the
+// order they were added.
 QString MonthRides(int year, int month);
-// A query on the ride table for appending one ride.
-QString RideTable();
 QString RideById(int id);
 QString DeleteRide(int id);
-// All rides in key order, for appending many.
+// All rides in key order.
 QString AllRidesByKey();
-// Every ride with the fields of a ride (and its key), by date and, within a
+// Every ride with the fields of a ride and its key, by date and, within a
 // day, in the order they were added; and those of a period, both days included.
 QString RidesByDate();
 QString RidesByDate(TDateTime start, TDateTime end);
-// The rides of a period, both days included.
-QString PeriodRides(TDateTime start, TDateTime end);
 // One row, column "KM": the distance of the rides of a calendar year.
 QString YearKm(int year);
-// Rides of a period at least as long as its tenth-longest ride, longest first;
-// equal distances by date, then in the order they were added.
+// Rides of a period at least as long as its tenth-longest ride, with the
+// columns of RidesByDate, longest first; equal distances by date, then in the
+// order they were added.
 QString Top10(TDateTime start, TDateTime end);
 
 // The keys and names of the ride types, by key.
 QString RideTypes();
+
+// The statements of a recordset that writes rows of `table`; the names of the
+// table and its columns are quoted here.
+// One row per column of the table: its declared type, and whether it is (part
+// of) the primary key.
+QString TableColumns(const QString& table);
+// The row of `table` whose rowid is bound to the one parameter.
+QString RowByRowid(const QString& table);
+// A new row with `columns` bound to the parameters in that order; with no
+// columns, a row of the defaults.
+QString InsertRow(const QString& table, const QStringList& columns);
+// `columns` of the row whose rowid is bound to the last parameter, set to the
+// parameters before it in that order.
+QString UpdateRow(const QString& table, const QStringList& columns);
 
 // A write transaction that takes the write lock at once, so a locked database
 // fails before any work is done.

@@ -2,8 +2,6 @@
 
 #include "data/RideEntry.h"
 #include "data/Rides.h"
-#include "data/Sql.h"
-#include "data/TZTRecordset.h"
 #include "util/Exception.h"
 #include "util/Formats.h"
 #include "util/Unitutils.h"
@@ -18,17 +16,14 @@ int WholeDays(double days)
     return int(std::trunc(days));
 }
 
-void ReadTop10(TZTRecordset& recordset, StatisticsResult& result)
+void ReadTop10(TZTConnection& connection, StatisticsResult& result)
 {
-    const RecordsetCloser closer(recordset);
-    recordset.Open(Sql::Top10(result.DataInizio, result.DataTermine));
-    for (std::size_t n = 0; n < result.Top10.size() && !recordset.Eof(); ++n) {
-        TZTUscita& ride = result.Top10[n];
-        ride.KM = recordset.GetFieldAsDouble(RideColumn::KM);
-        ride.Data = recordset.GetFieldAsDateTime(RideColumn::Data);
-        ride.Descrizione = recordset.GetFieldAsString(RideColumn::Descrizione);
-        recordset.MoveNext();
-    }
+    std::size_t n = 0;
+    Rides::ForEachLongest(connection, result.DataInizio, result.DataTermine, [&](const Rides::Row& row) {
+        // A slot is filled whole or not at all: a failure leaves the rest empty.
+        if (n < result.Top10.size())
+            result.Top10[n++] = {row.km, row.date, row.description};
+    });
 }
 
 // A duration the rides list shows, in milliseconds; 0 for none: under a
@@ -97,8 +92,8 @@ StatisticsResult EmptyResult(TDateTime start, TDateTime end)
     result.DataTermine = end;
     for (TZTUscita& slot : result.Top10)
         slot.KM = -1.0;
-    const int firstYear = DatePart(start, 0);
-    result.Anni = EmptyYears(firstYear, std::max(DatePart(end, 0), firstYear));
+    const int firstYear = YearOf(start);
+    result.Anni = EmptyYears(firstYear, std::max(YearOf(end), firstYear));
     return result;
 }
 
@@ -148,22 +143,19 @@ void CompletePeriod(StatisticsResult& result)
     result.MediaKMG = result.KMTotali / result.GiorniTotali;
 }
 
-std::optional<ComputeFailure> Compute(TZTRecordset& recordset, StatisticsResult& result)
+std::optional<ComputeFailure> Compute(TZTConnection& connection, StatisticsResult& result)
 {
     result = EmptyResult(result.DataInizio, result.DataTermine);
     try {
-        const RecordsetCloser closer(recordset);
-        recordset.Open(Sql::PeriodRides(result.DataInizio, result.DataTermine));
-        for (; !recordset.Eof(); recordset.MoveNext())
-            AddRide(result, recordset.GetFieldAsDateTime(RideColumn::Data),
-                    recordset.GetFieldAsDouble(RideColumn::KM), recordset.GetFieldAsDateTime(RideColumn::Durata));
+        Rides::ForEachInPeriod(connection, result.DataInizio, result.DataTermine,
+                               [&](const Rides::Row& ride) { AddRide(result, ride.date, ride.km, ride.duration); });
     } catch (const Exception& e) {
         return ComputeFailure{ComputeFailure::Query::Period, e.Message()};
     }
 
     std::optional<ComputeFailure> failure;
     try {
-        ReadTop10(recordset, result);
+        ReadTop10(connection, result);
     } catch (const Exception& e) {
         failure = ComputeFailure{ComputeFailure::Query::Top10, e.Message()};
     }
@@ -267,7 +259,7 @@ QList<QStringList> YearRows(const StatisticsResult& result, const YearGoal& goal
 
 int ChartYear(const StatisticsResult& result)
 {
-    return DatePart(result.DataTermine, 0);
+    return YearOf(result.DataTermine);
 }
 
 QColor YearColour(int yearsBack)
@@ -280,11 +272,9 @@ YearProgress Progress(double km, int goal, const QDate& today)
     return {today.year(), km, goal, km / today.dayOfYear() * today.daysInYear()};
 }
 
-YearProgress ReadProgress(TZTRecordset& recordset, int goal, const QDate& today)
+YearProgress ReadProgress(TZTConnection& connection, int goal, const QDate& today)
 {
-    const RecordsetCloser closer(recordset);
-    recordset.Open(Sql::YearKm(today.year()));
-    return Progress(recordset.Eof() ? 0.0 : recordset.GetFieldAsDouble(RideColumn::KM), goal, today);
+    return Progress(Rides::YearKm(connection, today.year()), goal, today);
 }
 
 QString ProgressText(const YearProgress& progress)

@@ -10,7 +10,7 @@
 #include <array>
 #include <optional>
 
-class TZTRecordset;
+class TZTConnection;
 
 // One of the ten longest rides; an empty slot has KM -1.
 struct TZTUscita
@@ -75,15 +75,15 @@ struct ComputeFailure
     QString message;
 };
 
-// Scans the rides of result.DataInizio..result.DataTermine in date order and
-// fills every member; the recordset is closed again on return. Never throws
+// Scans the rides of result.DataInizio..result.DataTermine in date order, as
+// the rides module reads them, and fills every member. Never throws
 // Exception: a failure is returned, and nothing when all went well.
 // - Query::Period: the period's rides could not be read; the members hold what
 //   was computed up to the failure, and the ten longest rides were not read.
 // - Query::Top10: only the ten longest rides could not be read; the slots
 //   filled before the failure keep their rides, the others KM -1, and every
 //   other member is complete.
-std::optional<ComputeFailure> Compute(TZTRecordset& recordset, StatisticsResult& result);
+std::optional<ComputeFailure> Compute(TZTConnection& connection, StatisticsResult& result);
 
 // The steps of Compute, for whoever reads the period's rides another way:
 // - EmptyResult: start..end with every year of the period listed and nothing
@@ -135,9 +135,9 @@ struct YearProgress
     double projection = 0.0; // the distance so far over the days elapsed, times the days of the year
 };
 YearProgress Progress(double km, int goal, const QDate& today);
-// Reads the kilometres of `today`'s year through `recordset`, closed again on
-// return; throws Exception when the query cannot be read.
-YearProgress ReadProgress(TZTRecordset& recordset, int goal, const QDate& today);
+// Reads the kilometres of `today`'s year; throws Exception when the query
+// cannot be read.
+YearProgress ReadProgress(TZTConnection& connection, int goal, const QDate& today);
 // "2026: 4512 / 6000 km" and "Proiezione a fine anno: 6540 km"; empty without a goal.
 QString ProgressText(const YearProgress& progress);
 QString ProjectionText(const YearProgress& progress);

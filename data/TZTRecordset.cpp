@@ -1,5 +1,6 @@
 #include "data/TZTRecordset.h"
 
+#include "data/Sql.h"
 #include "data/TZTConnection.h"
 #include "util/Exception.h"
 
@@ -28,11 +29,6 @@ QString FieldOperation(const char* operation, const QString& name)
 QString NoSuchColumn(const QString& name)
 {
     return QStringLiteral("Item cannot be found in the collection: no column '%1'").arg(name);
-}
-
-QString QuotedIdentifier(const QString& name)
-{
-    return u'"' + QString(name).replace(u'"', QStringLiteral("\"\"")) + u'"';
 }
 
 FieldCell CellOfColumn(sqlite3_stmt* stmt, int index)
@@ -94,11 +90,12 @@ void TZTRecordset::FailSqlite(const QString& operation)
     m_connection->RaiseSqliteFailure(operation);
 }
 
-bool TZTRecordset::StatementBelongsToConnection() const
+bool TZTRecordset::OpenOnConnection() const
 {
-    // The handle the statement was prepared on stays allocated while the
-    // statement lives, so a reopened connection can never have its address.
-    return m_stmt && m_db == m_connection->Handle();
+    // The handle a statement was prepared on stays allocated while the
+    // statement lives, so a reopened connection can never have its address;
+    // a table opened for appending holds its read-back statement for this.
+    return IsOpen() && m_db == m_connection->Handle();
 }
 
 int TZTRecordset::ColumnIndex(const QString& name)
@@ -127,13 +124,13 @@ int TZTRecordset::ColumnIndex(const QString& name)
 
 void TZTRecordset::CheckOpen(const QString& operation)
 {
-    if (!StatementBelongsToConnection())
+    if (!OpenOnConnection())
         Fail(operation, ClosedDescription);
 }
 
 void TZTRecordset::Open(const QString& sql)
 {
-    if (m_stmt)
+    if (IsOpen())
         Fail(OpenOperation, QStringLiteral("Operation is not allowed when the object is open"));
     if (!m_connection->Handle())
         Fail(OpenOperation, ClosedDescription);
@@ -166,6 +163,26 @@ void TZTRecordset::Open(const QString& sql)
         Close();
         throw;
     }
+}
+
+void TZTRecordset::OpenForAppend(const QString& table)
+{
+    if (IsOpen())
+        Fail(OpenOperation, QStringLiteral("Operation is not allowed when the object is open"));
+    if (!m_connection->Handle())
+        Fail(OpenOperation, ClosedDescription);
+    try {
+        m_db = m_connection->Handle();
+        LearnTarget(table, OpenOperation);
+        Prepared(m_target->readBack, Sql::RowByRowid(table), OpenOperation);
+    } catch (...) {
+        Close();
+        throw;
+    }
+    // Its fields are found, and read as at the end of a query, until a row is added.
+    m_nextColumn = 0;
+    m_columns = m_target->columns;
+    m_eof = true;
 }
 
 void TZTRecordset::Close() noexcept
@@ -214,7 +231,7 @@ void TZTRecordset::MoveNext()
 FieldCell TZTRecordset::ReadCell(const char* reader, const QString& name)
 {
     // The operation text is built only on failure: reads are the hot path.
-    if (!StatementBelongsToConnection())
+    if (!OpenOnConnection())
         Fail(FieldOperation(reader, name), ClosedDescription);
     if (m_buffer) {
         const int index = BufferColumn(reader, name);
@@ -267,16 +284,22 @@ const TZTRecordset::Target& TZTRecordset::WriteTarget(const QString& operation)
     }
     if (table.isEmpty())
         Fail(operation, QStringLiteral("The query cannot be updated: it reads no table"));
+    LearnTarget(table, operation);
+    return *m_target;
+}
 
+void TZTRecordset::LearnTarget(const QString& table, const QString& operation)
+{
     auto target = std::make_unique<Target>();
     target->table = table;
     sqlite3_stmt* raw = nullptr;
-    const QByteArray pragma = QStringLiteral("PRAGMA table_info(%1)").arg(QuotedIdentifier(table)).toUtf8();
+    const QByteArray pragma = Sql::TableColumns(table).toUtf8();
     if (sqlite3_prepare_v2(m_connection->Handle(), pragma.constData(), -1, &raw, nullptr) != SQLITE_OK)
         FailSqlite(operation);
     const Statement info(raw);
     int keyColumns = 0;
-    while (sqlite3_step(info.get()) == SQLITE_ROW) {
+    int rc = SQLITE_ROW;
+    while ((rc = sqlite3_step(info.get())) == SQLITE_ROW) {
         Column column;
         column.name = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1)));
         const QString declared = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2)));
@@ -289,10 +312,14 @@ const TZTRecordset::Target& TZTRecordset::WriteTarget(const QString& operation)
         }
         target->columns.push_back(column);
     }
+    // Another connection's lock stops even this read of the schema.
+    if (rc != SQLITE_DONE)
+        FailSqlite(operation);
+    if (target->columns.empty())
+        Fail(operation, QStringLiteral("no such table: %1").arg(table));
     if (keyColumns != 1)
         target->keyColumn = -1;
     m_target = std::move(target);
-    return *m_target;
 }
 
 int TZTRecordset::BufferColumn(const char* operation, const QString& name)
@@ -393,9 +420,7 @@ sqlite3_stmt* TZTRecordset::Prepared(Statement& slot, const QString& sql, const 
 
 void TZTRecordset::LoadBuffer(qint64 rowid, const QString& operation)
 {
-    sqlite3_stmt* stmt = Prepared(
-        m_target->readBack, QStringLiteral("SELECT * FROM %1 WHERE rowid = ?").arg(QuotedIdentifier(m_target->table)),
-        operation);
+    sqlite3_stmt* stmt = Prepared(m_target->readBack, Sql::RowByRowid(m_target->table), operation);
     sqlite3_bind_int64(stmt, 1, rowid);
     const int rc = sqlite3_step(stmt);
     if (rc == SQLITE_DONE)
@@ -430,20 +455,9 @@ sqlite3_stmt* TZTRecordset::WriteStatement(bool adding, const std::vector<bool>&
     QStringList names;
     for (size_t i = 0; i < columns.size(); ++i)
         if (columns[i])
-            names.append(QuotedIdentifier(m_target->columns[i].name));
-    const QString table = QuotedIdentifier(m_target->table);
-    QString sql;
-    if (adding && names.isEmpty()) {
-        sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(table);
-    } else if (adding) {
-        QStringList marks;
-        for (qsizetype i = 0; i < names.size(); ++i)
-            marks.append(QStringLiteral("?"));
-        sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)").arg(table, names.join(u", "), marks.join(u", "));
-    } else {
-        sql = QStringLiteral("UPDATE %1 SET %2 = ? WHERE rowid = ?").arg(table, names.join(QStringLiteral(" = ?, ")));
-    }
-    return Prepared(slot, sql, operation);
+            names.append(m_target->columns[i].name);
+    return Prepared(slot, adding ? Sql::InsertRow(m_target->table, names) : Sql::UpdateRow(m_target->table, names),
+                    operation);
 }
 
 void TZTRecordset::Update()

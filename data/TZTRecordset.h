@@ -17,9 +17,10 @@ struct sqlite3;
 
 // A forward cursor over one query on a TZTConnection, with fields addressed by
 // column name. Rows are streamed from SQLite one at a time. AddNew/SetField/
-// Update append or change a row of the table the query reads; after Update the
-// row stays current, so its new key can be read. Failures raise the
-// "ZTADO exception: " text naming the operation (and the field).
+// Update append or change a row of the table the query reads, or of the table
+// opened for appending; after Update the row stays current, so its new key can
+// be read. Failures raise the "ZTADO exception: " text naming the operation
+// (and the field).
 class TZTRecordset
 {
 public:
@@ -29,9 +30,12 @@ public:
     TZTRecordset& operator=(const TZTRecordset&) = delete;
 
     void Open(const QString& sql);
+    // Opens `table` for AddNew/SetField/Update alone, reading none of its
+    // rows; it stands at its end. Fails as Open does.
+    void OpenForAppend(const QString& table);
     // Never raises; drops a row that was added or changed but not stored.
     void Close() noexcept;
-    bool IsOpen() const { return m_stmt != nullptr; }
+    bool IsOpen() const { return m_stmt || m_target; }
 
     bool Eof();
     void MoveNext();
@@ -95,6 +99,7 @@ private:
     // Finds the field and returns its value, from the buffer or the statement.
     Cell ReadCell(const char* reader, const QString& name);
     const Target& WriteTarget(const QString& operation);
+    void LearnTarget(const QString& table, const QString& operation);
     int BufferColumn(const char* operation, const QString& name);
     using Converter = std::function<bool(Kind, Cell&)>;
     using Shown = std::function<QString()>; // the value as a message names it
@@ -104,16 +109,16 @@ private:
     sqlite3_stmt* WriteStatement(bool adding, const std::vector<bool>& columns, const QString& operation);
     sqlite3_stmt* Prepared(Statement& slot, const QString& sql, const QString& operation);
     void Step(const QString& operation);
-    bool StatementBelongsToConnection() const;
+    bool OpenOnConnection() const;
     int ColumnIndex(const QString& name); // -1 when the query has no such column
 
     TZTConnection* m_connection;
     Statement m_stmt;
-    sqlite3* m_db = nullptr; // the handle m_stmt was prepared on
+    sqlite3* m_db = nullptr; // the handle m_stmt, or the target's statements, were prepared on
     int m_nextColumn = 0;
     std::vector<Column> m_columns;
     bool m_eof = true;
-    std::unique_ptr<Target> m_target;
+    std::unique_ptr<Target> m_target; // without m_stmt: opened for appending
     std::unique_ptr<Buffer> m_buffer;
 };
 

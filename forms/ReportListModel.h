@@ -34,6 +34,6 @@ private:
 
 // Shows `model` in `view` as a report list: no root decoration, the grid
 // delegate (cells aligned as their heading), headings fixed in place, the
-// selection kept visible without focus, and each column at its documented
+// selection kept visible without focus, and each column at its preset
 // width times `scale`. Returns those widths, one a column.
 QList<int> ShowAsReport(QTreeView* view, ReportListModel* model, double scale = 1.0);

@@ -54,7 +54,7 @@ private:
     std::function<QDate()> m_today;
     PrintContext m_printContext;
     StatisticsResult m_risultati;
-    // The documented widths of each list's columns, scaled with the window.
+    // Each list's column widths as first laid out, scaled with the window.
     QHash<const QTreeView*, QList<int>> m_columnWidths;
     QHash<const QTreeView*, StatisticsRowsModel*> m_models;
 };

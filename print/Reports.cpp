@@ -12,8 +12,8 @@ namespace {
 
 using A = TZTPrint::Alignment;
 
-// One column of a printed table as documented: its band in percent of the
-// printable width, and its alignment.
+// One column of a printed table as the report lays it out: its band in
+// percent of the printable width, and its alignment.
 struct Band
 {
     int left, right;
@@ -104,7 +104,7 @@ struct Columns
     bool fit = true; // else cut at the right edge
 };
 
-// Each column at its documented edges where its need fits, else widened and
+// Each column at its band's edges where its need fits, else widened and
 // the later columns pushed right, none starting left of `minLeft`. A table that
 // then passes the right edge moves back left as far as `minLeft` allows.
 Columns SizeColumns(const TZTPrint& print, const QList<Band>& bands, const QList<int>& needs, int minLeft)

@@ -387,7 +387,7 @@ private Q_SLOTS:
             for (int i = 0; i < 4000; ++i) {
                 const QDate day = QDate(1990, 1, 1).addDays(i * 5479 / 4000);
                 const int seconds = i % 3 ? (i * 7919) % 86400 : 0;
-                appender.Add({day.year(), day.month(),
+                appender.AppendRide({day.year(), day.month(),
                               {day.day(), i % 6, (i * 37 % 99901) / 100.0, TDateTime(seconds / 86400.0),
                                words[i % words.size()] + words[i / 8 % words.size()]}});
             }

@@ -73,7 +73,7 @@ private:
         for (int i = 0; i < count; ++i) {
             const QDate day = QDate(1990, 1, 1).addDays(i * 5479 / count);
             const int seconds = i % 3 ? (i * 7919) % 86400 : 0;
-            appender.Add({day.year(), day.month(),
+            appender.AppendRide({day.year(), day.month(),
                           {day.day(), i % 6, i % 50 ? (i * 37 % 99901) / 1000.0 : 999.0, TDateTime(seconds / 86400.0),
                            words[i % words.size()]}});
         }

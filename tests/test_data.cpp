@@ -33,7 +33,7 @@ private:
     int Add(TDateTime date, double km, int type = 0, const QString& text = QString(), TDateTime duration = {})
     {
         TZTRecordset rs(m_connection.get());
-        rs.Open(Sql::RideTable());
+        rs.OpenForAppend(u"Uscite"_qs);
         rs.AddNew();
         rs.SetField(QStringLiteral("Data"), date);
         rs.SetField(QStringLiteral("IDTipoUscita"), type);
@@ -229,12 +229,12 @@ private Q_SLOTS:
         rs.Open(Sql::MonthRides(2005, 3));
         QVERIFY(rs.Eof());
         QVERIFY(ErrorOf([&] { rs.MoveNext(); }).startsWith(u"ZTADO exception: TZTRecordset::MoveNext: "_qs));
-        QCOMPARE(ErrorOf([&] { rs.Open(Sql::RideTypeNames()); }),
+        QCOMPARE(ErrorOf([&] { rs.Open(Sql::RideTypes()); }),
                  u"ZTADO exception: TZTRecordset::Open: Operation is not allowed when the object is open"_qs);
         rs.Close();
         rs.Close();
 
-        rs.Open(Sql::RideTypeNames());
+        rs.Open(Sql::RideTypes());
         QStringList names;
         for (; !rs.Eof(); rs.MoveNext())
             names.append(rs.GetFieldAsString(u"descrizione"_qs)); // names match without regard to case
@@ -243,7 +243,7 @@ private Q_SLOTS:
 
         QVERIFY(ErrorOf([&] { rs.Open(u"SELECT * FROM Nowhere"_qs); })
                     .startsWith(u"ZTADO exception: TZTRecordset::Open: no such table: Nowhere"_qs));
-        rs.Open(Sql::RideTypeNames()); // a failed Open leaves it closed and reusable
+        rs.Open(Sql::RideTypes()); // a failed Open leaves it closed and reusable
         QVERIFY(!rs.Eof());
     }
 
@@ -300,7 +300,7 @@ private Q_SLOTS:
     void appendedRowsGetNewKeys()
     {
         TZTRecordset rs(m_connection.get());
-        rs.Open(Sql::RideTable());
+        rs.OpenForAppend(u"Uscite"_qs);
         rs.AddNew();
         rs.SetField(u"Data"_qs, Day(2005, 3, 1));
         rs.SetField(u"IDTipoUscita"_qs, 2);
@@ -418,7 +418,7 @@ private Q_SLOTS:
         QVERIFY(FieldValue::TimeText(TDateTime(value)).isEmpty());
         // Refused by a date, a time and a number column alike.
         TZTRecordset rs(m_connection.get());
-        rs.Open(Sql::RideTable());
+        rs.OpenForAppend(u"Uscite"_qs);
         rs.AddNew();
         for (const QString& field : {u"Data"_qs, u"Durata"_qs, u"KM"_qs})
             QVERIFY(ErrorOf([&] { rs.SetField(field, TDateTime(value)); })
@@ -427,12 +427,12 @@ private Q_SLOTS:
 
     void refusedWritesLeaveTheRecordsetReusable_data()
     {
-        QTest::addColumn<QString>("sql"); // Sql::RideTable(): a ride is added; otherwise its one row is changed
+        QTest::addColumn<QString>("sql"); // empty: a ride is added; otherwise its one row is changed
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("bad");
         QTest::addColumn<QString>("good");
         QTest::addColumn<QString>("expected");
-        const QString add = Sql::RideTable();
+        const QString add;
         QTest::newRow("text too long") << add << u"Descrizione"_qs << QString(256, u'x') << QString(255, u'x')
                                        << u"SetField[Descrizione]: The text is too long"_qs;
         QTest::newRow("not a number") << add << u"KM"_qs << u"tanti"_qs << u"12.5"_qs
@@ -450,12 +450,15 @@ private Q_SLOTS:
         QFETCH(QString, bad);
         QFETCH(QString, good);
         QFETCH(QString, expected);
-        const bool adding = sql == Sql::RideTable();
+        const bool adding = sql.isEmpty();
         const QString stored =
             QStringLiteral("SELECT group_concat(%1) FROM %2").arg(field, adding ? u"Uscite" : u"TipiUscita");
         const QString before = Stored(stored);
         TZTRecordset rs(m_connection.get());
-        rs.Open(sql);
+        if (adding)
+            rs.OpenForAppend(u"Uscite"_qs);
+        else
+            rs.Open(sql);
         const auto write = [&](const QString& value) {
             if (adding) {
                 rs.AddNew();
@@ -525,9 +528,9 @@ private Q_SLOTS:
         QCOMPARE(Keys(Sql::MonthRides(2005, 12)), QList<int>{december});
         QVERIFY(Keys(Sql::MonthRides(2006, 1)).isEmpty());
         // A period includes both its days.
-        QCOMPARE(Keys(Sql::PeriodRides(Day(2005, 2, 28), Day(2005, 3, 31))),
+        QCOMPARE(Keys(Sql::RidesByDate(Day(2005, 2, 28), Day(2005, 3, 31))),
                  (QList<int>{lastOfFebruary, sameDayFirst, sameDaySecond, late}));
-        QCOMPARE(Keys(Sql::PeriodRides(Day(2005, 3, 31), Day(2005, 3, 31))), QList<int>{late});
+        QCOMPARE(Keys(Sql::RidesByDate(Day(2005, 3, 31), Day(2005, 3, 31))), QList<int>{late});
     }
 
     void top10_data()

@@ -150,13 +150,12 @@ private Q_SLOTS:
         const auto form = Open();
         TZTConnection connection;
         connection.Open(TestDatabase::ConnectionStringFor(m_path));
-        TZTRecordset recordset(&connection);
         for (QString visit : visits) {
             const bool force = visit.startsWith(u'!');
             const QStringList parts = visit.remove(u'!').split(u'/');
             const int month = parts[0].toInt(), year = parts[1].toInt();
             form->GoToMonth(month, year, force);
-            const MonthRides expected = MonthRides::Load(recordset, year, month);
+            const MonthRides expected = MonthRides::Load(connection, year, month);
             QCOMPARE(Count(form.get()), expected.rows.size());
             for (int row = 0; row < expected.rows.size(); ++row) {
                 const MonthRides::RowTexts ride = expected.Texts(row);

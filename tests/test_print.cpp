@@ -208,8 +208,7 @@ class TestPrint : public QObject
         StatisticsResult& result = m_generated[longDescriptions];
         result.DataInizio = TDateTime::EncodeDate(1990, 1, 1);
         result.DataTermine = TDateTime::EncodeDate(2025, 12, 31);
-        TZTRecordset recordset(&connection);
-        QVERIFY(!Statistics::Compute(recordset, result));
+        QVERIFY(!Statistics::Compute(connection, result));
     }
 
     // A month with a long description printed in `font`: every date and figure
@@ -495,8 +494,7 @@ private Q_SLOTS:
                                             : u"INSERT INTO Uscite (IDTipoUscita, Data, KM, Durata, Descrizione) "
                                               "VALUES "_qs + rides),
                  QString());
-        TZTRecordset recordset(&connection);
-        MonthRides month = MonthRides::Load(recordset, 2005, 3);
+        MonthRides month = MonthRides::Load(connection, 2005, 3);
         if (!summary)
             month.summary.reset();
         const auto [printer, path] = Printer();

@@ -193,6 +193,14 @@ private Q_SLOTS:
         QTest::newRow("change of a ride that is not there")
             << u"change missing"_qs << MakeRide(2005, 3, 1, 0, 10)
             << u"ZTADO exception: TZTRecordset::SetField[Data]: "_qs << QString();
+        QTest::newRow("add on a closed connection")
+            << u"add closed"_qs << MakeRide(2005, 3, 1, 0, 10)
+            << u"ZTADO exception: TZTRecordset::Open: Operation is not allowed when the object is closed"_qs
+            << QString();
+        QTest::newRow("add while another connection holds the database")
+            << u"add locked"_qs << MakeRide(2005, 3, 1, 0, 10)
+            << u"database in uso da un altro programma. ZTADO exception: TZTRecordset::Open: "_qs
+            << u"database is locked"_qs;
         QTest::newRow("read of a ride that is not there")
             << u"read missing"_qs << Ride() << u"ZTADO exception: TZTRecordset::GetFieldAsDateTime[Data]: "_qs
             << QString();
@@ -208,19 +216,98 @@ private Q_SLOTS:
         const int id = operation.endsWith(u" missing"_qs) ? stored + 1 : stored;
         const QString before = AllStored();
 
+        if (operation.endsWith(u" closed"_qs))
+            m_connection->Close();
+        TZTConnection holder;
+        if (operation.endsWith(u" locked"_qs)) {
+            holder.Open(TestDatabase::ConnectionStringFor(m_path));
+            holder.Execute(u"BEGIN EXCLUSIVE"_qs);
+            m_connection->SetBusyTimeout(0);
+        }
         const QString message = ErrorOf([&] {
-            if (operation == u"add"_qs)
+            if (operation.startsWith(u"add"_qs))
                 Rides::Add(*m_connection, ride);
             else if (operation.startsWith(u"change"_qs))
                 Rides::Change(*m_connection, id, ride);
             else
                 Rides::Read(*m_connection, id);
         }, /*markDateErrors=*/true);
+        holder.Close();
         QVERIFY2(message.startsWith(error), qPrintable(message));
         QVERIFY2(message.mid(error.size()).startsWith(reason), qPrintable(message));
         QCOMPARE(AllStored(), before);
+        if (!m_connection->IsOpen())
+            m_connection->Open(TestDatabase::ConnectionStringFor(m_path));
         // Nothing is left half done: the connection takes the next ride.
         QCOMPARE(Added(MakeRide(2005, 3, 3, 0, 5)), stored + 1);
+    }
+
+    // Reads by date against the same rows selected in SQL, on rides of many a
+    // day stored out of date order, their distances often equal.
+    void readsGiveTheRowsOfTheirDays_data()
+    {
+        QTest::addColumn<QString>("read");
+        QTest::addColumn<QDate>("start");
+        QTest::addColumn<QDate>("end");
+        QTest::newRow("a month") << u"month"_qs << QDate(2005, 3, 1) << QDate(2005, 3, 31);
+        QTest::newRow("a period over a month's end") << u"period"_qs << QDate(2005, 2, 27) << QDate(2005, 3, 2);
+        QTest::newRow("one day") << u"period"_qs << QDate(2005, 3, 15) << QDate(2005, 3, 15);
+        QTest::newRow("the ten longest of a month") << u"longest"_qs << QDate(2005, 3, 1) << QDate(2005, 3, 31);
+    }
+
+    void readsGiveTheRowsOfTheirDays()
+    {
+        QFETCH(QString, read);
+        QFETCH(QDate, start);
+        QFETCH(QDate, end);
+        QCOMPARE(TestDatabase::Exec(m_path, u"WITH RECURSIVE n(i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < 119) "
+                                            "INSERT INTO Uscite (IDTipoUscita, Data, KM, Descrizione) "
+                                            "SELECT i % 6, date('2005-02-25', '+' || (i * 37 % 40) || ' days'), "
+                                            "i * 13 % 7 * 10, 'giro ' || i FROM n"_qs),
+                 QString());
+        const QString order = read == u"longest"_qs ? u"KM DESC, Data, IDUscita LIMIT 10"_qs : u"Data, IDUscita"_qs;
+        const QString expected = TestDatabase::Scalar(
+            m_path, QStringLiteral("SELECT group_concat(IDUscita || '|' || Data || '|' || IDTipoUscita || '|' || "
+                                   "CAST(KM AS INTEGER) || '|' || Descrizione, ';') FROM (SELECT * FROM Uscite "
+                                   "WHERE Data BETWEEN '%1' AND '%2' ORDER BY %3)")
+                        .arg(start.toString(Qt::ISODate), end.toString(Qt::ISODate), order));
+        QStringList rows;
+        const Rides::RowVisitor visit = [&](const Rides::Row& row) {
+            rows << QStringLiteral("%1|%2|%3|%4|%5")
+                        .arg(row.key)
+                        .arg(row.date.ToQDate().toString(Qt::ISODate))
+                        .arg(row.type)
+                        .arg(int(row.km))
+                        .arg(row.description);
+        };
+        const TDateTime first = TDateTime::FromQDate(start), last = TDateTime::FromQDate(end);
+        if (read == u"month"_qs)
+            Rides::ForEachInMonth(*m_connection, start.year(), start.month(), visit);
+        else if (read == u"period"_qs)
+            Rides::ForEachInPeriod(*m_connection, first, last, visit);
+        else
+            Rides::ForEachLongest(*m_connection, first, last, visit);
+        QCOMPARE(rows.join(u';'), expected);
+    }
+
+    // Writes read nothing first: each takes the next key, which orders the rides of a day.
+    void addsAndAppendsFollowOneAnotherByKey()
+    {
+        const int a = Added(MakeRide(2005, 3, 5, 0, 10, {}, u"a"_qs));
+        {
+            Rides::Appender appender(*m_connection);
+            appender.AppendRide(MakeRide(2005, 3, 5, 1, 20, {}, u"b"_qs));
+            appender.AppendOlderLogRide(MakeRide(2005, 3, 5, 2, 30, {}, u"c"_qs));
+        }
+        const int d = Added(MakeRide(2005, 3, 5, 3, 40, {}, u"d"_qs));
+        Rides::Delete(*m_connection, d);
+        const int e = Added(MakeRide(2005, 3, 5, 4, 50, {}, u"e"_qs));
+        QStringList rides;
+        Rides::ForEachInMonth(*m_connection, 2005, 3, [&](const Rides::Row& row) {
+            rides << QStringLiteral("%1 %2").arg(row.key - a).arg(row.description);
+        });
+        QCOMPARE(rides, (QStringList{u"0 a"_qs, u"1 b"_qs, u"2 c"_qs, QStringLiteral("%1 e").arg(e - a)}));
+        QVERIFY(e > d);
     }
 
     void appendStoresWhatTheOlderLogHas_data()
@@ -239,8 +326,8 @@ private Q_SLOTS:
         QFETCH(QString, stored);
         {
             Rides::Appender appender(*m_connection);
-            appender.Append(ride);
-            appender.Append(ride);
+            appender.AppendOlderLogRide(ride);
+            appender.AppendOlderLogRide(ride);
         }
         const int last = LastKey();
         QCOMPARE((QStringList{Stored(last - 1), Stored(last)}), (QStringList{stored, stored}));
@@ -269,8 +356,8 @@ private Q_SLOTS:
         QString message;
         {
             Rides::Appender appender(*m_connection);
-            appender.Append(first);
-            message = ErrorOf([&] { appender.Append(refused); });
+            appender.AppendOlderLogRide(first);
+            message = ErrorOf([&] { appender.AppendOlderLogRide(refused); });
         }
         QVERIFY2(message.startsWith(error), qPrintable(message));
         QCOMPARE(TestDatabase::Scalar(m_path, u"SELECT group_concat(Descrizione) FROM Uscite"_qs), u"prima"_qs);

@@ -1,6 +1,5 @@
 #include "data/Statistics.h"
 #include "data/TZTConnection.h"
-#include "data/TZTRecordset.h"
 #include "forms/PieChart.h"
 #include "support/ItalianLocale.h"
 #include "support/TestDatabase.h"
@@ -142,7 +141,7 @@ private:
         return path;
     }
 
-    // The statistics of `rides` over a period, computed `runs` times on one recordset.
+    // The statistics of `rides` over a period, computed `runs` times on one connection.
     StatisticsResult Compute(const QList<Ride>& rides, TDateTime start, TDateTime end, int runs = 1)
     {
         return ComputeOn(Log(rides), start, end, runs);
@@ -152,13 +151,12 @@ private:
     {
         TZTConnection connection;
         connection.Open(TestDatabase::ConnectionStringFor(path));
-        TZTRecordset recordset(&connection);
         StatisticsResult result;
         result.DataInizio = start;
         result.DataTermine = end;
         for (int run = 0; run < runs; ++run)
             [&] {
-                const std::optional<Statistics::ComputeFailure> failure = Statistics::Compute(recordset, result);
+                const std::optional<Statistics::ComputeFailure> failure = Statistics::Compute(connection, result);
                 QVERIFY2(!failure, failure ? qPrintable(failure->message) : "");
             }();
         return result;
@@ -199,7 +197,7 @@ private Q_SLOTS:
 
     void breakdowns_data()
     {
-        QTest::addColumn<int>("runs"); // on one recordset
+        QTest::addColumn<int>("runs"); // on one connection
         QTest::newRow("computed once") << 1;
         QTest::newRow("computed twice, nothing carried over") << 2;
     }
@@ -406,15 +404,13 @@ private Q_SLOTS:
                                   {u"2006-01-01"_qs, 1000}});
         TZTConnection connection;
         connection.Open(TestDatabase::ConnectionStringFor(path));
-        TZTRecordset recordset(&connection);
-        const Statistics::YearProgress progress = Statistics::ReadProgress(recordset, 100, QDate(2005, 3, 15));
+        const Statistics::YearProgress progress = Statistics::ReadProgress(connection, 100, QDate(2005, 3, 15));
         QCOMPARE(progress.km, 30.5);
         QCOMPARE(progress.year, 2005);
-        QVERIFY(!recordset.IsOpen());
         // An empty year reads as nothing ridden.
-        QCOMPARE(Statistics::ReadProgress(recordset, 100, QDate(2003, 3, 15)).km, 0.0);
+        QCOMPARE(Statistics::ReadProgress(connection, 100, QDate(2003, 3, 15)).km, 0.0);
         connection.Close();
-        QVERIFY_THROWS_EXCEPTION(Exception, Statistics::ReadProgress(recordset, 100, QDate(2005, 3, 15)));
+        QVERIFY_THROWS_EXCEPTION(Exception, Statistics::ReadProgress(connection, 100, QDate(2005, 3, 15)));
     }
 
     void failuresAreReturned_data()
@@ -448,20 +444,18 @@ private Q_SLOTS:
         connection.Open(TestDatabase::ConnectionStringFor(path));
         if (obstacle == u"closed")
             connection.Close();
-        TZTRecordset recordset(&connection);
         StatisticsResult result;
         result.DataInizio = Day(2005, 3, 1);
         result.DataTermine = Day(2005, 3, 31);
 
         std::optional<Statistics::ComputeFailure> failure;
-        QVERIFY_THROWS_NO_EXCEPTION(failure = Statistics::Compute(recordset, result));
+        QVERIFY_THROWS_NO_EXCEPTION(failure = Statistics::Compute(connection, result));
         QCOMPARE(failure ? int(failure->query) : -1, query);
         if (failure)
             QVERIFY2(failure->message.startsWith(message), qPrintable(failure->message));
         const auto filled = std::count_if(result.Top10.begin(), result.Top10.end(),
                                           [](const TZTUscita& ride) { return ride.KM >= 0.0; });
         QCOMPARE((QList<int>{result.UsciteTotali, result.GiorniTotali, int(filled)}), expected);
-        QVERIFY(!recordset.IsOpen());
     }
 
     void pieSlices_data()

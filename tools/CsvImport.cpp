@@ -843,7 +843,7 @@ StoreResult Store(TZTConnection& connection, const QList<Rides::Ride>& rides, co
         for (qint64 i = 0; i < total; ++i) {
             if (progress && i % ProgressEvery == 0 && !progress(i, total))
                 return {0, true};
-            appender.Add(rides[i]);
+            appender.AppendRide(rides[i]);
         }
     }
     if (progress && !progress(total, total))

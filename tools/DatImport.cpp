@@ -110,7 +110,7 @@ DatImportResult ImportFolder(TZTConnection& connection, const QString& folder,
                     FailAt(file.name, i + 1, QStringLiteral("la descrizione supera i %1 caratteri").arg(longest));
                 // The line's values all fit the table now, so a refusal
                 // here is the database's (read-only, full disk), not the file's.
-                rides.Append(AsRide(ride, type));
+                rides.AppendOlderLogRide(AsRide(ride, type));
                 ++result.rides;
             }
             ++result.files;

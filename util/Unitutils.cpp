@@ -37,24 +37,26 @@ int DaysInMonth(int month, int year)
     return 28;
 }
 
-int DatePart(TDateTime date, int part)
+// QDate gives 0 for each part of a value with no date, as DecodeDate does.
+int YearOf(TDateTime date)
 {
-    int year = 0, month = 0, day = 0;
-    date.DecodeDate(year, month, day);
-    switch (part) {
-    case 0: return year;
-    case 1: return month;
-    default: return day;
-    }
+    return date.ToQDate().year();
 }
 
-bool GetExeVersion(quint16* major, quint16* minor, quint16* release, quint16* build)
+int MonthOf(TDateTime date)
 {
-    if (major) *major = KILOVENTO_VERSION_MAJOR;
-    if (minor) *minor = KILOVENTO_VERSION_MINOR;
-    if (release) *release = KILOVENTO_VERSION_RELEASE;
-    if (build) *build = KILOVENTO_VERSION_BUILD;
-    return true;
+    return date.ToQDate().month();
+}
+
+int DayOf(TDateTime date)
+{
+    return date.ToQDate().day();
+}
+
+QVersionNumber ExeVersion()
+{
+    return QVersionNumber({KILOVENTO_VERSION_MAJOR, KILOVENTO_VERSION_MINOR, KILOVENTO_VERSION_RELEASE,
+                           KILOVENTO_VERSION_BUILD});
 }
 
 QPoint CenteredTopLeft(const QSize& screen, const QSize& size)

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QSize>
 #include <QString>
+#include <QVersionNumber>
 
 // Shared date helpers. Names come from the user's locale (QLocale()).
 
@@ -14,9 +15,11 @@ QString MonthName(int month);
 QString WeekdayName(int day);
 // Month first, then year: 28, 29, 30 or 31.
 int DaysInMonth(int month, int year);
-// part 0: year, 1: month, anything else: day.
-int DatePart(TDateTime date, int part);
-// The program's version from the build; always true.
-bool GetExeVersion(quint16* major, quint16* minor, quint16* release, quint16* build);
+// The year, month (1 = January) and day of the month of a date.
+int YearOf(TDateTime date);
+int MonthOf(TDateTime date);
+int DayOf(TDateTime date);
+// The program's version as the build set it: major, minor, release, build.
+QVersionNumber ExeVersion();
 // Top-left corner that centres a window of `size` on a screen of `screen`.
 QPoint CenteredTopLeft(const QSize& screen, const QSize& size);
