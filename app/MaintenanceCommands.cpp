@@ -34,17 +34,6 @@ const QString CompactFailedText = QStringLiteral("ATTENZIONE: Impossibile compat
 
 }
 
-void Checked(const Compaction::Result& result)
-{
-    if (result.outcome != Compaction::Outcome::Compacted)
-        throw Exception(result.message,
-                        result.outcome == Compaction::Outcome::BackupRefused ? Exception::Why::Refused
-                                                                              : Exception::Why::Failed,
-                        result.detail);
-}
-
-}
-
 void ImportDatFilesCommand(RideLog& log, CommandScreen& screen)
 {
     const QString folder = QFileDialog::getExistingDirectory(screen.Window(), ChooseFolderText);

@@ -1,4 +1,3 @@
-#include "data/MonthRideValues.h"
 #include "data/MonthRides.h"
 #include "data/TZTConnection.h"
 #include "support/Files.h"
@@ -43,8 +42,6 @@ private Q_SLOTS:
     void typeIsNamedByItsKey_data();
     void typeIsNamedByItsKey();
     void rideWithAnUnknownTypeIsShownAndTheListGoesOn();
-    void valuesMakeTheTextsOfTheList_data();
-    void valuesMakeTheTextsOfTheList();
     void damagedPageFailsTheLoadWithItsMessage();
 };
 
@@ -196,7 +193,7 @@ void TestMonth::typeIsNamedByItsKey()
     Insert(u"2005-03-01"_qs, 10, {}, 3);
     const MonthRides month = Load(2005, 3);
     QCOMPARE(month.rows.size(), 1);
-    QCOMPARE(month.rows.at(0).type, expected);
+    QCOMPARE(month.Texts(0).type, expected);
 }
 
 void TestMonth::rideWithAnUnknownTypeIsShownAndTheListGoesOn()
@@ -212,40 +209,6 @@ void TestMonth::rideWithAnUnknownTypeIsShownAndTheListGoesOn()
     QCOMPARE(month.Texts(1).type, month.typeNames.at(0));
     QVERIFY(month.summary);
     QCOMPARE(month.summary->km, u"30,0"_qs);
-}
-
-void TestMonth::valuesMakeTheTextsOfTheList_data()
-{
-    QTest::addColumn<int>("month"); // of 2005
-    QTest::newRow("rides of many a day") << 3;
-    QTest::newRow("no ride") << 4;
-}
-
-// Row by row, the texts a list makes only for the rows it shows are those of the whole list.
-void TestMonth::valuesMakeTheTextsOfTheList()
-{
-    QFETCH(int, month);
-    QCOMPARE(TestDatabase::Exec(m_path, u"PRAGMA foreign_keys = OFF; INSERT INTO Uscite (IDTipoUscita, Data, KM) "
-                                         "VALUES (42, '2005-03-09', 10)"_qs),
-             QString());
-    for (const auto& [day, km, duration] : {std::tuple{9, 30.0, u"01:00:00"_qs}, {2, 42.5, QString()},
-                                            {9, 30.0, u"00:10:00"_qs}, {31, 0.05, u"24:00:00"_qs},
-                                            {1, 999.0, u"nan"_qs}, {9, 12.3, u"00:45:07"_qs}})
-        Insert(QDate(2005, 3, day).toString(Qt::ISODate), km, duration, day % 6, u"giro del %1"_qs.arg(day));
-    TZTConnection connection;
-    connection.Open(TestDatabase::ConnectionStringFor(m_path));
-    const MonthRides list = MonthRides::Load(connection, 2005, month);
-    const MonthRideValues values = MonthRideValues::Read(connection, 2005, month);
-    const auto texts = [](const MonthRides::Row& row) {
-        return QStringList{QString::number(row.id), row.number, row.day,      row.type,
-                           row.km,                  row.duration, row.speed, row.description};
-    };
-    QCOMPARE(values.rides.size(), list.rows.size());
-    for (qsizetype i = 0; i < list.rows.size(); ++i)
-        QCOMPARE(texts(values.RowTexts(i)), texts(list.rows[i]));
-    const MonthRides::Summary summary = values.SummaryTexts();
-    QCOMPARE((QStringList{summary.km, summary.rides, summary.kmPerRide, summary.kmPerDay}),
-             (QStringList{list.summary->km, list.summary->rides, list.summary->kmPerRide, list.summary->kmPerDay}));
 }
 
 void TestMonth::damagedPageFailsTheLoadWithItsMessage()
