@@ -6,7 +6,6 @@
 #include "util/Exception.h"
 
 #include <QCoreApplication>
-#include <QtGlobal>
 
 #include <optional>
 
@@ -25,18 +24,6 @@ QString ReasonOf(const std::exception& failure)
 {
     const auto* known = dynamic_cast<const Exception*>(&failure);
     return known ? known->Message() : QString::fromLocal8Bit(failure.what());
-}
-
-bool Quietly(const char* what, const std::function<void()>& work)
-{
-    try {
-        work();
-        return true;
-    } catch (const std::exception& e) {
-        const auto* known = dynamic_cast<const Exception*>(&e);
-        qWarning("%s: %s", what, qUtf8Printable(known ? known->Detail() : QString::fromLocal8Bit(e.what())));
-        return false;
-    }
 }
 
 void OpenAsAtStartup(RideLog& log, CommandScreen& screen)

@@ -221,7 +221,7 @@ ImportPlan ReadAndSortOut(RideLog& log, CommandScreen& screen, const QString& pa
     const WaitCursor wait;
     screen.SetStatusText(ImportingText);
     StepProgress progress(screen.Window(), ReadingLabel);
-    const CsvImport::Log fits{Rides::Types(log.Connection()), QDate(screen.FirstCalendarYear(), 1, 1),
+    const CsvImport::Log fits{log.Types(), QDate(screen.FirstCalendarYear(), 1, 1),
                               screen.Today(), order};
     const CsvImport::ReadResult read = CsvImport::ReadFile(path, fits, progress.Callback());
     if (read.fault)

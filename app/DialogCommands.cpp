@@ -2,6 +2,7 @@
 
 #include "app/CommandScreen.h"
 #include "app/CommandSupport.h"
+#include "util/Exception.h"
 #include "forms/Unitabout.h"
 #include "forms/Unitopzioni.h"
 

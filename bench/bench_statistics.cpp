@@ -69,8 +69,7 @@ StatisticsResult Compute(TZTConnection& connection, TDateTime start, TDateTime e
     StatisticsResult result;
     result.DataInizio = start;
     result.DataTermine = end;
-    if (const std::optional<Statistics::ComputeFailure> failure = Statistics::Compute(connection, result))
-        throw std::runtime_error("Statistics::Compute: " + failure->message.toStdString());
+    Statistics::Compute(connection, result);
     return result;
 }
 

@@ -1,5 +1,7 @@
 #include "data/ConnectionString.h"
 
+#include "util/Exception.h"
+
 #include <QStringList>
 
 namespace {
@@ -50,17 +52,14 @@ QString Unquote(QString value)
 
 }
 
-bool ConnectionString::Parse(const QString& text, ConnectionString& result, QString& error)
+ConnectionString ConnectionString::Parse(const QString& text)
 {
-    if (text.trimmed().isEmpty()) {
-        error = QStringLiteral("Empty connection string");
-        return false;
-    }
+    ConnectionString result;
+    if (text.trimmed().isEmpty())
+        throw Exception(QStringLiteral("Empty connection string"));
     QStringList pairs;
-    if (!SplitPairs(text, pairs)) {
-        error = QStringLiteral("Unterminated quote in the connection string");
-        return false;
-    }
+    if (!SplitPairs(text, pairs))
+        throw Exception(QStringLiteral("Unterminated quote in the connection string"));
     QString provider;
     QString unknownKey;
     bool hasDataSource = false;
@@ -68,10 +67,8 @@ bool ConnectionString::Parse(const QString& text, ConnectionString& result, QStr
         if (pair.trimmed().isEmpty())
             continue;
         const qsizetype eq = pair.indexOf(u'=');
-        if (eq < 0) {
-            error = QStringLiteral("Connection string item not understood: '%1'").arg(pair.trimmed());
-            return false;
-        }
+        if (eq < 0)
+            throw Exception(QStringLiteral("Connection string item not understood: '%1'").arg(pair.trimmed()));
         const QString key = pair.left(eq).trimmed();
         const QString value = Unquote(pair.mid(eq + 1));
         if (key.compare(ProviderKey, Qt::CaseInsensitive) == 0) {
@@ -84,21 +81,13 @@ bool ConnectionString::Parse(const QString& text, ConnectionString& result, QStr
         }
     }
     // The provider first: a string meant for another engine is best reported as such.
-    if (provider.isEmpty()) {
-        error = QStringLiteral("Connection string names no provider");
-        return false;
-    }
-    if (provider.compare(SupportedProvider, Qt::CaseInsensitive) != 0) {
-        error = QStringLiteral("Provider not supported: '%1' (expected '%2')").arg(provider, SupportedProvider);
-        return false;
-    }
-    if (!unknownKey.isNull()) {
-        error = QStringLiteral("Connection string key not supported: '%1'").arg(unknownKey);
-        return false;
-    }
-    if (!hasDataSource || result.dataSource.isEmpty()) {
-        error = QStringLiteral("Connection string names no data source");
-        return false;
-    }
-    return true;
+    if (provider.isEmpty())
+        throw Exception(QStringLiteral("Connection string names no provider"));
+    if (provider.compare(SupportedProvider, Qt::CaseInsensitive) != 0)
+        throw Exception(QStringLiteral("Provider not supported: '%1' (expected '%2')").arg(provider, SupportedProvider));
+    if (!unknownKey.isNull())
+        throw Exception(QStringLiteral("Connection string key not supported: '%1'").arg(unknownKey));
+    if (!hasDataSource || result.dataSource.isEmpty())
+        throw Exception(QStringLiteral("Connection string names no data source"));
+    return result;
 }

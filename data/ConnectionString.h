@@ -11,6 +11,6 @@ struct ConnectionString
 {
     QString dataSource;
 
-    // Returns false and sets `error` to a description naming what was not understood.
-    static bool Parse(const QString& text, ConnectionString& result, QString& error);
+    // Throws Exception with a description naming what was not understood.
+    static ConnectionString Parse(const QString& text);
 };

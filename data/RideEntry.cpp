@@ -27,8 +27,7 @@ Result Validate(const Fields& fields, const QLocale& locale)
         bool ok = false;
         const double km = strict.toDouble(fields.km.trimmed(), &ok);
         if (!ok || km < 0.0 || km > MaxKm) {
-            result.problem = Problem::Distance;
-            result.message = DistanceMessage;
+            result.fault = Fault{Fault::Field::Distance, DistanceMessage};
             return result;
         }
         result.entry.chilometri = km;
@@ -40,8 +39,7 @@ Result Validate(const Fields& fields, const QLocale& locale)
         const int minutes = DurationPart(fields.minutes);
         const int seconds = DurationPart(fields.seconds);
         if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59) {
-            result.problem = Problem::Duration;
-            result.message = DurationMessage;
+            result.fault = Fault{Fault::Field::Duration, DurationMessage};
             return result;
         }
         result.entry.tempo = TDateTime::EncodeTime(hours, minutes, seconds, 0);

@@ -36,13 +36,19 @@ struct Fields
     std::optional<TDateTime> keptDuration;
 };
 
-enum class Problem { None, Distance, Duration };
+// A field the rider must correct. Like a bad row of a file, it is part of
+// what the check returns, not a failure of the program.
+struct Fault
+{
+    enum class Field { Distance, Duration };
+    Field field;
+    QString message; // the text to show
+};
 
 struct Result
 {
-    Problem problem = Problem::None;
-    QString message; // the text to show when there is a problem
-    RideEntry entry; // valid only without a problem
+    RideEntry entry;            // valid only without a fault
+    std::optional<Fault> fault; // the first field found wrong
 };
 
 inline constexpr double MaxKm = 999.0;

@@ -33,6 +33,11 @@ MonthRides RideLog::Month(int year, int month)
     return MonthRides::Load(*m_connection, year, month);
 }
 
+QList<Rides::RideType> RideLog::Types()
+{
+    return Rides::Types(*m_connection);
+}
+
 QStringList RideLog::TypeNames()
 {
     return Rides::TypeNames(*m_connection);
@@ -53,9 +58,14 @@ Rides::Ride RideLog::Read(int id)
     return Rides::Read(*m_connection, id);
 }
 
-std::optional<Statistics::ComputeFailure> RideLog::ComputeStatistics(StatisticsResult& result)
+void RideLog::ComputeStatistics(StatisticsResult& result)
 {
-    return Statistics::Compute(*m_connection, result);
+    Statistics::ComputePeriod(*m_connection, result);
+}
+
+void RideLog::ReadLongestRides(StatisticsResult& result)
+{
+    Statistics::ReadTop10(*m_connection, result);
 }
 
 void RideLog::Add(const Rides::Ride& ride)

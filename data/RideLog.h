@@ -45,11 +45,14 @@ public:
     MonthRides Month(int year, int month);
     // Ride type names, position k being the type whose key is k.
     QStringList TypeNames();
+    QList<Rides::RideType> Types();
     Statistics::YearProgress YearProgress(int goal, const QDate& today);
     Rides::Totals Totals();
     Rides::Ride Read(int id);
-    // Fills `result` for result.DataInizio..result.DataTermine.
-    std::optional<Statistics::ComputeFailure> ComputeStatistics(StatisticsResult& result);
+    // The statistics of result.DataInizio..result.DataTermine but the ten
+    // longest rides, then those: each throws on its own, as Statistics says.
+    void ComputeStatistics(StatisticsResult& result);
+    void ReadLongestRides(StatisticsResult& result);
 
     void Add(const Rides::Ride& ride);
     void Change(int id, const Rides::Ride& ride);

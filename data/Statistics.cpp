@@ -16,16 +16,6 @@ int WholeDays(double days)
     return int(std::trunc(days));
 }
 
-void ReadTop10(TZTConnection& connection, StatisticsResult& result)
-{
-    std::size_t n = 0;
-    Rides::ForEachLongest(connection, result.DataInizio, result.DataTermine, [&](const Rides::Row& row) {
-        // A slot is filled whole or not at all: a failure leaves the rest empty.
-        if (n < result.Top10.size())
-            result.Top10[n++] = {row.km, row.date, row.description};
-    });
-}
-
 // A duration the rides list shows, in milliseconds; 0 for none: under a
 // second, a day or more, or not a number.
 qint64 DurationMs(TDateTime duration)
@@ -143,24 +133,28 @@ void CompletePeriod(StatisticsResult& result)
     result.MediaKMG = result.KMTotali / result.GiorniTotali;
 }
 
-std::optional<ComputeFailure> Compute(TZTConnection& connection, StatisticsResult& result)
+void ComputePeriod(TZTConnection& connection, StatisticsResult& result)
 {
     result = EmptyResult(result.DataInizio, result.DataTermine);
-    try {
-        Rides::ForEachInPeriod(connection, result.DataInizio, result.DataTermine,
-                               [&](const Rides::Row& ride) { AddRide(result, ride.date, ride.km, ride.duration); });
-    } catch (const Exception& e) {
-        return ComputeFailure{ComputeFailure::Query::Period, e.Message()};
-    }
-
-    std::optional<ComputeFailure> failure;
-    try {
-        ReadTop10(connection, result);
-    } catch (const Exception& e) {
-        failure = ComputeFailure{ComputeFailure::Query::Top10, e.Message()};
-    }
+    Rides::ForEachInPeriod(connection, result.DataInizio, result.DataTermine,
+                           [&](const Rides::Row& ride) { AddRide(result, ride.date, ride.km, ride.duration); });
     CompletePeriod(result);
-    return failure;
+}
+
+void ReadTop10(TZTConnection& connection, StatisticsResult& result)
+{
+    std::size_t n = 0;
+    Rides::ForEachLongest(connection, result.DataInizio, result.DataTermine, [&](const Rides::Row& row) {
+        // A slot is filled whole or not at all: a failure leaves the rest empty.
+        if (n < result.Top10.size())
+            result.Top10[n++] = {row.km, row.date, row.description};
+    });
+}
+
+void Compute(TZTConnection& connection, StatisticsResult& result)
+{
+    ComputePeriod(connection, result);
+    ReadTop10(connection, result);
 }
 
 QString PeriodText(TDateTime start, TDateTime end)

@@ -67,23 +67,17 @@ struct StatisticsResult
 
 namespace Statistics {
 
-// Which query of a computation failed, and the exception's message.
-struct ComputeFailure
-{
-    enum class Query { Period, Top10 };
-    Query query;
-    QString message;
-};
-
 // Scans the rides of result.DataInizio..result.DataTermine in date order, as
-// the rides module reads them, and fills every member. Never throws
-// Exception: a failure is returned, and nothing when all went well.
-// - Query::Period: the period's rides could not be read; the members hold what
-//   was computed up to the failure, and the ten longest rides were not read.
-// - Query::Top10: only the ten longest rides could not be read; the slots
-//   filled before the failure keep their rides, the others KM -1, and every
-//   other member is complete.
-std::optional<ComputeFailure> Compute(TZTConnection& connection, StatisticsResult& result);
+// the rides module reads them, and fills every member but the ten longest
+// rides, whose slots stay empty (KM -1). Throws Exception when the rides
+// cannot be read; the members then hold what was computed up to the failure.
+void ComputePeriod(TZTConnection& connection, StatisticsResult& result);
+// The ten longest rides of the period into result.Top10. Throws Exception
+// when they cannot be read; the slots filled before the failure keep their
+// rides, the others KM -1.
+void ReadTop10(TZTConnection& connection, StatisticsResult& result);
+// Both, for a caller that wants all or nothing.
+void Compute(TZTConnection& connection, StatisticsResult& result);
 
 // The steps of Compute, for whoever reads the period's rides another way:
 // - EmptyResult: start..end with every year of the period listed and nothing

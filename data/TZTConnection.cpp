@@ -120,9 +120,12 @@ void TZTConnection::Open(const QString& connectionString, Access access)
         Fail(OpenOperation, {QStringLiteral("Operation is not allowed when the object is open")});
 
     ConnectionString parsed;
-    QString error;
-    if (!ConnectionString::Parse(connectionString, parsed, error))
-        Fail(OpenOperation, {error});
+    try {
+        parsed = ConnectionString::Parse(connectionString);
+    } catch (const Exception& e) {
+        // Told as the open's failure, as every other reason it fails.
+        Fail(OpenOperation, {e.Message()});
+    }
 
     // A directory or a missing path must not reach SQLite, which would make a
     // journal beside it or report a vaguer error.

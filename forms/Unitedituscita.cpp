@@ -61,11 +61,8 @@ void TFormEditUscita::FormShow()
     ComboBoxGiorno->setCurrentIndex(Giorno - 1);
 
     ComboBoxTipo->clear();
-    try {
-        ComboBoxTipo->addItems(m_log.TypeNames());
-    } catch (const Exception&) {
-        // Without its types the ride can still be looked at; OK then returns no type.
-    }
+    // Without its types the ride can still be looked at; OK then returns no type.
+    Quietly("ride types not read", [this] { ComboBoxTipo->addItems(m_log.TypeNames()); });
 
     ComboBoxGiorno->setEnabled(!Modifica);
     if (Modifica) {
@@ -100,9 +97,9 @@ void TFormEditUscita::BitBtnOKClick()
             fields.keptDuration = Tempo;
     }
     const RideValidation::Result result = RideValidation::Validate(fields);
-    if (result.problem != RideValidation::Problem::None) {
-        MessageBoxes::Show(this, result.message, QMessageBox::Warning);
-        (result.problem == RideValidation::Problem::Distance ? EditKM : EditOre)->setFocus();
+    if (result.fault) {
+        MessageBoxes::Show(this, result.fault->message, QMessageBox::Warning);
+        (result.fault->field == RideValidation::Fault::Field::Distance ? EditKM : EditOre)->setFocus();
         return;
     }
     SetEntry(result.entry);

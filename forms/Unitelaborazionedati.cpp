@@ -12,6 +12,7 @@
 #include "forms/StatisticsRowsModel.h"
 #include "forms/Styling.h"
 #include "forms/WaitCursor.h"
+#include "util/Exception.h"
 
 #include <QHeaderView>
 #include <QInputDialog>
@@ -155,16 +156,22 @@ void TFormElaborazioneDati::BitBtnElaboraClick()
     bool failed = false;
     {
         const WaitCursor wait;
-        using Query = Statistics::ComputeFailure::Query;
-        const std::optional<Statistics::ComputeFailure> failure = m_log.ComputeStatistics(m_risultati);
         // Without the Top 10 the rest is complete and shown; without the period nothing is.
-        failed = failure && failure->query == Query::Period;
-        if (failure)
-            MessageBoxes::Show(this,
-                               MessageBoxes::WithException(failed ? ComputationFailedText : Top10FailedText,
-                                                           failure->message),
-                               QMessageBox::Warning);
+        const auto tell = [this](const QString& text, const Exception& e) {
+            MessageBoxes::Show(this, MessageBoxes::WithException(text, e.Message()), QMessageBox::Warning);
+        };
+        try {
+            m_log.ComputeStatistics(m_risultati);
+        } catch (const Exception& e) {
+            failed = true;
+            tell(ComputationFailedText, e);
+        }
         if (!failed) {
+            try {
+                m_log.ReadLongestRides(m_risultati);
+            } catch (const Exception& e) {
+                tell(Top10FailedText, e);
+            }
             ShowResultsArea();
             ShowResults();
         }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+
+#include <functional>
 #include <stdexcept>
 
 // How the program fails, everywhere: a function that cannot do its work
@@ -19,9 +21,14 @@
 // it only to tell the same failure in its own words (the words it had kept
 // as the detail, the reason kept or made more exact), or where a file that
 // does not open is itself the answer asked for (which backups can be
-// restored). A fault in the rider's own file (a bad
-// CSV row, a damaged GPS file) is not a failure of the program: it is part
-// of what the reader returns, with its place in the file.
+// restored). Work whose failure the rider is not told of (a dialog that
+// cannot open, a figure that cannot be read) runs through Quietly, the one
+// place a failure is put aside, and not without a word on stderr.
+//
+// A fault in what the rider typed or in the rider's own file (a distance out
+// of range, a bad CSV row, a damaged GPS file) is not a failure of the
+// program: it is part of what the check or the reader returns, with its
+// place (the field, the line).
 class Exception : public std::runtime_error
 {
 public:
@@ -55,3 +62,7 @@ class EConvertError : public Exception
 public:
     using Exception::Exception;
 };
+
+// Runs `work`; a failure is written to stderr after `what`, and goes no
+// further. Returns whether the work ran to its end.
+bool Quietly(const char* what, const std::function<void()>& work);
