@@ -33,6 +33,7 @@
 #include <QMouseEvent>
 #include <QShortcut>
 
+#include <future>
 #include <initializer_list>
 #include <utility>
 
@@ -73,6 +74,46 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
     : QMainWindow(parent), m_environment(std::move(environment))
 {
     FormMain = this;
+    // The settings first: the log is then opened, and today's month read, on
+    // another core while the widgets are built. Nothing else touches the log
+    // until that work is joined below.
+    std::optional<Settings> settings;
+    QString settingsFailure;
+    try {
+        settings = SettingsFile::Read(SettingsPath(), m_environment.DatabasePath());
+    } catch (const Exception& e) {
+        settingsFailure = e.Message();
+    }
+    bool objectsFailed = false;
+    std::future<std::exception_ptr> opening;
+    if (settings) {
+        try {
+            m_log = std::make_unique<RideLog>(m_environment.DatabasePath(), settings->connectionStringTemplate,
+                                              m_environment.makeConnection);
+        } catch (...) {
+            objectsFailed = true;
+        }
+        if (m_log) {
+            m_openingMonth.emplace();
+            m_openingMonth->year = m_environment.today().year();
+            m_openingMonth->month = m_environment.today().month();
+            opening = std::async(std::launch::async, [log = m_log.get(), &month = *m_openingMonth] {
+                // Each failure travels to the main thread, which tells it as it would its own.
+                try {
+                    log->Open();
+                } catch (...) {
+                    return std::current_exception();
+                }
+                try {
+                    month.rides = log->Month(month.year, month.month);
+                } catch (...) {
+                    month.failure = std::current_exception();
+                }
+                return std::exception_ptr();
+            });
+        }
+    }
+
     setupUi(this);
     SetUpIcons();
     SetUpStatusBar();
@@ -87,15 +128,26 @@ TFormMain::TFormMain(StartupEnvironment environment, QWidget* parent)
     LogoDoubleClicked = false;
     FirstYear = 1990;
     // Without its settings the program knows no database: nothing more is tried.
-    if (const std::optional<QString> connectionTemplate = ReadSettings()) {
-        try {
-            m_log = std::make_unique<RideLog>(m_environment.DatabasePath(), *connectionTemplate,
-                                              m_environment.makeConnection);
-        } catch (...) {
+    if (!settings) {
+        ShowStartupError(MessageBoxes::WithException(SettingsFailedText, settingsFailure));
+        ApplyOptions(Options());
+    } else {
+        // The year's progress is shown once the log is open.
+        m_options = settings->options;
+        SetCalendarHotTrack(m_options.calendarHotTrack);
+        if (objectsFailed)
             ShowStartupError(ObjectsFailedText);
+        if (opening.valid()) {
+            std::optional<QString> failure;
+            try {
+                if (const std::exception_ptr openFailure = opening.get())
+                    std::rethrow_exception(openFailure);
+            } catch (const Exception& e) {
+                failure = e.Message();
+                m_openingMonth.reset();
+            }
+            LogOpened(failure);
         }
-        if (m_log)
-            OpenDatabase();
     }
 
     SetStatusText(ReadyStatusText);
@@ -323,20 +375,6 @@ QString TFormMain::SettingsPath() const
     return SettingsFile::SiblingPath(m_environment.executablePath, QStringLiteral(".ini"));
 }
 
-std::optional<QString> TFormMain::ReadSettings()
-{
-    Settings settings;
-    try {
-        settings = SettingsFile::Read(SettingsPath(), m_environment.DatabasePath());
-    } catch (const Exception& e) {
-        ShowStartupError(MessageBoxes::WithException(SettingsFailedText, e.Message()));
-        ApplyOptions(Options());
-        return std::nullopt;
-    }
-    ApplyOptions(settings.options);
-    return settings.connectionStringTemplate;
-}
-
 void TFormMain::WriteSettings()
 {
     SettingsFile::WriteOptions(SettingsPath(), m_options);
@@ -365,11 +403,6 @@ void TFormMain::ShowYearProgress()
     // As wide as its text, never narrower than the empty panel.
     const int frame = 2 * m_goalPanel->frameWidth() + 2 * m_goalPanel->margin() + 8;
     m_goalPanel->setFixedWidth(std::max(50, m_goalPanel->fontMetrics().horizontalAdvance(text) + frame));
-}
-
-void TFormMain::OpenDatabase()
-{
-    OpenAsAtStartup(*m_log, *this);
 }
 
 void TFormMain::LogOpened(const std::optional<QString>& failure)
@@ -724,7 +757,7 @@ void TFormMain::ListViewCalendarioSelectItem(int index, bool selected)
     const QModelIndexList selectedRows = ListViewUsciteMensili->selectionModel()->selectedRows();
     const int previousRow = selectedRows.isEmpty() ? -1 : selectedRows.first().row();
     try {
-        ShowMonth(m_log->Month(SelectedYear, SelectedMonth));
+        ShowMonth(ReadMonth(SelectedYear, SelectedMonth));
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(MonthLoadFailedText, e.Message()),
                            QMessageBox::Warning);
@@ -737,6 +770,16 @@ void TFormMain::ListViewCalendarioSelectItem(int index, bool selected)
         ListViewUsciteMensili->scrollTo(row);
     }
     ListViewUsciteMensiliClick();
+}
+
+MonthRides TFormMain::ReadMonth(int year, int month)
+{
+    std::optional<OpeningMonth> opening = std::exchange(m_openingMonth, std::nullopt);
+    if (!opening || opening->year != year || opening->month != month)
+        return m_log->Month(year, month);
+    if (opening->failure)
+        std::rethrow_exception(opening->failure);
+    return std::move(opening->rides);
 }
 
 void TFormMain::ShowMonth(const MonthRides& month)

@@ -11,6 +11,7 @@
 #include <QMainWindow>
 
 #include <array>
+#include <exception>
 #include <memory>
 #include <optional>
 
@@ -55,9 +56,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    // Opens the log, fills the calendar and loads the current month; a
-    // failure is shown and ends the program.
-    void OpenDatabase();
     bool CommandLineSwitch(const QString& name) const;
     // Runs a command of its own unit, once there is a log.
     void RunOnLog(void (*command)(RideLog&, CommandScreen&));
@@ -70,9 +68,16 @@ private:
     void SetUpMonthList();
     void ConnectCommands();
 
-    // The connection string the settings file has; none, after its box,
-    // when the file is there but cannot be read.
-    std::optional<QString> ReadSettings();
+    // Today's month, read with the log's opening while the widgets are built.
+    struct OpeningMonth
+    {
+        int year = 0;
+        int month = 0;
+        MonthRides rides;
+        std::exception_ptr failure; // the month's read; the opening's is told apart
+    };
+    // The month asked for: the one read at start-up the first time, else read now.
+    MonthRides ReadMonth(int year, int month);
     void WriteSettings();
     bool FillCalendar();
     void RequestTerminate();
@@ -140,6 +145,7 @@ private:
     int m_lastLoadedMonth = -1;
     // What the month list and summary show, for the month report.
     MonthRides m_shownMonth;
+    std::optional<OpeningMonth> m_openingMonth;
     bool m_constructed = false;
     bool m_terminateRequested = false;
 };
