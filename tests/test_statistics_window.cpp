@@ -86,6 +86,16 @@ private:
         return dialog;
     }
 
+    // The results computed, and the page of `list` shown.
+    static QTreeView* ComputedList(QWidget* dialog, const QString& list)
+    {
+        Press(dialog, "BitBtnElabora");
+        auto* view = Child<QTreeView>(dialog, list);
+        Child<QTabWidget>(dialog, "PageControlRisultati")->setCurrentWidget(view->parentWidget());
+        [&] { QVERIFY(QTest::qWaitForWindowExposed(dialog)); }();
+        return view;
+    }
+
     // The window computed over the whole of a log as long as the program allows.
     void OpenWholeLog(std::unique_ptr<RideLog>& log, std::unique_ptr<TFormElaborazioneDati>& dialog)
     {
@@ -581,10 +591,7 @@ void TestStatisticsWindow::listColumns()
     QFETCH(QList<int>, widths);
     QFETCH(QString, alignments);
     const auto dialog = Open();
-    Press(dialog.get(), "BitBtnElabora");
-    auto* view = Child<QTreeView>(dialog.get(), list);
-    Child<QTabWidget>(dialog.get(), "PageControlRisultati")->setCurrentWidget(view->parentWidget());
-    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    QTreeView* const view = ComputedList(dialog.get(), list);
     QCOMPARE(view->model()->columnCount(), headings.size());
     for (int column = 0; column < headings.size(); ++column) {
         QCOMPARE(view->model()->headerData(column, Qt::Horizontal).toString(), headings[column]);
@@ -619,10 +626,7 @@ void TestStatisticsWindow::colourKeys()
     QFETCH(int, row);
     QFETCH(QColor, colour);
     const auto dialog = Open();
-    Press(dialog.get(), "BitBtnElabora");
-    auto* view = Child<QTreeView>(dialog.get(), list);
-    Child<QTabWidget>(dialog.get(), "PageControlRisultati")->setCurrentWidget(view->parentWidget());
-    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    QTreeView* const view = ComputedList(dialog.get(), list);
     QCOMPARE(ListCells::Fill(view, view->model()->index(row, 4)), colour);
 }
 
