@@ -26,27 +26,6 @@ struct TimedRide
 enum class Query { Period, Top10 };
 TDateTime Day(int y, int m, int d) { return TDateTime::EncodeDate(y, m, d); }
 
-// Gives the distances of the log at `path` the order of a collation that only
-// this function's connection knows: later connections read them as before, but
-// cannot prepare a query that compares or sorts them. Returns the error, if any.
-QString ForgetDistanceOrder(const QString& path)
-{
-    sqlite3* raw = nullptr;
-    const int rc = sqlite3_open_v2(path.toUtf8().constData(), &raw, SQLITE_OPEN_READWRITE, nullptr);
-    const std::unique_ptr<sqlite3, decltype(&sqlite3_close)> db(raw, &sqlite3_close);
-    if (rc != SQLITE_OK
-        || sqlite3_create_collation(raw, "Forgotten", SQLITE_UTF8, nullptr,
-                                    [](void*, int, const void*, int, const void*) { return 0; }) != SQLITE_OK
-        || sqlite3_exec(raw,
-                        "ALTER TABLE Uscite RENAME TO Vecchie; "
-                        "CREATE TABLE Uscite (IDUscita INTEGER PRIMARY KEY AUTOINCREMENT, IDTipoUscita INTEGER, "
-                        "Data DATE, Descrizione VARCHAR(255), KM REAL COLLATE Forgotten, Durata TIME, Note VARCHAR(255)); "
-                        "INSERT INTO Uscite SELECT * FROM Vecchie; DROP TABLE Vecchie",
-                        nullptr, nullptr, nullptr) != SQLITE_OK)
-        return QString::fromUtf8(sqlite3_errmsg(raw));
-    return QString();
-}
-
 // A duration the rides list can show: a time of day of at least a second.
 qint64 UsableMs(const QString& stored)
 {
@@ -437,7 +416,7 @@ private Q_SLOTS:
         QFETCH(QList<int>, expected);
         const QString path = Log({{u"2005-03-01"_qs, 50}, {u"2005-03-05"_qs, 70}, {u"2005-03-09"_qs, 20}});
         if (obstacle == u"order")
-            QCOMPARE(ForgetDistanceOrder(path), QString());
+            QCOMPARE(TestDatabase::ForgetOrderOf(path, u"KM"_qs), QString());
         TZTConnection connection;
         connection.Open(TestDatabase::ConnectionStringFor(path));
         if (obstacle == u"closed")

@@ -1,6 +1,7 @@
 #include "TestDatabase.h"
 
 #include <QFile>
+#include <QStringList>
 
 #include <functional>
 
@@ -104,6 +105,26 @@ QString DamageDateIndex(const QString& path)
 {
     return Exec(path, QStringLiteral("PRAGMA writable_schema = ON; UPDATE sqlite_master SET sql = "
                                      "'CREATE INDEX IX_Uscite_Data ON Uscite (KM)' WHERE name = 'IX_Uscite_Data'"));
+}
+
+QString ForgetOrderOf(const QString& path, const QString& column)
+{
+    QStringList columns = {u"IDUscita INTEGER PRIMARY KEY AUTOINCREMENT"_qs, u"IDTipoUscita INTEGER"_qs,
+                           u"Data DATE"_qs, u"Descrizione VARCHAR(255)"_qs, u"KM REAL"_qs, u"Durata TIME"_qs,
+                           u"Note VARCHAR(255)"_qs};
+    for (QString& definition : columns)
+        if (definition.startsWith(column + u' '))
+            definition += u" COLLATE Forgotten"_qs;
+    const QByteArray sql = (u"ALTER TABLE Uscite RENAME TO Vecchie; CREATE TABLE Uscite ("_qs + columns.join(u", "_qs)
+                            + u"); INSERT INTO Uscite SELECT * FROM Vecchie; DROP TABLE Vecchie"_qs)
+                               .toUtf8();
+    return WithDatabase(path, SQLITE_OPEN_READWRITE, [&](sqlite3* db) {
+        if (sqlite3_create_collation(db, "Forgotten", SQLITE_UTF8, nullptr,
+                                     [](void*, int, const void*, int, const void*) { return 0; }) != SQLITE_OK
+            || sqlite3_exec(db, sql.constData(), nullptr, nullptr, nullptr) != SQLITE_OK)
+            return QString::fromUtf8(sqlite3_errmsg(db));
+        return QString();
+    });
 }
 
 QString Scalar(const QString& path, const QString& sql)

@@ -30,6 +30,11 @@ QString CreateProgramFolder(const QString& folder);
 // Redefines the date index over another column, so that its entries no longer
 // match the table and PRAGMA integrity_check fails. Returns the error, if any.
 QString DamageDateIndex(const QString& path);
+// Gives `column` of the rides the order of a collation that only this
+// function's connection knows: later connections open the log and read the
+// column as before, but cannot prepare a query that compares or sorts it.
+// Returns the error, if any.
+QString ForgetOrderOf(const QString& path, const QString& column);
 // "Provider=SQLite;Data Source=" + path.
 QString ConnectionStringFor(const QString& path);
 
