@@ -20,12 +20,6 @@ bool Confirmed(CommandScreen& screen, const QString& question, QMessageBox::Stan
     return yes;
 }
 
-QString ReasonOf(const std::exception& failure)
-{
-    const auto* known = dynamic_cast<const Exception*>(&failure);
-    return known ? known->Message() : QString::fromLocal8Bit(failure.what());
-}
-
 void OpenAsAtStartup(RideLog& log, CommandScreen& screen)
 {
     if (log.IsOpen())

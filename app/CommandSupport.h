@@ -3,9 +3,6 @@
 #include <QMessageBox>
 #include <QString>
 
-#include <exception>
-#include <functional>
-
 class CommandScreen;
 class RideLog;
 
@@ -14,9 +11,6 @@ class RideLog;
 // Asks `question` with Yes, No and Cancel; true for Yes, after the window has
 // painted over the closed box (the work that follows processes no events).
 bool Confirmed(CommandScreen& screen, const QString& question, QMessageBox::StandardButton defaultButton);
-
-// What the rider reads after "Eccezione: " for a failure.
-QString ReasonOf(const std::exception& failure);
 
 // Opens a closed log and has the screen shown as at start-up; a log that is
 // open, and the month shown with it, are left as they are.

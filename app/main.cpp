@@ -80,9 +80,7 @@ int main(int argc, char* argv[])
             form.show();
         QApplication::exec();
     } catch (const std::exception& e) {
-        const auto* known = dynamic_cast<const Exception*>(&e);
-        MessageBoxes::Show(nullptr, known ? known->Message() : QString::fromLocal8Bit(e.what()),
-                           QMessageBox::Critical);
+        MessageBoxes::Show(nullptr, ReasonOf(e), QMessageBox::Critical);
     }
     return 0;
 }

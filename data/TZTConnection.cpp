@@ -7,6 +7,8 @@
 #include "util/Exception.h"
 #include "util/SystemErrors.h"
 
+#include <cerrno>
+
 #include <QFileInfo>
 #include <QSet>
 #include <QUrl>
@@ -40,16 +42,17 @@ QString RiderReason(TZTConnection::Cause cause)
         if (QString words = SystemErrorWords(cause.systemErrno); !words.isEmpty())
             return words;
     }
+    // The system's own causes are worded as the system's errors are.
     switch (primary) {
     case SQLITE_FULL:
-        return QStringLiteral("disco pieno");
+        return SystemErrorWords(ENOSPC);
+    case SQLITE_PERM:
+        return SystemErrorWords(EACCES);
     case SQLITE_READONLY:
         return QStringLiteral("database in sola lettura");
     case SQLITE_BUSY:
     case SQLITE_LOCKED:
         return QStringLiteral("database in uso da un altro programma");
-    case SQLITE_PERM:
-        return QStringLiteral("permesso negato");
     case SQLITE_CANTOPEN:
         return QStringLiteral("impossibile aprire il file");
     default:

@@ -2,6 +2,12 @@
 
 #include <QtGlobal>
 
+QString ReasonOf(const std::exception& failure)
+{
+    const auto* known = dynamic_cast<const Exception*>(&failure);
+    return known ? known->Message() : QString::fromLocal8Bit(failure.what());
+}
+
 bool Quietly(const char* what, const std::function<void()>& work)
 {
     try {

@@ -63,6 +63,10 @@ public:
     using Exception::Exception;
 };
 
+// What the rider reads after "Eccezione: " for any failure: an Exception's
+// message, or the text of one the program did not raise.
+QString ReasonOf(const std::exception& failure);
+
 // Runs `work`; a failure is written to stderr after `what`, and goes no
 // further. Returns whether the work ran to its end.
 bool Quietly(const char* what, const std::function<void()>& work);
