@@ -3,6 +3,8 @@
 #include <QAbstractItemView>
 #include <QColor>
 #include <QImage>
+#include <QStringList>
+#include <QTreeView>
 
 #include <algorithm>
 #include <cstdlib>
@@ -41,6 +43,31 @@ inline bool AlignedAs(std::pair<int, int> gaps, Alignment alignment)
 {
     const auto [left, right] = gaps;
     return alignment == Centre ? std::abs(left - right) <= 2 : left >= 0 && left + 3 < right;
+}
+
+// What differs between the columns of `view` and the headings, least widths
+// and alignments of its first row's painted texts (L left, C centred, - no
+// text); empty when nothing does.
+inline QString ColumnFault(QTreeView* view, const QStringList& headings, const QList<int>& widths,
+                           const QString& alignments)
+{
+    const QAbstractItemModel* model = view->model();
+    if (model->columnCount() != headings.size())
+        return QStringLiteral("%1 columns").arg(model->columnCount());
+    for (int column = 0; column < headings.size(); ++column) {
+        const QString heading = model->headerData(column, Qt::Horizontal).toString();
+        if (heading != headings[column] || view->columnWidth(column) < widths[column])
+            return QStringLiteral("column %1: \"%2\", %3 px").arg(column).arg(heading).arg(view->columnWidth(column));
+        if (alignments[column] == u'-')
+            continue;
+        const auto gaps = TextGaps(view, model->index(0, column));
+        if (!AlignedAs(gaps, alignments[column] == u'C' ? Centre : Left))
+            return QStringLiteral("column %1 painted %2 px from the left, %3 px from the right")
+                .arg(column)
+                .arg(gaps.first)
+                .arg(gaps.second);
+    }
+    return QString();
 }
 
 // The colour at the middle of the cell.
