@@ -9,6 +9,7 @@
 #include "tools/CsvImport.h"
 #include "util/Application.h"
 #include "util/Exception.h"
+#include "util/Formats.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -53,16 +54,11 @@ const QString CancelText = QStringLiteral("Annulla");
 // Files of fewer lines are read and stored before a progress bar could be seen.
 constexpr qint64 ProgressLines = 5000;
 
-// A count as the rider reads it: "400.000".
-QString Number(qsizetype n)
-{
-    return QLocale().toString(qlonglong(n));
-}
 
 // "1 uscita esportata", "3 uscite esportate".
 QString Count(qsizetype n, const QString& one, const QString& many)
 {
-    return Number(n) + u' ' + (n == 1 ? one : many);
+    return Formats::Grouped(n) + u' ' + (n == 1 ? one : many);
 }
 
 QString ExportDone(int rides)
@@ -82,7 +78,7 @@ QString ImportQuestion(qsizetype fresh, qsizetype present)
     return QStringLiteral("Il file contiene %1 e %2 nel diario. Importare %3?")
         .arg(Count(fresh, QStringLiteral("uscita nuova"), QStringLiteral("uscite nuove")),
              Count(present, QStringLiteral("già presente"), QStringLiteral("già presenti")),
-             fresh == 1 ? QStringLiteral("l'uscita nuova") : QStringLiteral("le %1 uscite nuove").arg(Number(fresh)));
+             fresh == 1 ? QStringLiteral("l'uscita nuova") : QStringLiteral("le %1 uscite nuove").arg(Formats::Grouped(fresh)));
 }
 
 QString NothingNew(qsizetype present)
@@ -91,7 +87,7 @@ QString NothingNew(qsizetype present)
         return QStringLiteral("Il file non contiene uscite.");
     return present == 1 ? QStringLiteral("L'uscita del file è già presente nel diario: nessuna uscita importata.")
                         : QStringLiteral("Le %1 uscite del file sono già presenti nel diario: nessuna uscita importata.")
-                              .arg(Number(present));
+                              .arg(Formats::Grouped(present));
 }
 
 struct ChosenFile

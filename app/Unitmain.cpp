@@ -238,6 +238,7 @@ void TFormMain::SetUpStatusBar()
         StatusBarMain->addWidget(panel);
     }
     StatusBarMain->installEventFilter(this);
+    m_goalPanel->installEventFilter(this);
 }
 
 void TFormMain::SetUpCalendar()
@@ -389,17 +390,15 @@ void TFormMain::ApplyOptions(const Options& options)
 
 void TFormMain::ShowYearProgress()
 {
-    QString text, projection;
+    m_yearProgress.reset();
     if (m_options.yearGoal > 0 && m_log && m_log->IsOpen()) {
         // Not a command: a year that cannot be read shows no figure.
         Quietly("year's progress not shown", [&] {
-            const Statistics::YearProgress progress = m_log->YearProgress(m_options.yearGoal, m_environment.today());
-            text = Statistics::ProgressText(progress);
-            projection = Statistics::ProjectionText(progress);
+            m_yearProgress = m_log->YearProgress(m_options.yearGoal, m_environment.today());
         });
     }
+    const QString text = m_yearProgress ? Statistics::ProgressText(*m_yearProgress) : QString();
     m_goalPanel->setText(text);
-    m_goalPanel->setToolTip(projection);
     // As wide as its text, never narrower than the empty panel.
     const int frame = 2 * m_goalPanel->frameWidth() + 2 * m_goalPanel->margin() + 8;
     m_goalPanel->setFixedWidth(std::max(50, m_goalPanel->fontMetrics().horizontalAdvance(text) + frame));
@@ -471,6 +470,14 @@ bool TFormMain::eventFilter(QObject* watched, QEvent* event)
             StatusBarMainDblClick();
         else if (event->type() == QEvent::MouseButtonRelease)
             StatusBarMainMouseUp(static_cast<QMouseEvent*>(event)->position().toPoint().x());
+    } else if (watched == m_goalPanel && event->type() == QEvent::ToolTip) {
+        // Read as it is asked for: the past years' seasons take a pass over the whole log.
+        QStringList lines;
+        if (m_yearProgress && m_log && m_log->IsOpen()) {
+            Quietly("year's outlook not shown",
+                    [&] { lines = Statistics::OutlookLines(m_log->YearOutlook(*m_yearProgress)); });
+        }
+        m_goalPanel->setToolTip(lines.join(u'\n'));
     }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -3,6 +3,7 @@
 #include "app/CommandScreen.h"
 #include "app/StartupEnvironment.h"
 #include "data/MonthRides.h"
+#include "data/Statistics.h"
 #include "forms/PrintJob.h"
 #include "util/Settings.h"
 
@@ -139,6 +140,7 @@ private:
     QLabel* m_logoPanel = nullptr;
     QLabel* m_statusText = nullptr;
     QLabel* m_goalPanel = nullptr;
+    std::optional<Statistics::YearProgress> m_yearProgress; // what the goal panel shows
     HotTrackDelegate* m_calendarDelegate = nullptr;
     MonthRidesModel* m_monthModel = nullptr;
     int m_lastLoadedYear = -1;

@@ -48,6 +48,11 @@ Statistics::YearProgress RideLog::YearProgress(int goal, const QDate& today)
     return Statistics::ReadProgress(*m_connection, goal, today);
 }
 
+Statistics::YearOutlook RideLog::YearOutlook(const Statistics::YearProgress& progress)
+{
+    return Statistics::ReadOutlook(*m_connection, progress);
+}
+
 Rides::Totals RideLog::Totals()
 {
     return Rides::ReadTotals(*m_connection);

@@ -47,6 +47,8 @@ public:
     QStringList TypeNames();
     QList<Rides::RideType> Types();
     Statistics::YearProgress YearProgress(int goal, const QDate& today);
+    // Reads every past year: for the moment the figures are asked for.
+    Statistics::YearOutlook YearOutlook(const Statistics::YearProgress& progress);
     Rides::Totals Totals();
     Rides::Ride Read(int id);
     // The statistics of result.DataInizio..result.DataTermine but the ten

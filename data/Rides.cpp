@@ -123,11 +123,23 @@ Totals ReadTotals(TZTConnection& connection)
     return {totals.GetFieldAsInteger(QStringLiteral("Uscite")), totals.GetFieldAsDouble(RideColumn::KM)};
 }
 
-double YearKm(TZTConnection& connection, int year)
+double KmOfDays(TZTConnection& connection, const QDate& first, const QDate& last)
 {
     TZTRecordset total(&connection);
-    total.Open(Sql::YearKm(year));
+    total.Open(Sql::KmOfDays(first, last));
     return total.Eof() ? 0.0 : total.GetFieldAsDouble(RideColumn::KM);
+}
+
+QList<YearByDay> YearsByDay(TZTConnection& connection, const QDate& day)
+{
+    QList<YearByDay> years;
+    TZTRecordset rows(&connection);
+    for (rows.Open(Sql::YearsByDay(day)); !rows.Eof(); rows.MoveNext()) {
+        years.append({rows.GetFieldAsString(QStringLiteral("Anno")).toInt(),
+                      QDate::fromString(rows.GetFieldAsString(QStringLiteral("Primo")).left(10), Qt::ISODate),
+                      rows.GetFieldAsDouble(RideColumn::KM), rows.GetFieldAsDouble(QStringLiteral("KMAllaData"))});
+    }
+    return years;
 }
 
 void ForEachInMonth(TZTConnection& connection, int year, int month, const RowVisitor& visit)

@@ -86,8 +86,20 @@ struct Totals
 };
 Totals ReadTotals(TZTConnection& connection);
 
-// The distance of the rides of a calendar year.
-double YearKm(TZTConnection& connection, int year);
+// The distance of the rides of `first`..`last`, both days included.
+double KmOfDays(TZTConnection& connection, const QDate& first, const QDate& last);
+
+// A year before the one of a given day: its distance, and how much of it was
+// ridden by that day's month and day.
+struct YearByDay
+{
+    int year = 0;
+    QDate firstRide;
+    double km = 0.0;
+    double kmByDay = 0.0;
+};
+// Every year before `day`'s that has rides, by year.
+QList<YearByDay> YearsByDay(TZTConnection& connection, const QDate& day);
 
 // A ride as the lists read it: its key and its fields as stored, the date
 // with any time of day another program wrote into it.

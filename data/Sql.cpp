@@ -63,11 +63,21 @@ QString RidesByDate(TDateTime start, TDateTime end)
         .arg(QLatin1StringView(RideColumns), PeriodCondition(start, end));
 }
 
-QString YearKm(int year)
+QString KmOfDays(const QDate& first, const QDate& last)
 {
-    // A date range, as for a month, so the date index serves it.
+    // A date range, as for a month, so the date index serves it; before the
+    // next day, so that a date with a time of day still counts.
     return QStringLiteral("SELECT total(KM) AS KM FROM Uscite WHERE (Data >= %1) AND (Data < %2)")
-        .arg(Quoted(TDateTime::EncodeDate(year, 1, 1)), Quoted(TDateTime::EncodeDate(year + 1, 1, 1)));
+        .arg(Quoted(TDateTime::FromQDate(first)), Quoted(TDateTime::FromQDate(last.addDays(1))));
+}
+
+QString YearsByDay(const QDate& day)
+{
+    const QString monthDay = day.toString(QStringLiteral("MM-dd"));
+    return QStringLiteral("SELECT substr(Data, 1, 4) AS Anno, min(Data) AS Primo, total(KM) AS KM, "
+                          "total(CASE WHEN substr(Data, 6, 5) <= '%1' THEN KM END) AS KMAllaData "
+                          "FROM Uscite WHERE Data < %2 GROUP BY Anno ORDER BY Anno")
+        .arg(monthDay, Quoted(TDateTime::EncodeDate(day.year(), 1, 1)));
 }
 
 QString Top10(TDateTime start, TDateTime end)

@@ -27,8 +27,12 @@ QString AllRidesByKey();
 // day, in the order they were added; and those of a period, both days included.
 QString RidesByDate();
 QString RidesByDate(TDateTime start, TDateTime end);
-// One row, column "KM": the distance of the rides of a calendar year.
-QString YearKm(int year);
+// One row, column "KM": the distance of the rides of `first`..`last`, both days included.
+QString KmOfDays(const QDate& first, const QDate& last);
+// For every year before `day`'s, by year (columns "Anno", "Primo" its first
+// ride's date, "KM"), and "KMAllaData", the distance ridden by `day`'s month
+// and day.
+QString YearsByDay(const QDate& day);
 // Rides of a period at least as long as its tenth-longest ride, with the
 // columns of RidesByDate, longest first; equal distances by date, then in the
 // order they were added.

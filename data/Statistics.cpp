@@ -261,32 +261,86 @@ QColor YearColour(int yearsBack)
     return ColoriGrafici(yearsBack == 0 ? 6 : 3);
 }
 
-YearProgress Progress(double km, int goal, const QDate& today)
-{
-    return {today.year(), km, goal, km / today.dayOfYear() * today.daysInYear()};
-}
-
 YearProgress ReadProgress(TZTConnection& connection, int goal, const QDate& today)
 {
-    return Progress(Rides::YearKm(connection, today.year()), goal, today);
+    // Rides entered ahead of their day are not ridden yet.
+    return {today, Rides::KmOfDays(connection, QDate(today.year(), 1, 1), today), goal};
 }
 
 QString ProgressText(const YearProgress& progress)
 {
     if (progress.goal <= 0)
         return QString();
-    // Whole kilometres ridden, not rounded up to a goal not yet reached.
-    return QStringLiteral("%1: %2 / %3 km")
-        .arg(progress.year)
-        .arg(qint64(std::floor(progress.km)))
-        .arg(progress.goal);
+    return QStringLiteral("%1: %2 / %3 km%4")
+        .arg(progress.today.year())
+        .arg(Formats::Grouped(progress.km), Formats::Grouped(progress.goal),
+             progress.Reached() ? QStringLiteral(" \u2713") : QString());
 }
 
-QString ProjectionText(const YearProgress& progress)
+YearOutlook Outlook(const YearProgress& progress, const QList<Rides::YearByDay>& pastYears)
 {
+    const QDate& today = progress.today;
+    YearOutlook outlook{progress};
+    // A season is a whole past year: the log's first year counts only when it
+    // begins in January, since a rider who started later had no spring in it.
+    double shares = 0.0;
+    for (const Rides::YearByDay& year : pastYears) {
+        if (year.year == today.year() - 1)
+            outlook.lastYearKm = year.kmByDay;
+        const bool whole = &year != &pastYears.first() || year.firstRide.month() == 1;
+        if (whole && year.km > 0.0) {
+            shares += year.kmByDay / year.km;
+            ++outlook.seasons;
+        }
+    }
+    if (outlook.seasons >= 2 && shares > 0.0) {
+        outlook.projection = progress.km / (shares / outlook.seasons);
+    } else {
+        outlook.seasons = 0;
+        outlook.projection = progress.km / today.dayOfYear() * today.daysInYear();
+    }
+    return outlook;
+}
+
+YearOutlook ReadOutlook(TZTConnection& connection, const YearProgress& progress)
+{
+    return Outlook(progress, Rides::YearsByDay(connection, progress.today));
+}
+
+QStringList OutlookLines(const YearOutlook& outlook)
+{
+    const YearProgress& progress = outlook.progress;
     if (progress.goal <= 0)
-        return QString();
-    return QStringLiteral("Proiezione a fine anno: %1 km").arg(qRound64(progress.projection));
+        return {};
+    const QLocale locale;
+    QStringList lines;
+    lines.append(QStringLiteral("Proiezione a fine anno: %1 km (%2)")
+                     .arg(Formats::Grouped(outlook.projection),
+                          outlook.seasons > 0
+                              ? QStringLiteral("dal tuo andamento stagionale in %1 anni").arg(outlook.seasons)
+                              : QStringLiteral("lineare: servono almeno due anni completi nel registro")));
+    if (outlook.lastYearKm) {
+        QString line = QStringLiteral("%1 alla stessa data: %2 km")
+                           .arg(progress.today.year() - 1)
+                           .arg(Formats::Grouped(*outlook.lastYearKm));
+        if (*outlook.lastYearKm > 0.0) {
+            const double change = (progress.km - *outlook.lastYearKm) / *outlook.lastYearKm * 100.0;
+            // A real minus sign, as the percentages of a printed table have it.
+            line += QStringLiteral(", %1%2 %").arg(change < 0 ? QStringLiteral("\u2212") : QStringLiteral("+"),
+                                                   locale.toString(std::abs(change), 'f', 1));
+        }
+        lines.append(line);
+    }
+    if (progress.Reached()) {
+        lines.append(QStringLiteral("Obiettivo raggiunto"));
+    } else {
+        const double missing = progress.goal - progress.km;
+        QString line = QStringLiteral("Mancano %1 km").arg(Formats::Grouped(missing));
+        if (const int daysLeft = progress.today.daysInYear() - progress.today.dayOfYear(); daysLeft > 0)
+            line += QStringLiteral(": %1 km a settimana").arg(Formats::Grouped(missing / (daysLeft / 7.0)));
+        lines.append(line);
+    }
+    return lines;
 }
 
 QColor ColoriGrafici(int index)

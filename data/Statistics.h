@@ -11,6 +11,7 @@
 #include <optional>
 
 class TZTConnection;
+namespace Rides { struct YearByDay; }
 
 // One of the ten longest rides; an empty slot has KM -1.
 struct TZTUscita
@@ -123,18 +124,34 @@ QColor YearColour(int yearsBack);
 // The current year's kilometres against the goal, as the status bar shows them.
 struct YearProgress
 {
-    int year = 0;
-    double km = 0.0;
+    QDate today;
+    double km = 0.0; // the year's rides up to today
     int goal = 0;
-    double projection = 0.0; // the distance so far over the days elapsed, times the days of the year
+
+    bool Reached() const { return goal > 0 && km >= goal; }
 };
-YearProgress Progress(double km, int goal, const QDate& today);
-// Reads the kilometres of `today`'s year; throws Exception when the query
-// cannot be read.
+// Reads the kilometres of `today`'s year up to today; throws Exception when
+// the query cannot be read.
 YearProgress ReadProgress(TZTConnection& connection, int goal, const QDate& today);
-// "2026: 4512 / 6000 km" and "Proiezione a fine anno: 6540 km"; empty without a goal.
+// "2026: 20.893 / 24.000 km", marked once the goal is reached; empty without a goal.
 QString ProgressText(const YearProgress& progress);
-QString ProjectionText(const YearProgress& progress);
+
+// The year against the past ones: the same day of last year, what the goal
+// still needs, and where the year is heading.
+struct YearOutlook
+{
+    YearProgress progress;
+    std::optional<double> lastYearKm; // by the same day; none when last year has no rides
+    double projection = 0.0;
+    // How many past years' seasons the projection comes from; 0 when there
+    // were too few and it is linear in the days of the year.
+    int seasons = 0;
+};
+YearOutlook Outlook(const YearProgress& progress, const QList<Rides::YearByDay>& pastYears);
+// Reads every past year; throws Exception when the query cannot be read.
+YearOutlook ReadOutlook(TZTConnection& connection, const YearProgress& progress);
+// The goal panel's tooltip, a line per figure; empty without a goal.
+QStringList OutlookLines(const YearOutlook& outlook);
 
 // The twelve chart colours: month i and weekday i use entry i.
 QColor ColoriGrafici(int index);

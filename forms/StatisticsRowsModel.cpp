@@ -14,7 +14,14 @@ void StatisticsRowsModel::SetRows(QList<QStringList> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
+    m_toolTipRow = -1;
     endResetModel();
+}
+
+void StatisticsRowsModel::SetRowToolTip(int row, const QString& text)
+{
+    m_toolTipRow = row;
+    m_toolTip = text;
 }
 
 int StatisticsRowsModel::rowCount(const QModelIndex& parent) const
@@ -29,6 +36,8 @@ QVariant StatisticsRowsModel::data(const QModelIndex& index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return m_rows.at(index.row()).value(index.column());
+    case Qt::ToolTipRole:
+        return index.row() == m_toolTipRow ? QVariant(m_toolTip) : QVariant();
     case Qt::BackgroundRole:
         if (index.column() == m_look.colourKeyColumn)
             return QBrush(Statistics::ColoriGrafici(index.row()));

@@ -19,6 +19,8 @@ public:
     StatisticsRowsModel(std::span<const ReportColumn> columns, Look look, QObject* parent = nullptr);
 
     void SetRows(QList<QStringList> rows);
+    // Shown over every cell of `row` until the rows change.
+    void SetRowToolTip(int row, const QString& text);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -26,6 +28,8 @@ public:
 private:
     Look m_look;
     QList<QStringList> m_rows;
+    int m_toolTipRow = -1;
+    QString m_toolTip;
 };
 
 // The columns of the statistics lists.

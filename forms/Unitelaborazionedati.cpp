@@ -220,10 +220,30 @@ void TFormElaborazioneDati::ShowResults()
     FillList(ListViewGiorniMensili, Statistics::DayOfMonthRows(m_risultati));
     FillList(ListViewDecineDiKM, Statistics::TensOfKmRows(m_risultati));
     FillList(ListViewAnni, Statistics::YearRows(m_risultati, Obiettivo()));
+    ShowGoalOutlook();
     // The latest years beside the chart of the last one.
     if (const int years = ListViewAnni->model()->rowCount(); years > 0)
         ListViewAnni->scrollTo(ListViewAnni->model()->index(years - 1, 0));
     DisegnaGraficoAnni();
+}
+
+void TFormElaborazioneDati::ShowGoalOutlook()
+{
+    const Statistics::YearGoal goal = Obiettivo();
+    if (goal.km <= 0)
+        return;
+    const QAbstractItemModel* years = ListViewAnni->model();
+    const QString name = QString::number(goal.year);
+    for (int row = 0; row < years->rowCount(); ++row) {
+        if (!years->index(row, 0).data().toString().startsWith(name))
+            continue;
+        // The goal panel's figures, over the goal's year.
+        Quietly("year's outlook not shown", [&] {
+            const Statistics::YearOutlook outlook = m_log.YearOutlook(m_log.YearProgress(goal.km, m_today()));
+            m_models.value(ListViewAnni)->SetRowToolTip(row, Statistics::OutlookLines(outlook).join(u'\n'));
+        });
+        return;
+    }
 }
 
 Statistics::YearGoal TFormElaborazioneDati::Obiettivo() const

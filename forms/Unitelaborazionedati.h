@@ -48,6 +48,8 @@ private:
     void DisegnaGraficoAnni();
     // The rider's goal for the current year; none without options.
     Statistics::YearGoal Obiettivo() const;
+    // Over the goal's year in the years list, the figures of the goal panel.
+    void ShowGoalOutlook();
 
     RideLog& m_log;
     int PrimoAnno;

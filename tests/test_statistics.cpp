@@ -349,45 +349,65 @@ private Q_SLOTS:
         QCOMPARE(shown, years << u"Totale"_qs);
     }
 
-    void progressOnAGivenDay_data()
+    void yearAgainstItsGoal_data()
     {
-        QTest::addColumn<double>("km");
+        QTest::addColumn<QList<Ride>>("rides");
         QTest::addColumn<int>("goal");
         QTest::addColumn<QDate>("today");
-        QTest::addColumn<QStringList>("texts"); // the panel and its tooltip
-        QTest::newRow("half way through the year") << 1830.0 << 6000 << QDate(2026, 7, 2) // day 183 of 365
-            << QStringList{u"2026: 1830 / 6000 km"_qs, u"Proiezione a fine anno: 3650 km"_qs};
-        QTest::newRow("29 February, of 366 days") << 600.0 << 5000 << QDate(2024, 2, 29)
-            << QStringList{u"2024: 600 / 5000 km"_qs, u"Proiezione a fine anno: 3660 km"_qs};
-        // Not yet reached until it is: the distance is not rounded up.
-        QTest::newRow("the last day") << 5999.6 << 6000 << QDate(2024, 12, 31)
-            << QStringList{u"2024: 5999 / 6000 km"_qs, u"Proiezione a fine anno: 6000 km"_qs};
-        QTest::newRow("no goal") << 1830.0 << 0 << QDate(2026, 7, 2) << QStringList{QString(), QString()};
+        QTest::addColumn<QStringList>("texts"); // the panel, then the lines of its tooltip
+        const QString linear = u"(lineare: servono almeno due anni completi nel registro)"_qs;
+        // 31 March 2026 is day 90 of 365: 275 days, 39 weeks and 2 days, are left.
+        QTest::newRow("one past season: linear, rides ahead of today left out")
+            << QList<Ride>{{u"2025-01-05"_qs, 200}, {u"2025-06-01"_qs, 800}, {u"2026-01-10"_qs, 100},
+                           {u"2026-04-01"_qs, 999}}
+            << 2000 << QDate(2026, 3, 31)
+            << QStringList{u"2026: 100 / 2.000 km"_qs, u"Proiezione a fine anno: 406 km "_qs + linear,
+                           u"2025 alla stessa data: 200 km, \u221250,0 %"_qs, u"Mancano 1.900 km: 48 km a settimana"_qs};
+        // A quarter of 2024's km and half of 2025's were ridden by 31 March: 300 km are 37.5 % of a year.
+        QTest::newRow("two seasons: their mean share")
+            << QList<Ride>{{u"2024-01-15"_qs, 100}, {u"2024-07-01"_qs, 300}, {u"2025-03-31"_qs, 150},
+                           {u"2025-09-01"_qs, 150}, {u"2026-03-01"_qs, 300}}
+            << 1000 << QDate(2026, 3, 31)
+            << QStringList{u"2026: 300 / 1.000 km"_qs,
+                           u"Proiezione a fine anno: 800 km (dal tuo andamento stagionale in 2 anni)"_qs,
+                           u"2025 alla stessa data: 150 km, +100,0 %"_qs, u"Mancano 700 km: 18 km a settimana"_qs};
+        QTest::newRow("a first year begun after January is no season")
+            << QList<Ride>{{u"2024-02-01"_qs, 100}, {u"2024-07-01"_qs, 300}, {u"2025-03-31"_qs, 150},
+                           {u"2025-09-01"_qs, 150}, {u"2026-03-01"_qs, 300}}
+            << 1000 << QDate(2026, 3, 31)
+            << QStringList{u"2026: 300 / 1.000 km"_qs, u"Proiezione a fine anno: 1.217 km "_qs + linear,
+                           u"2025 alla stessa data: 150 km, +100,0 %"_qs, u"Mancano 700 km: 18 km a settimana"_qs};
+        // Up to 29 February is up to 28 February in 2022 and 2023: half of 2022, a sixth of 2023.
+        QTest::newRow("reached on 29 February")
+            << QList<Ride>{{u"2022-01-01"_qs, 10}, {u"2022-12-31"_qs, 10}, {u"2023-01-01"_qs, 10},
+                           {u"2023-02-28"_qs, 10}, {u"2023-03-01"_qs, 100}, {u"2024-02-29"_qs, 5000}}
+            << 5000 << QDate(2024, 2, 29)
+            << QStringList{u"2024: 5.000 / 5.000 km \u2713"_qs,
+                           u"Proiezione a fine anno: 15.000 km (dal tuo andamento stagionale in 2 anni)"_qs,
+                           u"2023 alla stessa data: 20 km, +24.900,0 %"_qs, u"Obiettivo raggiunto"_qs};
+        QTest::newRow("the last day, no past year")
+            << QList<Ride>{{u"2026-06-01"_qs, 49.6}} << 100 << QDate(2026, 12, 31)
+            << QStringList{u"2026: 50 / 100 km"_qs, u"Proiezione a fine anno: 50 km "_qs + linear,
+                           u"Mancano 50 km"_qs};
+        QTest::newRow("no goal") << QList<Ride>{{u"2026-06-01"_qs, 50}} << 0 << QDate(2026, 7, 2)
+                                 << QStringList{QString()};
     }
 
-    void progressOnAGivenDay()
+    void yearAgainstItsGoal()
     {
-        QFETCH(double, km);
+        QFETCH(QList<Ride>, rides);
         QFETCH(int, goal);
         QFETCH(QDate, today);
         QFETCH(QStringList, texts);
-        const Statistics::YearProgress progress = Statistics::Progress(km, goal, today);
-        QCOMPARE((QStringList{Statistics::ProgressText(progress), Statistics::ProjectionText(progress)}), texts);
-    }
-
-    void progressReadsTheYearOnly()
-    {
-        const QString path = Log({{u"2004-12-31"_qs, 100}, {u"2005-01-01"_qs, 10.5}, {u"2005-12-31"_qs, 20},
-                                  {u"2006-01-01"_qs, 1000}});
         TZTConnection connection;
-        connection.Open(TestDatabase::ConnectionStringFor(path));
-        const Statistics::YearProgress progress = Statistics::ReadProgress(connection, 100, QDate(2005, 3, 15));
-        QCOMPARE(progress.km, 30.5);
-        QCOMPARE(progress.year, 2005);
-        // An empty year reads as nothing ridden.
-        QCOMPARE(Statistics::ReadProgress(connection, 100, QDate(2003, 3, 15)).km, 0.0);
+        connection.Open(TestDatabase::ConnectionStringFor(Log(rides)));
+        const Statistics::YearProgress progress = Statistics::ReadProgress(connection, goal, today);
+        QCOMPARE(QStringList{Statistics::ProgressText(progress)}
+                     + Statistics::OutlookLines(Statistics::ReadOutlook(connection, progress)),
+                 texts);
         connection.Close();
-        QVERIFY_THROWS_EXCEPTION(Exception, Statistics::ReadProgress(connection, 100, QDate(2005, 3, 15)));
+        QVERIFY_THROWS_EXCEPTION(Exception, Statistics::ReadProgress(connection, goal, today));
+        QVERIFY_THROWS_EXCEPTION(Exception, Statistics::ReadOutlook(connection, progress));
     }
 
     void failuresAreThrownByTheirQuery_data()

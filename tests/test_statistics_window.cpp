@@ -524,7 +524,10 @@ void TestStatisticsWindow::yearsPage()
     QCOMPARE((QList<bool>{model->index(2, 0).data(Qt::FontRole).value<QFont>().bold(),
                           model->index(3, 5).data(Qt::FontRole).value<QFont>().bold()}),
              (QList<bool>{false, true})); // the total
-
+    // The goal panel's figures over the goal's year, and over no other row.
+    QCOMPARE((QList<bool>{model->index(2, 3).data(Qt::ToolTipRole).toString().startsWith(u"Proiezione a fine anno: "),
+                          model->index(1, 0).data(Qt::ToolTipRole).isValid()}),
+             (QList<bool>{goal > 0, false}));
 
     auto* chart = Child<QLabel>(&dialog, "ImageGraficoAnni");
     const QImage image = chart->pixmap().toImage();

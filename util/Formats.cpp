@@ -91,6 +91,11 @@ Separators Separators::Current()
     return {QLocale().decimalPoint(), TimeSeparator()};
 }
 
+QString Grouped(double value)
+{
+    return QLocale().toString(qRound64(value));
+}
+
 QString OneDecimal(double value)
 {
     return Fixed(value, 1, QLocale().decimalPoint());

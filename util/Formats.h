@@ -25,6 +25,8 @@ QString OneDecimal(double value, const Separators& separators);
 // "%.2f": averages; NotAvailable for NaN and the infinities.
 QString TwoDecimals(double value);
 QString TwoDecimals(double value, const Separators& separators);
+// Whole units with the locale's thousands separator: "20.893" in Italian.
+QString Grouped(double value);
 // "h:nn:ss" with the locale's time separator; NoDuration for an invalid value.
 QString Duration(TDateTime value);
 QString Duration(TDateTime value, const Separators& separators);
