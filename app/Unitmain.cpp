@@ -294,6 +294,9 @@ void TFormMain::SetUpMonthList()
         ListViewUsciteMensili->setColumnWidth(
             column, FittingWidth(metrics, widest[column] + QStringList{QString::fromUtf8(layout.title)}, layout.width, 12));
     }
+    // The description, never narrower than preset, takes what a wider window
+    // leaves; a cut one shows whole under the pointer.
+    ListViewUsciteMensili->header()->setStretchLastSection(true);
     // Figures keep their places from month to month.
     for (QLabel* figure : {LabelKM, LabelUscite, LabelKMU, LabelKMG})
         figure->setMinimumWidth(figure->fontMetrics().horizontalAdvance(QStringLiteral("99999,99")) + 16);

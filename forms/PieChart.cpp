@@ -2,16 +2,19 @@
 
 #include <QPainter>
 
-QImage PieChart(const QSize& size, const QList<Statistics::PieSlice>& slices, const QColor& background)
+QImage PieChart(const QSize& size, const QList<Statistics::PieSlice>& slices)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(background);
+    QImage image(size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
     QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
+    // Inside the image by half a pixel, so the smoothed rim is not cut.
+    const QRectF disc = QRectF(QPointF(0, 0), size).adjusted(0.5, 0.5, -0.5, -0.5);
     for (const Statistics::PieSlice& slice : slices) {
         painter.setBrush(slice.colour);
         // Qt's angles are sixteenths of a degree, counter-clockwise from three o'clock.
-        painter.drawPie(QRect(QPoint(0, 0), size), slice.start * 16, (slice.end - slice.start) * 16);
+        painter.drawPie(disc, slice.start * 16, (slice.end - slice.start) * 16);
     }
     return image;
 }

@@ -2,10 +2,10 @@
 
 #include "data/Statistics.h"
 
-#include <QColor>
 #include <QImage>
 #include <QList>
 #include <QSize>
 
-// The chart of `slices` on `background`, as big as `size`, in the ellipse that fills it.
-QImage PieChart(const QSize& size, const QList<Statistics::PieSlice>& slices, const QColor& background);
+// The chart of `slices`, as big as `size`, in the ellipse that fills it, with
+// smooth edges; transparent around the disc, so it lies on whatever panel holds it.
+QImage PieChart(const QSize& size, const QList<Statistics::PieSlice>& slices);

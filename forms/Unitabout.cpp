@@ -26,6 +26,14 @@ void SetLook(QLabel* label, int pixelSize, const QColor& colour = QColor(), bool
     }
 }
 
+// Where a one-line label's text stands: it is centred in the label's contents.
+int Baseline(const QLabel* label)
+{
+    const QRect contents = label->contentsRect();
+    const QFontMetrics metrics = label->fontMetrics();
+    return label->y() + contents.top() + (contents.height() - metrics.height()) / 2 + metrics.ascent();
+}
+
 void MakeLink(QLabel* label, const QString& text)
 {
     SetLook(label, 13, QColor(0, 0, 0xFF), true);
@@ -78,6 +86,10 @@ void TFormAbout::FitToText()
 {
     // A link starts where its caption ends, however wide the caption is drawn.
     constexpr int Gap = 4;
+    // The description ends the version's line: on its baseline, clear of its end.
+    LabelProductDescription->move(
+        std::max(LabelProductDescription->x(), LabelVersion->geometry().right() + 1 + 2 * Gap),
+        LabelProductDescription->y() + Baseline(LabelVersion) - Baseline(LabelProductDescription));
     for (const auto& [caption, link] : {std::pair{LabelLabelCompanyWebAddress, LabelCompanyWebAddress},
                                         std::pair{LabelLabelCompanyEMail, LabelCompanyEMail}})
         link->move(std::max(link->x(), caption->geometry().right() + 1 + Gap), link->y());

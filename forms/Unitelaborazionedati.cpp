@@ -183,12 +183,16 @@ void TFormElaborazioneDati::BitBtnStampaRisultatiClick()
 {
     // The results shown, under the period last asked for, even a refused one.
     const ReportRows::Statistics report = ReportRows::StatisticsReport(m_risultati, Obiettivo());
-    bool confirmed = false;
-    const QString description = QInputDialog::getText(this, ApplicationTitle,
-                                                      QStringLiteral("Inserire una descrizione per il periodo:"),
-                                                      QLineEdit::Normal, report.period, &confirmed);
-    if (!confirmed)
+    QInputDialog input(this);
+    input.setWindowTitle(ApplicationTitle);
+    input.setLabelText(QStringLiteral("Inserire una descrizione per il periodo:"));
+    input.setTextValue(report.period);
+    // Wide enough to show the proposed text whole, with room for the cursor and the frame.
+    input.resize(std::max(input.sizeHint().width(), fontMetrics().horizontalAdvance(report.period) + 60),
+                 input.sizeHint().height());
+    if (input.exec() != QDialog::Accepted)
         return;
+    const QString description = input.textValue();
     RunPrintJob(this, m_printContext, [&](QPrinter& printer, const Options& options) {
         Reports::PrintStatistics(printer, description, report, options);
     });
@@ -259,8 +263,7 @@ void TFormElaborazioneDati::FillList(QTreeView* list, QList<QStringList> rows)
 
 void TFormElaborazioneDati::DisegnaGrafico(QLabel* image, const QList<double>& km)
 {
-    image->setPixmap(QPixmap::fromImage(PieChart(
-        image->size(), Statistics::PieSlices(km, m_risultati.KMTotali), palette().color(QPalette::Button))));
+    image->setPixmap(QPixmap::fromImage(PieChart(image->size(), Statistics::PieSlices(km, m_risultati.KMTotali))));
 }
 
 void TFormElaborazioneDati::DisegnaGraficoAnni()

@@ -23,6 +23,7 @@ namespace {
 const QString DamagedText = QStringLiteral("danneggiato");
 const QString OtherShapeText = QStringLiteral("non compatibile");
 const QString CompactionName = QStringLiteral(" (compattazione)");
+constexpr qint64 MiB = 1024 * 1024;
 const QString FolderText = QStringLiteral("Backup nella cartella %1:");
 const QString QuestionText =
     QStringLiteral("Ripristinare il backup del %1? Il diario attuale verrà salvato come backup.");
@@ -37,8 +38,12 @@ QString Question(const Backup::Entry& entry)
 
 QTreeWidgetItem* RowOf(const Backup::Entry& entry, int index)
 {
-    const QString name = QFileInfo(entry.path).fileName() + (entry.compaction ? CompactionName : QString());
-    const QString size = QLocale().formattedDataSize(entry.bytes, 1, QLocale::DataSizeTraditionalFormat);
+    // The compaction's copy lies beside the log, not in the folder the heading names.
+    const QString name = entry.compaction ? QDir::toNativeSeparators(entry.path) + CompactionName
+                                          : QFileInfo(entry.path).fileName();
+    // "540 KiB", "20,5 MiB": a tenth of a kibibyte says nothing of a backup.
+    const QString size =
+        QLocale().formattedDataSize(entry.bytes, entry.bytes < MiB ? 0 : 1, QLocale::DataSizeIecFormat);
     auto* item = entry.damaged
                      ? new QTreeWidgetItem({entry.taken.toString(TimeFormat),
                                             entry.otherShape ? OtherShapeText : DamagedText, QString(), size, name})
@@ -85,6 +90,7 @@ void TFormRipristino::FillList()
         if (!newest && !m_entries[i].damaged)
             newest = item;
     }
+    LabelNessunBackup->setVisible(m_entries.empty());
     FitColumnsToContents(ListViewBackup, {110, 60, 70, 80, 150});
     // Wide enough for every column, as far as the screen allows.
     int columns = 2 * ListViewBackup->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);

@@ -21,6 +21,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QLabel>
 #include <QTreeWidget>
 #include <QtTest>
 
@@ -294,6 +295,39 @@ private Q_SLOTS:
         QVERIFY2(failure->why == Exception::Why::Failed && failure->message.startsWith(refusal),
                  qPrintable(failure->message));
         QCOMPARE(Bytes(m_path), before);
+    }
+
+    void restoreListSaysWhatAndWhere_data()
+    {
+        QTest::addColumn<qint64>("bytes");
+        QTest::addColumn<bool>("compaction");
+        QTest::addColumn<QString>("size");
+        QTest::addColumn<QString>("file");
+        const QString backup = u"kilovento-20050315-120000.mdb"_qs;
+        QTest::newRow("kibibytes, whole") << qint64(552960) << false << u"540 KiB"_qs << backup;
+        QTest::newRow("mebibytes, a tenth") << qint64(21495808) << false << u"20,5 MiB"_qs << backup;
+        QTest::newRow("the compaction's copy, beside the log") << qint64(8192) << true << u"8 KiB"_qs
+            << QDir::toNativeSeparators(m_dir.filePath(u"program/kilovento.mdbbak"_qs)) + u" (compattazione)"_qs;
+    }
+
+    void restoreListSaysWhatAndWhere()
+    {
+        QFETCH(qint64, bytes);
+        QFETCH(bool, compaction);
+        QFETCH(QString, size);
+        QFETCH(QString, file);
+        Backup::Entry entry;
+        entry.path = compaction ? QDir(m_program).filePath(u"kilovento.mdbbak"_qs) : BackupPath(file);
+        entry.taken = QDateTime(QDate(2005, 3, 15), QTime(12, 0));
+        entry.compaction = compaction;
+        entry.bytes = bytes;
+        TFormRipristino dialog(nullptr, m_backups, {entry});
+        const QTreeWidgetItem* row = Child<QTreeWidget>(&dialog, "ListViewBackup")->topLevelItem(0);
+        QCOMPARE((QStringList{row->text(3), row->text(4)}), (QStringList{size, file}));
+        QVERIFY(!Child<QLabel>(&dialog, "LabelNessunBackup")->isVisibleTo(&dialog));
+        // Without any, a line says where they come from.
+        TFormRipristino none(nullptr, m_backups, {});
+        QVERIFY(Child<QLabel>(&none, "LabelNessunBackup")->isVisibleTo(&none));
     }
 
     void walBackupsReadWholeAndLeftAsTheyWere_data()

@@ -335,6 +335,15 @@ private Q_SLOTS:
         }
         QVERIFY(Child<QLabel>(&about, "LabelLabelCompanyWebAddress")->geometry().right()
                 < Child<QLabel>(&about, "LabelCompanyWebAddress")->x());
+        // The description ends the version's line, on its baseline, clear of it.
+        const auto baseline = [](const QLabel* label) {
+            const QFontMetrics metrics = label->fontMetrics();
+            return label->y() + label->contentsRect().center().y() + (metrics.ascent() - metrics.descent()) / 2;
+        };
+        auto* version = Child<QLabel>(&about, "LabelVersion");
+        auto* description = Child<QLabel>(&about, "LabelProductDescription");
+        QVERIFY(qAbs(baseline(version) - baseline(description)) <= 1);
+        QVERIFY(version->geometry().right() + 4 < description->x());
         QVERIFY(Child<QLabel>(&about, "LabelLabelCompanyEMail")->geometry().right()
                 < Child<QLabel>(&about, "LabelCompanyEMail")->x());
     }

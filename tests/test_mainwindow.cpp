@@ -247,14 +247,25 @@ private Q_SLOTS:
     void monthListColumns()
     {
         QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-02"_qs, 7.5, 0, u"giro"_qs, u"00:30:00"_qs), QString());
+        const QString longest = u"Giro lungo "_qs.repeated(23);
+        QCOMPARE(TestDatabase::InsertRide(m_path, u"2005-03-03"_qs, 9, 0, longest, u"00:30:00"_qs), QString());
         const auto form = Open();
         form->show();
         QVERIFY(QTest::qWaitForWindowExposed(form.get()));
-        QCOMPARE(ListCells::ColumnFault(MonthList::Rides(form.get()),
+        QTreeView* rides = MonthList::Rides(form.get());
+        QCOMPARE(ListCells::ColumnFault(rides,
                                         {u"#"_qs, u"Giorno"_qs, u"Tipo"_qs, u"KM"_qs, u"Durata"_qs, u"KM/h"_qs,
                                          u"Descrizione"_qs},
                                         {20, 80, 40, 40, 55, 40, 400}, u"LCCCCCL"_qs),
                  QString());
+        // A wider window widens the description to the list's edge.
+        form->resize(form->width() + 400, form->height());
+        QTRY_COMPARE(rides->header()->sectionViewportPosition(6) + rides->columnWidth(6), rides->viewport()->width());
+        // Still cut, it shows whole under the pointer.
+        const QPoint cell = rides->visualRect(rides->model()->index(1, 6)).center();
+        QHelpEvent help(QEvent::ToolTip, cell, rides->viewport()->mapToGlobal(cell));
+        QApplication::sendEvent(rides->viewport(), &help);
+        QTRY_COMPARE(QToolTip::text(), longest);
     }
 
     void failedLoadShowsNothingStale()

@@ -735,6 +735,9 @@ private Q_SLOTS:
                 QVERIFY(input);
                 proposed = input->textValue();
                 QCOMPARE(input->labelText(), u"Inserire una descrizione per il periodo:"_qs);
+                // The proposed text shows whole.
+                const auto* edit = input->findChild<QLineEdit*>();
+                QVERIFY(edit->fontMetrics().horizontalAdvance(proposed) < edit->contentsRect().width() - 4);
                 input->setTextValue(u"Primavera"_qs);
                 input->done(described ? QDialog::Accepted : QDialog::Rejected);
             });
