@@ -16,6 +16,8 @@
 
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QResizeEvent>
+#include <QScrollBar>
 #include <QLocale>
 #include <QShowEvent>
 #include <QStyle>
@@ -53,15 +55,13 @@ TDateTime WholeDay(const QDate& date)
 
 TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, RideLog& log,
                                              std::function<QDate()> today, PrintContext printContext)
-    : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
+    : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint
                          | Qt::WindowCloseButtonHint),
       m_log(log), PrimoAnno(primoAnno), m_today(std::move(today)),
       m_printContext(std::move(printContext))
 {
     setupUi(this);
     const double scale = FitToFont(this);
-    // The bars take the whole panel, not the shape the pies keep.
-    ImageGraficoAnni->setGeometry(Panel3->contentsRect().adjusted(3, 3, -3, -3));
     setWindowIcon(Icon(QStringLiteral("statistics")));
     SetCaptionColour(GroupBoxPeriodo, CaptionBlue());
     SetCaptionColour(GroupBoxRisultati, CaptionBlue());
@@ -84,7 +84,9 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, Ride
     SetUpList(ListViewGiorniSettimanali, Weekdays, scale, ColourKey);
     SetUpList(ListViewGiorniMensili, DaysOfMonth, scale);
     SetUpList(ListViewDecineDiKM, TensOfKm, scale);
-    SetUpList(ListViewAnni, Years, scale, -1, true);
+    SetUpYears(scale);
+    SetUpGrowth();
+    FitCharts();
 
     connect(ButtonDataOdierna, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonDataOdiernaClick);
     connect(ButtonTuttoIlMese, &QPushButton::clicked, this, &TFormElaborazioneDati::ButtonTuttoIlMeseClick);
@@ -107,6 +109,86 @@ void TFormElaborazioneDati::SetUpList(QTreeView* list, std::span<const ReportCol
     auto* model = new StatisticsRowsModel(columns, {colourKeyColumn, boldLastRow}, list);
     m_models.insert(list, model);
     m_columnWidths.insert(list, ShowAsReport(list, model, scale));
+}
+
+void TFormElaborazioneDati::SetUpYears(double scale)
+{
+    SetUpList(ListViewAnni, StatisticsColumns::Years, scale, -1, true);
+    // The total stays in view under the years, which scroll above it: a
+    // second view of the same rows showing only the last, column for column.
+    m_yearsTotal = new QTreeView(ListViewAnni->parentWidget());
+    m_yearsTotal->setObjectName(QStringLiteral("ListViewAnniTotale"));
+    ShowAsReport(m_yearsTotal, m_models.value(ListViewAnni));
+    m_yearsTotal->setHeaderHidden(true);
+    m_yearsTotal->setSelectionMode(QAbstractItemView::NoSelection);
+    m_yearsTotal->setFocusPolicy(Qt::NoFocus);
+    m_yearsTotal->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_yearsTotal->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    const int height = ListViewAnni->fontMetrics().height() + 4 + 2 * m_yearsTotal->frameWidth();
+    const QRect years = ListViewAnni->geometry();
+    ListViewAnni->setGeometry(years.adjusted(0, 0, 0, -height));
+    m_yearsTotal->setGeometry(years.left(), years.bottom() - height + 1, years.width(), height);
+    connect(ListViewAnni->header(), &QHeaderView::sectionResized, m_yearsTotal,
+            [this](int column, int, int width) { m_yearsTotal->setColumnWidth(column, width); });
+    connect(ListViewAnni->horizontalScrollBar(), &QScrollBar::valueChanged, m_yearsTotal->horizontalScrollBar(),
+            &QScrollBar::setValue);
+}
+
+void TFormElaborazioneDati::FillYears()
+{
+    FillList(ListViewAnni, Statistics::YearRows(m_risultati, Obiettivo()));
+    for (int column = 0; column < ListViewAnni->header()->count(); ++column)
+        m_yearsTotal->setColumnWidth(column, ListViewAnni->columnWidth(column));
+    const int total = ListViewAnni->model()->rowCount() - 1;
+    for (int row = 0; row <= total; ++row) {
+        ListViewAnni->setRowHidden(row, {}, row == total);
+        m_yearsTotal->setRowHidden(row, {}, row != total);
+    }
+    // The latest years beside the chart of the last one.
+    if (total > 0)
+        ListViewAnni->scrollTo(ListViewAnni->model()->index(total - 1, 0));
+}
+
+void TFormElaborazioneDati::SetUpGrowth()
+{
+    for (QWidget* button : {static_cast<QWidget*>(BitBtnElabora), static_cast<QWidget*>(BitBtnStampaRisultati)})
+        m_anchors.Add(button, {1, 0, 0, 0});
+    m_anchors.Add(BitBtnChiudi, {1, 1, 0, 0});
+    for (QWidget* whole : std::initializer_list<QWidget*>{GroupBoxRisultati, PageControlRisultati, GroupBox1,
+                                                          ListViewTop10, ListViewGiorniMensili, ListViewDecineDiKM})
+        m_anchors.Add(whole, {0, 0, 1, 1});
+    // A list beside its pie: half each.
+    for (QWidget* list : std::initializer_list<QWidget*>{ListViewMesi, ListViewGiorniSettimanali})
+        m_anchors.Add(list, {0, 0, 0.5, 1});
+    for (QWidget* panel : std::initializer_list<QWidget*>{Panel1, Panel2})
+        m_anchors.Add(panel, {0.5, 0, 0.5, 1});
+    // The years above their chart: half each.
+    m_anchors.Add(ListViewAnni, {0, 0, 1, 0.5});
+    m_anchors.Add(m_yearsTotal, {0, 0.5, 1, 0});
+    m_anchors.Add(Panel3, {0, 0.5, 1, 0.5});
+}
+
+void TFormElaborazioneDati::FitCharts()
+{
+    // A pie keeps its round shape in the middle of its panel; the bars take the whole panel.
+    for (const auto& [image, panel] : {std::pair{ImageGraficoMesi, Panel1}, std::pair{ImageGraficoGiorniSettimanali, Panel2}}) {
+        const QRect room = panel->contentsRect().adjusted(8, 8, -8, -8);
+        const int side = std::min(room.width(), room.height());
+        image->setGeometry(QRect(0, 0, side, side).translated(room.center() - QPoint(side / 2, side / 2)));
+    }
+    ImageGraficoAnni->setGeometry(Panel3->contentsRect().adjusted(3, 3, -3, -3));
+    if (!m_computed)
+        return;
+    DisegnaGrafico(ImageGraficoMesi, Distances(m_risultati.Mesi));
+    DisegnaGrafico(ImageGraficoGiorniSettimanali, Distances(m_risultati.GiorniSettimanali));
+    DisegnaGraficoAnni();
+}
+
+void TFormElaborazioneDati::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    m_anchors.Apply(size());
+    FitCharts();
 }
 
 void TFormElaborazioneDati::showEvent(QShowEvent* event)
@@ -200,9 +282,16 @@ void TFormElaborazioneDati::BitBtnStampaRisultatiClick()
 
 void TFormElaborazioneDati::ShowResultsArea()
 {
+    if (m_anchors.Recorded())
+        return;
     GroupBoxRisultati->show();
     BitBtnChiudi->move(BitBtnChiudi->x(), GroupBoxRisultati->geometry().bottom() + 1 + 8);
-    setFixedSize(width(), BitBtnChiudi->geometry().bottom() + 1 + 8);
+    // The compact size is where the window starts and the least it shrinks to.
+    const QSize compact(width(), BitBtnChiudi->geometry().bottom() + 1 + 8);
+    setMinimumSize(compact);
+    setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    resize(compact);
+    m_anchors.Record(compact);
     CenterOnScreen(this);
 }
 
@@ -218,17 +307,13 @@ void TFormElaborazioneDati::ShowResults()
 
     FillList(ListViewTop10, Statistics::Top10Rows(m_risultati));
     FillList(ListViewMesi, Statistics::MonthRows(m_risultati));
-    DisegnaGrafico(ImageGraficoMesi, Distances(m_risultati.Mesi));
     FillList(ListViewGiorniSettimanali, Statistics::WeekdayRows(m_risultati));
-    DisegnaGrafico(ImageGraficoGiorniSettimanali, Distances(m_risultati.GiorniSettimanali));
     FillList(ListViewGiorniMensili, Statistics::DayOfMonthRows(m_risultati));
     FillList(ListViewDecineDiKM, Statistics::TensOfKmRows(m_risultati));
-    FillList(ListViewAnni, Statistics::YearRows(m_risultati, Obiettivo()));
+    FillYears();
     ShowGoalOutlook();
-    // The latest years beside the chart of the last one.
-    if (const int years = ListViewAnni->model()->rowCount(); years > 0)
-        ListViewAnni->scrollTo(ListViewAnni->model()->index(years - 1, 0));
-    DisegnaGraficoAnni();
+    m_computed = true;
+    FitCharts();
 }
 
 void TFormElaborazioneDati::ShowGoalOutlook()

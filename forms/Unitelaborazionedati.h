@@ -1,6 +1,7 @@
 #pragma once
 
 #include "data/Statistics.h"
+#include "forms/Anchors.h"
 #include "forms/PrintJob.h"
 
 #include "ui_Unitelaborazionedati.h"
@@ -30,6 +31,7 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     void ButtonDataOdiernaClick();
@@ -41,6 +43,13 @@ private:
 
     void ShowResultsArea();
     void ShowResults();
+    // Every page's lists and charts follow the window as it grows.
+    void SetUpGrowth();
+    // The charts fitted to their panels, and drawn again at that size once there are results.
+    void FitCharts();
+    // The years list and, pinned under it, the total.
+    void SetUpYears(double scale);
+    void FillYears();
     void SetUpList(QTreeView* list, std::span<const ReportColumn> columns, double scale, int colourKeyColumn = -1,
                    bool boldLastRow = false);
     void FillList(QTreeView* list, QList<QStringList> rows);
@@ -59,4 +68,7 @@ private:
     // Each list's column widths as first laid out, scaled with the window.
     QHash<const QTreeView*, QList<int>> m_columnWidths;
     QHash<const QTreeView*, StatisticsRowsModel*> m_models;
+    QTreeView* m_yearsTotal = nullptr;
+    Anchors m_anchors;
+    bool m_computed = false;
 };

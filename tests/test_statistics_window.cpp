@@ -148,6 +148,7 @@ private Q_SLOTS:
     void typedDates();
     void compactWindowCentred_data();
     void compactWindowCentred();
+    void windowGrowsWithItsPages();
     void yearsPage_data();
     void yearsPage();
     void listColumns_data();
@@ -485,6 +486,48 @@ void TestStatisticsWindow::compactWindowCentred()
 
     Press(&dialog, "BitBtnElabora");
     QVERIFY(NearScreenCentre(&dialog));
+}
+
+// Resized or maximised, every page's lists and charts take the room; the
+// compact size is where it starts and the least it takes.
+void TestStatisticsWindow::windowGrowsWithItsPages()
+{
+    const auto dialog = Open();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    Press(dialog.get(), "BitBtnElabora");
+    const QSize compact = dialog->size();
+    QCOMPARE(dialog->minimumSize(), compact);
+    QVERIFY(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
+    const QStringList names = {u"ListViewTop10"_qs, u"ListViewMesi"_qs, u"ImageGraficoMesi"_qs,
+                               u"ImageGraficoGiorniSettimanali"_qs, u"ListViewAnni"_qs, u"ImageGraficoAnni"_qs,
+                               u"ListViewDecineDiKM"_qs};
+    QList<QSize> before;
+    for (const QString& name : names)
+        before.append(dialog->findChild<QWidget*>(name)->size());
+
+    dialog->resize(compact + QSize(400, 300));
+    QTRY_COMPARE(dialog->size(), compact + QSize(400, 300));
+    auto* pages = Child<QTabWidget>(dialog.get(), "PageControlRisultati");
+    for (int i = 0; i < names.size(); ++i) {
+        auto* widget = dialog->findChild<QWidget*>(names[i]);
+        const QSize grown = widget->size() - before[i];
+        QVERIFY2(grown.width() >= 150 && grown.height() >= 100,
+                 qPrintable(u"%1 grew by %2x%3"_qs.arg(names[i]).arg(grown.width()).arg(grown.height())));
+        QVERIFY2(pages->rect().contains(QRect(widget->mapTo(pages, QPoint(0, 0)), widget->size())), qPrintable(names[i]));
+        if (auto* chart = qobject_cast<QLabel*>(widget)) // drawn again at its new size
+            QCOMPARE(chart->pixmap().size(), chart->size());
+    }
+    // The total under the years, the years alone above it, column for column.
+    auto* years = Child<QTreeView>(dialog.get(), "ListViewAnni");
+    auto* total = Child<QTreeView>(dialog.get(), "ListViewAnniTotale");
+    const int last = years->model()->rowCount() - 1;
+    QCOMPARE(total->model(), years->model());
+    QCOMPARE(years->model()->index(last, 0).data().toString(), u"Totale"_qs);
+    QCOMPARE((QList<bool>{years->isRowHidden(last, {}), total->isRowHidden(last, {}), total->isRowHidden(0, {})}),
+             (QList<bool>{true, false, true}));
+    QCOMPARE(total->geometry().top(), years->geometry().bottom() + 1);
+    for (int column = 0; column < years->header()->count(); ++column)
+        QCOMPARE(total->columnWidth(column), years->columnWidth(column));
 }
 
 void TestStatisticsWindow::yearsPage_data()
