@@ -53,6 +53,16 @@ Statistics::YearOutlook RideLog::YearOutlook(const Statistics::YearProgress& pro
     return Statistics::ReadOutlook(*m_connection, progress);
 }
 
+QList<Rides::YearByDay> RideLog::YearsBefore(int year)
+{
+    return Rides::YearsByDay(*m_connection, QDate(year, 1, 1));
+}
+
+QList<double> RideLog::KmByDay(const QDate& first, const QDate& last)
+{
+    return Rides::KmByDay(*m_connection, first, last);
+}
+
 Rides::Totals RideLog::Totals()
 {
     return Rides::ReadTotals(*m_connection);

@@ -49,6 +49,10 @@ public:
     Statistics::YearProgress YearProgress(int goal, const QDate& today);
     // Reads every past year: for the moment the figures are asked for.
     Statistics::YearOutlook YearOutlook(const Statistics::YearProgress& progress);
+    // Every year before `year` that has rides, with its distance.
+    QList<Rides::YearByDay> YearsBefore(int year);
+    // The distance of each day of `first`..`last`, `first`'s first.
+    QList<double> KmByDay(const QDate& first, const QDate& last);
     Rides::Totals Totals();
     Rides::Ride Read(int id);
     // The statistics of result.DataInizio..result.DataTermine but the ten

@@ -130,6 +130,17 @@ double KmOfDays(TZTConnection& connection, const QDate& first, const QDate& last
     return total.Eof() ? 0.0 : total.GetFieldAsDouble(RideColumn::KM);
 }
 
+QList<double> KmByDay(TZTConnection& connection, const QDate& first, const QDate& last)
+{
+    QList<double> km(std::max<qint64>(first.daysTo(last) + 1, 0), 0.0);
+    ForEachInPeriod(connection, TDateTime::FromQDate(first), TDateTime::FromQDate(last), [&](const Row& row) {
+        const qint64 day = first.daysTo(row.date.ToQDate());
+        if (day >= 0 && day < km.size())
+            km[day] += row.km;
+    });
+    return km;
+}
+
 QList<YearByDay> YearsByDay(TZTConnection& connection, const QDate& day)
 {
     QList<YearByDay> years;

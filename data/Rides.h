@@ -100,6 +100,8 @@ struct YearByDay
 };
 // Every year before `day`'s that has rides, by year.
 QList<YearByDay> YearsByDay(TZTConnection& connection, const QDate& day);
+// The distance of each day of `first`..`last`, `first`'s first.
+QList<double> KmByDay(TZTConnection& connection, const QDate& first, const QDate& last);
 
 // A ride as the lists read it: its key and its fields as stored, the date
 // with any time of day another program wrote into it.

@@ -280,7 +280,8 @@ QString ProgressText(const YearProgress& progress)
 YearOutlook Outlook(const YearProgress& progress, const QList<Rides::YearByDay>& pastYears)
 {
     const QDate& today = progress.today;
-    YearOutlook outlook{progress};
+    YearOutlook outlook;
+    outlook.progress = progress;
     // A season is a whole past year: the log's first year counts only when it
     // begins in January, since a rider who started later had no spring in it.
     double shares = 0.0;

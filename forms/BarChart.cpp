@@ -4,6 +4,7 @@
 #include "util/Unitutils.h"
 
 #include <QFontMetrics>
+#include <QLocale>
 #include <QPainter>
 
 #include <algorithm>
@@ -18,80 +19,119 @@ QString Initial(int month)
     return MonthName(month).left(1);
 }
 
-QString KeyText(int year, int yearsBack)
+double Value(const BarChart::MonthPairs& months, int month, int back)
 {
-    return QString::number(year - yearsBack);
+    return back == 0 ? months.km[month] : months.before[month];
+}
+
+bool HasBars(const BarChart::Months& km)
+{
+    return std::any_of(km.begin(), km.end(), [](double value) { return value > 0.0; });
 }
 
 }
 
 namespace BarChart {
 
-Layout LayOut(const QSize& size, const QFontMetrics& metrics, int year, const Months& km, const Months& before)
+Layout LayOut(const QSize& size, const QFontMetrics& metrics, const MonthPairs& months)
 {
     Layout layout;
     const int line = metrics.height();
     const int square = std::max(metrics.ascent() - 2, 4);
     const int gap = metrics.horizontalAdvance(u' ');
 
-    // The key at the top right: the year, then the year before.
+    // The key at the top right: the year, then the year before, each only with bars of its own.
     int right = size.width() - Margin;
     for (int back = 1; back >= 0; --back) {
-        const int width = metrics.horizontalAdvance(KeyText(year, back));
+        if (!HasBars(back == 0 ? months.km : months.before))
+            continue;
+        const QString year = QString::number(months.year - back);
+        const int width = metrics.horizontalAdvance(year);
         layout.keys[back] = QRect(right - width, Margin, width, line);
         layout.swatches[back] = QRect(right - width - gap - square, Margin + (line - square) / 2, square, square);
         right = layout.swatches[back].left() - 2 * gap;
     }
 
-    const int top = Margin + line + Margin;
-    layout.baseline = size.height() - Margin - line - 2;
-    const int height = std::max(layout.baseline - top, 1);
-    const double group = (size.width() - 2.0 * Margin) / 12.0;
-    const int bar = std::max(int(group * 0.35), 1);
     double longest = 0.0;
     for (int m = 0; m < 12; ++m)
-        longest = std::max({longest, km[m], before[m]});
+        longest = std::max({longest, months.km[m], months.before[m]});
+    layout.scale = ChartAxis::ScaleFor(longest, 3);
+    const int top = Margin + line + Margin;
+    layout.baseline = size.height() - Margin - line - 2;
+    const int left = Margin + ChartAxis::LabelWidth(metrics, layout.scale);
+    layout.plot = QRect(QPoint(left, top), QPoint(size.width() - Margin - 1, layout.baseline));
+    const double group = layout.plot.width() / 12.0;
+    const int bar = std::max(int(group * 0.35), 1);
 
     for (int m = 0; m < 12; ++m) {
-        const int centre = Margin + int(std::lround(group * (m + 0.5)));
+        const int centre = left + int(std::lround(group * (m + 0.5)));
         const int width = metrics.horizontalAdvance(Initial(m + 1));
         layout.initials[m] = QRect(centre - width / 2, layout.baseline + 2, width, line);
         for (int back = 0; back < 2; ++back) {
-            const double value = back == 0 ? km[m] : before[m];
+            const double value = Value(months, m, back);
             if (!(value > 0.0))
                 continue;
             // Every month ridden shows, however short beside the longest.
-            const int barHeight = std::max(int(std::lround(value / longest * height)), 1);
-            const int left = back == 0 ? centre - bar : centre;
-            layout.bars[m][back] = QRect(left, layout.baseline - barHeight, bar, barHeight);
+            const int height = std::max(layout.scale.Height(value, layout.plot.height()), 1);
+            layout.bars[m][back] = QRect(back == 0 ? centre - bar : centre, layout.baseline - height, bar, height);
         }
     }
     return layout;
 }
 
-QImage Paint(const QSize& size, const QFont& font, int year, const Months& km, const Months& before,
-             const QColor& background, const QColor& text)
+QImage Paint(const QSize& size, const QFont& font, const MonthPairs& months, const QColor& background,
+             const QColor& text)
 {
     QImage image(size, QImage::Format_RGB32);
     image.fill(background);
     QPainter painter(&image);
     painter.setFont(font);
-    const Layout layout = LayOut(size, QFontMetrics(font, &image), year, km, before);
+    const Layout layout = LayOut(size, QFontMetrics(font, &image), months);
+    QColor line = text;
+    line.setAlpha(40);
+    ChartAxis::Draw(painter, layout.plot, layout.scale, text, line);
     painter.setPen(Qt::NoPen);
     for (int back = 0; back < 2; ++back) {
         painter.setBrush(Statistics::YearColour(back));
-        painter.drawRect(layout.swatches[back]);
+        if (!layout.swatches[back].isEmpty())
+            painter.drawRect(layout.swatches[back]);
         for (const auto& pair : layout.bars)
             if (!pair[back].isEmpty())
                 painter.drawRect(pair[back]);
     }
+    if (months.partialMonth >= 0 && !layout.bars[months.partialMonth][0].isEmpty()) {
+        painter.setBrush(QBrush(background, Qt::BDiagPattern));
+        painter.drawRect(layout.bars[months.partialMonth][0]);
+    }
     painter.setPen(text);
-    painter.drawLine(Margin, layout.baseline, size.width() - Margin - 1, layout.baseline);
+    painter.drawLine(layout.plot.left(), layout.baseline, layout.plot.right(), layout.baseline);
     for (int back = 0; back < 2; ++back)
-        painter.drawText(layout.keys[back], Qt::AlignLeft | Qt::AlignVCenter, KeyText(year, back));
+        if (!layout.keys[back].isEmpty())
+            painter.drawText(layout.keys[back], Qt::AlignLeft | Qt::AlignVCenter, QString::number(months.year - back));
     for (int m = 0; m < 12; ++m)
         painter.drawText(layout.initials[m], Qt::AlignCenter, Initial(m + 1));
     return image;
+}
+
+QString ToolTip(const Layout& layout, const MonthPairs& months, const QPoint& point)
+{
+    for (int m = 0; m < 12; ++m) {
+        for (int back = 0; back < 2; ++back) {
+            // A short bar is hard to point at: its column up to the plot's top counts.
+            const QRect bar = layout.bars[m][back];
+            if (bar.isEmpty() || point.x() < bar.left() || point.x() > bar.right() || point.y() < layout.plot.top()
+                || point.y() > layout.baseline)
+                continue;
+            QString text = QStringLiteral("%1 %2: %3 km")
+                               .arg(MonthName(m + 1))
+                               .arg(months.year - back)
+                               .arg(QLocale().toString(Value(months, m, back), 'f', 1));
+            if (back == 0 && m == months.partialMonth)
+                text += QStringLiteral(" (mese non completo)");
+            return text;
+        }
+    }
+    return QString();
 }
 
 }

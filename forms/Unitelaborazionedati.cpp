@@ -18,6 +18,8 @@
 #include <QInputDialog>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QTabBar>
+#include <QToolTip>
 #include <QLocale>
 #include <QShowEvent>
 #include <QStyle>
@@ -132,6 +134,21 @@ void TFormElaborazioneDati::SetUpYears(double scale)
             [this](int column, int, int width) { m_yearsTotal->setColumnWidth(column, width); });
     connect(ListViewAnni->horizontalScrollBar(), &QScrollBar::valueChanged, m_yearsTotal->horizontalScrollBar(),
             &QScrollBar::setValue);
+
+    // Three charts share the panel under the years, one at a time.
+    m_yearCharts = new QTabBar(Panel3);
+    m_yearCharts->setObjectName(QStringLiteral("TabBarGraficoAnni"));
+    m_yearCharts->setDocumentMode(true);
+    m_yearCharts->setDrawBase(false);
+    m_yearCharts->setExpanding(false);
+    for (const QString& name : {QStringLiteral("Mesi"), QStringLiteral("Anni"), QStringLiteral("Progressivo")})
+        m_yearCharts->addTab(name);
+    m_yearCharts->setTabToolTip(CumulativeChart, QStringLiteral("I km sommati giorno per giorno"));
+    connect(m_yearCharts, &QTabBar::currentChanged, this, [this] {
+        if (m_computed)
+            DisegnaGraficoAnni();
+    });
+    ImageGraficoAnni->installEventFilter(this);
 }
 
 void TFormElaborazioneDati::FillYears()
@@ -176,7 +193,10 @@ void TFormElaborazioneDati::FitCharts()
         const int side = std::min(room.width(), room.height());
         image->setGeometry(QRect(0, 0, side, side).translated(room.center() - QPoint(side / 2, side / 2)));
     }
-    ImageGraficoAnni->setGeometry(Panel3->contentsRect().adjusted(3, 3, -3, -3));
+    const QRect chart = Panel3->contentsRect().adjusted(3, 3, -3, -3);
+    const int tabs = m_yearCharts->sizeHint().height();
+    m_yearCharts->setGeometry(chart.left(), chart.top(), chart.width(), tabs);
+    ImageGraficoAnni->setGeometry(chart.adjusted(0, tabs, 0, 0));
     if (!m_computed)
         return;
     DisegnaGrafico(ImageGraficoMesi, Distances(m_risultati.Mesi));
@@ -312,6 +332,7 @@ void TFormElaborazioneDati::ShowResults()
     FillList(ListViewDecineDiKM, Statistics::TensOfKmRows(m_risultati));
     FillYears();
     ShowGoalOutlook();
+    ReadYearCharts();
     m_computed = true;
     FitCharts();
 }
@@ -353,8 +374,74 @@ void TFormElaborazioneDati::DisegnaGrafico(QLabel* image, const QList<double>& k
 
 void TFormElaborazioneDati::DisegnaGraficoAnni()
 {
-    ImageGraficoAnni->setPixmap(QPixmap::fromImage(BarChart::Paint(
-        ImageGraficoAnni->size(), ImageGraficoAnni->font(), Statistics::ChartYear(m_risultati),
-        m_risultati.KMMesiUltimoAnno, m_risultati.KMMesiAnnoPrecedente, palette().color(QPalette::Button),
-        palette().color(QPalette::ButtonText))));
+    const QSize size = ImageGraficoAnni->size();
+    const QFont font = ImageGraficoAnni->font();
+    const QColor background = palette().color(QPalette::Button), text = palette().color(QPalette::ButtonText);
+    switch (m_yearCharts->currentIndex()) {
+    case YearsChart:
+        ImageGraficoAnni->setPixmap(
+            QPixmap::fromImage(YearCharts::PaintTotals(size, font, m_yearTotals, background, text)));
+        break;
+    case CumulativeChart:
+        ImageGraficoAnni->setPixmap(
+            QPixmap::fromImage(YearCharts::PaintCumulative(size, font, m_yearDays, background, text)));
+        break;
+    default:
+        ImageGraficoAnni->setPixmap(QPixmap::fromImage(BarChart::Paint(size, font, m_monthPairs, background, text)));
+    }
+}
+
+void TFormElaborazioneDati::ReadYearCharts()
+{
+    const int year = Statistics::ChartYear(m_risultati);
+    const QDate end = m_risultati.DataTermine.ToQDate();
+    m_monthPairs = {year, m_risultati.KMMesiUltimoAnno, m_risultati.KMMesiAnnoPrecedente, -1};
+    // A period that stops inside a month leaves that month's bar short of whole.
+    if (end.addDays(1).month() == end.month())
+        m_monthPairs.partialMonth = end.month() - 1;
+    m_yearTotals.clear();
+    for (const TZTAnno& anno : m_risultati.Anni)
+        m_yearTotals.append({anno.Anno, anno.KM});
+    // Day by day, read apart from the period: the chart's year up to the
+    // period's end, the one before and the best before it whole.
+    m_yearDays.clear();
+    Quietly("day by day chart not drawn", [&] {
+        const auto whole = [this](int y, const QString& note, const QColor& colour) {
+            m_yearDays.append({y, m_log.KmByDay(QDate(y, 1, 1), QDate(y, 12, 31)), note, colour});
+        };
+        m_yearDays.append({year, m_log.KmByDay(QDate(year, 1, 1), end), QString(), Statistics::YearColour(0)});
+        whole(year - 1, QString(), Statistics::YearColour(1));
+        const QList<Rides::YearByDay> past = m_log.YearsBefore(year - 1);
+        const auto best = std::max_element(past.begin(), past.end(), [](const auto& a, const auto& b) { return a.km < b.km; });
+        if (best != past.end())
+            whole(best->year, QStringLiteral("migliore"), Statistics::ColoriGrafici(7));
+    });
+}
+
+QString TFormElaborazioneDati::YearChartToolTip(const QPoint& point) const
+{
+    const QSize size = ImageGraficoAnni->size();
+    const QFontMetrics metrics = ImageGraficoAnni->fontMetrics();
+    switch (m_yearCharts->currentIndex()) {
+    case YearsChart:
+        return YearCharts::TotalsToolTip(YearCharts::LayOutTotals(size, metrics, m_yearTotals), m_yearTotals, point);
+    case CumulativeChart:
+        return YearCharts::CumulativeToolTip(YearCharts::LayOutCumulative(size, metrics, m_yearDays), m_yearDays,
+                                             point);
+    default:
+        return BarChart::ToolTip(BarChart::LayOut(size, metrics, m_monthPairs), m_monthPairs, point);
+    }
+}
+
+bool TFormElaborazioneDati::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == ImageGraficoAnni && event->type() == QEvent::ToolTip && m_computed) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (const QString text = YearChartToolTip(help->pos()); !text.isEmpty())
+            QToolTip::showText(help->globalPos(), text, ImageGraficoAnni);
+        else
+            QToolTip::hideText();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
 }

@@ -2,6 +2,8 @@
 
 #include "data/Statistics.h"
 #include "forms/Anchors.h"
+#include "forms/BarChart.h"
+#include "forms/YearCharts.h"
 #include "forms/PrintJob.h"
 
 #include "ui_Unitelaborazionedati.h"
@@ -32,6 +34,7 @@ public:
 protected:
     void showEvent(QShowEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void ButtonDataOdiernaClick();
@@ -55,6 +58,10 @@ private:
     void FillList(QTreeView* list, QList<QStringList> rows);
     void DisegnaGrafico(QLabel* image, const QList<double>& km);
     void DisegnaGraficoAnni();
+    // What the years' charts draw: the period's months, its years, and the
+    // last year day by day against the one before and the best one.
+    void ReadYearCharts();
+    QString YearChartToolTip(const QPoint& point) const;
     // The rider's goal for the current year; none without options.
     Statistics::YearGoal Obiettivo() const;
     // Over the goal's year in the years list, the figures of the goal panel.
@@ -69,6 +76,11 @@ private:
     QHash<const QTreeView*, QList<int>> m_columnWidths;
     QHash<const QTreeView*, StatisticsRowsModel*> m_models;
     QTreeView* m_yearsTotal = nullptr;
+    QTabBar* m_yearCharts = nullptr;
+    enum YearChart { MonthsChart, YearsChart, CumulativeChart };
+    BarChart::MonthPairs m_monthPairs;
+    QList<YearCharts::YearTotal> m_yearTotals;
+    QList<YearCharts::YearDays> m_yearDays;
     Anchors m_anchors;
     bool m_computed = false;
 };

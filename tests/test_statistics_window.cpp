@@ -1,5 +1,6 @@
 #include "data/ReportRows.h"
 #include "forms/BarChart.h"
+#include "forms/YearCharts.h"
 #include "forms/Unitelaborazionedati.h"
 #include "support/Controls.h"
 #include "support/ListCells.h"
@@ -16,8 +17,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QToolTip>
 #include <QTreeView>
 #include <QtTest>
 
@@ -151,6 +154,8 @@ private Q_SLOTS:
     void windowGrowsWithItsPages();
     void yearsPage_data();
     void yearsPage();
+    void yearChartsTellTheirFigures_data();
+    void yearChartsTellTheirFigures();
     void listColumns_data();
     void listColumns();
     void colourKeys_data();
@@ -575,21 +580,23 @@ void TestStatisticsWindow::yearsPage()
     auto* chart = Child<QLabel>(&dialog, "ImageGraficoAnni");
     const QImage image = chart->pixmap().toImage();
     QCOMPARE(image.size(), chart->size());
-    // The chart fills its panel, however the window was scaled for its font.
-    const QRect panel = Child<QFrame>(&dialog, "Panel3")->contentsRect();
+    // The chart fills its panel under the charts' tabs, however the window was scaled for its font.
+    const QRect panel = Child<QFrame>(&dialog, "Panel3")->contentsRect().adjusted(
+        0, Child<QTabBar>(&dialog, "TabBarGraficoAnni")->height(), 0, 0);
     QVERIFY(panel.contains(chart->geometry()));
     QVERIFY2(chart->width() >= panel.width() - 8 && chart->height() >= panel.height() - 8,
              qPrintable(u"%1x%2 in %3x%4"_qs.arg(chart->width()).arg(chart->height()).arg(panel.width()).arg(panel.height())));
     const StatisticsResult& r = dialog.Risultati();
-    const BarChart::Layout layout =
-        BarChart::LayOut(image.size(), QFontMetrics(chart->font(), &image), 2005, r.KMMesiUltimoAnno, r.KMMesiAnnoPrecedente);
+    // The period ends on 15 March: March is not whole.
+    const BarChart::MonthPairs months{2005, r.KMMesiUltimoAnno, r.KMMesiAnnoPrecedente, 2};
+    const BarChart::Layout layout = BarChart::LayOut(image.size(), QFontMetrics(chart->font(), &image), months);
     const QRect inside(QPoint(0, 0), image.size());
     for (int month = 0; month < 12; ++month) {
         for (int back = 0; back < 2; ++back) {
             const QRect bar = layout.bars[month][back];
             QCOMPARE(!bar.isEmpty(), (month == 2 && back == 0) || (month == 11 && back == 1));
             if (!bar.isEmpty())
-                QVERIFY(inside.contains(bar) && image.pixelColor(bar.center()) == Statistics::YearColour(back));
+                QVERIFY(inside.contains(bar) && image.pixelColor(bar.bottomLeft()) == Statistics::YearColour(back));
             else if (layout.bars[month][1 - back].isEmpty()) // nothing drawn where a month has no bar
                 QCOMPARE(image.pixelColor(layout.initials[month].center().x(), layout.baseline - 3), image.pixelColor(0, 0));
         }
@@ -604,6 +611,73 @@ void TestStatisticsWindow::yearsPage()
         QVERIFY(inside.contains(layout.keys[back]) && !layout.keys[back].intersects(layout.bars[2][0]));
         QVERIFY(!layout.keys[back].intersects(layout.swatches[1 - back]));
         QCOMPARE(image.pixelColor(layout.swatches[back].center()), Statistics::YearColour(back));
+    }
+    // The month not yet whole is hatched: its bar shows the background too.
+    const QRect march = layout.bars[2][0];
+    int background = 0;
+    for (int x = march.left(); x <= march.right(); ++x)
+        background += image.pixelColor(x, march.center().y()) == image.pixelColor(0, 0);
+    QVERIFY(background > 0 && background < march.width());
+}
+
+void TestStatisticsWindow::yearChartsTellTheirFigures_data()
+{
+    QTest::addColumn<int>("chart"); // the tab under the years
+    QTest::addColumn<QDate>("start");
+    QTest::addColumn<QStringList>("tips"); // at the points the test finds for that chart
+    QTest::newRow("months, a year's alone") << 0 << QDate(2005, 3, 1)
+        << QStringList{u"Marzo 2005: 120,0 km (mese non completo)"_qs, QString()};
+    QTest::newRow("months, both years") << 0 << QDate(2003, 12, 1)
+        << QStringList{u"Marzo 2005: 120,0 km (mese non completo)"_qs, u"Dicembre 2004: 20,0 km"_qs};
+    QTest::newRow("years") << 1 << QDate(2003, 12, 1) << QStringList{u"2005: 120,0 km"_qs, u"2004: 20,0 km"_qs};
+    QTest::newRow("day by day") << 2 << QDate(2005, 3, 1)
+        << QStringList{u"5/3\n2005: 120 km\n2004: 0 km"_qs, u"31/12\n2004: 20 km"_qs};
+}
+
+// Each chart of the years page names its years and gives each figure under the pointer.
+void TestStatisticsWindow::yearChartsTellTheirFigures()
+{
+    QFETCH(int, chart);
+    QFETCH(QDate, start);
+    QFETCH(QStringList, tips);
+    const auto dialog = Open();
+    QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+    Child<QDateEdit>(dialog.get(), "DTPInizio")->setDate(start);
+    Press(dialog.get(), "BitBtnElabora");
+    Child<QTabWidget>(dialog.get(), "PageControlRisultati")->setCurrentIndex(6);
+    Child<QTabBar>(dialog.get(), "TabBarGraficoAnni")->setCurrentIndex(chart);
+    auto* label = Child<QLabel>(dialog.get(), "ImageGraficoAnni");
+    const QFontMetrics metrics = label->fontMetrics();
+    const StatisticsResult& r = dialog->Risultati();
+    QList<QPoint> points;
+    QStringList keys;
+    if (chart == 0) {
+        const BarChart::MonthPairs months{2005, r.KMMesiUltimoAnno, r.KMMesiAnnoPrecedente, 2};
+        const BarChart::Layout layout = BarChart::LayOut(label->size(), metrics, months);
+        points = {layout.bars[2][0].center(), QPoint(layout.initials[11].center().x() + 2, layout.baseline - 2)};
+        for (const QRect& key : layout.keys)
+            keys.append(key.isEmpty() ? QString() : u"key"_qs);
+        QCOMPARE(keys, (QStringList{u"key"_qs, tips[1].isEmpty() ? QString() : u"key"_qs})); // only years with bars
+    } else if (chart == 1) {
+        const QList<YearCharts::YearTotal> years{{2003, 0}, {2004, 20}, {2005, 120}};
+        const YearCharts::TotalsLayout layout = YearCharts::LayOutTotals(label->size(), metrics, years);
+        points = {layout.bars[2].center(), QPoint(layout.bars[1].center().x(), layout.bars[1].bottom())};
+    } else {
+        const QList<YearCharts::YearDays> years{{2005, m_log->KmByDay(QDate(2005, 1, 1), QDate(2005, 3, 15)), {}, {}},
+                                                {2004, m_log->KmByDay(QDate(2004, 1, 1), QDate(2004, 12, 31)), {}, {}}};
+        const YearCharts::CumulativeLayout layout = YearCharts::LayOutCumulative(label->size(), metrics, years);
+        const auto day = [&](int index) {
+            return QPoint(layout.plot.left() + int((index + 0.5) * layout.dayWidth), layout.plot.center().y());
+        };
+        points = {day(63), day(364)}; // 5 March and 31 December of 2005's calendar
+    }
+    for (int i = 0; i < points.size(); ++i) {
+        QHelpEvent help(QEvent::ToolTip, points[i], label->mapToGlobal(points[i]));
+        QApplication::sendEvent(label, &help);
+        if (tips[i].isEmpty())
+            QTRY_VERIFY(!QToolTip::isVisible());
+        else
+            QTRY_COMPARE(QToolTip::text(), tips[i]);
     }
 }
 
