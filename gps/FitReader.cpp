@@ -357,8 +357,9 @@ void FileReader::Read(const unsigned char* data, qsizetype size, qsizetype base)
                 FailAt(base + start);
             std::optional<quint32> timestamp;
             if (definition.timestamp) {
-                if (const std::optional<double> value = Value(data + at + definition.timestamp->offset,
-                                                              *definition.timestamp, definition.bigEndian))
+                const std::optional<double> value =
+                    Value(data + at + definition.timestamp->offset, *definition.timestamp, definition.bigEndian);
+                if (value && *value >= 0 && *value <= 0xFFFFFFFF)
                     timestamp = m_lastTimestamp = quint32(*value);
             }
             if (definition.taken)

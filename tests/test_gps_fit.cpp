@@ -6,6 +6,7 @@
 #include "gps/GzipInflate.h"
 #include "support/FitWriter.h"
 
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -125,7 +126,8 @@ private Q_SLOTS:
     void gzip();
     void read_data();
     void read();
-    void readMissing();
+    void unreadable_data();
+    void unreadable();
 };
 
 void TestGpsFit::samples_data()
@@ -528,10 +530,19 @@ void TestGpsFit::read()
     CompareSessions(read, Sessions(expected.sessions.begin(), expected.sessions.end()));
 }
 
-void TestGpsFit::readMissing()
+void TestGpsFit::unreadable_data()
 {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing") << u"gone.fit"_qs;
+    QTest::newRow("a folder") << u"folder.fit"_qs;
+}
+
+void TestGpsFit::unreadable()
+{
+    QFETCH(QString, name);
     QTemporaryDir dir;
-    const QString path = dir.filePath(u"gone.fit"_qs);
+    QVERIFY(QDir(dir.path()).mkdir(u"folder.fit"_qs));
+    const QString path = dir.filePath(name);
     const DeviceFile read = DeviceFiles::Read(path);
     QCOMPARE(read.path, path);
     QVERIFY2(read.fault.startsWith(u"impossibile leggere il file: "), qPrintable(read.fault));
