@@ -539,7 +539,8 @@ private Q_SLOTS:
         } else {
             TZTConnection connection;
             connection.Open(TestDatabase::ConnectionStringFor(m_path));
-            QCOMPARE(CsvExport::ExportLog(connection, m_dir.filePath(u"uscite.csv"_qs), CsvExport::CsvFormat::Standard), 2);
+            const QString csv = m_dir.filePath(u"uscite.csv"_qs);
+            QCOMPARE(CsvExport::ExportLog(connection, csv, CsvExport::CsvFormat::Standard), 2);
         }
         QCOMPARE(Stored(Figures), figures);
         QCOMPARE(Stored(SpanCount), u"2"_qs);
@@ -602,8 +603,8 @@ int ImportChild(const QString& path)
     std::vector<DeviceFile> files;
     const QDateTime from(QDate(1995, 1, 2), QTime(6, 0), Qt::UTC);
     for (int i = 0; i < 20000; ++i)
-        files.push_back({QStringLiteral("/uscite/%1.fit").arg(i), {Session(from.addSecs(i * 6 * 3600), 20 + i % 50, 60)},
-                         {}});
+        files.push_back(
+            {QStringLiteral("/uscite/%1.fit").arg(i), {Session(from.addSecs(i * 6 * 3600), 20 + i % 50, 60)}, {}});
     const auto log = OpenRideLog(path);
     const auto [first, last] = GpsImport::DaysSpanned(files);
     const auto candidates = GpsImport::Plan(files, log->Types(), log->KnownRides(first, last), QDate(2024, 6, 30),
