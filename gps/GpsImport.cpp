@@ -19,8 +19,9 @@ using GpsImport::State;
 
 const QString NoSession = QStringLiteral("nessuna uscita nel file");
 const QString UnknownStart = QStringLiteral("data sconosciuta");
-const QString DateOutOfRange = QStringLiteral("data fuori dall'intervallo consentito (1990 - oggi)");
-const QString TooFar = QStringLiteral("più di 999 km");
+const QString DateOutOfRange =
+    QStringLiteral("data fuori dall'intervallo consentito (%1 - oggi)").arg(RideValidation::FirstYear);
+const QString TooFar = QStringLiteral("più di %1 km").arg(RideValidation::MaxKm);
 const QString TooLong = QStringLiteral("durata di 24 ore o più");
 const QString NoDistance = QStringLiteral("distanza non valida");
 const QString NoDuration = QStringLiteral("durata non valida");

@@ -168,9 +168,7 @@ private Q_SLOTS:
         ok(typed("gravel", cycling, u"gravel_cycling"_qs), 31.23, 3600.0, 2);
         ok(typed("commuting", cycling, u"commuting"_qs), 31.23, 3600.0, 3);
         ok(typed("indoor", cycling, u"indoor_cycling"_qs), 31.23, 3600.0, 4);
-        ok(typed("virtual", cycling, u"virtual_activity"_qs), 31.23, 3600.0, 4);
         ok(typed("trainer, e-bike", u"e_biking"_qs, u"trainer"_qs), 31.23, 3600.0, 4);
-        ok(typed("spin", cycling, u"spin"_qs), 31.23, 3600.0, 4);
         ok(typed("unnamed sub-sport: the first type", cycling, u"track_cycling"_qs), 31.23, 3600.0, 0);
         ok(typed("GPX: no sport, no sub-sport", QString(), QString()), 31.23, 3600.0, 0);
 
@@ -180,12 +178,8 @@ private Q_SLOTS:
                                           << u"Giro del lago"_qs;
         };
         other("running", u"running"_qs, u"corsa"_qs);
-        other("walking", u"walking"_qs, u"camminata"_qs);
-        other("swimming", u"swimming"_qs, u"nuoto"_qs);
         other("transition", u"transition"_qs, u"transizione"_qs);
-        other("hiking", u"hiking"_qs, u"escursionismo"_qs);
         other("generic", u"generic"_qs, u"generico"_qs);
-        other("other", u"other"_qs, u"altro"_qs);
         other("a sport with no Italian name", u"kitesurfing"_qs, u"kitesurfing"_qs);
 
         // The log's limits.
@@ -365,9 +359,6 @@ private Q_SLOTS:
             << QStringList{ride, ride} << none << none << QList<int>{0, 1} << u"A- N+"_qs;
         QTest::newRow("tick the covered one: the first stands")
             << QStringList{ride, ride} << none << none << QList<int>{1} << u"N+ A-"_qs;
-        QTest::newRow("untick a maybe, it stays maybe") << QStringList{ride} << none
-                                                        << QStringList{u"2024-05-01 98"_qs} << QList<int>{0, 0}
-                                                        << u"M-"_qs;
         QTest::newRow("tick a maybe: it covers another")
             << QStringList{ride, ride} << none << QStringList{u"2024-05-01 98"_qs} << QList<int>{0} << u"M+ A-"_qs;
         QTest::newRow("other sport ticked by the rider")
