@@ -7,16 +7,14 @@ namespace XmlFields {
 std::optional<Timestamp> Time(QStringView text)
 {
     const QString trimmed = text.trimmed().toString();
-    QDateTime time = QDateTime::fromString(trimmed, Qt::ISODateWithMs);
-    if (!time.isValid())
+    // No zone: the clock reading itself is UTC. Read as this machine's local
+    // time first, it would shift, or not exist in a daylight-saving gap.
+    const QDateTime unzoned = QDateTime::fromString(trimmed + u'Z', Qt::ISODateWithMs);
+    if (unzoned.isValid())
+        return Timestamp{unzoned, std::nullopt};
+    const QDateTime time = QDateTime::fromString(trimmed, Qt::ISODateWithMs);
+    if (!time.isValid() || time.timeSpec() == Qt::LocalTime)
         return std::nullopt;
-    if (time.timeSpec() == Qt::LocalTime) {
-        // No zone: the clock reading itself is UTC, whatever this machine's zone or its daylight-saving gaps.
-        time = QDateTime::fromString(trimmed + u'Z', Qt::ISODateWithMs);
-        if (!time.isValid())
-            return std::nullopt;
-        return Timestamp{time, std::nullopt};
-    }
     Timestamp stamp{time.toUTC(), std::nullopt};
     if (time.timeSpec() == Qt::OffsetFromUTC)
         stamp.utcOffsetSeconds = time.offsetFromUtc();

@@ -86,7 +86,7 @@ const QString GpxNamespace10 = QStringLiteral("http://www.topografix.com/GPX/1/0
 
 // A GPX file of one track per segment; `prefix` names the GPX namespace's prefix ("" for the default).
 QByteArray Gpx(const Track& track, const QDateTime& start, const QString& ns = GpxNamespace11,
-               const QString& prefix = QString())
+               const QString& prefix = QString(), double originLongitude = OriginLongitude)
 {
     const QString p = prefix.isEmpty() ? QString() : prefix + u':';
     const QString xmlns = prefix.isEmpty() ? u"xmlns"_qs : u"xmlns:"_qs + prefix;
@@ -97,8 +97,8 @@ QByteArray Gpx(const Track& track, const QDateTime& start, const QString& ns = G
         text += u"<%1trk><%1trkseg>\n"_qs.arg(p);
         for (const Fix& fix : segment) {
             const double latitude = OriginLatitude + fix.north / MetresPerDegree;
-            const double longitude =
-                OriginLongitude + fix.east / (MetresPerDegree * std::cos(OriginLatitude * std::numbers::pi / 180));
+            const double longitude = std::remainder(
+                originLongitude + fix.east / (MetresPerDegree * std::cos(OriginLatitude * std::numbers::pi / 180)), 360);
             text += u"<%1trkpt lat=\"%2\" lon=\"%3\"><%1ele>100</%1ele><%1time>%4</%1time></%1trkpt>\n"_qs.arg(
                 p, QString::number(latitude, 'f', 8), QString::number(longitude, 'f', 8),
                 start.addMSecs(qint64(fix.seconds * 1000)).toString(Qt::ISODate));
@@ -158,6 +158,12 @@ class TestGpsXml : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase()
+    {
+        // A zone with daylight saving, whose gap one of the times without a zone falls in.
+        qputenv("TZ", "Europe/Rome");
+    }
+
     // TCX totals are the file's own, so they come out exactly.
     void tcxSamples_data()
     {
@@ -283,6 +289,9 @@ private Q_SLOTS:
         QTest::newRow("pause between two segments")
             << Gpx({Recorded(0, 300, east(8)), Recorded(900, 1200, east(8, 3000, 900))}, start) << 4800.0 << 48.0
             << 600.0 << 1200.0;
+        QTest::newRow("across the 180th meridian, 5 m jitter")
+            << Gpx(WithNoise({Recorded(0, 300, east(8, -1200))}, 5), start, GpxNamespace11, QString(), 180)
+            << 2400.0 << 24.0 << 300.0 << 300.0;
         QTest::newRow("segments written last first")
             << Gpx({Recorded(900, 1200, east(8, 3000, 900)), Recorded(0, 300, east(8))}, start) << 4800.0 << 48.0
             << 600.0 << 1200.0;
@@ -361,6 +370,29 @@ private Q_SLOTS:
         QVERIFY(session.distanceMetres > 100);
     }
 
+    // Files that hold no ride are no fault.
+    void noSession_data()
+    {
+        QTest::addColumn<QByteArray>("gpx");
+
+        QTest::newRow("timed route points") << GpxAround(
+            u"<rte><rtept lat=\"45\" lon=\"11\"><time>2025-05-01T10:00:00Z</time></rtept></rte>"_qs);
+        QTest::newRow("timed waypoint") << GpxAround(
+            u"<wpt lat=\"45\" lon=\"11\"><time>2025-05-01T10:00:00Z</time></wpt>"_qs);
+        QTest::newRow("untimed track points") << GpxAround(
+            u"<trk><trkseg><trkpt lat=\"45\" lon=\"11\"/><trkpt lat=\"45.1\" lon=\"11\"/></trkseg></trk>"_qs);
+        QTest::newRow("empty tracks and segments")
+            << GpxAround(u"<trk/><trk><name>x</name><trkseg/><trkseg></trkseg></trk>"_qs);
+        QTest::newRow("nothing in it") << QByteArray("<gpx/>");
+    }
+    void noSession()
+    {
+        QFETCH(QByteArray, gpx);
+        const DeviceFile read = DeviceFiles::ReadGpx(gpx);
+        QCOMPARE(read.fault, QString());
+        QCOMPARE(read.sessions.size(), size_t(0));
+    }
+
     // Activities wherever a TCX puts them, and what each of them sums.
     void tcxActivities_data()
     {
@@ -384,9 +416,10 @@ private Q_SLOTS:
                    + Activity(u"Other"_qs, u"2025-06-01T06:00:00Z"_qs, Lap(u"2025-06-01T06:00:00Z"_qs, 900, 1500))
                    + u"</FirstSport><NextSport><Transition><TotalTimeSeconds>60</TotalTimeSeconds>"
                      "<DistanceMeters>10</DistanceMeters></Transition>"_qs
+                   + Activity(u" BIKING"_qs, u"2025-06-01T06:16:00Z"_qs, QString())
                    + Activity(u"Swimming"_qs, u"2025-06-01T06:16:00Z"_qs, Lap(u"2025-06-01T06:16:00Z"_qs, 1000, 3000))
                    + u"</NextSport></MultiSportSession></Activities>"_qs)
-            << QStringList{u"other|2025-06-01T06:00:00Z|-|1500|900|900"_qs,
+            << QStringList{u"other|2025-06-01T06:00:00Z|-|1500|900|900"_qs, u"cycling|2025-06-01T06:16:00Z|-|0|0|0"_qs,
                            u"swimming|2025-06-01T06:16:00Z|-|3000|1000|1000"_qs};
         QTest::newRow("no Id: the first lap's start")
             << Tcx(u"<Activities>"_qs
