@@ -10,11 +10,11 @@
 
 namespace {
 
+// The schema's "Biking", "Running" and "Other", any writer's spelling of them.
 QString SportOf(const QString& attribute)
 {
-    if (attribute == u"Biking")
-        return QStringLiteral("cycling");
-    return attribute.toLower();
+    const QString sport = attribute.trimmed().toLower();
+    return sport == u"biking" ? QStringLiteral("cycling") : sport;
 }
 
 class TcxParser
@@ -74,7 +74,7 @@ private:
     {
         Activity activity;
         DeviceSession session;
-        session.sport = SportOf(m_xml.attributes().value(QLatin1StringView("Sport")).toString().trimmed());
+        session.sport = SportOf(m_xml.attributes().value(QLatin1StringView("Sport")).toString());
         while (m_xml.readNextStartElement()) {
             if (Is(u"Id"))
                 activity.id = ReadTime(XmlFields::Text(m_xml));

@@ -7,16 +7,14 @@ namespace XmlFields {
 std::optional<Timestamp> Time(QStringView text)
 {
     const QString trimmed = text.trimmed().toString();
-    QDateTime time = QDateTime::fromString(trimmed, Qt::ISODateWithMs);
-    if (!time.isValid())
+    const qsizetype clock = trimmed.indexOf(u'T');
+    const bool zoned = trimmed.endsWith(u'Z') || (clock >= 0 && (trimmed.indexOf(u'+', clock) >= 0
+                                                                  || trimmed.indexOf(u'-', clock) >= 0));
+    // No zone: the clock reading itself is UTC. Read as this machine's local
+    // time, it would shift, or not exist in a daylight-saving gap.
+    const QDateTime time = QDateTime::fromString(zoned ? trimmed : trimmed + u'Z', Qt::ISODateWithMs);
+    if (!time.isValid() || time.timeSpec() == Qt::LocalTime)
         return std::nullopt;
-    if (time.timeSpec() == Qt::LocalTime) {
-        // No zone: the clock reading itself is UTC, whatever this machine's zone or its daylight-saving gaps.
-        time = QDateTime::fromString(trimmed + u'Z', Qt::ISODateWithMs);
-        if (!time.isValid())
-            return std::nullopt;
-        return Timestamp{time, std::nullopt};
-    }
     Timestamp stamp{time.toUTC(), std::nullopt};
     if (time.timeSpec() == Qt::OffsetFromUTC)
         stamp.utcOffsetSeconds = time.offsetFromUtc();
