@@ -153,6 +153,21 @@ void PrintFooter(TZTPrint& print, const Options& options)
     print.PrintLine(A::Centre, Reports::FooterText());
 }
 
+QString PageText(int page, int pages)
+{
+    return QStringLiteral("Pagina %1 di %2").arg(page).arg(pages);
+}
+
+// Whether a page's number fits on the footer's line, right of the centred
+// credit; where it does not, it has a line of its own above.
+bool PageNumberBesideFooter(TZTPrint& print, const Options& options)
+{
+    FooterTop(print, options);
+    const int gap = print.TextWidth(QStringLiteral("  "));
+    return print.TextWidth(Reports::FooterText()) + 2 * (print.TextWidth(PageText(999, 999)) + gap)
+           <= print.BandX(100) - print.BandX(0);
+}
+
 const QList<Band> MonthBands = {{0, 12, A::Centre},  {13, 19, A::Centre}, {20, 26, A::Centre},
                                 {27, 35, A::Centre}, {36, 42, A::Centre}, {43, 100, A::Left}};
 const QStringList MonthHeadings = {QStringLiteral("Giorno"), QStringLiteral("Tipo"),  QStringLiteral("KM"),
@@ -282,6 +297,7 @@ struct Table
     QList<Band> bands;
     QStringList headings;
     QList<QStringList> rows;
+    bool totalLast = false; // the last row totals the others: set apart in bold
 };
 
 struct LaidOutTable
@@ -336,19 +352,22 @@ void Add(Flow& flow, const LaidOutTable& laidOut, int edge)
 {
     flow.AddTogether(Opening(laidOut, edge));
     flow.SetRepeated({{laidOut.heading, laidOut.columns, laidOut.table.headings}});
-    for (qsizetype i = 1; i < laidOut.table.rows.size(); ++i)
-        flow.Add({laidOut.row, laidOut.columns, laidOut.table.rows[i]});
+    const qsizetype rows = laidOut.table.rows.size();
+    for (qsizetype i = 1; i < rows; ++i) {
+        Style style = laidOut.row;
+        style.bold = laidOut.table.totalLast && i == rows - 1;
+        flow.Add({style, laidOut.columns, laidOut.table.rows[i]});
+    }
     flow.SetRepeated({});
 }
 
 // A table on the left and others one below another on the right, the first
 // of them with its title on the line of the left one's; where the right ones
 // do not fit beside the left one they follow below it.
-Position TwoColumns(Fonts& fonts, QList<Placed>& placed, int bottom, Position start, const Table& left,
+Position TwoColumns(Fonts& fonts, QList<Placed>& placed, int top, int bottom, Position start, const Table& left,
                     const QList<Table>& right)
 {
     TZTPrint& print = fonts.print;
-    const int top = print.VerticalMarginPixels();
     const int edge = print.BandX(100);
     const int gap = fonts.Gap(RowStyle);
     const LaidOutTable leftTable = LayOut(fonts, left, print.BandX(0));
@@ -388,9 +407,11 @@ int LastPage(const QList<Placed>& placed)
     return last;
 }
 
-// Prints the placed lines page by page, each page closed by the footer.
+// Prints the placed lines page by page, each page closed by the footer and its number.
 void PrintPages(Fonts& fonts, const QList<Placed>& placed, const Options& options)
 {
+    TZTPrint& print = fonts.print;
+    const bool beside = PageNumberBesideFooter(print, options);
     const int pages = LastPage(placed) + 1;
     for (int page = 0; page < pages; ++page) {
         if (page > 0)
@@ -402,7 +423,10 @@ void PrintPages(Fonts& fonts, const QList<Placed>& placed, const Options& option
             fonts.print.SetPositionY(p.at.y);
             PrintCells(fonts.print, p.line.columns, p.line.texts, false);
         }
-        PrintFooter(fonts.print, options);
+        PrintFooter(print, options);
+        const int footer = FooterTop(print, options);
+        print.SetPositionY(beside ? footer : footer - print.LineAdvance());
+        print.PrintText(0, 100, A::Right, true, PageText(page + 1, pages));
     }
 }
 
@@ -489,18 +513,22 @@ void PrintStatistics(QPrinter& printer, const QString& description, const Report
     print.BeginDoc();
     Fonts fonts(print, options.printFont);
     const int top = print.VerticalMarginPixels();
-    const int bottom = FooterTop(print, options);
+    // Above the footer, and above the page's number where that needs a line of its own.
+    const int footer = FooterTop(print, options);
+    const int bottom = PageNumberBesideFooter(print, options) ? footer : footer - print.LineAdvance();
     const int left = print.BandX(0);
     const int edge = print.BandX(100);
     QList<Placed> placed;
-    Flow flow(fonts, placed, top, bottom, {0, top});
     const auto whole = [&](const Style& style, const QString& text) {
         return Line{style, {{left, edge, A::Left}}, {text}, true};
     };
     const auto empty = [](const Style& style) { return Line{style, {}, {}}; };
-
-    flow.Add(whole(DescriptionStyle, description));
-    flow.Add(whole(PeriodStyle, statistics.period));
+    // Every page opens with the description and the period; the others continue below them.
+    const QList<Line> heading = {whole(DescriptionStyle, description), whole(PeriodStyle, statistics.period)};
+    Flow opening(fonts, placed, top, bottom, {0, top});
+    opening.AddTogether(heading);
+    const int continued = opening.At().y;
+    Flow flow(fonts, placed, continued, bottom, opening.At());
     flow.Add(empty(KmTotalStyle));
     flow.Add(whole(KmTotalStyle, QStringLiteral("KM: ") + statistics.kmTotali));
     flow.Add(empty(KmTotalStyle));
@@ -529,7 +557,7 @@ void PrintStatistics(QPrinter& printer, const QString& description, const Report
     const Table tensOfKm{0, QStringLiteral("USCITE PER DECINE DI CHILOMETRI"),
                          {{40, 48, A::Centre}, {48, 58, A::Centre}},
                          {QStringLiteral("KM"), QStringLiteral("USCITE")}, statistics.tensOfKm};
-    const Position y2 = TwoColumns(fonts, placed, bottom, flow.At(), weekdays, {tensOfKm});
+    const Position y2 = TwoColumns(fonts, placed, continued, bottom, flow.At(), weekdays, {tensOfKm});
 
     const Table days{2, QStringLiteral("USCITE PER GIORNI MENSILI"),
                      {{0, 4, A::Centre}, {4, 12, A::Centre}, {12, 17, A::Centre}},
@@ -542,7 +570,7 @@ void PrintStatistics(QPrinter& printer, const QString& description, const Report
                            {{30, 33, A::Centre}, {33, 43, A::Centre}, {43, 49, A::Centre}, {50, 100, A::Left}},
                            {QStringLiteral("#"), QStringLiteral("DATA"), QStringLiteral("KM"), QStringLiteral("DESCRIZIONE")},
                            statistics.top10};
-    TwoColumns(fonts, placed, bottom, y2, days, {months, top10Table});
+    TwoColumns(fonts, placed, continued, bottom, y2, days, {months, top10Table});
 
     // The years on a page of their own, after everything else.
     const Table years{0, QStringLiteral("USCITE PER ANNI"),
@@ -550,9 +578,14 @@ void PrintStatistics(QPrinter& printer, const QString& description, const Report
                        {49, 59, A::Centre}, {59, 69, A::Centre}},
                       {QStringLiteral("ANNO"), QStringLiteral("USC"), QStringLiteral("KM"), QStringLiteral("TEMPO"),
                        QStringLiteral("KM/U"), QStringLiteral("KM/h")},
-                      statistics.years};
-    Flow yearsFlow(fonts, placed, top, bottom, {LastPage(placed) + 1, top});
+                      statistics.years, true};
+    Flow yearsFlow(fonts, placed, continued, bottom, {LastPage(placed) + 1, continued});
     Add(yearsFlow, LayOut(fonts, years, left), edge);
+    for (int page = 1; page <= LastPage(placed); ++page) {
+        Flow repeated(fonts, placed, top, bottom, {page, top});
+        for (const Line& line : heading)
+            repeated.Add(line);
+    }
 
     PrintPages(fonts, placed, options);
     print.EndDoc();

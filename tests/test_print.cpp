@@ -279,15 +279,31 @@ class TestPrint : public QObject
             expected[word] += 2;
         for (auto it = expected.begin(); it != expected.end(); ++it)
             QVERIFY2(pdf.Find(it.key()).size() >= it.value(), qPrintable(it.key()));
-        // The footer closes every page, one footer line above the bottom margin.
+        // The footer closes every page, one footer line above the bottom margin, with the page's number;
+        // every page opens with the description and the period.
         const QList<PdfWord> footers = pdf.Find(u"Kilovento"_qs);
         QCOMPARE(footers.size(), pdf.pages);
+        const QString opening = report.period.split(u' ').first();
+        QStringList repeated;
         for (int page = 0; page < pdf.pages; ++page) {
             QCOMPARE(footers[page].page, page);
             QVERIFY2(qAbs(footers[page].yMax - area.bottom()) < 1.5, qPrintable(Describe(footers[page])));
+            const QList<PdfWord> numbers = pdf.Find(u"Pagina"_qs);
+            QVERIFY2(std::any_of(numbers.begin(), numbers.end(), [&](const PdfWord& word) {
+                         return word.page == page
+                                && pdf.LineOf(word).endsWith(u"Pagina %1 di %2"_qs.arg(page + 1).arg(pdf.pages));
+                     }), qPrintable(pdf.LineOf(footers[page])));
+            for (const PdfWord& word : pdf.Find(opening))
+                if (word.page == page && word.yMin < area.top() + 30)
+                    repeated.append(QString::number(page));
         }
+        repeated.removeDuplicates();
+        QCOMPARE(repeated.size(), pdf.pages);
         // The years start a page after every other table, and hold nothing else.
-        QStringList yearWords{u"USCITE PER ANNI ANNO USC KM TEMPO KM/U KM/h"_qs, pdf.LineOf(footers[0])};
+        QStringList yearWords{u"USCITE PER ANNI ANNO USC KM TEMPO KM/U KM/h Pagina di"_qs, report.period,
+                              pdf.LineOf(footers[0])};
+        for (int page = 1; page <= pdf.pages; ++page)
+            yearWords.append(QString::number(page));
         for (const QStringList& row : report.years)
             yearWords += row;
         yearWords = yearWords.join(u' ').split(u' ');
