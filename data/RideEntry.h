@@ -52,6 +52,8 @@ struct Result
 };
 
 inline constexpr double MaxKm = 999.0;
+// The calendar's first year: the log holds no ride before it.
+inline constexpr int FirstYear = 1990;
 inline const QString DistanceMessage = QStringLiteral("Campo KM non valido o fuori range (0-999).");
 inline const QString DurationMessage = QStringLiteral("Campo durata non valido.");
 

@@ -1,5 +1,6 @@
 #include "data/RideLog.h"
 
+#include "data/ImportedSpans.h"
 #include "data/TZTConnection.h"
 #include "util/Settings.h"
 
@@ -81,6 +82,16 @@ void RideLog::Change(int id, const Rides::Ride& ride)
 void RideLog::Delete(int id)
 {
     Rides::Delete(*m_connection, id);
+}
+
+GpsImport::KnownRides RideLog::KnownRides(QDate first, QDate last)
+{
+    return ImportedSpans::Known(*m_connection, first, last);
+}
+
+QDate RideLog::AddImported(const std::vector<GpsImport::Candidate>& candidates)
+{
+    return ImportedSpans::Store(*m_connection, candidates);
 }
 
 bool RideLog::WithDatabaseReleased(const std::function<void(TZTConnection* inUse)>& work)

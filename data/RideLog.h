@@ -3,6 +3,7 @@
 #include "data/MonthRides.h"
 #include "data/Rides.h"
 #include "data/Statistics.h"
+#include "gps/GpsImport.h"
 
 #include <QDate>
 #include <QString>
@@ -57,6 +58,13 @@ public:
     void Add(const Rides::Ride& ride);
     void Change(int id, const Rides::Ride& ride);
     void Delete(int id);
+
+    // What the log knows of first..last for judging device files' sessions:
+    // the remembered spans around those days, and the rides of those days.
+    GpsImport::KnownRides KnownRides(QDate first, QDate last);
+    // Stores the ticked candidates that may be stored, each with its span, in
+    // one transaction; returns the newest day stored, invalid when none.
+    QDate AddImported(const std::vector<GpsImport::Candidate>& candidates);
 
     // The connection for the core's bulk work on the rides (the imports'
     // appends, the export's read), open or not.

@@ -201,4 +201,9 @@ void Appender::AppendRide(const Ride& ride)
     WriteFields(*m_rides, ride);
 }
 
+int Appender::AppendedKey()
+{
+    return m_rides->GetFieldAsInteger(RideColumn::IDUscita);
+}
+
 }

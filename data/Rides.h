@@ -147,6 +147,8 @@ public:
     void AppendOlderLogRide(const Ride& ride);
     // A ride as Add writes it, duration included.
     void AppendRide(const Ride& ride);
+    // The key the database gave the ride appended last.
+    int AppendedKey();
 
 private:
     std::unique_ptr<TZTRecordset> m_rides;

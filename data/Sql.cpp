@@ -178,4 +178,45 @@ QString RideTotals()
     return QStringLiteral("SELECT count(*) AS Uscite, total(KM) AS KM FROM Uscite");
 }
 
+QString CreateImportedSpans()
+{
+    return QStringLiteral("CREATE TABLE IF NOT EXISTS UsciteImportate ("
+                          "IDUscita INTEGER PRIMARY KEY REFERENCES Uscite (IDUscita), "
+                          "Inizio TEXT NOT NULL, Fine TEXT NOT NULL)");
+}
+
+QString CreateImportedSpansTrigger()
+{
+    // A trigger rather than ON DELETE CASCADE: it holds for connections that
+    // leave foreign keys off, as SQLite's own shell does.
+    return QStringLiteral("CREATE TRIGGER IF NOT EXISTS UsciteImportate_Cancella AFTER DELETE ON Uscite "
+                          "BEGIN DELETE FROM UsciteImportate WHERE IDUscita = OLD.IDUscita; END");
+}
+
+QString ImportedSpansExist()
+{
+    return QStringLiteral("SELECT count(*) AS n FROM sqlite_master WHERE type = 'table' AND name = 'UsciteImportate'");
+}
+
+QString ImportedSpansOverlapping(const QString& fromUtc, const QString& toUtc)
+{
+    return QStringLiteral("SELECT Inizio, Fine FROM UsciteImportate WHERE Inizio < '%1' AND Fine > '%2' "
+                          "ORDER BY Inizio")
+        .arg(toUtc, fromUtc);
+}
+
+QString RidesOfDays(TDateTime first, TDateTime last, bool withSpans)
+{
+    // Before the day after `last`, so a date stored with a time of day counts too.
+    const QString period = QStringLiteral("(u.Data >= %1) AND (u.Data < %2)")
+                               .arg(Quoted(first), Quoted(TDateTime(last.DateOnly().Val() + 1.0)));
+    if (!withSpans)
+        return QStringLiteral("SELECT u.Data AS Data, u.KM AS KM, 0 AS Ricordata FROM Uscite AS u WHERE %1 ORDER BY u.Data, u.IDUscita")
+            .arg(period);
+    return QStringLiteral("SELECT u.Data AS Data, u.KM AS KM, (i.IDUscita IS NOT NULL) AS Ricordata FROM Uscite AS u "
+                          "LEFT JOIN UsciteImportate AS i ON i.IDUscita = u.IDUscita WHERE %1 "
+                          "ORDER BY u.Data, u.IDUscita")
+        .arg(period);
+}
+
 }

@@ -80,4 +80,21 @@ QString IntegrityCheck();
 // One row, columns "Uscite" and "KM": the number of rides and their distance.
 QString RideTotals();
 
+// The time spans of the rides imported from device files, one row per ride,
+// in their own table so that Uscite keeps its columns. UTC ISO text with
+// milliseconds, of one width, so text order is time order.
+inline const QString ImportedSpansTable = QStringLiteral("UsciteImportate");
+// The table and the trigger that clears a ride's span when any program
+// deletes the ride; both left alone where they exist.
+QString CreateImportedSpans();
+QString CreateImportedSpansTrigger();
+// One row, column "n": 1 when the table exists, else 0.
+QString ImportedSpansExist();
+// Columns "Inizio" and "Fine" of the spans that overlap [from, to).
+QString ImportedSpansOverlapping(const QString& fromUtc, const QString& toUtc);
+// Columns "Data", "KM" and "Ricordata" (1 for a ride with a span) of the rides
+// of first..last, both days included; `withSpans` false where the table does
+// not exist, every ride then read as without a span.
+QString RidesOfDays(TDateTime first, TDateTime last, bool withSpans);
+
 }
