@@ -38,6 +38,7 @@ Q_DECLARE_METATYPE(DeviceFile)
 namespace {
 
 using Col = GpsCandidatesModel::Column;
+using Months = QList<std::pair<int, int>>; // year and month
 
 QDateTime Utc(const QString& iso)
 {
@@ -99,7 +100,7 @@ private:
     std::vector<GpsImport::Candidate> Planned(const std::vector<DeviceFile>& files,
                                               const GpsImport::KnownRides& known = {}) const
     {
-        return GpsImport::Plan(files, m_types, known, QDate(2005, 3, 15), QTimeZone::UTC);
+        return GpsImport::Plan(files, m_types, known, QDate(2005, 3, 15), QTimeZone::utc());
     }
 
     static QTreeView* List(QDialog& dialog) { return dialog.findChild<QTreeView*>(); }
@@ -303,22 +304,22 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("files"); // "name=start km minutes", or "name=" followed by bytes
         QTest::addColumn<bool>("accept");
         QTest::addColumn<int>("stored");
-        QTest::addColumn<QList<std::pair<int, int>>>("monthsShown");
+        QTest::addColumn<Months>("monthsShown");
         QTest::addColumn<QString>("box"); // the start of the one box shown; empty for none
         QTest::newRow("two rides") << QStringList{u"a.gpx=2005-03-01T08:00:00Z 42.5 95"_s,
                                                   u"b.gpx=2005-02-10T15:00:00Z 20 50"_s}
-                                   << true << 2 << QList<std::pair<int, int>>{{2005, 3}}
+                                   << true << 2 << Months{{2005, 3}}
                                    << u"Importazione conclusa: 2 uscite importate."_s;
         QTest::newRow("preview cancelled") << QStringList{u"a.gpx=2005-03-01T08:00:00Z 42.5 95"_s} << false << 0
-                                           << QList<std::pair<int, int>>{} << QString();
+                                           << Months{} << QString();
         QTest::newRow("a damaged file beside a good one")
             << QStringList{u"rotto.fit=#not a device file"_s, u"b.gpx=2005-02-10T15:00:00Z 20 50"_s} << true << 1
-            << QList<std::pair<int, int>>{{2005, 2}} << u"Importazione conclusa: 1 uscita importata."_s;
+            << Months{{2005, 2}} << u"Importazione conclusa: 1 uscita importata."_s;
         QTest::newRow("only a damaged file")
-            << QStringList{u"rotto.fit=#not a device file"_s} << true << 0 << QList<std::pair<int, int>>{}
+            << QStringList{u"rotto.fit=#not a device file"_s} << true << 0 << Months{}
             << u"ATTENZIONE: i file GPS non contengono uscite da importare.\n\nrotto.fit: file danneggiato"_s;
         QTest::newRow("a missing file") << QStringList{u"mancante.gpx"_s} << true << 0
-                                        << QList<std::pair<int, int>>{}
+                                        << Months{}
                                         << u"ATTENZIONE: i file GPS non contengono uscite da importare.\n\n"
                                            "mancante.gpx: impossibile leggere il file"_s;
     }
@@ -328,7 +329,7 @@ private Q_SLOTS:
         QFETCH(QStringList, files);
         QFETCH(bool, accept);
         QFETCH(int, stored);
-        QFETCH(QList<std::pair<int, int>>, monthsShown);
+        QFETCH(Months, monthsShown);
         QFETCH(QString, box);
         QTemporaryDir folder;
         QStringList paths;
@@ -418,7 +419,7 @@ private Q_SLOTS:
         ModalBoxes boxes;
         QStringList dialogs;
         boxes.setDialogHandler([&](QDialog* dialog) {
-            dialogs.append(dialog->metaObject()->className());
+            dialogs.append(QString::fromLatin1(dialog->metaObject()->className()));
             if (auto* progress = qobject_cast<QProgressDialog*>(dialog)) {
                 QCOMPARE(progress->parentWidget(), screen.Window());
                 Button(*progress, u"Annulla"_s)->click();
