@@ -104,11 +104,12 @@ std::optional<std::vector<DeviceFile>> ReadFiles(QWidget* owner, const QStringLi
     while (work.wait_for(20ms) != std::future_status::ready) {
         const int done = reading->done;
         progress.setLabelText(ReadingLabel.arg(done + 1).arg(total));
-        // Shown, the dialog takes the events itself, its "Annulla" among them.
         progress.setValue(done);
-        // Until then the window paints but takes no input.
-        if (!progress.isVisible())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        // Once the dialog is up, its modality keeps the window's input away
+        // and its "Annulla" is heard; until then the window paints but takes
+        // no input. (A value that did not change processes nothing itself.)
+        QCoreApplication::processEvents(progress.isVisible() ? QEventLoop::AllEvents
+                                                             : QEventLoop::ExcludeUserInputEvents);
         if (progress.wasCanceled())
             reading->cancelled = true;
     }
