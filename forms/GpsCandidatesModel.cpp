@@ -2,7 +2,9 @@
 
 #include "util/Formats.h"
 
+#include <QApplication>
 #include <QDir>
+#include <QStyle>
 #include <QFileInfo>
 #include <QHash>
 
@@ -117,6 +119,11 @@ QVariant GpsCandidatesModel::data(const QModelIndex& index, int role) const
         if (index.column() != File || !candidate.Tickable())
             return {};
         return candidate.ticked ? Qt::Checked : Qt::Unchecked;
+    case Qt::DecorationRole:
+        // Where a row cannot be ticked, a warning takes the tick box's place.
+        if (index.column() == File && !candidate.Tickable())
+            return QApplication::style()->standardIcon(QStyle::SP_MessageBoxWarning);
+        return {};
     case Qt::ToolTipRole:
         if (index.column() == File)
             return QDir::toNativeSeparators(QFileInfo(candidate.file).absoluteFilePath());
@@ -141,7 +148,7 @@ QVariant GpsCandidatesModel::data(const QModelIndex& index, int role) const
     case Km: return readable ? Formats::TwoDecimals(candidate.km) : QString();
     case Time: return readable ? TimeText(candidate.seconds) : QString();
     case Type: return readable ? TypeName(candidate.type) : QString();
-    case Description: return candidate.description;
+    case Description: return readable ? candidate.description : QString();
     case State: return StateText(candidate);
     default: return {};
     }

@@ -43,7 +43,15 @@ GpsImportDialog::GpsImportDialog(QWidget* owner, std::vector<GpsImport::Candidat
         columns += ListViewUscite->columnWidth(column);
     const QMargins margins = layout()->contentsMargins();
     const int available = screen() ? screen()->availableGeometry().width() * 9 / 10 : width();
-    resize(std::clamp(columns + margins.left() + margins.right(), width(), std::max(width(), available)), height());
+    // Tall enough for a score of rows, as far as the screen allows.
+    constexpr int RowsShown = 20;
+    const int rows = std::clamp(m_model->rowCount(), 1, RowsShown);
+    const int list = ListViewUscite->header()->sizeHint().height() + rows * ListViewUscite->sizeHintForRow(0)
+                     + 2 * ListViewUscite->frameWidth() + style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int around = layout()->sizeHint().height() - ListViewUscite->sizeHint().height();
+    const int high = screen() ? screen()->availableGeometry().height() * 8 / 10 : height();
+    resize(std::clamp(columns + margins.left() + margins.right(), width(), std::max(width(), available)),
+           std::clamp(around + list, height(), std::max(height(), high)));
     if (m_model->rowCount() > 0)
         ListViewUscite->setCurrentIndex(m_model->index(0, GpsCandidatesModel::File));
 

@@ -3,19 +3,25 @@
 // files a second start hands to the running instance.
 #include "app/Commands.h"
 #include "app/RunningInstance.h"
+#include "app/Unitmain.h"
 #include "forms/GpsCandidatesModel.h"
 #include "forms/GpsImportDialog.h"
 #include "gps/GpsImport.h"
+#include "support/Controls.h"
 #include "support/Files.h"
 #include "support/GpsFiles.h"
 #include "support/ItalianLocale.h"
+#include "support/MainWindow.h"
 #include "support/ModalBoxes.h"
 #include "support/RideLogFile.h"
 #include "support/TestDatabase.h"
 #include "support/TestScreen.h"
 
 #include <QApplication>
+#include <QAction>
 #include <QComboBox>
+#include <QFileDialog>
+#include <QMenu>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
@@ -440,6 +446,59 @@ private Q_SLOTS:
         QCOMPARE(boxes.seen().front().text, u"Importazione annullata: nessuna uscita importata."_s);
         QCOMPARE(StoredRides(), 0);
         QCOMPARE(screen.monthsShown.size(), 0);
+    }
+
+    // The File menu's item, under the CSV import with a letter of its own,
+    // and files handed to the window: they wait for a dialog the rider has
+    // open, then the month of the newest ride is shown.
+    void theMainWindowImports()
+    {
+        const QString program = Path(u"programma"_s);
+        QVERIFY(QDir().mkpath(program));
+        QCOMPARE(TestDatabase::CreateProgramFolder(program), QString());
+        const auto form = MainWindow::Open(program, {u"/NOPROMPTONCLOSE"_s});
+        form->show();
+        QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+
+        const QList<QAction*> items = Child<QMenu>(form.get(), "MenuFile")->actions();
+        const qsizetype csv = items.indexOf(Child<QAction>(form.get(), "MenuImportaCSV"));
+        QCOMPARE(items.value(csv + 1)->objectName(), u"MenuImportaGPS"_s);
+        QCOMPARE(items.value(csv + 1)->text(), u"Importa uscite da file &GPS..."_s);
+        QList<QKeySequence> mnemonics;
+        for (const QAction* item : items)
+            if (!item->isSeparator()) {
+                QVERIFY2(!mnemonics.contains(QKeySequence::mnemonic(item->text())), qPrintable(item->text()));
+                mnemonics.append(QKeySequence::mnemonic(item->text()));
+            }
+
+        ModalBoxes boxes;
+        QStringList dialogs;
+        QDialog* blocker = nullptr;
+        boxes.setDialogHandler([&](QDialog* dialog) {
+            dialogs.append(dialog->windowTitle());
+            if (auto* files = qobject_cast<QFileDialog*>(dialog))
+                files->reject();
+            else if (dialog != blocker)
+                Button(*dialog, u"Importa"_s)->click();
+        });
+        Child<QAction>(form.get(), "MenuImportaGPS")->trigger();
+        QCOMPARE(dialogs, QStringList{u"Importa uscite da file GPS"_s});
+        QCOMPARE(boxes.seen().size(), 0);
+
+        const QString file = Path(u"inverno.gpx"_s);
+        QVERIFY(WriteFile(file, GpxRide(Utc(u"2004-12-30T10:00:00Z"_s), 25, 70)));
+        QDialog open(form.get());
+        blocker = &open;
+        open.open();
+        form->ImportGpsFiles({file});
+        QTest::qWait(600);
+        QCOMPARE(dialogs.size(), 2); // the preview waits for the dialog the rider has open
+        open.reject();
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.seen().size(), 1, 10000);
+        QCOMPARE(dialogs.last(), u"Importa uscite da file GPS"_s);
+        QCOMPARE(boxes.seen().front().text, u"Importazione conclusa: 1 uscita importata."_s);
+        QCOMPARE(std::pair(form->ShownYear(), form->ShownMonth()), std::pair(2004, 12));
+        QCOMPARE(TestDatabase::Scalar(program + u"/kilovento.mdb"_s, u"SELECT Data FROM Uscite"_s), u"2004-12-30"_s);
     }
 
     // A second start's files reach the running instance whole, whatever the
