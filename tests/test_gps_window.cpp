@@ -192,8 +192,6 @@ private Q_SLOTS:
                                       << u"file danneggiato: CRC non valido"_s;
         QTest::newRow("after today") << FileOf(u"/giri/domani.fit"_s, {Ride(u"2005-03-16T08:00:00Z"_s, 30, 60)})
                                      << QString();
-        QTest::newRow("too far") << FileOf(u"/giri/lontano.fit"_s, {Ride(u"2005-03-10T08:00:00Z"_s, 1000.5, 60)})
-                                 << QString();
         QTest::newRow("no session") << FileOf(u"/giri/vuoto.gpx"_s, {}) << u"nessuna uscita nel file"_s;
     }
 
@@ -328,10 +326,6 @@ private Q_SLOTS:
         QTest::newRow("only a damaged file")
             << QStringList{u"rotto.fit=#not a device file"_s} << true << 0 << Months{}
             << u"ATTENZIONE: i file GPS non contengono uscite da importare.\n\nrotto.fit: file danneggiato"_s;
-        QTest::newRow("a missing file") << QStringList{u"mancante.gpx"_s} << true << 0
-                                        << Months{}
-                                        << u"ATTENZIONE: i file GPS non contengono uscite da importare.\n\n"
-                                           "mancante.gpx: impossibile leggere il file"_s;
     }
 
     void importsTheTickedRides()
