@@ -20,8 +20,7 @@ bool TableExists(TZTConnection& connection)
 
 QDateTime InstantOf(const QString& text)
 {
-    QDateTime instant = QDateTime::fromString(text, Qt::ISODateWithMs);
-    return instant.toUTC();
+    return QDateTime::fromString(text, Qt::ISODateWithMs).toUTC();
 }
 
 }

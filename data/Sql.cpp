@@ -211,7 +211,8 @@ QString RidesOfDays(TDateTime first, TDateTime last, bool withSpans)
     const QString period = QStringLiteral("(u.Data >= %1) AND (u.Data < %2)")
                                .arg(Quoted(first), Quoted(TDateTime(last.DateOnly().Val() + 1.0)));
     if (!withSpans)
-        return QStringLiteral("SELECT u.Data AS Data, u.KM AS KM, 0 AS Ricordata FROM Uscite AS u WHERE %1 ORDER BY u.Data, u.IDUscita")
+        return QStringLiteral("SELECT u.Data AS Data, u.KM AS KM, 0 AS Ricordata FROM Uscite AS u WHERE %1 "
+                              "ORDER BY u.Data, u.IDUscita")
             .arg(period);
     return QStringLiteral("SELECT u.Data AS Data, u.KM AS KM, (i.IDUscita IS NOT NULL) AS Ricordata FROM Uscite AS u "
                           "LEFT JOIN UsciteImportate AS i ON i.IDUscita = u.IDUscita WHERE %1 "

@@ -5,9 +5,12 @@
 
 #include <QFileInfo>
 #include <QHash>
+#include <QMultiHash>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <map>
 
 namespace {
 
@@ -16,8 +19,9 @@ using GpsImport::State;
 
 const QString NoSession = QStringLiteral("nessuna uscita nel file");
 const QString UnknownStart = QStringLiteral("data sconosciuta");
-const QString DateOutOfRange = QStringLiteral("data fuori dall'intervallo consentito (1990 - oggi)");
-const QString TooFar = QStringLiteral("più di 999 km");
+const QString DateOutOfRange =
+    QStringLiteral("data fuori dall'intervallo consentito (%1 - oggi)").arg(RideValidation::FirstYear);
+const QString TooFar = QStringLiteral("più di %1 km").arg(RideValidation::MaxKm);
 const QString TooLong = QStringLiteral("durata di 24 ore o più");
 const QString NoDistance = QStringLiteral("distanza non valida");
 const QString NoDuration = QStringLiteral("durata non valida");
@@ -129,19 +133,61 @@ QString OutsideRules(const Candidate& candidate, const QDate& today)
     return {};
 }
 
-// [start, end) of a session; one that lasts no time still holds its instant.
-bool Overlap(const QDateTime& startA, const QDateTime& endA, const QDateTime& startB, const QDateTime& endB)
+// [start, end) in milliseconds since the epoch; one that lasts no time still
+// holds its instant.
+struct Interval
 {
-    const QDateTime lastA = std::max(endA, startA.addMSecs(1));
-    const QDateTime lastB = std::max(endB, startB.addMSecs(1));
-    return startA < lastB && startB < lastA;
+    qint64 start = 0, end = 0;
+};
+
+Interval IntervalOf(const QDateTime& start, const QDateTime& end)
+{
+    const qint64 from = start.toMSecsSinceEpoch();
+    return {from, std::max(end.toMSecsSinceEpoch(), from + 1)};
 }
 
-bool Overlap(const Candidate& a, const Candidate& b)
+// Intervals, any of which may overlap another, asked whether one overlaps them.
+class Intervals
 {
-    return a.session.start.isValid() && b.session.start.isValid()
-           && Overlap(a.session.start, a.session.End(), b.session.start, b.session.End());
-}
+public:
+    void Add(Interval interval) { m_byStart.push_back(interval); }
+    void Sort()
+    {
+        std::sort(m_byStart.begin(), m_byStart.end(), [](Interval a, Interval b) { return a.start < b.start; });
+        m_latestEnd.resize(m_byStart.size());
+        qint64 latest = std::numeric_limits<qint64>::min();
+        for (size_t i = 0; i < m_byStart.size(); ++i)
+            m_latestEnd[i] = latest = std::max(latest, m_byStart[i].end);
+    }
+    bool Overlaps(Interval interval) const
+    {
+        // Of those that begin before it ends, the one that ends last.
+        const auto beginsBefore = std::lower_bound(m_byStart.begin(), m_byStart.end(), interval.end,
+                                                   [](Interval a, qint64 end) { return a.start < end; });
+        const size_t n = size_t(beginsBefore - m_byStart.begin());
+        return n > 0 && m_latestEnd[n - 1] > interval.start;
+    }
+
+private:
+    std::vector<Interval> m_byStart;
+    std::vector<qint64> m_latestEnd;
+};
+
+// Ticks that stand never overlap one another: the one that begins last
+// before an interval ends is the only one that may overlap it.
+class StandingTicks
+{
+public:
+    bool Overlaps(Interval interval) const
+    {
+        auto after = m_endByStart.lower_bound(interval.end);
+        return after != m_endByStart.begin() && std::prev(after)->second > interval.start;
+    }
+    void Add(Interval interval) { m_endByStart.emplace(interval.start, interval.end); }
+
+private:
+    std::map<qint64, qint64> m_endByStart;
+};
 
 bool WithinThreePercent(double rideKm, double sessionKm)
 {
@@ -149,17 +195,37 @@ bool WithinThreePercent(double rideKm, double sessionKm)
     return std::abs(rideKm - sessionKm) <= 0.03 * sessionKm + 1e-9;
 }
 
-// The state a session has against the log alone, before the list's ticks.
-State OwnState(const Candidate& candidate, const GpsImport::KnownRides& known)
+// What the log knows, arranged for the questions asked of every session.
+class Known
 {
-    for (const GpsImport::RememberedSpan& span : known.spans)
-        if (Overlap(candidate.session.start, candidate.session.End(), span.start, span.end))
+public:
+    explicit Known(const GpsImport::KnownRides& known)
+    {
+        for (const GpsImport::RememberedSpan& span : known.spans)
+            if (span.start.isValid() && span.end.isValid())
+                m_spans.Add(IntervalOf(span.start, span.end));
+        m_spans.Sort();
+        for (const GpsImport::DayRide& ride : known.rides)
+            if (!ride.remembered)
+                m_unremembered.insert(ride.date, ride.km);
+    }
+
+    // The state a session has against the log alone, before the list's ticks.
+    State OwnState(const Candidate& candidate) const
+    {
+        if (m_spans.Overlaps(IntervalOf(candidate.session.start, candidate.session.End())))
             return State::AlreadyPresent;
-    for (const GpsImport::DayRide& ride : known.rides)
-        if (!ride.remembered && ride.date == candidate.date && WithinThreePercent(ride.km, candidate.km))
-            return State::MaybePresent;
-    return IsCycling(candidate.session.sport) ? State::New : State::OtherSport;
-}
+        const auto [first, last] = m_unremembered.equal_range(candidate.date);
+        for (auto ride = first; ride != last; ++ride)
+            if (WithinThreePercent(*ride, candidate.km))
+                return State::MaybePresent;
+        return IsCycling(candidate.session.sport) ? State::New : State::OtherSport;
+    }
+
+private:
+    Intervals m_spans;
+    QMultiHash<QDate, double> m_unremembered;
+};
 
 bool Judged(const Candidate& candidate)
 {
@@ -173,6 +239,7 @@ namespace GpsImport {
 std::vector<Candidate> Plan(const std::vector<DeviceFile>& files, const QList<Rides::RideType>& types,
                             const KnownRides& known, const QDate& today, const QTimeZone& localZone)
 {
+    const Known log(known);
     std::vector<Candidate> candidates;
     for (const DeviceFile& file : files) {
         Candidate unreadable;
@@ -204,7 +271,7 @@ std::vector<Candidate> Plan(const std::vector<DeviceFile>& files, const QList<Ri
             } else {
                 if (!IsCycling(session.sport))
                     candidate.reason = SportName(session.sport);
-                candidate.state = OwnState(candidate, known);
+                candidate.state = log.OwnState(candidate);
                 candidate.ticked = candidate.state == State::New;
             }
             candidates.push_back(candidate);
@@ -218,24 +285,23 @@ void Reclassify(std::vector<Candidate>& candidates, const KnownRides& known)
 {
     // The ticks that stand: in the list's order, a ticked session that
     // overlaps one standing before it is the same ride again.
-    std::vector<const Candidate*> standing;
+    StandingTicks standing;
     for (Candidate& candidate : candidates) {
         if (!candidate.ticked)
             continue;
-        const bool again = std::any_of(standing.begin(), standing.end(),
-                                       [&](const Candidate* kept) { return Overlap(candidate, *kept); });
-        if (again || !candidate.Tickable())
+        const Interval interval = IntervalOf(candidate.session.start, candidate.session.End());
+        if (!Judged(candidate) || standing.Overlaps(interval))
             candidate.ticked = false;
         else
-            standing.push_back(&candidate);
+            standing.Add(interval);
     }
+    const Known log(known);
     for (Candidate& candidate : candidates) {
         if (!Judged(candidate))
             continue;
-        const bool covered = !candidate.ticked
-                             && std::any_of(standing.begin(), standing.end(),
-                                            [&](const Candidate* kept) { return Overlap(candidate, *kept); });
-        candidate.state = covered ? State::AlreadyPresent : OwnState(candidate, known);
+        const bool covered =
+            !candidate.ticked && standing.Overlaps(IntervalOf(candidate.session.start, candidate.session.End()));
+        candidate.state = covered ? State::AlreadyPresent : log.OwnState(candidate);
     }
 }
 
