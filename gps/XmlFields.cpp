@@ -7,12 +7,12 @@ namespace XmlFields {
 std::optional<Timestamp> Time(QStringView text)
 {
     const QString trimmed = text.trimmed().toString();
+    const qsizetype clock = trimmed.indexOf(u'T');
+    const bool zoned = trimmed.endsWith(u'Z') || (clock >= 0 && (trimmed.indexOf(u'+', clock) >= 0
+                                                                  || trimmed.indexOf(u'-', clock) >= 0));
     // No zone: the clock reading itself is UTC. Read as this machine's local
-    // time first, it would shift, or not exist in a daylight-saving gap.
-    const QDateTime unzoned = QDateTime::fromString(trimmed + u'Z', Qt::ISODateWithMs);
-    if (unzoned.isValid())
-        return Timestamp{unzoned, std::nullopt};
-    const QDateTime time = QDateTime::fromString(trimmed, Qt::ISODateWithMs);
+    // time, it would shift, or not exist in a daylight-saving gap.
+    const QDateTime time = QDateTime::fromString(zoned ? trimmed : trimmed + u'Z', Qt::ISODateWithMs);
     if (!time.isValid() || time.timeSpec() == Qt::LocalTime)
         return std::nullopt;
     Timestamp stamp{time.toUTC(), std::nullopt};
