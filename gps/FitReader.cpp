@@ -6,6 +6,7 @@
 #include "gps/FitCrc.h"
 
 #include <QTimeZone>
+#include <QtEndian>
 
 #include <algorithm>
 #include <array>
@@ -49,21 +50,111 @@ struct Damaged
     Fail(QStringLiteral("messaggio non valido al byte %1").arg(offset));
 }
 
-// A field of a definition that the reader takes.
+// A field of a definition that the reader takes, with how its value is
+// stored, worked out once per definition.
 struct Field
 {
+    enum Kind : quint8 { Unsigned, Signed, Float };
+
     quint8 number = 0;
-    quint8 size = 0;
-    quint8 baseType = 0;
+    quint8 width = 0; // of one value; 0 for strings, unknown types and short fields
+    Kind kind = Unsigned;
+    quint64 invalid = 0;
     int offset = 0; // from the first byte after the record header
 };
+
+Field Describe(quint8 number, quint8 size, quint8 baseType, int offset)
+{
+    struct Type
+    {
+        quint8 width;
+        Field::Kind kind;
+        quint64 invalid;
+    };
+    // By the base type's number, its low five bits.
+    static constexpr std::array<Type, 17> Types = {{
+        {1, Field::Unsigned, 0xFF},                 // enum
+        {1, Field::Signed, 0x7F},                   // sint8
+        {1, Field::Unsigned, 0xFF},                 // uint8
+        {2, Field::Signed, 0x7FFF},                 // sint16
+        {2, Field::Unsigned, 0xFFFF},               // uint16
+        {4, Field::Signed, 0x7FFFFFFF},             // sint32
+        {4, Field::Unsigned, 0xFFFFFFFF},           // uint32
+        {0, Field::Unsigned, 0},                    // string
+        {4, Field::Float, 0xFFFFFFFF},              // float32
+        {8, Field::Float, ~quint64(0)},             // float64
+        {1, Field::Unsigned, 0},                    // uint8z
+        {2, Field::Unsigned, 0},                    // uint16z
+        {4, Field::Unsigned, 0},                    // uint32z
+        {1, Field::Unsigned, 0xFF},                 // byte
+        {8, Field::Signed, 0x7FFFFFFFFFFFFFFFull},  // sint64
+        {8, Field::Unsigned, ~quint64(0)},          // uint64
+        {8, Field::Unsigned, 0},                    // uint64z
+    }};
+    Field field;
+    field.number = number;
+    field.offset = offset;
+    if (const quint8 type = baseType & 0x1F; type < Types.size() && size >= Types[type].width) {
+        field.width = Types[type].width;
+        field.kind = Types[type].kind;
+        field.invalid = Types[type].invalid;
+    }
+    return field;
+}
+
+// A value as stored (the first of an array), or nothing when it is its
+// type's "invalid" value or the reader cannot take it.
+std::optional<double> Value(const unsigned char* at, const Field& field, bool bigEndian)
+{
+    quint64 raw;
+    switch (field.width) {
+    case 1:
+        raw = at[0];
+        break;
+    case 2:
+        raw = bigEndian ? qFromBigEndian<quint16>(at) : qFromLittleEndian<quint16>(at);
+        break;
+    case 4:
+        raw = bigEndian ? qFromBigEndian<quint32>(at) : qFromLittleEndian<quint32>(at);
+        break;
+    case 8:
+        raw = bigEndian ? qFromBigEndian<quint64>(at) : qFromLittleEndian<quint64>(at);
+        break;
+    default:
+        return std::nullopt;
+    }
+    if (raw == field.invalid)
+        return std::nullopt;
+    switch (field.kind) {
+    case Field::Unsigned:
+        return double(raw);
+    case Field::Signed: {
+        const int unused = 64 - 8 * field.width;
+        return double(qint64(raw << unused) >> unused);
+    }
+    case Field::Float: {
+        double value;
+        if (field.width == 4) {
+            float single;
+            const quint32 bits = quint32(raw);
+            std::memcpy(&single, &bits, sizeof single);
+            value = single;
+        } else {
+            std::memcpy(&value, &raw, sizeof value);
+        }
+        return std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
+    }
+    }
+    return std::nullopt;
+}
 
 struct Definition
 {
     bool defined = false;
     bool bigEndian = false;
     quint16 global = 0;
-    int size = 0; // of a data message, developer fields included
+    bool taken = false; // its data messages say something the reader takes
+    int size = 0;       // of a data message, developer fields included
     std::optional<Field> timestamp;
     std::vector<Field> fields;
 };
@@ -86,61 +177,6 @@ bool Wanted(quint16 global, quint8 field)
     default:
         return false;
     }
-}
-
-// A value as stored, or nothing when it is the base type's "invalid" value or
-// the field is too short for its type.
-std::optional<double> Value(const unsigned char* at, const Field& field, bool bigEndian)
-{
-    const quint8 type = field.baseType & 0x1F;
-    static constexpr std::array<quint8, 17> Sizes = {1, 1, 1, 2, 2, 4, 4, 1, 4, 8, 1, 2, 4, 1, 8, 8, 8};
-    if (type >= Sizes.size() || type == 7 || field.size < Sizes[type])
-        return std::nullopt; // strings and unknown types carry nothing the reader takes
-    const int size = Sizes[type];
-    quint64 raw = 0;
-    for (int i = 0; i < size; ++i)
-        raw |= quint64(at[bigEndian ? size - 1 - i : i]) << (8 * i);
-    switch (type) {
-    case 0:  // enum
-    case 2:  // uint8
-    case 13: // byte
-        return raw == 0xFF ? std::nullopt : std::optional<double>(double(raw));
-    case 1: // sint8
-        return raw == 0x7F ? std::nullopt : std::optional<double>(double(qint8(raw)));
-    case 3: // sint16
-        return raw == 0x7FFF ? std::nullopt : std::optional<double>(double(qint16(raw)));
-    case 4: // uint16
-        return raw == 0xFFFF ? std::nullopt : std::optional<double>(double(raw));
-    case 5: // sint32
-        return raw == 0x7FFFFFFF ? std::nullopt : std::optional<double>(double(qint32(raw)));
-    case 6: // uint32
-        return raw == 0xFFFFFFFF ? std::nullopt : std::optional<double>(double(raw));
-    case 8: { // float32
-        if (raw == 0xFFFFFFFF)
-            return std::nullopt;
-        float value;
-        const quint32 bits = quint32(raw);
-        std::memcpy(&value, &bits, sizeof value);
-        return std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
-    }
-    case 9: { // float64
-        if (raw == ~quint64(0))
-            return std::nullopt;
-        double value;
-        std::memcpy(&value, &raw, sizeof value);
-        return std::isfinite(value) ? std::optional<double>(value) : std::nullopt;
-    }
-    case 10: // uint8z
-    case 11: // uint16z
-    case 12: // uint32z
-    case 16: // uint64z
-        return raw == 0 ? std::nullopt : std::optional<double>(double(raw));
-    case 14: // sint64
-        return raw == 0x7FFFFFFFFFFFFFFFull ? std::nullopt : std::optional<double>(double(qint64(raw)));
-    case 15: // uint64
-        return raw == ~quint64(0) ? std::nullopt : std::optional<double>(double(raw));
-    }
-    return std::nullopt;
 }
 
 QString Named(const char* const* names, size_t count, const char* prefix, double value)
@@ -215,7 +251,12 @@ private:
 class FileReader
 {
 public:
+    // The record messages are many and needed only in files without sessions
+    // and laps: read once without them, and again with them where needed.
+    explicit FileReader(bool records) : m_records(records) {}
+
     void Read(const unsigned char* data, qsizetype size, qsizetype base);
+    bool NeedsRecords() const { return !m_records && m_sessions.empty() && m_laps.empty(); }
     std::vector<DeviceSession> Sessions() const;
 
 private:
@@ -235,6 +276,7 @@ private:
         return *summary.timestamp - std::floor(summary.elapsedMs / 1000.0);
     }
 
+    const bool m_records;
     std::array<Definition, 16> m_definitions;
     std::optional<quint32> m_lastTimestamp;
 
@@ -267,7 +309,8 @@ void FileReader::Read(const unsigned char* data, qsizetype size, qsizetype base)
                     value += 0x20;
                 timestamp = m_lastTimestamp = value;
             }
-            Take(definition, data + at, timestamp);
+            if (definition.taken)
+                Take(definition, data + at, timestamp);
             at += definition.size;
         } else if (header & 0x40) {
             Definition& definition = m_definitions[header & 0x0F];
@@ -286,8 +329,8 @@ void FileReader::Read(const unsigned char* data, qsizetype size, qsizetype base)
                 FailAt(base + start);
             int offset = 0;
             for (int i = 0; i < count; ++i, at += 3) {
-                const Field field{data[at], data[at + 1], data[at + 2], offset};
-                offset += field.size;
+                const Field field = Describe(data[at], data[at + 1], data[at + 2], offset);
+                offset += data[at + 1];
                 if (field.number == TimestampField)
                     definition.timestamp = field;
                 else if (Wanted(definition.global, field.number))
@@ -305,17 +348,22 @@ void FileReader::Read(const unsigned char* data, qsizetype size, qsizetype base)
             }
             definition.size = offset;
             definition.defined = true;
+            definition.taken = definition.global == SportMessage || definition.global == SessionMessage
+                               || definition.global == LapMessage || definition.global == ActivityMessage
+                               || (m_records && definition.global == RecordMessage);
         } else {
             const Definition& definition = m_definitions[header & 0x0F];
             if (!definition.defined || size - at < definition.size)
                 FailAt(base + start);
             std::optional<quint32> timestamp;
             if (definition.timestamp) {
-                if (const std::optional<double> value = Value(data + at + definition.timestamp->offset,
-                                                              *definition.timestamp, definition.bigEndian))
+                const std::optional<double> value =
+                    Value(data + at + definition.timestamp->offset, *definition.timestamp, definition.bigEndian);
+                if (value && *value >= 0 && *value <= 0xFFFFFFFF)
                     timestamp = m_lastTimestamp = quint32(*value);
             }
-            Take(definition, data + at, timestamp);
+            if (definition.taken)
+                Take(definition, data + at, timestamp);
             at += definition.size;
         }
     }
@@ -461,9 +509,15 @@ DeviceFile ReadFit(QByteArrayView bytes)
                 Fail(QStringLiteral("file troncato"));
             if (FitCrc::Of(bytes.sliced(at, headerSize + dataSize + 2)) != 0)
                 Fail(QStringLiteral("CRC non valido"));
-            FileReader reader;
+            FileReader reader(false);
             reader.Read(data + at + headerSize, dataSize, at + headerSize);
-            for (DeviceSession& session : reader.Sessions())
+            std::vector<DeviceSession> read = reader.Sessions();
+            if (reader.NeedsRecords()) {
+                FileReader withRecords(true);
+                withRecords.Read(data + at + headerSize, dataSize, at + headerSize);
+                read = withRecords.Sessions();
+            }
+            for (DeviceSession& session : read)
                 sessions.push_back(std::move(session));
             at += headerSize + qsizetype(dataSize) + 2;
         } while (at < size && (data[at] == 12 || data[at] == 14));

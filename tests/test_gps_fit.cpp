@@ -6,7 +6,9 @@
 #include "gps/GzipInflate.h"
 #include "support/FitWriter.h"
 
+#include <QDir>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimeZone>
 
@@ -122,6 +124,10 @@ private Q_SLOTS:
     void damage();
     void gzip_data();
     void gzip();
+    void read_data();
+    void read();
+    void unreadable_data();
+    void unreadable();
 };
 
 void TestGpsFit::samples_data()
@@ -440,6 +446,108 @@ void TestGpsFit::gzip()
     QCOMPARE(result.fault, fault);
     QCOMPARE(result.bytes.size(), content.size());
     QVERIFY(result.bytes == content);
+}
+
+QByteArray Sample(const char* name)
+{
+    QFile file(QStringLiteral(KV_GPS_DATA "/") + QString::fromLatin1(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// By name, case aside, else by content; compressed or not. Each file reads as
+// its content does through the reader its format names.
+void TestGpsFit::read_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("compressed");
+    QTest::addColumn<QString>("reader");
+    QTest::addColumn<QString>("fault");
+
+    const QByteArray ride = Ride();
+    const QByteArray gpx = Sample("track-with-empty-segment.gpx");
+    const QByteArray tcx = Sample("no_hr.tcx");
+    QVERIFY(!gpx.isEmpty() && !tcx.isEmpty());
+    QTest::newRow("FIT") << u"ride.fit"_qs << ride << false << u"fit"_qs << QString();
+    QTest::newRow("capitals: the name wins over the content") << u"RIDE.GPX"_qs << ride << false << u"gpx"_qs
+                                                              << QString();
+    QTest::newRow("FIT, gzip") << u"ride.fit.gz"_qs << ride << true << u"fit"_qs << QString();
+    QTest::newRow("gzip, capitals: the name wins") << u"Ride.Gpx.GZ"_qs << ride << true << u"gpx"_qs << QString();
+    QTest::newRow("FIT, gzip, no format named") << u"ride.gz"_qs << ride << true << u"fit"_qs << QString();
+    QTest::newRow("FIT, no extension") << u"ride"_qs << ride << false << u"fit"_qs << QString();
+    QTest::newRow("FIT, compressed under another name") << u"ride.bin"_qs << ride << true << u"fit"_qs << QString();
+    QTest::newRow("GPX") << u"track.gpx"_qs << gpx << false << u"gpx"_qs << QString();
+    QTest::newRow("GPX, gzip") << u"track.GPX.gz"_qs << gpx << true << u"gpx"_qs << QString();
+    QTest::newRow("GPX by content, byte-order mark") << u"waypoints.xml"_qs << Sample("unicode_with_bom.gpx") << false
+                                                     << u"gpx"_qs << QString();
+    QTest::newRow("GPX by content, comment first") << u"track"_qs << "<!-- exported -->\n" + gpx.mid(gpx.indexOf("<gpx"))
+                                                   << false << u"gpx"_qs << QString();
+    QTest::newRow("TCX") << u"run.tcx"_qs << tcx << false << u"tcx"_qs << QString();
+    QTest::newRow("TCX by content") << u"run.xml"_qs << tcx << false << u"tcx"_qs << QString();
+    QTest::newRow("the name wins over the content") << u"ride.gpx"_qs << ride << false << u"gpx"_qs << QString();
+    QTest::newRow("damaged FIT") << u"ride.fit"_qs << ride.chopped(1) << false << u"fit"_qs << QString();
+    QTest::newRow("gzip cut") << u"ride.fit.gz"_qs << Gzip(ride).chopped(4) << false << QString()
+                              << u"file danneggiato: archivio gzip troncato"_qs;
+    QTest::newRow("not gzip") << u"ride.fit.gz"_qs << ride << false << QString()
+                              << u"file danneggiato: archivio gzip non valido"_qs;
+    QTest::newRow("other format") << u"notes.txt"_qs << QByteArray("<html><body>ride</body></html>") << false
+                                  << QString() << u"file danneggiato: formato non riconosciuto"_qs;
+    QTest::newRow("gpx element's name only begun") << u"notes"_qs << QByteArray("<gpxdata/>") << false << QString()
+                                                   << u"file danneggiato: formato non riconosciuto"_qs;
+    QTest::newRow("empty, no format named") << u"empty"_qs << QByteArray() << false << QString()
+                                            << u"file danneggiato: formato non riconosciuto"_qs;
+}
+
+void TestGpsFit::read()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, compressed);
+    QFETCH(QString, reader);
+    QFETCH(QString, fault);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(name);
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    const QByteArray bytes = compressed ? Gzip(content) : content;
+    QCOMPARE(file.write(bytes), bytes.size());
+    file.close();
+
+    DeviceFile expected;
+    if (reader == u"fit")
+        expected = DeviceFiles::ReadFit(content);
+    else if (reader == u"gpx")
+        expected = DeviceFiles::ReadGpx(content);
+    else if (reader == u"tcx")
+        expected = DeviceFiles::ReadTcx(content);
+    else
+        expected.fault = fault;
+
+    const DeviceFile read = DeviceFiles::Read(path);
+    QCOMPARE(read.path, path);
+    QCOMPARE(read.fault, expected.fault);
+    CompareSessions(read, Sessions(expected.sessions.begin(), expected.sessions.end()));
+}
+
+void TestGpsFit::unreadable_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("missing") << u"gone.fit"_qs;
+    QTest::newRow("a folder") << u"folder.fit"_qs;
+}
+
+void TestGpsFit::unreadable()
+{
+    QFETCH(QString, name);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(u"folder.fit"_qs));
+    const QString path = dir.filePath(name);
+    const DeviceFile read = DeviceFiles::Read(path);
+    QCOMPARE(read.path, path);
+    QVERIFY2(read.fault.startsWith(u"impossibile leggere il file: "), qPrintable(read.fault));
+    QVERIFY(read.fault.size() > u"impossibile leggere il file: "_qs.size());
+    QVERIFY(read.sessions.empty());
 }
 
 QTEST_GUILESS_MAIN(TestGpsFit)
