@@ -20,6 +20,7 @@
 #include <QStandardPaths>
 #include <QTimeZone>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <future>
@@ -103,7 +104,7 @@ std::optional<std::vector<DeviceFile>> ReadFiles(QWidget* owner, const QStringLi
     using namespace std::chrono_literals;
     while (work.wait_for(20ms) != std::future_status::ready) {
         const int done = reading->done;
-        progress.setLabelText(ReadingLabel.arg(done + 1).arg(total));
+        progress.setLabelText(ReadingLabel.arg(std::min(done + 1, total)).arg(total));
         progress.setValue(done);
         // Once the dialog is up, its modality keeps the window's input away
         // and its "Annulla" is heard; until then the window paints but takes
