@@ -30,6 +30,9 @@ public:
 
     // The rides changed: the month shown is read again.
     virtual void ShowMonthAgain() = 0;
+    // Rides were added: the month `month` of `year` is shown, read again if it
+    // was the one shown.
+    virtual void ShowRidesOfMonth(int year, int month) = 0;
     // The current year's kilometres against the yearly goal, read again.
     virtual void ShowYearProgress() = 0;
     // The log was opened, at start-up or again after work on its file closed

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 class CommandScreen;
 class RideLog;
@@ -16,6 +17,11 @@ void CompactDatabaseCommand(RideLog& log, CommandScreen& screen);
 void ExportCsvCommand(RideLog& log, CommandScreen& screen);
 // "Importa uscite da CSV...": the rides of a CSV file that the log does not hold yet.
 void ImportCsvCommand(RideLog& log, CommandScreen& screen);
+// "Importa uscite da file GPS...": the sessions of device files (FIT, GPX,
+// TCX), read off the window's thread, judged as rides and shown for the
+// rider to tick; the ticked ones stored together. Without `files` the rider
+// chooses them.
+void ImportGpsFilesCommand(RideLog& log, CommandScreen& screen, QStringList files = {});
 // "Opzioni...": the options dialog.
 void OptionsCommand(CommandScreen& screen);
 // "Informazioni su...": the about box.

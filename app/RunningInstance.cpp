@@ -9,6 +9,7 @@
 #include <QSocketNotifier>
 #include <QWidget>
 
+#include <cerrno>
 #include <cstring>
 #include <optional>
 
@@ -34,8 +35,8 @@ std::optional<sockaddr_un> Address(const QString& path)
 
 // Qt's local sockets would cost the start-up a network library and its own
 // dependencies for what is a single connect; the socket API does it directly.
-RunningInstance::RunningInstance(const QString& name, QWidget* window)
-    : m_path(SocketPath(name)), m_window(window)
+RunningInstance::RunningInstance(const QString& name, QWidget* window, FilesHandler files)
+    : m_path(SocketPath(name)), m_window(window), m_files(std::move(files))
 {
     const std::optional<sockaddr_un> address = Address(m_path);
     if (!address)
@@ -59,7 +60,8 @@ RunningInstance::RunningInstance(const QString& name, QWidget* window)
 
 RunningInstance::~RunningInstance()
 {
-    // The notifier goes before the socket it watches.
+    // The notifiers go before the sockets they watch.
+    m_open.clear();
     delete m_calls;
     if (m_socket.valid())
         QFile::remove(m_path);
@@ -73,18 +75,50 @@ QString RunningInstance::SocketPath(const QString& name)
 
 void RunningInstance::AnswerCalls()
 {
-    bool called = false;
     while (true) {
-        const FileDescriptor caller(::accept4(m_socket.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        FileDescriptor caller(::accept4(m_socket.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC));
         if (!caller.valid())
             break;
-        called = true;
+        const int fd = caller.get();
+        Call& call = m_open[fd];
+        call.socket = std::move(caller);
+        // A caller writes its files and closes: read as they come, never waiting on one.
+        call.notifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        connect(call.notifier.get(), &QSocketNotifier::activated, this, [this, fd] { ReadCall(fd); });
+        ReadCall(fd);
     }
-    if (called)
-        Raise();
 }
 
-bool RunningInstance::CallToFront(const QString& name, int timeoutMs)
+void RunningInstance::ReadCall(int caller)
+{
+    // More than any list of paths a command line can hold.
+    constexpr qsizetype Limit = 16 * 1024 * 1024;
+    const auto found = m_open.find(caller);
+    if (found == m_open.end())
+        return;
+    Call& call = found->second;
+    char buffer[8192];
+    ssize_t got = 0;
+    while ((got = ::read(caller, buffer, sizeof(buffer))) > 0 && call.received.size() <= Limit)
+        call.received.append(buffer, got);
+    if (got < 0 && (errno == EAGAIN || errno == EINTR) && call.received.size() <= Limit)
+        return;
+    const bool whole = got == 0 && call.received.size() <= Limit;
+    QStringList files;
+    if (whole)
+        for (const QByteArray& path : call.received.split('\0'))
+            if (!path.isEmpty())
+                files.append(QString::fromUtf8(path));
+    // Deleted once its signal has returned.
+    call.notifier->setEnabled(false);
+    call.notifier.release()->deleteLater();
+    m_open.erase(found);
+    Raise();
+    if (!files.isEmpty() && m_files)
+        m_files(files);
+}
+
+bool RunningInstance::CallToFront(const QString& name, const QStringList& files, int timeoutMs)
 {
     const std::optional<sockaddr_un> address = Address(SocketPath(name));
     if (!address)
@@ -95,7 +129,21 @@ bool RunningInstance::CallToFront(const QString& name, int timeoutMs)
     // A full backlog makes the call wait its turn, up to the time allowed.
     const timeval timeout{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
     ::setsockopt(socket.get(), SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof(timeout));
-    return ::connect(socket.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) == 0;
+    if (::connect(socket.get(), reinterpret_cast<const sockaddr*>(&*address), sizeof(*address)) != 0)
+        return false;
+    QByteArray message;
+    for (const QString& file : files)
+        message += file.toUtf8() + '\0';
+    for (qsizetype sent = 0; sent < message.size();) {
+        const ssize_t wrote = ::send(socket.get(), message.constData() + sent, size_t(message.size() - sent),
+                                     MSG_NOSIGNAL);
+        if (wrote < 0 && errno == EINTR)
+            continue;
+        if (wrote <= 0)
+            return false;
+        sent += wrote;
+    }
+    return true;
 }
 
 void RunningInstance::Raise()

@@ -25,6 +25,7 @@
 #include "util/Unitutils.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QHeaderView>
@@ -32,6 +33,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QShortcut>
+#include <QTimer>
 
 #include <future>
 #include <initializer_list>
@@ -323,6 +325,7 @@ void TFormMain::ConnectCommands()
         {MenuImportaDaFileDAT, &TFormMain::MenuImportaDaFileDATClick},
         {MenuEsportaCSV, &TFormMain::MenuEsportaCSVClick},
         {MenuImportaCSV, &TFormMain::MenuImportaCSVClick},
+        {MenuImportaGPS, &TFormMain::MenuImportaGPSClick},
         {MenuRipristinaBackup, &TFormMain::MenuRipristinaBackupClick},
         {MenuOpzioni, &TFormMain::MenuOpzioniClick},
         {MenuInformazioniSu, &TFormMain::MenuInformazioniSuClick},
@@ -633,6 +636,36 @@ void TFormMain::MenuEsportaCSVClick()
 void TFormMain::MenuImportaCSVClick()
 {
     RunOnLog(ImportCsvCommand);
+}
+
+void TFormMain::MenuImportaGPSClick()
+{
+    if (m_log)
+        ImportGpsFilesCommand(*m_log, *this);
+}
+
+void TFormMain::ImportGpsFiles(const QStringList& files)
+{
+    m_waitingGpsFiles += files;
+    if (!m_gpsFilesTimer) {
+        m_gpsFilesTimer = new QTimer(this);
+        m_gpsFilesTimer->setInterval(250);
+        connect(m_gpsFilesTimer, &QTimer::timeout, this, &TFormMain::ImportWaitingGpsFiles);
+    }
+    // From the event loop, so a start with files first shows the window.
+    m_gpsFilesTimer->start();
+}
+
+void TFormMain::ImportWaitingGpsFiles()
+{
+    // A dialog the rider has open, another preview among them, is finished
+    // first: the files wait for it.
+    if (QApplication::activeModalWidget() || QApplication::activePopupWidget())
+        return;
+    m_gpsFilesTimer->stop();
+    const QStringList files = std::exchange(m_waitingGpsFiles, {});
+    if (m_log && !files.isEmpty())
+        ImportGpsFilesCommand(*m_log, *this, files);
 }
 
 void TFormMain::MenuOpzioniClick()

@@ -19,6 +19,7 @@
 class HotTrackDelegate;
 class MonthRidesModel;
 class QLabel;
+class QTimer;
 class RideLog;
 
 // The main window: the calendar, the month shown and the options, and the
@@ -28,6 +29,10 @@ class TFormMain : public QMainWindow, public CommandScreen, private Ui::TFormMai
 public:
     explicit TFormMain(StartupEnvironment environment, QWidget* parent = nullptr);
     ~TFormMain() override;
+
+    // Imports rides from device files given on the command line or handed
+    // over by a second start, once no dialog is open over the window.
+    void ImportGpsFiles(const QStringList& files);
 
     // A start-up failure asked the program to end: main() runs no event loop.
     bool TerminateRequested() const { return m_terminateRequested; }
@@ -44,6 +49,7 @@ public:
     // The calendar takes them now, the printouts from the next one on.
     void ApplyOptions(const Options& options) override;
     void ShowMonthAgain() override;
+    void ShowRidesOfMonth(int year, int month) override { GoToMonth(month, year, true); }
     // The third status panel, empty without a goal.
     void ShowYearProgress() override;
     void LogOpened(const std::optional<QString>& failure) override;
@@ -100,6 +106,8 @@ private:
     void MenuImportaDaFileDATClick();
     void MenuEsportaCSVClick();
     void MenuImportaCSVClick();
+    void MenuImportaGPSClick();
+    void ImportWaitingGpsFiles();
     void MenuRipristinaBackupClick();
     void MenuOpzioniClick();
     void MenuInformazioniSuClick();
@@ -148,6 +156,8 @@ private:
     // What the month list and summary show, for the month report.
     MonthRides m_shownMonth;
     std::optional<OpeningMonth> m_openingMonth;
+    QStringList m_waitingGpsFiles;
+    QTimer* m_gpsFilesTimer = nullptr;
     bool m_constructed = false;
     bool m_terminateRequested = false;
 };

@@ -62,9 +62,15 @@ int main(int argc, char* argv[])
         // The runtime folder differs from session to session (su, ssh, none
         // set): the log itself is locked too, before anything opens it.
         const SingleInstanceLock log = SingleInstanceLock::BesideDatabase(environment.DatabasePath());
+        // Absolute here: the running instance has a working folder of its own.
+        const QStringList files = CmdLineFiles(environment.arguments);
         if (!instance.Acquired() || !log.Acquired()) {
-            MessageBoxes::Show(nullptr, QStringLiteral("L'applicazione è già in esecuzione!"), QMessageBox::Warning);
-            RunningInstance::CallToFront(ApplicationTitle);
+            // Files ("Apri con") go to the running instance, which shows them.
+            if (files.isEmpty() || !RunningInstance::CallToFront(ApplicationTitle, files)) {
+                MessageBoxes::Show(nullptr, QStringLiteral("L'applicazione è già in esecuzione!"),
+                                   QMessageBox::Warning);
+                RunningInstance::CallToFront(ApplicationTitle);
+            }
             return 0;
         }
         // Up before the main window is built, so it covers the time the database takes to open.
@@ -72,12 +78,15 @@ int main(int argc, char* argv[])
         TFormMain form(environment);
         if (form.TerminateRequested())
             return 0;
-        const RunningInstance running(ApplicationTitle, &form);
+        const RunningInstance running(ApplicationTitle, &form,
+                                      [&form](const QStringList& handed) { form.ImportGpsFiles(handed); });
         splash.Finish();
         if (FindCmdLineSwitch(environment.arguments, QStringLiteral("MINIMIZE")))
             form.showMinimized();
         else
             form.show();
+        if (!files.isEmpty())
+            form.ImportGpsFiles(files);
         QApplication::exec();
     } catch (const std::exception& e) {
         MessageBoxes::Show(nullptr, ReasonOf(e), QMessageBox::Critical);

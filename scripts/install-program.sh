@@ -58,7 +58,9 @@ else
     while IFS= read -r line; do
       case "$line" in
         TryExec=*) printf 'TryExec=%s\n' "$(desktop_string "$dest/kilovento")" ;;
-        Exec=*) printf 'Exec=%s\n' "$(desktop_exec "$dest/kilovento")" ;;
+        # The field codes after the program ("%F": the files to open) stay.
+        Exec=*) args=${line#Exec=}; args=${args#kilovento}
+                printf 'Exec=%s%s\n' "$(desktop_exec "$dest/kilovento")" "$args" ;;
         Icon=*) printf 'Icon=%s\n' "$(desktop_string "$dest/kilovento.svg")" ;;
         *) printf '%s\n' "$line" ;;
       esac

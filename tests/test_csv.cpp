@@ -511,9 +511,10 @@ private Q_SLOTS:
         auto* exportCsv = Child<QAction>(form.get(), "MenuEsportaCSV");
         auto* importCsv = Child<QAction>(form.get(), "MenuImportaCSV");
         const qsizetype at = file.indexOf(exportCsv);
-        QCOMPARE(file.mid(at + 1), (QList<QAction*>{importCsv, Child<QAction>(form.get(), "MenuRipristinaBackup"),
-                                                     file.value(at + 3), Child<QAction>(form.get(), "MenuEsci")}));
-        QVERIFY(file[at + 3]->isSeparator());
+        QCOMPARE(file.mid(at + 1), (QList<QAction*>{importCsv, Child<QAction>(form.get(), "MenuImportaGPS"),
+                                                     Child<QAction>(form.get(), "MenuRipristinaBackup"),
+                                                     file.value(at + 4), Child<QAction>(form.get(), "MenuEsci")}));
+        QVERIFY(file[at + 4]->isSeparator());
         QCOMPARE((QStringList{exportCsv->text(), importCsv->text()}),
                  (QStringList{u"Es&porta uscite in CSV..."_qs, u"Importa uscite da &CSV..."_qs}));
 

@@ -1,6 +1,7 @@
 // The real program in a real X server (Xvfb), driven with xdotool as a person
 // would drive it: windows are found by their captions and answered with keys.
 #include "support/Files.h"
+#include "support/GpsFiles.h"
 #include "support/ItalianLocale.h"
 #include "support/TestDatabase.h"
 #include "util/Unitutils.h"
@@ -140,6 +141,7 @@ private Q_SLOTS:
     void quitsThroughTheMenuAndWritesTheOptions();
     void addsARideWithTheKeyboard();
     void exportsAndImportsThroughTheFileMenu();
+    void importsTheFilesItIsStartedWithAndThoseOfASecondStart();
 };
 
 void TestEndToEnd::initTestCase()
@@ -368,6 +370,46 @@ void TestEndToEnd::exportsAndImportsThroughTheFileMenu()
              u"2005-03-13|10.0|01:00:00|Nuova|1"_qs);
     PressKeys(window, {u"ctrl+alt+x"_qs});
     ExpectCleanExit(program);
+}
+
+void TestEndToEnd::importsTheFilesItIsStartedWithAndThoseOfASecondStart()
+{
+    const QString rides = m_dir.filePath(u"giri in bici"_qs);
+    QVERIFY(QDir().mkpath(rides));
+    const QDateTime morning(QDate(2005, 3, 1), QTime(8, 0), QTimeZone::utc());
+    QVERIFY(WriteFile(rides + u"/lago.gpx"_qs, GpxRide(morning, 42.5, 95)));
+    QVERIFY(WriteFile(rides + u"/colle.gpx"_qs, GpxRide(morning.addDays(-19), 20, 50)));
+    const QString gps = u"Importa uscite da file GPS"_qs;
+
+    // Started with a file ("Apri con"): the window, then the preview over it.
+    QProcess first;
+    StartProgram(first, {u"/NOPROMPTONCLOSE"_qs, u"/NOSPLASH"_qs, rides + u"/lago.gpx"_qs});
+    const QString window = FindWindow(u"Kilovento 1.1"_qs);
+    QVERIFY2(!window.isEmpty(), "the main window did not appear");
+    const QString preview = FindWindow(gps);
+    QVERIFY2(!preview.isEmpty(), "the preview of the file given did not appear");
+    PressKeys(preview, {u"Escape"_qs});
+    QTRY_VERIFY_WITH_TIMEOUT(FindWindow(gps, 200).isEmpty(), 10000);
+
+    // A second start with a path relative to its own folder hands the file over and ends, without a word.
+    QProcess second;
+    second.setWorkingDirectory(rides);
+    StartProgram(second, {u"colle.gpx"_qs});
+    ExpectCleanExit(second);
+    const QString handed = FindNextWindow(gps, preview);
+    QVERIFY2(!handed.isEmpty(), "the running program did not show the files handed over");
+    QVERIFY2(FindWindow(u"Kilovento"_qs, 200).isEmpty(), "a box was shown besides the preview");
+    PressKeys(handed, {u"Return"_qs}); // "Importa"
+    const QString done = FindWindow(u"Kilovento"_qs);
+    QVERIFY2(!done.isEmpty(), "no box told the import done");
+    PressKeys(done, {u"Return"_qs});
+    QTRY_COMPARE_WITH_TIMEOUT(TestDatabase::Scalar(DatabasePath(), u"SELECT count(*) FROM Uscite"_qs), u"1"_qs, 10000);
+    QCOMPARE(TestDatabase::Scalar(DatabasePath(), u"SELECT Data || '|' || KM || '|' || Durata || '|' || Descrizione "
+                                                   "FROM Uscite"_qs),
+             u"2005-02-10|20.0|00:50:00|colle"_qs);
+    QCOMPARE(first.state(), QProcess::Running);
+    PressKeys(window, {u"ctrl+alt+x"_qs});
+    ExpectCleanExit(first);
 }
 
 QTEST_GUILESS_MAIN(TestEndToEnd)

@@ -13,7 +13,7 @@
 
 namespace {
 
-const QString DataFolder = QStringLiteral(KV_GPS_DATA_DIR);
+const QString DataFolder = QStringLiteral(KV_GPS_DATA);
 
 QByteArray SampleBytes(const QString& name)
 {

@@ -18,7 +18,7 @@ program="$work/program folder/kilovento"
 readelf -S "$program" | grep -q '\.debug_info' && fail "the installed program keeps its debug information"
 entry="$XDG_DATA_HOME/applications/kilovento.desktop"
 desktop-file-validate "$entry" || fail "the installed desktop entry does not validate"
-grep -qxF "Exec=\"$program\"" "$entry" || fail "the desktop entry does not start the installed program"
+grep -qxF "Exec=\"$program\" %F" "$entry" || fail "the desktop entry does not start the installed program with the files"
 
 echo "rides" > "$work/program folder/kilovento.mdb"
 echo "options" > "$work/program folder/kilovento.ini"

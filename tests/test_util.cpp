@@ -338,6 +338,32 @@ private Q_SLOTS:
         QCOMPARE(FindCmdLineSwitch(arguments, u"NOSPLASH"_s), found);
     }
 
+    // Each parameter either a switch (left out) or a file, made absolute
+    // against the starting folder: a path's leading "/" makes no switch.
+    void cmdLineFiles_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("files");
+        QTest::newRow("the six switches, any case") << QStringList{u"/nosplash"_s, u"-MINIMIZE"_s, u"/Debug"_s,
+            u"-nosound"_s, u"/IMPORTENABLED"_s, u"-NoPromptOnClose"_s} << QStringList{};
+        QTest::newRow("absolute path") << QStringList{u"/home/x.fit"_s} << QStringList{u"/home/x.fit"_s};
+        QTest::newRow("path named like a switch") << QStringList{u"/DEBUG/a.gpx"_s} << QStringList{u"/DEBUG/a.gpx"_s};
+        QTest::newRow("unknown switch is a file") << QStringList{u"/NOSPLASH1"_s} << QStringList{u"/NOSPLASH1"_s};
+        QTest::newRow("relative path") << QStringList{u"giri/b.tcx"_s} << QStringList{u"/base/dir/giri/b.tcx"_s};
+        QTest::newRow("parent folder") << QStringList{u"../c.fit.gz"_s} << QStringList{u"/base/c.fit.gz"_s};
+        QTest::newRow("switch without prefix is a file") << QStringList{u"MINIMIZE"_s}
+                                                         << QStringList{u"/base/dir/MINIMIZE"_s};
+        QTest::newRow("mixed, order kept") << QStringList{u"b.fit"_s, u"/NOSPLASH"_s, u"/tmp/a.fit"_s, QString()}
+                                           << QStringList{u"/base/dir/b.fit"_s, u"/tmp/a.fit"_s};
+    }
+
+    void cmdLineFiles()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, files);
+        QCOMPARE(CmdLineFiles(arguments, QDir(u"/base/dir"_s)), files);
+    }
+
     void stringTable()
     {
         for (int id : {10001, 10002, 10004, 10005, 10006, 10007, 11001}) {

@@ -20,6 +20,7 @@ public:
     QList<bool> hourglass;
     int monthShownAgain = 0;
     int yearProgressShown = 0;
+    QList<std::pair<int, int>> monthsShown; // each ShowRidesOfMonth, year and month
     QList<std::optional<QString>> opened; // each LogOpened, with its failure
     Options options;
 
@@ -36,6 +37,7 @@ public:
     Options CurrentOptions() const override { return options; }
     void ApplyOptions(const Options& applied) override { options = applied; }
     void ShowMonthAgain() override { ++monthShownAgain; }
+    void ShowRidesOfMonth(int year, int month) override { monthsShown.append({year, month}); }
     void ShowYearProgress() override { ++yearProgressShown; }
     void LogOpened(const std::optional<QString>& failure) override { opened.append(failure); }
     int FirstCalendarYear() const override { return 1990; }
