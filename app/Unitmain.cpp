@@ -187,6 +187,9 @@ void TFormMain::SetUpIcons()
 {
     SetIcons<QAction>({
         {MenuEsci, "exit"},
+        {MenuEsportaCSV, "export"},
+        {MenuImportaCSV, "import"},
+        {MenuImportaGPS, "gps"},
         {MenuRipristinaBackup, "restore"},
         {MenuAggiungiUscita, "add"},
         {MenuModificaUscita, "modify"},

@@ -69,32 +69,6 @@ QString GpsCandidatesModel::StateText(const GpsImport::Candidate& candidate)
     return {};
 }
 
-QString GpsCandidatesModel::SportText(const QString& sport)
-{
-    static const QHash<QString, QString> names = {
-        {QStringLiteral("cycling"), QStringLiteral("ciclismo")},
-        {QStringLiteral("e_biking"), QStringLiteral("bici elettrica")},
-        {QStringLiteral("running"), QStringLiteral("corsa")},
-        {QStringLiteral("walking"), QStringLiteral("camminata")},
-        {QStringLiteral("hiking"), QStringLiteral("escursionismo")},
-        {QStringLiteral("swimming"), QStringLiteral("nuoto")},
-        {QStringLiteral("transition"), QStringLiteral("transizione")},
-        {QStringLiteral("generic"), QStringLiteral("generico")},
-        {QStringLiteral("training"), QStringLiteral("allenamento")},
-        {QStringLiteral("fitness_equipment"), QStringLiteral("attrezzi")},
-        {QStringLiteral("rowing"), QStringLiteral("canottaggio")},
-        {QStringLiteral("cross_country_skiing"), QStringLiteral("sci di fondo")},
-        {QStringLiteral("alpine_skiing"), QStringLiteral("sci alpino")},
-        {QStringLiteral("mountaineering"), QStringLiteral("alpinismo")},
-        {QStringLiteral("multisport"), QStringLiteral("multisport")},
-        {QStringLiteral("other"), QStringLiteral("altro")},
-    };
-    if (sport.isEmpty())
-        return QStringLiteral("non indicato");
-    // A sport without an Italian name here is shown as the file names it.
-    return names.value(sport, QString(sport).replace(u'_', u' '));
-}
-
 QString GpsCandidatesModel::TypeName(int key) const
 {
     for (const Rides::RideType& type : m_types)
@@ -144,7 +118,7 @@ QVariant GpsCandidatesModel::data(const QModelIndex& index, int role) const
     switch (index.column()) {
     case File: return QFileInfo(candidate.file).fileName();
     case Date: return readable ? candidate.date.toString(QStringLiteral("dd/MM/yyyy")) : QString();
-    case Sport: return readable ? SportText(candidate.session.sport) : QString();
+    case Sport: return readable ? GpsImport::SportName(candidate.session.sport) : QString();
     case Km: return readable ? Formats::TwoDecimals(candidate.km) : QString();
     case Time: return readable ? TimeText(candidate.seconds) : QString();
     case Type: return readable ? TypeName(candidate.type) : QString();

@@ -26,9 +26,8 @@ public:
     // The ticked candidates, in the files' order.
     std::vector<GpsImport::Candidate> Ticked() const;
 
-    // What the rider reads in the state column and the sport column.
+    // What the rider reads in the state column.
     static QString StateText(const GpsImport::Candidate& candidate);
-    static QString SportText(const QString& sport);
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;

@@ -25,39 +25,12 @@ const QString TooFar = QStringLiteral("più di %1 km").arg(RideValidation::MaxKm
 const QString TooLong = QStringLiteral("durata di 24 ore o più");
 const QString NoDistance = QStringLiteral("distanza non valida");
 const QString NoDuration = QStringLiteral("durata non valida");
+const QString Empty = QStringLiteral("uscita vuota: 0 km in 0 secondi");
 
 // The sports a ride is: the rest are listed by their Italian name.
 bool IsCycling(const QString& sport)
 {
     return sport.isEmpty() || sport == u"cycling" || sport == u"e_biking";
-}
-
-QString SportName(const QString& sport)
-{
-    static const QHash<QString, QString> names = {
-        {QStringLiteral("running"), QStringLiteral("corsa")},
-        {QStringLiteral("walking"), QStringLiteral("camminata")},
-        {QStringLiteral("swimming"), QStringLiteral("nuoto")},
-        {QStringLiteral("transition"), QStringLiteral("transizione")},
-        {QStringLiteral("hiking"), QStringLiteral("escursionismo")},
-        {QStringLiteral("generic"), QStringLiteral("generico")},
-        {QStringLiteral("other"), QStringLiteral("altro")},
-        {QStringLiteral("training"), QStringLiteral("allenamento")},
-        {QStringLiteral("fitness_equipment"), QStringLiteral("attrezzi")},
-        {QStringLiteral("rowing"), QStringLiteral("canottaggio")},
-        {QStringLiteral("mountaineering"), QStringLiteral("alpinismo")},
-        {QStringLiteral("cross_country_skiing"), QStringLiteral("sci di fondo")},
-        {QStringLiteral("alpine_skiing"), QStringLiteral("sci alpino")},
-        {QStringLiteral("snowboarding"), QStringLiteral("snowboard")},
-        {QStringLiteral("inline_skating"), QStringLiteral("pattinaggio in linea")},
-        {QStringLiteral("ice_skating"), QStringLiteral("pattinaggio su ghiaccio")},
-        {QStringLiteral("rock_climbing"), QStringLiteral("arrampicata")},
-        {QStringLiteral("paddling"), QStringLiteral("pagaiata")},
-        {QStringLiteral("kayaking"), QStringLiteral("kayak")},
-        {QStringLiteral("sailing"), QStringLiteral("vela")},
-        {QStringLiteral("multisport"), QStringLiteral("multisport")},
-    };
-    return names.value(sport, sport);
 }
 
 // The log's type a sub-sport names, where the log has a type of that name.
@@ -130,6 +103,9 @@ QString OutsideRules(const Candidate& candidate, const QDate& today)
         return NoDuration;
     if (candidate.seconds >= TDateTime::SecsPerDay)
         return TooLong;
+    // A device switched on and off again: no distance and no time is no ride.
+    if (candidate.km == 0 && candidate.seconds == 0)
+        return Empty;
     return {};
 }
 
@@ -235,6 +211,39 @@ bool Judged(const Candidate& candidate)
 }
 
 namespace GpsImport {
+
+QString SportName(const QString& sport)
+{
+    static const QHash<QString, QString> names = {
+        {QStringLiteral("cycling"), QStringLiteral("ciclismo")},
+        {QStringLiteral("e_biking"), QStringLiteral("bici elettrica")},
+        {QStringLiteral("running"), QStringLiteral("corsa")},
+        {QStringLiteral("walking"), QStringLiteral("camminata")},
+        {QStringLiteral("hiking"), QStringLiteral("escursionismo")},
+        {QStringLiteral("swimming"), QStringLiteral("nuoto")},
+        {QStringLiteral("transition"), QStringLiteral("transizione")},
+        {QStringLiteral("generic"), QStringLiteral("generico")},
+        {QStringLiteral("training"), QStringLiteral("allenamento")},
+        {QStringLiteral("fitness_equipment"), QStringLiteral("attrezzi")},
+        {QStringLiteral("rowing"), QStringLiteral("canottaggio")},
+        {QStringLiteral("cross_country_skiing"), QStringLiteral("sci di fondo")},
+        {QStringLiteral("alpine_skiing"), QStringLiteral("sci alpino")},
+        {QStringLiteral("snowboarding"), QStringLiteral("snowboard")},
+        {QStringLiteral("mountaineering"), QStringLiteral("alpinismo")},
+        {QStringLiteral("inline_skating"), QStringLiteral("pattinaggio in linea")},
+        {QStringLiteral("ice_skating"), QStringLiteral("pattinaggio su ghiaccio")},
+        {QStringLiteral("rock_climbing"), QStringLiteral("arrampicata")},
+        {QStringLiteral("paddling"), QStringLiteral("pagaiata")},
+        {QStringLiteral("kayaking"), QStringLiteral("kayak")},
+        {QStringLiteral("sailing"), QStringLiteral("vela")},
+        {QStringLiteral("multisport"), QStringLiteral("multisport")},
+        {QStringLiteral("other"), QStringLiteral("altro")},
+    };
+    if (sport.isEmpty())
+        return QStringLiteral("non indicato");
+    // A sport without an Italian name here is shown as the file names it.
+    return names.value(sport, QString(sport).replace(u'_', u' '));
+}
 
 std::vector<Candidate> Plan(const std::vector<DeviceFile>& files, const QList<Rides::RideType>& types,
                             const KnownRides& known, const QDate& today, const QTimeZone& localZone)

@@ -58,6 +58,9 @@ struct Candidate
     bool Tickable() const { return state != State::OutsideRules && state != State::Unreadable; }
 };
 
+// A sport as the rider reads it: "corsa", "nuoto", "non indicato" where the file names none.
+QString SportName(const QString& sport);
+
 // One candidate per session of every file (one per unreadable or empty file),
 // in the files' order; cycling sessions that are new come ticked.
 std::vector<Candidate> Plan(const std::vector<DeviceFile>& files, const QList<Rides::RideType>& types,

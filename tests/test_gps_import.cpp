@@ -156,7 +156,6 @@ private Q_SLOTS:
         ok(measured("42195 m is 42.20 km", 42195.0, 7200.4), 42.2, 7200.0);
         ok(measured("42194.9 m is 42.19 km", 42194.9, 7199.5), 42.19, 7200.0);
         ok(measured("999004 m is 999 km", 999004.0, 86399.4), 999.0, 86399.0);
-        ok(measured("nothing measured", 0.0, 0.0), 0.0, 0.0);
 
         // The type by sub-sport; an indoor session keeps what the trainer measured.
         auto typed = [&](const char* name, const QString& sport, const QString& subSport) -> QTestData& {
@@ -201,6 +200,7 @@ private Q_SLOTS:
         refused(limit("999.01 km", noon, 0, 999005.0, 7200.0, u"2024-05-01"_qs), u"più di 999 km"_qs);
         refused(limit("24 hours once rounded", noon, 0, 1000.0, 86399.5, u"2024-05-01"_qs),
                 u"durata di 24 ore o più"_qs);
+        refused(limit("no distance and no time", noon, 0, 4.0, 0.4, u"2024-05-01"_qs), u"uscita vuota: 0 km in 0 secondi"_qs);
 
         // The description: the name without its extensions, as the log holds descriptions.
         auto named = [&](const char* name, const QString& file) -> QTestData& {

@@ -507,7 +507,8 @@ private Q_SLOTS:
                  {"SpeedButtonMeseCorrente", "nav-current"}, {"SpeedButtonMesePrecedente", "nav-prev-month"},
                  {"SpeedButtonMeseSuccessivo", "nav-next-month"}, {"SpeedButtonAnnoPrecedente", "nav-prev-year"},
                  {"SpeedButtonAnnoSuccessivo", "nav-next-year"}, {"BitBtnAggiungiUscita", "add"},
-                 {"BitBtnModificaUscita", "modify"}, {"BitBtnEliminaUscita", "delete"}, {"BitBtnStampaMese", "print"}})
+                 {"BitBtnModificaUscita", "modify"}, {"BitBtnEliminaUscita", "delete"}, {"BitBtnStampaMese", "print"},
+                 {"MenuEsportaCSV", "export"}, {"MenuImportaCSV", "import"}, {"MenuImportaGPS", "gps"}})
             QTest::newRow(button) << QString::fromLatin1(button) << QString::fromLatin1(picture);
     }
 
@@ -518,9 +519,13 @@ private Q_SLOTS:
         QFETCH(QString, button);
         QFETCH(QString, picture);
         const auto form = Open();
-        const QToolButton* shown = Child<QToolButton>(form.get(), button);
+        // A menu's items at the size menus draw them.
+        const auto* action = form->findChild<QAction*>(button);
+        const QToolButton* shown = action ? nullptr : Child<QToolButton>(form.get(), button);
+        const QIcon icon = action ? action->icon() : shown->icon();
+        const QSize size = action ? QSize(16, 16) : shown->iconSize();
         for (const qreal ratio : {1.0, 2.0})
-            CompareWithPicture(Pixels(shown->icon(), shown->iconSize(), ratio), picture, shown->iconSize() * ratio);
+            CompareWithPicture(Pixels(icon, size, ratio), picture, size * ratio);
     }
 
     void programIconComesInTheWindowSizes()
