@@ -15,6 +15,12 @@ void GridLinesDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     painter->restore();
 }
 
+QSize GridLinesDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    // A pixel for the grid line under the text, which would otherwise cover an underscore.
+    return QStyledItemDelegate::sizeHint(option, index) + QSize(0, 1);
+}
+
 void GridLinesDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
 {
     QStyledItemDelegate::initStyleOption(option, index);
