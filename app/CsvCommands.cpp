@@ -44,12 +44,9 @@ const QString ExportingText = QStringLiteral("Esportazione in corso...");
 const QString ExportFailedText = QStringLiteral("ERRORE nell'esportazione delle uscite.");
 const QString UnwritableRideText = QStringLiteral("ATTENZIONE: le uscite non possono essere esportate.");
 const QString BadFileText = QStringLiteral("ATTENZIONE: il file CSV non può essere importato.");
-const QString ImportingText = QStringLiteral("Importazione in corso...");
 const QString ImportFailedText = QStringLiteral("ERRORE nell'importazione dal file CSV.");
-const QString ImportCancelledText = QStringLiteral("Importazione annullata: nessuna uscita importata.");
 const QString ReadingLabel = QStringLiteral("Lettura del file CSV...");
 const QString StoringLabel = QStringLiteral("Importazione delle uscite...");
-const QString CancelText = QStringLiteral("Annulla");
 
 // Files of fewer lines are read and stored before a progress bar could be seen.
 constexpr qint64 ProgressLines = 5000;

@@ -1,6 +1,7 @@
 #include "app/Commands.h"
 
 #include "app/CommandScreen.h"
+#include "app/CommandSupport.h"
 #include "data/RideLog.h"
 #include "forms/GpsImportDialog.h"
 #include "forms/GpsCandidatesModel.h"
@@ -34,9 +35,6 @@ const QStringList Filters = {QStringLiteral("File GPS (*.fit *.gpx *.tcx *.fit.g
                              QStringLiteral("Tutti i file (*)")};
 const QString ReadingText = QStringLiteral("Lettura dei file GPS...");
 const QString ReadingLabel = QStringLiteral("Lettura dei file GPS: %1 di %2...");
-const QString ImportingText = QStringLiteral("Importazione in corso...");
-const QString CancelText = QStringLiteral("Annulla");
-const QString ImportCancelledText = QStringLiteral("Importazione annullata: nessuna uscita importata.");
 const QString NothingToImportText = QStringLiteral("ATTENZIONE: i file GPS non contengono uscite da importare.");
 const QString ImportFailedText = QStringLiteral("ERRORE nell'importazione dai file GPS.");
 

@@ -20,7 +20,6 @@ const QString ChooseFolderText = QStringLiteral("Selezionare la cartella dove so
 const QString ImportQuestionText = QStringLiteral(
     "L'importazione dati può compromettere il database attuale e quindi il corretto funzionamento "
     "dell'applicazione. Proseguire?");
-const QString ImportingText = QStringLiteral("Importazione in corso...");
 const QString ImportDoneText = QStringLiteral("Importazione conclusa. Numero di file (mesi) importati: %1.");
 const QString ImportFailedText = QStringLiteral("ERRORE nell'importazione dei dati.");
 

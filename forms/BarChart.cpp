@@ -82,11 +82,9 @@ Layout LayOut(const QSize& size, const QFontMetrics& metrics, const MonthPairs& 
 QImage Paint(const QSize& size, const QFont& font, const MonthPairs& months, const QColor& background,
              const QColor& text)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(background);
-    QPainter painter(&image);
-    painter.setFont(font);
-    const Layout layout = LayOut(size, QFontMetrics(font, &image), months);
+    ChartAxis::Canvas canvas(size, font, background);
+    QPainter& painter = canvas.Painter();
+    const Layout layout = LayOut(size, canvas.Metrics(), months);
     QColor line = text;
     line.setAlpha(40);
     ChartAxis::Draw(painter, layout.plot, layout.scale, text, line);
@@ -110,7 +108,7 @@ QImage Paint(const QSize& size, const QFont& font, const MonthPairs& months, con
             painter.drawText(layout.keys[back], Qt::AlignLeft | Qt::AlignVCenter, QString::number(months.year - back));
     for (int m = 0; m < 12; ++m)
         painter.drawText(layout.initials[m], Qt::AlignCenter, Initial(m + 1));
-    return image;
+    return canvas.Finish();
 }
 
 QString ToolTip(const Layout& layout, const MonthPairs& months, const QPoint& point)

@@ -26,6 +26,20 @@ Scale ScaleFor(double largest, int wanted)
     return {step, ticks * step, ticks};
 }
 
+Canvas::Canvas(const QSize& size, const QFont& font, const QColor& background)
+    : m_image(size, QImage::Format_RGB32)
+{
+    m_image.fill(background);
+    m_painter.begin(&m_image);
+    m_painter.setFont(font);
+}
+
+QImage Canvas::Finish()
+{
+    m_painter.end();
+    return m_image;
+}
+
 QString Label(double value)
 {
     return Formats::Grouped(value);

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QColor>
+#include <QFont>
+#include <QFontMetrics>
+#include <QImage>
+#include <QPainter>
 #include <QRect>
 #include <QString>
-
-class QFontMetrics;
-class QPainter;
 
 // The kilometre scale of the charts: round steps up the left side, with a
 // faint line across the plot at each.
@@ -28,5 +29,20 @@ int LabelWidth(const QFontMetrics& metrics, const Scale& scale);
 // The labels left of `plot` and the lines across it.
 void Draw(QPainter& painter, const QRect& plot, const Scale& scale, const QColor& text, const QColor& line);
 QString Label(double value);
+
+// A chart's picture: `size` filled with `background`, a painter in `font` on it.
+class Canvas
+{
+public:
+    Canvas(const QSize& size, const QFont& font, const QColor& background);
+    QPainter& Painter() { return m_painter; }
+    QFontMetrics Metrics() const { return QFontMetrics(m_painter.font(), &m_image); }
+    // The picture, once the painting is over.
+    QImage Finish();
+
+private:
+    QImage m_image; // before the painter, which paints on it until it goes
+    QPainter m_painter;
+};
 
 }

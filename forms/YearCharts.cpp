@@ -79,11 +79,9 @@ TotalsLayout LayOutTotals(const QSize& size, const QFontMetrics& metrics, const 
 QImage PaintTotals(const QSize& size, const QFont& font, const QList<YearTotal>& years, const QColor& background,
                    const QColor& text)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(background);
-    QPainter painter(&image);
-    painter.setFont(font);
-    const TotalsLayout layout = LayOutTotals(size, QFontMetrics(font, &image), years);
+    ChartAxis::Canvas canvas(size, font, background);
+    QPainter& painter = canvas.Painter();
+    const TotalsLayout layout = LayOutTotals(size, canvas.Metrics(), years);
     ChartAxis::Draw(painter, layout.plot, layout.scale, text, Faint(text));
     painter.setPen(Qt::NoPen);
     painter.setBrush(Statistics::YearColour(0));
@@ -95,7 +93,7 @@ QImage PaintTotals(const QSize& size, const QFont& font, const QList<YearTotal>&
     for (int i = 0; i < years.size(); ++i)
         if (!layout.labels[i].isEmpty())
             painter.drawText(layout.labels[i], Qt::AlignCenter, QString::number(years[i].year));
-    return image;
+    return canvas.Finish();
 }
 
 QString TotalsToolTip(const TotalsLayout& layout, const QList<YearTotal>& years, const QPoint& point)
@@ -143,12 +141,10 @@ CumulativeLayout LayOutCumulative(const QSize& size, const QFontMetrics& metrics
 QImage PaintCumulative(const QSize& size, const QFont& font, const QList<YearDays>& years, const QColor& background,
                        const QColor& text)
 {
-    QImage image(size, QImage::Format_RGB32);
-    image.fill(background);
-    QPainter painter(&image);
-    painter.setFont(font);
+    ChartAxis::Canvas canvas(size, font, background);
+    QPainter& painter = canvas.Painter();
     painter.setRenderHint(QPainter::Antialiasing);
-    const CumulativeLayout layout = LayOutCumulative(size, QFontMetrics(font, &image), years);
+    const CumulativeLayout layout = LayOutCumulative(size, canvas.Metrics(), years);
     ChartAxis::Draw(painter, layout.plot, layout.scale, text, Faint(text));
     // The later years over the earlier ones: the first is drawn last.
     for (int i = int(years.size()) - 1; i >= 0; --i) {
@@ -170,7 +166,7 @@ QImage PaintCumulative(const QSize& size, const QFont& font, const QList<YearDay
         painter.drawText(layout.keys[i], Qt::AlignLeft | Qt::AlignVCenter, KeyText(years[i]));
     for (int m = 0; m < 12; ++m)
         painter.drawText(layout.initials[m], Qt::AlignCenter, MonthName(m + 1).left(1));
-    return image;
+    return canvas.Finish();
 }
 
 QString CumulativeToolTip(const CumulativeLayout& layout, const QList<YearDays>& years, const QPoint& point)
