@@ -82,6 +82,8 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, Ride
 
     using namespace StatisticsColumns;
     SetUpList(ListViewTop10, Top10, scale);
+    // The descriptions take what a wider window gives.
+    ListViewTop10->header()->setStretchLastSection(true);
     SetUpList(ListViewMesi, Months, scale, ColourKey);
     SetUpList(ListViewGiorniSettimanali, Weekdays, scale, ColourKey);
     SetUpList(ListViewGiorniMensili, DaysOfMonth, scale);

@@ -385,6 +385,14 @@ private Q_SLOTS:
             << QStringList{u"2024: 5.000 / 5.000 km \u2713"_qs,
                            u"Proiezione a fine anno: 15.000 km (dal tuo andamento stagionale in 2 anni)"_qs,
                            u"2023 alla stessa data: 20 km, +24.900,0 %"_qs, u"Obiettivo raggiunto"_qs};
+        // By 5 January a tenth of 2024 and a fifth of 2025 were ridden; 360 days are left.
+        QTest::newRow("early January")
+            << QList<Ride>{{u"2024-01-03"_qs, 10}, {u"2024-06-01"_qs, 90}, {u"2025-01-02"_qs, 20},
+                           {u"2025-07-01"_qs, 80}, {u"2026-01-04"_qs, 15}}
+            << 1000 << QDate(2026, 1, 5)
+            << QStringList{u"2026: 15 / 1.000 km"_qs,
+                           u"Proiezione a fine anno: 100 km (dal tuo andamento stagionale in 2 anni)"_qs,
+                           u"2025 alla stessa data: 20 km, \u221225,0 %"_qs, u"Mancano 985 km: 19 km a settimana"_qs};
         QTest::newRow("the last day, no past year")
             << QList<Ride>{{u"2026-06-01"_qs, 49.6}} << 100 << QDate(2026, 12, 31)
             << QStringList{u"2026: 50 / 100 km"_qs, u"Proiezione a fine anno: 50 km "_qs + linear,
