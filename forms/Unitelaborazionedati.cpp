@@ -386,7 +386,7 @@ void TFormElaborazioneDati::DisegnaGraficoAnni()
         break;
     case CumulativeChart:
         ImageGraficoAnni->setPixmap(
-            QPixmap::fromImage(YearCharts::PaintCumulative(size, font, m_yearDays, background, text)));
+            QPixmap::fromImage(YearCharts::PaintCumulative(size, font, DayByDay(), background, text)));
         break;
     default:
         ImageGraficoAnni->setPixmap(QPixmap::fromImage(BarChart::Paint(size, font, m_monthPairs, background, text)));
@@ -404,20 +404,31 @@ void TFormElaborazioneDati::ReadYearCharts()
     m_yearTotals.clear();
     for (const TZTAnno& anno : m_risultati.Anni)
         m_yearTotals.append({anno.Anno, anno.KM});
-    // Day by day, read apart from the period: the chart's year up to the
+    m_yearDays.reset();
+}
+
+const QList<YearCharts::YearDays>& TFormElaborazioneDati::DayByDay()
+{
+    if (m_yearDays)
+        return *m_yearDays;
+    // Day by day, read apart from the period, and only once asked for (the
+    // best year takes a pass over the whole log): the chart's year up to the
     // period's end, the one before and the best before it whole.
-    m_yearDays.clear();
+    m_yearDays.emplace();
+    const int year = Statistics::ChartYear(m_risultati);
+    const QDate end = m_risultati.DataTermine.ToQDate();
     Quietly("day by day chart not drawn", [&] {
         const auto whole = [this](int y, const QString& note, const QColor& colour) {
-            m_yearDays.append({y, m_log.KmByDay(QDate(y, 1, 1), QDate(y, 12, 31)), note, colour});
+            m_yearDays->append({y, m_log.KmByDay(QDate(y, 1, 1), QDate(y, 12, 31)), note, colour});
         };
-        m_yearDays.append({year, m_log.KmByDay(QDate(year, 1, 1), end), QString(), Statistics::YearColour(0)});
+        m_yearDays->append({year, m_log.KmByDay(QDate(year, 1, 1), end), QString(), Statistics::YearColour(0)});
         whole(year - 1, QString(), Statistics::YearColour(1));
         const QList<Rides::YearByDay> past = m_log.YearsBefore(year - 1);
         const auto best = std::max_element(past.begin(), past.end(), [](const auto& a, const auto& b) { return a.km < b.km; });
         if (best != past.end())
             whole(best->year, QStringLiteral("migliore"), Statistics::ColoriGrafici(7));
     });
+    return *m_yearDays;
 }
 
 QString TFormElaborazioneDati::YearChartToolTip(const QPoint& point) const
@@ -428,7 +439,9 @@ QString TFormElaborazioneDati::YearChartToolTip(const QPoint& point) const
     case YearsChart:
         return YearCharts::TotalsToolTip(YearCharts::LayOutTotals(size, metrics, m_yearTotals), m_yearTotals, point);
     case CumulativeChart:
-        return YearCharts::CumulativeToolTip(YearCharts::LayOutCumulative(size, metrics, m_yearDays), m_yearDays,
+        if (!m_yearDays)
+            return QString();
+        return YearCharts::CumulativeToolTip(YearCharts::LayOutCumulative(size, metrics, *m_yearDays), *m_yearDays,
                                              point);
     default:
         return BarChart::ToolTip(BarChart::LayOut(size, metrics, m_monthPairs), m_monthPairs, point);

@@ -12,6 +12,7 @@
 #include <QHash>
 
 #include <functional>
+#include <optional>
 #include <span>
 
 class RideLog;
@@ -62,6 +63,7 @@ private:
     // last year day by day against the one before and the best one.
     void ReadYearCharts();
     QString YearChartToolTip(const QPoint& point) const;
+    const QList<YearCharts::YearDays>& DayByDay();
     // The rider's goal for the current year; none without options.
     Statistics::YearGoal Obiettivo() const;
     // Over the goal's year in the years list, the figures of the goal panel.
@@ -80,7 +82,7 @@ private:
     enum YearChart { MonthsChart, YearsChart, CumulativeChart };
     BarChart::MonthPairs m_monthPairs;
     QList<YearCharts::YearTotal> m_yearTotals;
-    QList<YearCharts::YearDays> m_yearDays;
+    std::optional<QList<YearCharts::YearDays>> m_yearDays; // read once the chart is shown
     Anchors m_anchors;
     bool m_computed = false;
 };
