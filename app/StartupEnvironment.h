@@ -1,5 +1,7 @@
 #pragma once
 
+#include "util/DataLocation.h"
+
 #include <QDate>
 #include <QStringList>
 
@@ -10,11 +12,13 @@ class QPrinter;
 class QWidget;
 class TZTConnection;
 
-// What the main window takes from the process: where the executable lies (the
-// settings and the database sit beside it), the command line, and the clock.
+// What the main window takes from the process: where the executable lies, where
+// the settings and the database live (beside it unless installed as a
+// package), the command line, and the clock.
 struct StartupEnvironment
 {
     QString executablePath;
+    DataLocation data; // empty: beside the executable
     QStringList arguments; // without the program name
     std::function<QDate()> today = [] { return QDate::currentDate(); };
     // Makes the database connection; throws when the database layer cannot start.
@@ -22,8 +26,10 @@ struct StartupEnvironment
     // Chooses the printer of a printout; the standard print dialog when empty.
     std::function<bool(QPrinter&, QWidget*)> choosePrinter;
 
-    // The ride database: beside the executable, with its base name and ".mdb".
+    // The ride database and the settings: where `data` says, else beside the
+    // executable, with its base name and ".mdb" or ".ini".
     QString DatabasePath() const;
+    QString SettingsPath() const;
 
     static StartupEnvironment FromApplication();
 };

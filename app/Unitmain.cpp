@@ -382,7 +382,7 @@ bool TFormMain::CommandLineSwitch(const QString& name) const
 
 QString TFormMain::SettingsPath() const
 {
-    return SettingsFile::SiblingPath(m_environment.executablePath, QStringLiteral(".ini"));
+    return m_environment.SettingsPath();
 }
 
 void TFormMain::WriteSettings()

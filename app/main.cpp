@@ -59,6 +59,9 @@ int main(int argc, char* argv[])
     try {
         const SingleInstanceLock instance(ApplicationTitle);
         const StartupEnvironment environment = StartupEnvironment::FromApplication();
+        // An installed program's first start makes the rider's data folder from its templates.
+        if (instance.Acquired())
+            environment.data.Prepare();
         // The runtime folder differs from session to session (su, ssh, none
         // set): the log itself is locked too, before anything opens it.
         const SingleInstanceLock log = SingleInstanceLock::BesideDatabase(environment.DatabasePath());

@@ -1,5 +1,6 @@
 #include "support/ItalianLocale.h"
 #include "util/CommandLine.h"
+#include "util/DataLocation.h"
 #include "util/Exception.h"
 #include "util/Formats.h"
 #include "util/SingleInstanceLock.h"
@@ -46,6 +47,74 @@ private Q_SLOTS:
     }
 
     void init() { UseItalianLocale(); }
+
+    void dataLocation_data()
+    {
+        // Paths below a temporary folder; "home" is the home folder.
+        QTest::addColumn<QString>("executable");
+        QTest::addColumn<bool>("templates"); // ../share/kilovento beside the executable's folder
+        QTest::addColumn<QString>("xdgDataHome"); // "-" for a relative one
+        QTest::addColumn<QString>("database");
+        QTest::newRow("a copy of its own") << u"usb/kilovento"_s << false << QString() << u"usb/kilovento.mdb"_s;
+        QTest::newRow("renamed") << u"usb/giri"_s << false << QString() << u"usb/giri.mdb"_s;
+        QTest::newRow("in a bin folder without templates") << u"opt/bin/kilovento"_s << false << u"data"_s
+                                                           << u"opt/bin/kilovento.mdb"_s;
+        QTest::newRow("templates, not in a bin folder") << u"usr/lib/kilovento"_s << true << u"data"_s
+                                                        << u"usr/lib/kilovento.mdb"_s;
+        QTest::newRow("installed") << u"usr/bin/kilovento"_s << true << u"data"_s << u"data/kilovento/kilovento.mdb"_s;
+        QTest::newRow("installed, no XDG_DATA_HOME") << u"usr/bin/kilovento"_s << true << QString()
+                                                     << u"home/.local/share/kilovento/kilovento.mdb"_s;
+        QTest::newRow("installed, a relative XDG_DATA_HOME") << u"usr/bin/kilovento"_s << true << u"-"_s
+                                                             << u"home/.local/share/kilovento/kilovento.mdb"_s;
+    }
+
+    // Installed as a package, the rides and settings live in the user's data
+    // folder, made from the templates at the first start and never replaced.
+    void dataLocation()
+    {
+        QFETCH(QString, executable);
+        QFETCH(bool, templates);
+        QFETCH(QString, xdgDataHome);
+        QFETCH(QString, database);
+        const QTemporaryDir dir;
+        const QDir root(dir.path());
+        QVERIFY(root.mkpath(QFileInfo(executable).path()) && root.mkpath(u"home"_s));
+        const QString shared = QDir::cleanPath(root.filePath(QFileInfo(executable).path() + u"/../share/kilovento"_s));
+        if (templates) {
+            QVERIFY(QDir().mkpath(shared));
+            for (const QString& name : {u"kilovento.ini"_s, u"kilovento.mdb"_s}) {
+                QFile file(QDir(shared).filePath(name));
+                QVERIFY(file.open(QIODevice::WriteOnly) && file.write(name.toUtf8()) > 0);
+            }
+        }
+        const QString dataHome = xdgDataHome == u"-" ? u"relative/data"_s
+                                 : xdgDataHome.isEmpty() ? QString() : root.filePath(xdgDataHome);
+        const DataLocation location = DataLocation::For(root.filePath(executable), dataHome, root.filePath(u"home"_s));
+        QCOMPARE(location.databasePath, root.filePath(database));
+        QCOMPARE(location.settingsPath, root.filePath(database.chopped(4) + u".ini"_s));
+
+        location.Prepare();
+        QCOMPARE(QFileInfo::exists(location.databasePath), location.Installed());
+        if (!location.Installed())
+            return;
+        for (const QString& path : {location.settingsPath, location.databasePath}) {
+            QFile made(path);
+            QVERIFY(made.open(QIODevice::ReadWrite));
+            QCOMPARE(made.readAll(), QFileInfo(path).fileName().toUtf8());
+            made.resize(0);
+            made.write("the rider's own");
+        }
+        location.Prepare();
+        for (const QString& path : {location.settingsPath, location.databasePath}) {
+            QFile kept(path);
+            QVERIFY(kept.open(QIODevice::ReadOnly));
+            QCOMPARE(kept.readAll(), QByteArray("the rider's own"));
+        }
+        // A data folder that cannot be made is told, and nothing is left half made.
+        const DataLocation blocked = DataLocation::For(root.filePath(executable), location.settingsPath,
+                                                       root.filePath(u"home"_s));
+        QVERIFY_THROWS_EXCEPTION(Exception, blocked.Prepare());
+    }
 
     void italianNames()
     {
