@@ -4,7 +4,7 @@ BUILD ?= build
 PROGRAM_DIR ?= $(HOME)/.local/share/kilovento
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test run install bench clean
+.PHONY: all deps configure build test run install package bench clean
 
 all: build
 
@@ -25,6 +25,10 @@ install: build
 
 run: install
 	"$(PROGRAM_DIR)/kilovento"
+
+# A Debian package of the program, in the build folder: kilovento_<version>_<arch>.deb.
+package: build
+	cd $(BUILD) && cpack
 
 BENCHMARKS = bench_data bench_month bench_statistics bench_maintenance bench_backup bench_csv bench_startup
 

@@ -1,3 +1,4 @@
+#include "Version.h"
 #include "app/RunningInstance.h"
 #include "app/StartupEnvironment.h"
 #include "app/Unitmain.h"
@@ -48,8 +49,6 @@ int main(int argc, char* argv[])
     // the Italian captions whatever language the system is set to.
     QLocale::setDefault(QLocale(QLocale::Italian, QLocale::Italy));
     QCoreApplication::setApplicationName(ApplicationTitle);
-    // Lets the desktop match the windows with the menu entry `make install` writes, kilovento.desktop.
-    QGuiApplication::setDesktopFileName(QStringLiteral("kilovento"));
     QApplication::setWindowIcon(ProgramIcon());
     QTranslator translator;
     LoadItalianTranslation(app, translator);
@@ -59,6 +58,10 @@ int main(int argc, char* argv[])
     try {
         const SingleInstanceLock instance(ApplicationTitle);
         const StartupEnvironment environment = StartupEnvironment::FromApplication();
+        // Lets the desktop match the windows with the menu entry: the package's,
+        // or the one `make run` writes, kilovento.desktop.
+        QGuiApplication::setDesktopFileName(environment.data.Installed() ? QStringLiteral(KILOVENTO_APP_ID)
+                                                                         : QStringLiteral("kilovento"));
         // An installed program's first start makes the rider's data folder from its templates.
         if (instance.Acquired())
             environment.data.Prepare();

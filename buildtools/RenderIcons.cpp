@@ -4,6 +4,9 @@
 //
 //   render_icons <svg> <width>x<height>=<file> [<width>x<height>=<file> ...]
 //
+// A file named "*.png" is written as PNG instead, for the icon theme of an
+// installed package.
+//
 // Drawn by Qt's own SVG icon engine, as the program drew them before: the
 // picture keeps its proportions and is centred in the size asked for.
 
@@ -36,8 +39,10 @@ int main(int argc, char* argv[])
         const QSize size(match.captured(1).toInt(), match.captured(2).toInt());
         const QPixmap pixmap = icon.pixmap(size, 1.0);
         QFile file(match.captured(3));
+        const bool png = match.captured(3).endsWith(QStringLiteral(".png"));
         if (pixmap.isNull() || !file.open(QIODevice::WriteOnly | QIODevice::Truncate)
-            || file.write(PixelFile::Encode(pixmap.toImage())) < 0 || !file.flush()) {
+            || (png ? !pixmap.save(&file, "PNG") : file.write(PixelFile::Encode(pixmap.toImage())) < 0)
+            || !file.flush()) {
             std::fprintf(stderr, "render_icons: cannot render %s into %s\n", qPrintable(arguments.first()),
                          qPrintable(match.captured(3)));
             return 1;
