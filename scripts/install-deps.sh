@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev qt6-translations-l10n libqt6svg6
   libsqlite3-dev sqlite3 libfontconfig-dev zlib1g-dev gpsbabel
   xvfb xauth xdotool x11-utils poppler-utils fontconfig-config fonts-liberation2 fonts-dejavu-core desktop-file-utils
-  dpkg-dev file
+  dpkg-dev file appstream
   libxcb1-dev libxcb-damage0-dev
 )
 

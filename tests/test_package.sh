@@ -23,7 +23,9 @@ deb=$(ls "$work"/out/kilovento_*_*.deb)
 
 contents=$(dpkg-deb -c "$deb" | awk '{print $6}' | grep -v '/$')
 for file in ./usr/bin/kilovento ./usr/share/kilovento/kilovento.ini ./usr/share/kilovento/kilovento.mdb \
-            "./usr/share/applications/$id.desktop" "./usr/share/icons/hicolor/scalable/apps/$id.svg"; do
+            "./usr/share/applications/$id.desktop" "./usr/share/icons/hicolor/scalable/apps/$id.svg" \
+            "./usr/share/metainfo/$id.metainfo.xml" "./usr/share/mime/packages/$id.xml" \
+            ./usr/share/man/man1/kilovento.1.gz ./usr/share/doc/kilovento/changelog.Debian.gz; do
   grep -qxF "$file" <<< "$contents" || fail "the package lacks $file"
 done
 for size in 16 32 48 64 128 256; do
@@ -38,6 +40,9 @@ done
 root="$work/root"
 dpkg-deb -x "$deb" "$root"
 desktop-file-validate "$root/usr/share/applications/$id.desktop" || fail "the desktop entry does not validate"
+appstreamcli validate --no-net "$root/usr/share/metainfo/$id.metainfo.xml" > /dev/null \
+  || fail "the AppStream metadata does not validate"
+zcat "$root/usr/share/man/man1/kilovento.1.gz" | grep -q NOSPLASH || fail "the manual page names no switch"
 file "$root/usr/bin/kilovento" | grep -q 'not stripped' && fail "the packaged program keeps its symbols"
 
 export HOME="$work/home" XDG_DATA_HOME= XDG_CONFIG_HOME= XDG_RUNTIME_DIR="$work/runtime"
