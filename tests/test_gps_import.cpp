@@ -163,9 +163,6 @@ private Q_SLOTS:
                                        << u"2024-05-01"_qs;
         };
         ok(typed("road", cycling, u"road"_qs), 31.23, 3600.0, 0);
-        ok(typed("mountain", cycling, u"mountain"_qs), 31.23, 3600.0, 1);
-        ok(typed("gravel", cycling, u"gravel_cycling"_qs), 31.23, 3600.0, 2);
-        ok(typed("commuting", cycling, u"commuting"_qs), 31.23, 3600.0, 3);
         ok(typed("indoor", cycling, u"indoor_cycling"_qs), 31.23, 3600.0, 4);
         ok(typed("trainer, e-bike", u"e_biking"_qs, u"trainer"_qs), 31.23, 3600.0, 4);
         ok(typed("unnamed sub-sport: the first type", cycling, u"track_cycling"_qs), 31.23, 3600.0, 0);

@@ -366,30 +366,6 @@ private Q_SLOTS:
         QCOMPARE(screen.texts.last(), ReadyStatusText);
     }
 
-    // What the log stored from a file is recognised the next time.
-    void aSecondImportFindsTheRidesPresent()
-    {
-        const QString file = Path(u"lago.gpx"_s);
-        QVERIFY(WriteFile(file, GpxRide(Utc(u"2005-03-05T09:00:00Z"_s), 35.2, 80)));
-        TestScreen screen;
-        ModalBoxes boxes;
-        QStringList states;
-        boxes.setDialogHandler([&](QDialog* dialog) {
-            auto* preview = static_cast<GpsImportDialog*>(dialog);
-            states.append(Column(*preview->Model(), Col::State));
-            if (QPushButton* import = Button(*dialog, u"Importa"_s); import->isEnabled())
-                import->click();
-            else
-                Button(*dialog, u"Annulla"_s)->click();
-        });
-        ImportGpsFilesCommand(*m_log, screen, {file});
-        ImportGpsFilesCommand(*m_log, screen, {file});
-        QCOMPARE(states, (QStringList{u"nuova"_s, u"già presente"_s}));
-        QCOMPARE(StoredRides(), 1);
-        QCOMPARE(TestDatabase::Scalar(m_database, u"SELECT Data || ' ' || KM || ' ' || Durata FROM Uscite"_s),
-                 u"2005-03-05 35.2 01:20:00"_s);
-    }
-
     // A thousand files: the window keeps answering while they are read, and
     // "Annulla" on the progress stores nothing and shows no preview. A named
     // pipe among them holds the reading until the rider has cancelled.

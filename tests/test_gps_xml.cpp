@@ -174,8 +174,6 @@ private Q_SLOTS:
         QTest::addColumn<double>("timer");
         QTest::addColumn<double>("elapsed"); // to the last track point
 
-        QTest::newRow("run, three laps") << u"no_hr.tcx"_qs << u"running"_qs << Utc(u"2012-12-26T21:29:53Z"_qs)
-                                         << 4689.24 << 1992.78 << 1992.0;
         QTest::newRow("other sport, two laps, milliseconds")
             << u"sup_activity_1.tcx"_qs << u"other"_qs << Utc(u"2022-07-16T16:08:25Z"_qs) << 1157.51 << 1112.335
             << 1112.0;
