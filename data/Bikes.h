@@ -7,9 +7,11 @@
 #include <QList>
 #include <QString>
 
+#include <memory>
 #include <optional>
 
 class TZTConnection;
+class TZTRecordset;
 
 // The rider's bikes and their parts, kept in tables of their own beside the
 // rides (the first bike makes them; a log without them has no bikes). A ride
@@ -128,6 +130,28 @@ struct PeriodRow
     double kmWithDuration = 0.0;
 };
 QList<PeriodRow> ReadPeriod(TZTConnection& connection, TDateTime start, TDateTime end);
+
+// For a caller that stores many rides in a transaction of its own (the CSV
+// and GPS imports): makes the tables where they are missing, then links each
+// ride as it comes, writing in the caller's transaction.
+class Linker
+{
+public:
+    explicit Linker(TZTConnection& connection);
+    ~Linker();
+    Linker(const Linker&) = delete;
+    Linker& operator=(const Linker&) = delete;
+
+    // The key of the bike of that name (without case), made when there is
+    // none: in use, no starting km, no purchase date.
+    int BikeNamed(const QString& name);
+    // bike 0 links nothing.
+    void Link(int ride, int bike);
+
+private:
+    TZTConnection& m_connection;
+    std::unique_ptr<TZTRecordset> m_links;
+};
 
 // Writes; each makes the tables where they are missing, in its own transaction.
 int AddBike(TZTConnection& connection, const Bike& bike); // returns the new key
