@@ -57,6 +57,12 @@ QStringList YearRow(const QString& name, const TZTAnno& year)
                                : Formats::OneDecimal(year.KMConDurata / (year.DurataMs / 3600000.0))};
 }
 
+// A bike's figures in the shape of a year's, so that both lists read alike.
+TZTAnno AsYear(const Bikes::PeriodRow& bike)
+{
+    return {0, bike.km, bike.rides, bike.durationMs, bike.kmWithDuration};
+}
+
 QString Average(const TZTMese& entry)
 {
     return entry.NumUscite == 0 ? Formats::NotAvailable : Formats::TwoDecimals(entry.KM / entry.NumUscite);
@@ -251,6 +257,21 @@ QList<QStringList> YearRows(const StatisticsResult& result, const YearGoal& goal
     return rows;
 }
 
+QList<QStringList> BikeRows(const StatisticsResult& result)
+{
+    QList<QStringList> rows;
+    TZTAnno total;
+    for (const Bikes::PeriodRow& bike : result.Bici) {
+        rows.append(YearRow(bike.bike == 0 ? QStringLiteral("nessuna") : bike.name, AsYear(bike)));
+        total.NumUscite += bike.rides;
+        total.DurataMs += bike.durationMs;
+        total.KMConDurata += bike.kmWithDuration;
+    }
+    total.KM = result.KMTotali;
+    rows.append(YearRow(QStringLiteral("Totale"), total));
+    return rows;
+}
+
 int ChartYear(const StatisticsResult& result)
 {
     return YearOf(result.DataTermine);
@@ -377,6 +398,14 @@ QList<PieSlice> PieSlices(const QList<double>& km, double total)
         start = end;
     }
     return slices;
+}
+
+QList<PieSlice> BikeSlices(const StatisticsResult& result)
+{
+    QList<double> km;
+    for (const Bikes::PeriodRow& bike : result.Bici)
+        km.append(bike.km);
+    return PieSlices(km, result.KMTotali);
 }
 
 Period WholeMonth(const QDate& end)

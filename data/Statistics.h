@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Bikes.h"
 #include "util/TDateTime.h"
 
 #include <QColor>
@@ -64,6 +65,7 @@ struct StatisticsResult
     // year before, within the period.
     std::array<double, 12> KMMesiUltimoAnno{};
     std::array<double, 12> KMMesiAnnoPrecedente{};
+    QList<Bikes::PeriodRow> Bici;
 };
 
 namespace Statistics {
@@ -116,6 +118,10 @@ struct YearGoal
 // Anno, Uscite, KM, Tempo (h:mm), KM/U, KM/h for every year, then "Totale";
 // the goal's year carries how much of the goal it reached.
 QList<QStringList> YearRows(const StatisticsResult& result, const YearGoal& goal = {});
+// Bici, Uscite, KM, Tempo (h:mm), KM/U, KM/h for every bike ridden in the
+// period, as the result orders them, the rides without a bike as "nessuna",
+// then "Totale".
+QList<QStringList> BikeRows(const StatisticsResult& result);
 // The year the chart shows beside the year before: the period's last one.
 int ChartYear(const StatisticsResult& result);
 // The colours of the bars of the last year (0) and of the year before (1).
@@ -168,6 +174,8 @@ struct PieSlice
 // rounded end plus the share; the last entry closes the circle when the entries
 // make up the total (to the last bits, however they were summed).
 QList<PieSlice> PieSlices(const QList<double>& km, double total);
+// The bikes' shares of the period's distance, each in the colour of its row of BikeRows.
+QList<PieSlice> BikeSlices(const StatisticsResult& result);
 
 // Period shortcuts of the statistics window.
 struct Period
