@@ -40,7 +40,7 @@ Month MonthReport(const MonthRides& rides, int year, int month)
     return report;
 }
 
-Statistics StatisticsReport(const StatisticsResult& result, const ::Statistics::YearGoal& goal)
+Statistics StatisticsReport(const StatisticsResult& result, const ::Statistics::YearGoal& goal, bool withBikes)
 {
     Statistics report;
     report.period = PeriodText(result.DataInizio, result.DataTermine);
@@ -62,6 +62,8 @@ Statistics StatisticsReport(const StatisticsResult& result, const ::Statistics::
     for (qsizetype i = 0; i < report.top10.size(); ++i)
         report.top10[i][1] = Formats::Date(result.Top10[std::size_t(i)].Data);
     report.years = ::Statistics::YearRows(result, goal);
+    if (withBikes)
+        report.bikes = ::Statistics::BikeRows(result);
     return report;
 }
 

@@ -30,8 +30,10 @@ struct Statistics
     // without their weekday.
     QList<QStringList> weekdays, tensOfKm, daysOfMonth, months, top10;
     QList<QStringList> years; // every year, then the total
+    QList<QStringList> bikes; // every bike, the rides without one, then the total; none when the log has no bikes
 };
-Statistics StatisticsReport(const StatisticsResult& result, const ::Statistics::YearGoal& goal = {});
+Statistics StatisticsReport(const StatisticsResult& result, const ::Statistics::YearGoal& goal = {},
+                            bool withBikes = false);
 
 QString PeriodText(TDateTime start, TDateTime end);
 

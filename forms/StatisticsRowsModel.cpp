@@ -24,6 +24,11 @@ void StatisticsRowsModel::SetRowToolTip(int row, const QString& text)
     m_toolTip = text;
 }
 
+bool StatisticsRowsModel::IsTotal(int row) const
+{
+    return m_look.boldLastRow && row == m_rows.size() - 1;
+}
+
 int StatisticsRowsModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : int(m_rows.size());
@@ -39,11 +44,11 @@ QVariant StatisticsRowsModel::data(const QModelIndex& index, int role) const
     case Qt::ToolTipRole:
         return index.row() == m_toolTipRow ? QVariant(m_toolTip) : QVariant();
     case Qt::BackgroundRole:
-        if (index.column() == m_look.colourKeyColumn)
+        if (index.column() == m_look.colourKeyColumn && !IsTotal(index.row()))
             return QBrush(Statistics::ColoriGrafici(index.row()));
         return {};
     case Qt::FontRole:
-        if (m_look.boldLastRow && index.row() == m_rows.size() - 1) {
+        if (IsTotal(index.row())) {
             // Only the weight: the rest comes from the list's own font.
             QFont bold;
             bold.setBold(true);

@@ -13,7 +13,7 @@ public:
     struct Look
     {
         int colourKeyColumn = -1; // painted in the chart colour of the row's slice
-        bool boldLastRow = false; // a total under the rows
+        bool boldLastRow = false; // a total under the rows, which has no slice
     };
 
     StatisticsRowsModel(std::span<const ReportColumn> columns, Look look, QObject* parent = nullptr);
@@ -26,6 +26,8 @@ public:
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
 private:
+    bool IsTotal(int row) const;
+
     Look m_look;
     QList<QStringList> m_rows;
     int m_toolTipRow = -1;
@@ -53,5 +55,11 @@ inline constexpr ReportColumn TensOfKm[] = {{"KM", 60, Qt::AlignLeft}, {"Uscite"
 inline constexpr ReportColumn Years[] = {
     {"Anno", 70, Qt::AlignLeft}, {"Uscite", 50, Qt::AlignHCenter}, {"KM", 65, Qt::AlignHCenter},
     {"Tempo", 65, Qt::AlignHCenter}, {"KM/U", 50, Qt::AlignHCenter}, {"KM/h", 50, Qt::AlignHCenter}};
+// The years' figures of each bike, and the colour key of the chart.
+enum BikeColumn { BikeColourKey = 6, BikeColumnCount };
+inline constexpr ReportColumn PerBike[BikeColumnCount] = {
+    {"Bici", 80, Qt::AlignLeft},    {"Uscite", 45, Qt::AlignHCenter}, {"KM", 55, Qt::AlignHCenter},
+    {"Tempo", 50, Qt::AlignHCenter}, {"KM/U", 45, Qt::AlignHCenter},  {"KM/h", 45, Qt::AlignHCenter},
+    {"", 20, Qt::AlignHCenter}};
 
 }

@@ -1,5 +1,6 @@
 #include "forms/Unitelaborazionedati.h"
 
+#include "data/BikeStore.h"
 #include "data/ReportRows.h"
 #include "data/RideLog.h"
 #include "print/Reports.h"
@@ -63,6 +64,9 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, Ride
       m_printContext(std::move(printContext))
 {
     setupUi(this);
+    // Shown by the computation that finds bikes in the log; until then the
+    // window is sized for the other pages' tabs.
+    PageControlRisultati->setTabVisible(PageControlRisultati->indexOf(TabSheetBici), false);
     const double scale = FitToFont(this);
     setWindowIcon(Icon(QStringLiteral("statistics")));
     SetCaptionColour(GroupBoxPeriodo, CaptionBlue());
@@ -89,6 +93,7 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, Ride
     SetUpList(ListViewGiorniMensili, DaysOfMonth, scale);
     SetUpList(ListViewDecineDiKM, TensOfKm, scale);
     SetUpYears(scale);
+    SetUpList(ListViewBici, PerBike, scale, BikeColourKey, true);
     SetUpGrowth();
     FitCharts();
 
@@ -177,9 +182,9 @@ void TFormElaborazioneDati::SetUpGrowth()
                                                           ListViewTop10, ListViewGiorniMensili, ListViewDecineDiKM})
         m_anchors.Add(whole, {0, 0, 1, 1});
     // A list beside its pie: half each.
-    for (QWidget* list : std::initializer_list<QWidget*>{ListViewMesi, ListViewGiorniSettimanali})
+    for (QWidget* list : std::initializer_list<QWidget*>{ListViewMesi, ListViewGiorniSettimanali, ListViewBici})
         m_anchors.Add(list, {0, 0, 0.5, 1});
-    for (QWidget* panel : std::initializer_list<QWidget*>{Panel1, Panel2})
+    for (QWidget* panel : std::initializer_list<QWidget*>{Panel1, Panel2, Panel4})
         m_anchors.Add(panel, {0.5, 0, 0.5, 1});
     // The years above their chart: half each.
     m_anchors.Add(ListViewAnni, {0, 0, 1, 0.5});
@@ -190,7 +195,8 @@ void TFormElaborazioneDati::SetUpGrowth()
 void TFormElaborazioneDati::FitCharts()
 {
     // A pie keeps its round shape in the middle of its panel; the bars take the whole panel.
-    for (const auto& [image, panel] : {std::pair{ImageGraficoMesi, Panel1}, std::pair{ImageGraficoGiorniSettimanali, Panel2}}) {
+    for (const auto& [image, panel] : {std::pair{ImageGraficoMesi, Panel1}, std::pair{ImageGraficoGiorniSettimanali, Panel2},
+                                       std::pair{ImageGraficoBici, Panel4}}) {
         const QRect room = panel->contentsRect().adjusted(8, 8, -8, -8);
         const int side = std::min(room.width(), room.height());
         image->setGeometry(QRect(0, 0, side, side).translated(room.center() - QPoint(side / 2, side / 2)));
@@ -201,8 +207,10 @@ void TFormElaborazioneDati::FitCharts()
     ImageGraficoAnni->setGeometry(chart.adjusted(0, tabs, 0, 0));
     if (!m_computed)
         return;
-    DisegnaGrafico(ImageGraficoMesi, Distances(m_risultati.Mesi));
-    DisegnaGrafico(ImageGraficoGiorniSettimanali, Distances(m_risultati.GiorniSettimanali));
+    DisegnaGrafico(ImageGraficoMesi, Statistics::PieSlices(Distances(m_risultati.Mesi), m_risultati.KMTotali));
+    DisegnaGrafico(ImageGraficoGiorniSettimanali,
+                   Statistics::PieSlices(Distances(m_risultati.GiorniSettimanali), m_risultati.KMTotali));
+    DisegnaGrafico(ImageGraficoBici, Statistics::BikeSlices(m_risultati));
     DisegnaGraficoAnni();
 }
 
@@ -286,7 +294,7 @@ void TFormElaborazioneDati::BitBtnElaboraClick()
 void TFormElaborazioneDati::BitBtnStampaRisultatiClick()
 {
     // The results shown, under the period last asked for, even a refused one.
-    const ReportRows::Statistics report = ReportRows::StatisticsReport(m_risultati, Obiettivo());
+    const ReportRows::Statistics report = ReportRows::StatisticsReport(m_risultati, Obiettivo(), m_conBici);
     QInputDialog input(this);
     input.setWindowTitle(ApplicationTitle);
     input.setLabelText(QStringLiteral("Inserire una descrizione per il periodo:"));
@@ -333,6 +341,7 @@ void TFormElaborazioneDati::ShowResults()
     FillList(ListViewGiorniMensili, Statistics::DayOfMonthRows(m_risultati));
     FillList(ListViewDecineDiKM, Statistics::TensOfKmRows(m_risultati));
     FillYears();
+    ShowBikes();
     ShowGoalOutlook();
     ReadYearCharts();
     m_computed = true;
@@ -369,9 +378,18 @@ void TFormElaborazioneDati::FillList(QTreeView* list, QList<QStringList> rows)
     FitColumnsToContents(list, m_columnWidths.value(list));
 }
 
-void TFormElaborazioneDati::DisegnaGrafico(QLabel* image, const QList<double>& km)
+void TFormElaborazioneDati::DisegnaGrafico(QLabel* image, const QList<Statistics::PieSlice>& slices)
 {
-    image->setPixmap(QPixmap::fromImage(PieChart(image->size(), Statistics::PieSlices(km, m_risultati.KMTotali))));
+    image->setPixmap(QPixmap::fromImage(PieChart(image->size(), slices)));
+}
+
+void TFormElaborazioneDati::ShowBikes()
+{
+    // Bikes that cannot be read are as good as none: the rest of the results stand.
+    m_conBici = false;
+    Quietly("bikes not read", [this] { m_conBici = !BikeStore(m_log.Connection()).Garage().bikes.isEmpty(); });
+    PageControlRisultati->setTabVisible(PageControlRisultati->indexOf(TabSheetBici), m_conBici);
+    FillList(ListViewBici, m_conBici ? Statistics::BikeRows(m_risultati) : QList<QStringList>());
 }
 
 void TFormElaborazioneDati::DisegnaGraficoAnni()

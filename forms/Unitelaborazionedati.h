@@ -20,7 +20,8 @@ class StatisticsRowsModel;
 struct ReportColumn;
 
 // The statistics window: a period, its computation, and the results in seven
-// pages with two pie charts and a bar chart of the years. It keeps the last
+// pages with two pie charts and a bar chart of the years, and an eighth of the
+// bikes with a pie of their own once the log has bikes. It keeps the last
 // results for the printout.
 class TFormElaborazioneDati : public QDialog, private Ui::TFormElaborazioneDati
 {
@@ -57,7 +58,9 @@ private:
     void SetUpList(QTreeView* list, std::span<const ReportColumn> columns, double scale, int colourKeyColumn = -1,
                    bool boldLastRow = false);
     void FillList(QTreeView* list, QList<QStringList> rows);
-    void DisegnaGrafico(QLabel* image, const QList<double>& km);
+    void DisegnaGrafico(QLabel* image, const QList<Statistics::PieSlice>& slices);
+    // A log without bikes has no bikes page: every ride would be on its one row.
+    void ShowBikes();
     void DisegnaGraficoAnni();
     // What the years' charts draw: the period's months, its years, and the
     // last year day by day against the one before and the best one.
@@ -85,4 +88,5 @@ private:
     std::optional<QList<YearCharts::YearDays>> m_yearDays; // read once the chart is shown
     Anchors m_anchors;
     bool m_computed = false;
+    bool m_conBici = false; // the log had bikes at the last computation
 };

@@ -572,15 +572,23 @@ void PrintStatistics(QPrinter& printer, const QString& description, const Report
                            statistics.top10};
     TwoColumns(fonts, placed, continued, bottom, y2, days, {months, top10Table});
 
-    // The years on a page of their own, after everything else.
-    const Table years{0, QStringLiteral("USCITE PER ANNI"),
-                      {{0, 15, A::Left}, {15, 25, A::Centre}, {25, 37, A::Centre}, {37, 49, A::Centre},
-                       {49, 59, A::Centre}, {59, 69, A::Centre}},
-                      {QStringLiteral("ANNO"), QStringLiteral("USC"), QStringLiteral("KM"), QStringLiteral("TEMPO"),
-                       QStringLiteral("KM/U"), QStringLiteral("KM/h")},
+    // The years on a page of their own, after everything else, and the bikes
+    // under them in the same columns.
+    const QList<Band> yearBands = {{0, 15, A::Left},    {15, 25, A::Centre}, {25, 37, A::Centre},
+                                   {37, 49, A::Centre}, {49, 59, A::Centre}, {59, 69, A::Centre}};
+    const auto figures = [](const QString& name) {
+        return QStringList{name, QStringLiteral("USC"), QStringLiteral("KM"), QStringLiteral("TEMPO"),
+                           QStringLiteral("KM/U"), QStringLiteral("KM/h")};
+    };
+    const Table years{0, QStringLiteral("USCITE PER ANNI"), yearBands, figures(QStringLiteral("ANNO")),
                       statistics.years, true};
     Flow yearsFlow(fonts, placed, continued, bottom, {LastPage(placed) + 1, continued});
     Add(yearsFlow, LayOut(fonts, years, left), edge);
+    if (!statistics.bikes.isEmpty()) {
+        const Table bikes{2, QStringLiteral("USCITE PER BICI"), yearBands, figures(QStringLiteral("BICI")),
+                          statistics.bikes, true};
+        Add(yearsFlow, LayOut(fonts, bikes, left), edge);
+    }
     for (int page = 1; page <= LastPage(placed); ++page) {
         Flow repeated(fonts, placed, top, bottom, {page, top});
         for (const Line& line : heading)
