@@ -1,4 +1,5 @@
 #include "app/Unitmain.h"
+#include "data/Bikes.h"
 #include "data/MonthRides.h"
 #include "data/ReportRows.h"
 #include "data/Statistics.h"
@@ -683,6 +684,56 @@ private Q_SLOTS:
             const double x = p.alignment == 1 ? (word.xMin + word.xMax) / 2 : word.xMin;
             QVERIFY2(qAbs(x - (p.alignment == 1 ? (left + right) / 2 : left)) < 0.6, qPrintable(Describe(word)));
         }
+    }
+
+    void bikesPrintedWhenTheLogHasBikes_data()
+    {
+        QTest::addColumn<bool>("bikes");
+        QTest::newRow("a log with a bike") << true;
+        QTest::newRow("a log without bikes") << false;
+    }
+
+    // The bikes under the years, on the page the years open, as the window prints them.
+    void bikesPrintedWhenTheLogHasBikes()
+    {
+        QFETCH(bool, bikes);
+        const QString path = m_dir.filePath(QStringLiteral("bikes%1.mdb").arg(++m_count));
+        QCOMPARE(TestDatabase::Create(path), QString());
+        QCOMPARE(TestDatabase::InsertRide(path, u"2005-03-02"_qs, 42.5, 0, u"lago"_qs, u"01:30:00"_qs), QString());
+        QCOMPARE(TestDatabase::InsertRide(path, u"2005-03-09"_qs, 30, 0, u"colle"_qs), QString());
+        const auto log = OpenRideLog(path);
+        if (bikes)
+            Bikes::SetRideBike(log->Connection(), 1, Bikes::AddBike(log->Connection(), {0, u"Corsa"_qs}));
+        const QString pdfPath = m_dir.filePath(QStringLiteral("%1.pdf").arg(++m_count));
+        const bool chosen = true;
+        PrintContext context;
+        context.options = [] { return PrintOptions(2, 1); };
+        context.choosePrinter = ChoosePdf(pdfPath, chosen);
+        TFormElaborazioneDati dialog(nullptr, 1990, *log, [] { return QDate(2005, 3, 15); }, context);
+        dialog.show();
+        dialog.findChild<QPushButton*>(u"BitBtnElabora"_qs)->click();
+        ModalBoxes boxes;
+        boxes.setDialogHandler([](QDialog* box) { box->accept(); });
+        dialog.findChild<QPushButton*>(u"BitBtnStampaRisultati"_qs)->click();
+
+        const PdfText pdf = PdfText::Read(pdfPath);
+        QCOMPARE(pdf.pages, 2);
+        QCOMPARE(pdf.Find(u"BICI"_qs).size(), bikes ? 2 : 0); // the title and the heading
+        QCOMPARE(pdf.Find(u"nessuna"_qs).size(), bikes ? 1 : 0);
+        if (!bikes)
+            return;
+        const PdfWord title = pdf.First(u"BICI"_qs);
+        QCOMPARE(pdf.LineOf(title), u"USCITE PER BICI"_qs);
+        QCOMPARE(title.page, pdf.First(u"ANNI"_qs).page);
+        QVERIFY(title.yMin > pdf.Find(u"Totale"_qs).first().yMax);
+        QCOMPARE(pdf.LineOf(pdf.Find(u"BICI"_qs).last()), u"BICI USC KM TEMPO KM/U KM/h"_qs);
+        QCOMPARE(pdf.LineOf(pdf.First(u"Corsa"_qs)), u"Corsa 1 42,5 1:30 42,50 28,3"_qs);
+        QCOMPARE(pdf.LineOf(pdf.First(u"nessuna"_qs)), u"nessuna 1 30,0 0:00 30,00 n/d"_qs);
+        QCOMPARE(pdf.LineOf(pdf.Find(u"Totale"_qs).last()), u"Totale 2 72,5 1:30 36,25 28,3"_qs);
+        // The page opens with the period and closes with its number, as the ones before.
+        QCOMPARE(pdf.Find(u"(Periodo"_qs).size(), 4);
+        QCOMPARE(pdf.Find(u"(Periodo"_qs).last().page, title.page);
+        QVERIFY(pdf.LineOf(pdf.Find(u"Pagina"_qs).last()).endsWith(u"Pagina 2 di 2"_qs));
     }
 
     void printCommands_data()

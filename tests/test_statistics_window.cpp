@@ -1,3 +1,4 @@
+#include "data/Bikes.h"
 #include "data/ReportRows.h"
 #include "forms/BarChart.h"
 #include "forms/YearCharts.h"
@@ -160,6 +161,8 @@ private Q_SLOTS:
     void listColumns();
     void colourKeys_data();
     void colourKeys();
+    void bikesPage_data();
+    void bikesPage();
 };
 
 void TestStatisticsWindow::init()
@@ -505,7 +508,7 @@ void TestStatisticsWindow::windowGrowsWithItsPages()
     QVERIFY(dialog->windowFlags() & Qt::WindowMaximizeButtonHint);
     const QStringList names = {u"ListViewTop10"_qs, u"ListViewMesi"_qs, u"ImageGraficoMesi"_qs,
                                u"ImageGraficoGiorniSettimanali"_qs, u"ListViewAnni"_qs, u"ImageGraficoAnni"_qs,
-                               u"ListViewDecineDiKM"_qs};
+                               u"ListViewDecineDiKM"_qs, u"ListViewBici"_qs, u"ImageGraficoBici"_qs};
     QList<QSize> before;
     for (const QString& name : names)
         before.append(dialog->findChild<QWidget*>(name)->size());
@@ -560,7 +563,7 @@ void TestStatisticsWindow::yearsPage()
     Child<QDateEdit>(&dialog, "DTPInizio")->setDate(QDate(2003, 12, 1));
     Press(&dialog, "BitBtnElabora");
     auto* pages = Child<QTabWidget>(&dialog, "PageControlRisultati");
-    QCOMPARE(pages->count(), 7);
+    QCOMPARE(pages->count(), 8);
     QCOMPARE((QStringList{pages->tabText(5), pages->tabText(6)}), (QStringList{u"Decine di chilometri"_qs, u"Anni"_qs}));
 
     const QList<QStringList> years = Shown(&dialog, "ListViewAnni");
@@ -737,6 +740,56 @@ void TestStatisticsWindow::colourKeys()
     const auto dialog = Open();
     QTreeView* const view = ComputedList(dialog.get(), list);
     QCOMPARE(ListCells::Fill(view, view->model()->index(row, 4)), colour);
+}
+
+void TestStatisticsWindow::bikesPage_data()
+{
+    QTest::addColumn<bool>("bike");   // the log has one
+    QTest::addColumn<int>("ride");    // the ride on it (of 50 km on 1 March, 70 on 5 March, 20 in 2004); 0 for none
+    QTest::addColumn<QList<QStringList>>("rows"); // none when the page is hidden
+    QTest::newRow("no bikes in the log: no page") << false << 0 << QList<QStringList>{};
+    QTest::newRow("a bike ridden in the period")
+        << true << 2
+        << QList<QStringList>{{u"Corsa"_qs, u"1"_qs, u"70,0"_qs, u"0:00"_qs, u"70,00"_qs, u"n/d"_qs, QString()},
+                              {u"nessuna"_qs, u"1"_qs, u"50,0"_qs, u"0:00"_qs, u"50,00"_qs, u"n/d"_qs, QString()},
+                              {u"Totale"_qs, u"2"_qs, u"120,0"_qs, u"0:00"_qs, u"60,00"_qs, u"n/d"_qs, QString()}};
+    QTest::newRow("a bike not ridden in the period")
+        << true << 3
+        << QList<QStringList>{{u"nessuna"_qs, u"2"_qs, u"120,0"_qs, u"0:00"_qs, u"60,00"_qs, u"n/d"_qs, QString()},
+                              {u"Totale"_qs, u"2"_qs, u"120,0"_qs, u"0:00"_qs, u"60,00"_qs, u"n/d"_qs, QString()}};
+}
+
+// The last page lists the bikes of the period beside their pie, once the log has bikes.
+void TestStatisticsWindow::bikesPage()
+{
+    QFETCH(bool, bike);
+    QFETCH(int, ride);
+    QFETCH(QList<QStringList>, rows);
+    if (bike) {
+        const int key = Bikes::AddBike(m_log->Connection(), {0, u"Corsa"_qs});
+        if (ride > 0)
+            Bikes::SetRideBike(m_log->Connection(), ride, key);
+    }
+    const auto dialog = Open();
+    Press(dialog.get(), "BitBtnElabora");
+    auto* pages = Child<QTabWidget>(dialog.get(), "PageControlRisultati");
+    const int page = pages->indexOf(Child<QWidget>(dialog.get(), "TabSheetBici"));
+    QCOMPARE(page, pages->count() - 1);
+    QCOMPARE(pages->isTabVisible(page), !rows.isEmpty());
+    if (rows.isEmpty())
+        return;
+    QCOMPARE(pages->tabText(page), u"Bici"_qs);
+    QTreeView* const view = ComputedList(dialog.get(), u"ListViewBici"_qs);
+    QCOMPARE(Shown(dialog.get(), "ListViewBici"), rows);
+    // Each bike's key in the colour of its slice; the total has none.
+    const int total = int(rows.size()) - 1;
+    for (int row = 0; row <= total; ++row)
+        QCOMPARE(ListCells::Fill(view, view->model()->index(row, 6)),
+                 row < total ? Statistics::ColoriGrafici(row) : view->palette().color(QPalette::Base));
+    // The first row's slice from three o'clock over the top, the last one's closing the disc below.
+    const QImage chart = Child<QLabel>(dialog.get(), "ImageGraficoBici")->pixmap().toImage();
+    QCOMPARE(chart.pixelColor(chart.width() / 2, chart.height() / 4), Statistics::ColoriGrafici(0));
+    QCOMPARE(chart.pixelColor(chart.width() / 2, 3 * chart.height() / 4), Statistics::ColoriGrafici(total - 1));
 }
 
 QTEST_MAIN(TestStatisticsWindow)
