@@ -65,6 +65,7 @@ struct StatisticsResult
     // year before, within the period.
     std::array<double, 12> KMMesiUltimoAnno{};
     std::array<double, 12> KMMesiAnnoPrecedente{};
+    // Per bike: by km, most first, then by name; the rides without a bike last.
     QList<Bikes::PeriodRow> Bici;
 };
 
