@@ -64,10 +64,10 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, Ride
       m_printContext(std::move(printContext))
 {
     setupUi(this);
-    // Shown by the computation that finds bikes in the log; until then the
-    // window is sized for the other pages' tabs.
-    PageControlRisultati->setTabVisible(PageControlRisultati->indexOf(TabSheetBici), false);
+    // Sized with room for every tab, the bikes' too, though that one shows
+    // only once a computation finds bikes in the log.
     const double scale = FitToFont(this);
+    PageControlRisultati->setTabVisible(PageControlRisultati->indexOf(TabSheetBici), false);
     setWindowIcon(Icon(QStringLiteral("statistics")));
     SetCaptionColour(GroupBoxPeriodo, CaptionBlue());
     SetCaptionColour(GroupBoxRisultati, CaptionBlue());

@@ -779,6 +779,9 @@ void TestStatisticsWindow::bikesPage()
     if (rows.isEmpty())
         return;
     QCOMPARE(pages->tabText(page), u"Bici"_qs);
+    // Every tab in sight, without scroll arrows.
+    QVERIFY2(pages->tabBar()->sizeHint().width() <= pages->tabBar()->width(),
+             qPrintable(u"%1 px of tabs in %2"_qs.arg(pages->tabBar()->sizeHint().width()).arg(pages->tabBar()->width())));
     QTreeView* const view = ComputedList(dialog.get(), u"ListViewBici"_qs);
     QCOMPARE(Shown(dialog.get(), "ListViewBici"), rows);
     // Each bike's key in the colour of its slice; the total has none.
