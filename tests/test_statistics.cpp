@@ -23,13 +23,7 @@ struct TimedRide
     QString date; // ISO
     double km;
     QString duration; // as stored, empty for NULL
-};
-struct BikeRide
-{
-    QString date; // ISO
-    double km;
-    QString duration; // as stored, empty for NULL
-    QString bike;     // empty for none
+    QString bike = {}; // empty for none
 };
 // Which query of a computation failed.
 enum class Query { Period, Top10 };
@@ -334,69 +328,51 @@ private Q_SLOTS:
         QCOMPARE(r.KMMesiAnnoPrecedente, ExpectedMonths(rides, start, end, end.year() - 1));
     }
 
-    // Rides 1 to 3 March 2005, the period 1 to 31 March; "Scorta" is never ridden.
+    // The period is March 2005; "Scorta" is never ridden.
     void bikeRows_data()
     {
-        QTest::addColumn<QList<BikeRide>>("rides");
+        QTest::addColumn<QList<TimedRide>>("rides");
         QTest::addColumn<QStringList>("retired");
         QTest::addColumn<QList<QStringList>>("rows");
         QTest::addColumn<QList<int>>("sliceEnds"); // slice i in the colour of row i
         const QString none;
-        const QStringList total{u"Totale"_qs};
-        QTest::newRow("rides without a bike last, whatever their distance")
-            << QList<BikeRide>{{u"2005-03-01"_qs, 50, u"01:40:00"_qs, u"Corsa"_qs},
-                               {u"2005-03-02"_qs, 80, u"02:00:00"_qs, none},
-                               {u"2005-03-03"_qs, 20, u"00:40:00"_qs, u"Corsa"_qs},
-                               {u"2005-04-01"_qs, 99, u"03:00:00"_qs, u"Corsa"_qs}}
+        // The speed from the rides with a duration only; the rides without a bike last, however long.
+        QTest::newRow("rides without a bike or a duration")
+            << QList<TimedRide>{{u"2005-03-01"_qs, 50, u"01:40:00"_qs, u"Corsa"_qs}, {u"2005-03-02"_qs, 80, none},
+                                {u"2005-03-03"_qs, 20, none, u"Corsa"_qs}, {u"2005-04-01"_qs, 99, none, u"Corsa"_qs}}
             << QStringList{}
-            << QList<QStringList>{{u"Corsa"_qs, u"2"_qs, u"70,0"_qs, u"2:20"_qs, u"35,00"_qs, u"30,0"_qs},
-                                  {u"nessuna"_qs, u"1"_qs, u"80,0"_qs, u"2:00"_qs, u"80,00"_qs, u"40,0"_qs},
-                                  {u"Totale"_qs, u"3"_qs, u"150,0"_qs, u"4:20"_qs, u"50,00"_qs, u"34,6"_qs}}
+            << QList<QStringList>{{u"Corsa"_qs, u"2"_qs, u"70,0"_qs, u"1:40"_qs, u"35,00"_qs, u"30,0"_qs},
+                                  {u"nessuna"_qs, u"1"_qs, u"80,0"_qs, u"0:00"_qs, u"80,00"_qs, u"n/d"_qs},
+                                  {u"Totale"_qs, u"3"_qs, u"150,0"_qs, u"1:40"_qs, u"50,00"_qs, u"30,0"_qs}}
             << QList<int>{168, 360};
         QTest::newRow("a retired bike keeps its rides")
-            << QList<BikeRide>{{u"2005-03-01"_qs, 40, u"02:00:00"_qs, u"Corsa"_qs},
-                               {u"2005-03-02"_qs, 60, u"02:00:00"_qs, u"Gravel"_qs}}
+            << QList<TimedRide>{{u"2005-03-01"_qs, 40, u"02:00:00"_qs, u"Corsa"_qs},
+                                {u"2005-03-02"_qs, 60, u"02:00:00"_qs, u"Gravel"_qs}}
             << QStringList{u"Corsa"_qs}
             << QList<QStringList>{{u"Gravel"_qs, u"1"_qs, u"60,0"_qs, u"2:00"_qs, u"60,00"_qs, u"30,0"_qs},
                                   {u"Corsa"_qs, u"1"_qs, u"40,0"_qs, u"2:00"_qs, u"40,00"_qs, u"20,0"_qs},
                                   {u"Totale"_qs, u"2"_qs, u"100,0"_qs, u"4:00"_qs, u"50,00"_qs, u"25,0"_qs}}
             << QList<int>{216, 360};
         QTest::newRow("no rides in the period")
-            << QList<BikeRide>{{u"2005-02-28"_qs, 40, u"02:00:00"_qs, u"Corsa"_qs}, {u"2005-04-01"_qs, 30, none, none}}
-            << QStringList{}
-            << QList<QStringList>{{u"Totale"_qs, u"0"_qs, u"0,0"_qs, u"0:00"_qs, u"n/d"_qs, u"n/d"_qs}}
+            << QList<TimedRide>{{u"2005-02-28"_qs, 40, none, u"Corsa"_qs}, {u"2005-04-01"_qs, 30, none}}
+            << QStringList{} << QList<QStringList>{{u"Totale"_qs, u"0"_qs, u"0,0"_qs, u"0:00"_qs, u"n/d"_qs, u"n/d"_qs}}
             << QList<int>{};
-        // The speed from the rides that have a duration only.
-        QTest::newRow("durations missing")
-            << QList<BikeRide>{{u"2005-03-01"_qs, 30, none, u"Corsa"_qs},
-                               {u"2005-03-02"_qs, 20, u"01:00:00"_qs, u"Corsa"_qs},
-                               {u"2005-03-03"_qs, 10, none, none}}
-            << QStringList{}
-            << QList<QStringList>{{u"Corsa"_qs, u"2"_qs, u"50,0"_qs, u"1:00"_qs, u"25,00"_qs, u"20,0"_qs},
-                                  {u"nessuna"_qs, u"1"_qs, u"10,0"_qs, u"0:00"_qs, u"10,00"_qs, u"n/d"_qs},
-                                  {u"Totale"_qs, u"3"_qs, u"60,0"_qs, u"1:00"_qs, u"20,00"_qs, u"20,0"_qs}}
-            << QList<int>{300, 360};
     }
 
     void bikeRows()
     {
-        QFETCH(QList<BikeRide>, rides);
+        QFETCH(QList<TimedRide>, rides);
         QFETCH(QStringList, retired);
         QFETCH(QList<QStringList>, rows);
         QFETCH(QList<int>, sliceEnds);
-        const QString path = m_dir.filePath(QStringLiteral("%1.mdb").arg(++m_count));
-        QCOMPARE(TestDatabase::Create(path), QString());
+        const QString path = TimedLog(rides);
         const auto log = OpenRideLog(path);
         QHash<QString, int> bikes;
         for (const QString& name : {u"Corsa"_qs, u"Gravel"_qs, u"Scorta"_qs})
             bikes.insert(name, Bikes::AddBike(log->Connection(), {0, name, 1000.0, {}, retired.contains(name)}));
-        for (const BikeRide& ride : rides) {
-            QCOMPARE(TestDatabase::InsertRide(path, ride.date, ride.km, 0, QString(), ride.duration), QString());
-            if (!ride.bike.isEmpty())
-                Bikes::SetRideBike(log->Connection(),
-                                   TestDatabase::Scalar(path, u"SELECT max(IDUscita) FROM Uscite"_qs).toInt(),
-                                   bikes.value(ride.bike));
-        }
+        for (qsizetype i = 0; i < rides.size(); ++i) // keys from 1, in the order stored
+            if (!rides[i].bike.isEmpty())
+                Bikes::SetRideBike(log->Connection(), int(i) + 1, bikes.value(rides[i].bike));
         StatisticsResult result;
         result.DataInizio = Day(2005, 3, 1);
         result.DataTermine = Day(2005, 3, 31);
