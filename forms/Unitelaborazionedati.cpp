@@ -294,7 +294,7 @@ void TFormElaborazioneDati::BitBtnElaboraClick()
 void TFormElaborazioneDati::BitBtnStampaRisultatiClick()
 {
     // The results shown, under the period last asked for, even a refused one.
-    const ReportRows::Statistics report = ReportRows::StatisticsReport(m_risultati, Obiettivo(), m_conBici);
+    const ReportRows::Statistics report = ReportRows::StatisticsReport(m_risultati, Obiettivo(), m_withBikes);
     QInputDialog input(this);
     input.setWindowTitle(ApplicationTitle);
     input.setLabelText(QStringLiteral("Inserire una descrizione per il periodo:"));
@@ -386,10 +386,10 @@ void TFormElaborazioneDati::DisegnaGrafico(QLabel* image, const QList<Statistics
 void TFormElaborazioneDati::ShowBikes()
 {
     // Bikes that cannot be read are as good as none: the rest of the results stand.
-    m_conBici = false;
-    Quietly("bikes not read", [this] { m_conBici = !BikeStore(m_log.Connection()).Garage().bikes.isEmpty(); });
-    PageControlRisultati->setTabVisible(PageControlRisultati->indexOf(TabSheetBici), m_conBici);
-    FillList(ListViewBici, m_conBici ? Statistics::BikeRows(m_risultati) : QList<QStringList>());
+    m_withBikes = false;
+    Quietly("bikes not read", [this] { m_withBikes = !BikeStore(m_log.Connection()).Garage().bikes.isEmpty(); });
+    PageControlRisultati->setTabVisible(PageControlRisultati->indexOf(TabSheetBici), m_withBikes);
+    FillList(ListViewBici, m_withBikes ? Statistics::BikeRows(m_risultati) : QList<QStringList>());
 }
 
 void TFormElaborazioneDati::DisegnaGraficoAnni()

@@ -88,5 +88,5 @@ private:
     std::optional<QList<YearCharts::YearDays>> m_yearDays; // read once the chart is shown
     Anchors m_anchors;
     bool m_computed = false;
-    bool m_conBici = false; // the log had bikes at the last computation
+    bool m_withBikes = false; // the log had bikes at the last computation
 };

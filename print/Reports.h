@@ -24,8 +24,9 @@ void PrintMonth(QPrinter& printer, const ReportRows::Month& month, const Options
 // headings. A column is widened, and the columns and tables beside it moved
 // right, where its texts would not fit it; a table with no room beside another
 // follows below it, set smaller if it would still pass the page. The years
-// follow on a page of their own, and the bikes, where there are any, under them. The heading, the period, the totals and the
-// table titles continue on a further line rather than be cut.
+// follow on a page of their own, and the bikes, where there are any, under
+// them. The heading, the period, the totals and the table titles continue on
+// a further line rather than be cut.
 void PrintStatistics(QPrinter& printer, const QString& description, const ReportRows::Statistics& statistics,
                      const Options& options);
 
