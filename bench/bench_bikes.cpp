@@ -12,6 +12,7 @@
 #include "bench/BenchSupport.h"
 #include "data/Bikes.h"
 #include "data/Sql.h"
+#include "data/Statistics.h"
 #include "data/TZTConnection.h"
 
 #include <QCoreApplication>
@@ -134,12 +135,24 @@ int main(int argc, char* argv[])
             oursMs.push_back(Bench::TimeMs([&] { ours = Usage(connection); }));
             rawMs.push_back(Bench::TimeMs([&] { raw = RawKm(db.get()); }));
         }
+        // What the statistics' page of the bikes adds to the statistics of the whole period.
+        const TDateTime start = TDateTime::FromQDate(Bench::FirstDay()), end = TDateTime::FromQDate(Bench::LastDay());
+        std::vector<double> periodMs, statisticsMs;
+        for (int i = 0; i < Runs; ++i) {
+            periodMs.push_back(Bench::TimeMs([&] { Bikes::ReadPeriod(connection, start, end); }));
+            statisticsMs.push_back(Bench::TimeMs([&] {
+                StatisticsResult result = Statistics::EmptyResult(start, end);
+                Statistics::ComputePeriod(connection, result);
+            }));
+        }
         connection.Close();
 
         using Goal = Bench::Result::Goal;
         Bench::PrintTable("Km of " + std::to_string(BikeCount) + " bikes and their parts on " + std::to_string(rides)
                               + " rides",
                           {{"Bikes::Read + ReadUsage vs raw km per bike", Runs, Bench::Median(oursMs),
-                            Bench::Median(rawMs), Goal::RatioAtMost, RatioGoal}});
+                            Bench::Median(rawMs), Goal::RatioAtMost, RatioGoal},
+                           {"Bikes::ReadPeriod vs Statistics::ComputePeriod, whole period", Runs,
+                            Bench::Median(periodMs), Bench::Median(statisticsMs)}});
     });
 }
