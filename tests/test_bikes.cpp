@@ -233,7 +233,6 @@ private Q_SLOTS:
         QFETCH(int, deleted);
         QFETCH(int, deleteBike);
         QRandomGenerator random(seed);
-        const QDate first(2020, 1, 1);
         const auto someDay = [&](const QDate& after = QDate(2020, 1, 1)) {
             return after.addDays(random.bounded(qMax<qint64>(after.daysTo(QDate(2023, 12, 31)), 1)));
         };
@@ -268,8 +267,8 @@ private Q_SLOTS:
         }
         std::vector<int> parts;
         const auto open = [&](int part) -> Stay* {
-            Stay& last = model.stays[part].back();
-            return last.until.isValid() ? nullptr : &last;
+            std::vector<Stay>& stays = model.stays[part];
+            return stays.empty() || stays.back().until.isValid() ? nullptr : &stays.back();
         };
         for (int i = 0; i < 12; ++i) {
             Stay stay{bikes[random.bounded(int(bikes.size()))], someDay(), QDate(), std::nullopt};
@@ -282,12 +281,13 @@ private Q_SLOTS:
         for (int i = 0; i < moves; ++i) {
             const int part = parts[random.bounded(int(parts.size()))];
             Stay* stay = open(part);
-            if (!stay || stay->from >= QDate(2023, 12, 1))
-                continue;
-            const QDate day = someDay(stay->from);
-            const int to = random.bounded(4) == 0 ? 0 : bikes[random.bounded(int(bikes.size()))];
+            const std::vector<Stay>& stays = model.stays[part];
+            // Off a bike, or from off one (a replacement kept aside, a part taken off) onto one.
+            const QDate day = stay ? someDay(stay->from) : stays.empty() ? someDay() : someDay(stays.back().until);
+            const int to = stay && random.bounded(4) == 0 ? 0 : bikes[random.bounded(int(bikes.size()))];
             Bikes::MovePart(Db(), part, to, day);
-            stay->until = day;
+            if (stay)
+                stay->until = day;
             if (to != 0)
                 model.stays[part].push_back({to, day, QDate(), std::nullopt});
         }
