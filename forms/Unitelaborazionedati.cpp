@@ -64,10 +64,12 @@ TFormElaborazioneDati::TFormElaborazioneDati(QWidget* owner, int primoAnno, Ride
       m_printContext(std::move(printContext))
 {
     setupUi(this);
-    // Sized with room for every tab, the bikes' too, though that one shows
-    // only once a computation finds bikes in the log.
+    // A log without bikes has no bikes' page, and the window keeps its width;
+    // bikes that cannot be read are as good as none.
+    Quietly("bikes not read", [this] { m_withBikes = !m_log.Bikes().Garage().bikes.isEmpty(); });
+    if (!m_withBikes)
+        PageControlRisultati->setTabVisible(PageControlRisultati->indexOf(TabSheetBici), false);
     const double scale = FitToFont(this);
-    PageControlRisultati->setTabVisible(PageControlRisultati->indexOf(TabSheetBici), false);
     setWindowIcon(Icon(QStringLiteral("statistics")));
     SetCaptionColour(GroupBoxPeriodo, CaptionBlue());
     SetCaptionColour(GroupBoxRisultati, CaptionBlue());
@@ -341,7 +343,7 @@ void TFormElaborazioneDati::ShowResults()
     FillList(ListViewGiorniMensili, Statistics::DayOfMonthRows(m_risultati));
     FillList(ListViewDecineDiKM, Statistics::TensOfKmRows(m_risultati));
     FillYears();
-    ShowBikes();
+    FillList(ListViewBici, m_withBikes ? Statistics::BikeRows(m_risultati) : QList<QStringList>());
     ShowGoalOutlook();
     ReadYearCharts();
     m_computed = true;
@@ -381,15 +383,6 @@ void TFormElaborazioneDati::FillList(QTreeView* list, QList<QStringList> rows)
 void TFormElaborazioneDati::DisegnaGrafico(QLabel* image, const QList<Statistics::PieSlice>& slices)
 {
     image->setPixmap(QPixmap::fromImage(PieChart(image->size(), slices)));
-}
-
-void TFormElaborazioneDati::ShowBikes()
-{
-    // Bikes that cannot be read are as good as none: the rest of the results stand.
-    m_withBikes = false;
-    Quietly("bikes not read", [this] { m_withBikes = !BikeStore(m_log.Connection()).Garage().bikes.isEmpty(); });
-    PageControlRisultati->setTabVisible(PageControlRisultati->indexOf(TabSheetBici), m_withBikes);
-    FillList(ListViewBici, m_withBikes ? Statistics::BikeRows(m_risultati) : QList<QStringList>());
 }
 
 void TFormElaborazioneDati::DisegnaGraficoAnni()

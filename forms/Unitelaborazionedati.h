@@ -59,8 +59,6 @@ private:
                    bool boldLastRow = false);
     void FillList(QTreeView* list, QList<QStringList> rows);
     void DisegnaGrafico(QLabel* image, const QList<Statistics::PieSlice>& slices);
-    // A log without bikes has no bikes page: every ride would be on its one row.
-    void ShowBikes();
     void DisegnaGraficoAnni();
     // What the years' charts draw: the period's months, its years, and the
     // last year day by day against the one before and the best one.
@@ -88,5 +86,5 @@ private:
     std::optional<QList<YearCharts::YearDays>> m_yearDays; // read once the chart is shown
     Anchors m_anchors;
     bool m_computed = false;
-    bool m_withBikes = false; // the log had bikes at the last computation
+    bool m_withBikes = false; // the log has bikes: read once, the window being modal
 };
