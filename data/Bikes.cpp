@@ -309,7 +309,9 @@ Garage Read(TZTConnection& connection)
     return garage;
 }
 
-Usage ReadUsage(TZTConnection& connection, const Garage& garage, const QDate& today)
+namespace {
+
+Usage ReadUsageFrom(TZTConnection& connection, const QString& linkedRides, const Garage& garage, const QDate& today)
 {
     // Each bike's rides are added up between the days its parts' fittings
     // begin and end: a part's km are then the sums of the spans it was on.
@@ -349,7 +351,7 @@ Usage ReadUsage(TZTConnection& connection, const Garage& garage, const QDate& to
 
     if (!garage.bikes.isEmpty() && TablesExist(connection)) {
         TZTRecordset rides(&connection);
-        for (rides.Open(Sql::BikeRides()); !rides.Eof(); rides.MoveNext()) {
+        for (rides.Open(linkedRides); !rides.Eof(); rides.MoveNext()) {
             const int key = rides.GetFieldAsInteger(Column::IDBici);
             Tally* tally = key > 0 && key <= maxKey ? tallyOf[std::size_t(key)] : nullptr;
             if (!tally)
@@ -408,6 +410,30 @@ Usage ReadUsage(TZTConnection& connection, const Garage& garage, const QDate& to
     return usage;
 }
 
+}
+
+Usage ReadUsage(TZTConnection& connection, const Garage& garage, const QDate& today)
+{
+    return ReadUsageFrom(connection, Sql::BikeRides(), garage, today);
+}
+
+QList<Wear> DueOn(TZTConnection& connection, int bike, const QDate& today)
+{
+    Garage around = Read(connection);
+    // The parts on the bike, and the bikes they were ever on: their km come
+    // from those bikes' rides alone, read through the links' index.
+    around.parts.removeIf([bike](const Part& part) { return part.retired.isValid() || part.Bike() != bike; });
+    QList<int> bikes;
+    for (const Part& part : std::as_const(around.parts))
+        for (const Fitting& fitting : part.fittings)
+            if (!bikes.contains(fitting.bike))
+                bikes.append(fitting.bike);
+    if (bikes.isEmpty())
+        return {};
+    around.bikes.removeIf([&bikes](const Bike& each) { return !bikes.contains(each.key); });
+    return Due(around, ReadUsageFrom(connection, Sql::BikeRidesOf(bikes), around, today), bike);
+}
+
 int BikeOfRide(TZTConnection& connection, int ride)
 {
     if (!TablesExist(connection))
@@ -430,6 +456,9 @@ QHash<int, QString> RideBikeNames(TZTConnection& connection)
 
 QList<PeriodRow> ReadPeriod(TZTConnection& connection, TDateTime start, TDateTime end)
 {
+    // A log without bikes has no rows per bike: its rides are not read a second time.
+    if (!TablesExist(connection) || Read(connection).bikes.isEmpty())
+        return {};
     QHash<int, PeriodRow> byBike;
     TZTRecordset rides(&connection);
     for (rides.Open(Sql::RidesOfPeriodWithBike(start, end, TablesExist(connection))); !rides.Eof(); rides.MoveNext()) {

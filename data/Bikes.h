@@ -113,13 +113,17 @@ QString DueText(const Wear& wear);
 // Reads, empty where the tables are not there yet.
 Garage Read(TZTConnection& connection);
 Usage ReadUsage(TZTConnection& connection, const Garage& garage, const QDate& today);
+// Due(garage, usage, bike) for the one bike, reading only the rides of the
+// bikes its parts were ever on: what a ride just stored on it may have worn.
+QList<Wear> DueOn(TZTConnection& connection, int bike, const QDate& today);
 // The bike of ride `ride`; 0 for none.
 int BikeOfRide(TZTConnection& connection, int ride);
 // Ride key -> bike name, for every ride that has a bike.
 QHash<int, QString> RideBikeNames(TZTConnection& connection);
 
 // Of the rides of start..end (both days included), per bike key (0 for the
-// rides without a bike); bikes without rides in the period are left out.
+// rides without a bike); bikes without rides in the period are left out, and
+// a log without bikes has no rows at all.
 struct PeriodRow
 {
     int bike = 0;

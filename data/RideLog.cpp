@@ -128,10 +128,7 @@ BikeStore RideLog::Bikes()
 
 QList<Bikes::Wear> RideLog::DueParts(int bike, const QDate& today)
 {
-    const Bikes::Garage garage = Bikes::Read(*m_connection);
-    if (garage.parts.isEmpty())
-        return {};
-    return Bikes::Due(garage, Bikes::ReadUsage(*m_connection, garage, today), bike);
+    return Bikes::DueOn(*m_connection, bike, today);
 }
 
 GpsImport::KnownRides RideLog::KnownRides(QDate first, QDate last)

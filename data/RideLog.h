@@ -71,7 +71,7 @@ public:
     // The bike of ride `id`; 0 for none.
     int BikeOf(int id);
     BikeStore Bikes();
-    // The parts of `bike` (every bike for 0) at or near their limit, most worn first.
+    // The parts on `bike` at or near their limit, most worn first.
     QList<Bikes::Wear> DueParts(int bike, const QDate& today);
 
     // What the log knows of first..last for judging device files' sessions:

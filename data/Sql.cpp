@@ -340,6 +340,17 @@ QString BikeRides()
                           "FROM Uscite AS u CROSS JOIN UsciteBici AS l ON l.IDUscita = u.IDUscita");
 }
 
+QString BikeRidesOf(const QList<int>& bikes)
+{
+    QStringList keys;
+    for (int bike : bikes)
+        keys.append(QString::number(bike));
+    return QStringLiteral("SELECT l.IDBici AS IDBici, u.Data AS Data, u.KM AS KM, u.Durata AS Durata "
+                          "FROM UsciteBici AS l CROSS JOIN Uscite AS u ON u.IDUscita = l.IDUscita "
+                          "WHERE l.IDBici IN (%1)")
+        .arg(keys.join(QStringLiteral(", ")));
+}
+
 QString RidesOfPeriodWithBike(TDateTime start, TDateTime end, bool withBikes)
 {
     const QString period = PeriodCondition(start, end);

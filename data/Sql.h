@@ -132,6 +132,8 @@ QString RideBikeNames();
 // Columns "IDBici", "Data", "KM", "Durata" of every linked ride, in the
 // order the rides are stored, so the file is read once from start to end.
 QString BikeRides();
+// The same columns for the rides of `bikes` only, found through the links' index.
+QString BikeRidesOf(const QList<int>& bikes);
 // Columns "IDBici" (NULL without a bike), "KM", "Durata" of the rides of a
 // period as RidesByDate(start, end) selects them; `withBikes` false where the
 // tables do not exist, every ride then without a bike.
