@@ -2,6 +2,7 @@
 
 #include "app/CommandSupport.h"
 #include "app/Commands.h"
+#include "data/Bikes.h"
 #include "data/MonthRides.h"
 #include "data/ReportRows.h"
 #include "data/RideLog.h"
@@ -439,6 +440,10 @@ void TFormMain::RequestTerminate()
 void TFormMain::SetStatusText(const QString& text)
 {
     m_statusText->setText(text);
+    // A text longer than the panel (a part's warning) is read whole in its tip.
+    m_statusText->setToolTip(m_statusText->fontMetrics().horizontalAdvance(text) > m_statusText->contentsRect().width()
+                                 ? text
+                                 : QString());
     // Long operations process no events: paint the text now.
     StatusBarMain->repaint();
 }
@@ -527,13 +532,17 @@ void TFormMain::MenuAggiungiUscitaClick()
     dialog.setWindowTitle(QStringLiteral("Aggiungi uscita a ") + MonthCaption());
     if (dialog.exec() != QDialog::Accepted)
         return;
+    bool saved = false;
     try {
-        m_log->Add({SelectedYear, SelectedMonth, dialog.Entry()});
+        m_log->Add({SelectedYear, SelectedMonth, dialog.Entry()}, dialog.Bici);
+        saved = true;
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(AddFailedText, e.Message()), QMessageBox::Warning);
     }
     GoToMonth(SelectedMonth, SelectedYear, true);
     ShowYearProgress();
+    if (saved)
+        ShowDueParts(dialog.Bici);
 }
 
 void TFormMain::MenuModificaUscitaClick()
@@ -549,6 +558,7 @@ void TFormMain::MenuModificaUscitaClick()
         dialog.Anno = SelectedYear;
         dialog.Mese = SelectedMonth;
         dialog.SetEntry(stored.entry);
+        dialog.Bici = m_log->BikeOf(id);
         dialog.setWindowTitle(QStringLiteral("Modifica uscita di ") + MonthCaption());
         if (dialog.exec() != QDialog::Accepted)
             return;
@@ -557,14 +567,31 @@ void TFormMain::MenuModificaUscitaClick()
                            QMessageBox::Warning);
         return;
     }
+    bool saved = false;
     try {
         // The ride stays in the month shown; only the dialog's values change.
-        m_log->Change(id, {SelectedYear, SelectedMonth, dialog.Entry()});
+        m_log->Change(id, {SelectedYear, SelectedMonth, dialog.Entry()}, dialog.Bici);
+        saved = true;
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(ModifyFailedText, e.Message()), QMessageBox::Warning);
     }
     GoToMonth(SelectedMonth, SelectedYear, true);
     ShowYearProgress();
+    if (saved)
+        ShowDueParts(dialog.Bici);
+}
+
+void TFormMain::ShowDueParts(int bike)
+{
+    QString text = ReadyStatusText;
+    // The ride is stored: a warning that cannot be worked out is no failure of the save.
+    if (bike != 0)
+        Quietly("parts due not read", [&] {
+            const QList<Bikes::Wear> due = m_log->DueParts(bike, m_environment.today());
+            if (!due.isEmpty())
+                text = Bikes::DueText(due.first());
+        });
+    SetStatusText(text);
 }
 
 void TFormMain::MenuEliminaUscitaClick()
