@@ -100,7 +100,7 @@ void TFormEditUscita::FillBikes()
     m_garage = {};
     ComboBoxBici->clear();
     ComboBoxBici->addItem(NoBikeText, 0);
-    m_bikesRead = Quietly("bikes not read", [this] { m_garage = m_log.Bikes(); });
+    m_bikesRead = Quietly("bikes not read", [this] { m_garage = m_log.Bikes().Garage(); });
     // A ride whose bike cannot be shown keeps it: OK then leaves Bici alone.
     ComboBoxBici->setEnabled(m_bikesRead);
     for (const Bikes::Bike& bike : std::as_const(m_garage.bikes)) {
