@@ -27,7 +27,6 @@ void PickAt(QComboBox* combo, int at)
 {
     for (int presses = 0; combo->currentIndex() != at && presses < 20; ++presses)
         QTest::keyClick(combo, combo->currentIndex() < at ? Qt::Key_Down : Qt::Key_Up);
-    QCOMPARE(combo->currentIndex(), at);
 }
 
 QStringList Items(const QComboBox* combo)
@@ -160,6 +159,10 @@ private Q_SLOTS:
                 chain.name = u"catena"_qs;
                 chain.limitKm = 1000.0;
                 Bikes::AddPart(log->Connection(), chain, {0, keys[u"Corsa"_qs], QDate(2005, 1, 1)});
+                // Due too past 1.045 km, but less worn than the chain.
+                chain.name = u"copertone"_qs;
+                chain.limitKm = 1100.0;
+                Bikes::AddPart(log->Connection(), chain, {0, keys[u"Corsa"_qs], QDate(2005, 1, 1)});
             }
             log->Add(RideOf(1, 900), keys.value(u"Corsa"_qs));
             log->Add(RideOf(2, 10), keys.value(u"Vecchia"_qs));
@@ -167,10 +170,10 @@ private Q_SLOTS:
         const auto form = MainWindow::Open(m_program, {u"/NOPROMPTONCLOSE"_qs});
         MonthList::SelectRow(form.get(), std::max(row, 0));
         ModalBoxes boxes;
+        QStringList seen; // the bikes offered, the one shown, the status text before the save
         boxes.setDialogHandler([&](QDialog* dialog) {
             auto* bike = Child<QComboBox>(dialog, "ComboBoxBici");
-            QCOMPARE(Items(bike), offered);
-            QCOMPARE(bike->currentText(), shown);
+            seen = Items(bike) << bike->currentText();
             for (const QString& step : steps) {
                 if (step.startsWith(u"Tipo:"))
                     PickAt(Child<QComboBox>(dialog, "ComboBoxTipo"), step.sliced(5).toInt());
@@ -180,13 +183,13 @@ private Q_SLOTS:
             auto* distance = Child<QLineEdit>(dialog, "EditKM");
             distance->selectAll();
             QTest::keyClicks(distance, km);
-            // Nothing is said before the ride is stored.
-            QCOMPARE(MainWindow::StatusText(form.get()), u"Pronto."_qs);
+            seen << MainWindow::StatusText(form.get());
             QTest::keyClick(dialog, Qt::Key_Return);
         });
         Run(form.get(), row < 0 ? "MenuAggiungiUscita" : "MenuModificaUscita");
         QCOMPARE(boxes.dialogsSeen(), 1);
         QCOMPARE(boxes.seen().size(), 0);
+        QCOMPARE(seen, offered + (QStringList{shown, u"Pronto."_qs}));
         QCOMPARE(MainWindow::StatusText(form.get()), status);
         QCOMPARE(Links(m_path).section(u';', 0, 0), links);
     }
