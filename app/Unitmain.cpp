@@ -61,6 +61,8 @@ const QString DeleteFailedText = QStringLiteral("ATTENZIONE: errore nell'elimina
 const QString DeleteQuestionText = QStringLiteral("Eliminare l'uscita selezionata?");
 const QString MonthLoadFailedText = QStringLiteral("ATTENZIONE: impossibile estrarre i dati del mese selezionato.");
 
+constexpr int StatusTextWidth = 250;
+
 // Wide enough for the widest of `samples`, and never narrower than `preset`.
 int FittingWidth(const QFontMetrics& metrics, const QStringList& samples, int preset, int padding)
 {
@@ -227,7 +229,7 @@ void TFormMain::SetUpStatusBar()
     m_logoPanel->setFixedWidth(logo.width() + 2);
     m_statusText = new QLabel(StatusBarMain);
     m_statusText->setObjectName(QStringLiteral("PanelTestoStato"));
-    m_statusText->setFixedWidth(250);
+    m_statusText->setFixedWidth(StatusTextWidth);
     m_goalPanel = new QLabel(StatusBarMain);
     m_goalPanel->setObjectName(QStringLiteral("PanelObiettivoAnnuo"));
     m_goalPanel->setFixedWidth(50);
@@ -440,10 +442,9 @@ void TFormMain::RequestTerminate()
 void TFormMain::SetStatusText(const QString& text)
 {
     m_statusText->setText(text);
-    // A text longer than the panel (a part's warning) is read whole in its tip.
-    m_statusText->setToolTip(m_statusText->fontMetrics().horizontalAdvance(text) > m_statusText->contentsRect().width()
-                                 ? text
-                                 : QString());
+    // Every documented text fits the panel; a longer one (a part's warning)
+    // widens it while it shows, so the figures at its end are read.
+    m_statusText->setFixedWidth(std::max(StatusTextWidth, m_statusText->sizeHint().width()));
     // Long operations process no events: paint the text now.
     StatusBarMain->repaint();
 }

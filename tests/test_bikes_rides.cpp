@@ -14,6 +14,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -191,6 +192,8 @@ private Q_SLOTS:
         QCOMPARE(boxes.seen().size(), 0);
         QCOMPARE(seen, offered + (QStringList{shown, u"Pronto."_qs}));
         QCOMPARE(MainWindow::StatusText(form.get()), status);
+        const auto* panel = Child<QLabel>(form.get(), "PanelTestoStato");
+        QVERIFY(panel->minimumWidth() >= panel->sizeHint().width()); // read whole
         QCOMPARE(Links(m_path).section(u';', 0, 0), links);
     }
 
