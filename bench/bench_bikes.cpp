@@ -107,7 +107,8 @@ void CheckSame(TZTConnection& connection, const Bikes::Usage& ours, const std::m
     }
     for (const Bikes::Part& part : garage.parts)
         parts += ours.parts.value(part.key).km;
-    if (garage.bikes.size() != BikeCount || garage.parts.size() < BikeCount * PartsPerBike || (raw.size() > 1 && parts <= 0.0))
+    if (garage.bikes.size() != BikeCount || garage.parts.size() < BikeCount * PartsPerBike
+        || (raw.size() > 1 && parts <= 0.0))
         throw std::runtime_error("the bikes and parts were not all read");
 }
 
