@@ -78,6 +78,12 @@ QString ImportQuestion(qsizetype fresh, qsizetype present)
              fresh == 1 ? QStringLiteral("l'uscita nuova") : QStringLiteral("le %1 uscite nuove").arg(Formats::Grouped(fresh)));
 }
 
+// The question's line naming the bikes the import makes; nothing without them.
+QString NewBikesLine(const QStringList& names)
+{
+    return names.isEmpty() ? QString() : QStringLiteral("\r\n\r\nBici nuove: ") + names.join(QStringLiteral(", "));
+}
+
 QString NothingNew(qsizetype present)
 {
     if (present == 0)
@@ -206,6 +212,7 @@ struct ImportPlan
     bool cancelled = false;
     CsvImport::ReadResult untold; // with the date whose day order is the rider's to say
     std::optional<QString> badFile;  // the file's first bad row
+    QStringList newBikes;            // the fresh rides' bikes the log has not
 };
 
 ImportPlan ReadAndSortOut(RideLog& log, CommandScreen& screen, const QString& path, CsvImport::DayOrder order)
@@ -223,8 +230,10 @@ ImportPlan ReadAndSortOut(RideLog& log, CommandScreen& screen, const QString& pa
         plan.cancelled = true;
     else if (!read.ambiguousDate.isEmpty())
         plan.untold = read;
-    else
-        plan.sorted = CsvImport::SortOut(log.Connection(), read.rides);
+    else {
+        plan.sorted = CsvImport::SortOut(log.Connection(), read.rides, read.bikes);
+        plan.newBikes = CsvImport::NewBikes(log.Connection(), plan.sorted.freshBikes);
+    }
     return plan;
 }
 
@@ -294,8 +303,8 @@ void ImportCsvCommand(RideLog& log, CommandScreen& screen)
             MessageBoxes::Show(owner, NothingNew(plan.sorted.present), QMessageBox::Information);
             return;
         }
-        if (MessageBoxes::Show(owner, ImportQuestion(fresh.size(), plan.sorted.present), QMessageBox::Question,
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        if (MessageBoxes::Show(owner, ImportQuestion(fresh.size(), plan.sorted.present) + NewBikesLine(plan.newBikes),
+                               QMessageBox::Question, QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             != QMessageBox::Yes)
             return;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -305,7 +314,7 @@ void ImportCsvCommand(RideLog& log, CommandScreen& screen)
             const WaitCursor wait;
             screen.SetStatusText(ImportingText);
             StepProgress progress(owner, StoringLabel);
-            stored = CsvImport::Store(log.Connection(), fresh, progress.Callback());
+            stored = CsvImport::Store(log.Connection(), fresh, progress.Callback(), plan.sorted.freshBikes);
         }
         if (stored.cancelled) {
             screen.SetStatusText(ReadyStatusText);

@@ -2,6 +2,7 @@
 
 #include "app/CommandSupport.h"
 #include "app/Commands.h"
+#include "data/Bikes.h"
 #include "data/MonthRides.h"
 #include "data/ReportRows.h"
 #include "data/RideLog.h"
@@ -59,6 +60,8 @@ const QString ModifyFailedText = QStringLiteral("ATTENZIONE: errore nella modifi
 const QString DeleteFailedText = QStringLiteral("ATTENZIONE: errore nell'eliminazione dell'uscita.");
 const QString DeleteQuestionText = QStringLiteral("Eliminare l'uscita selezionata?");
 const QString MonthLoadFailedText = QStringLiteral("ATTENZIONE: impossibile estrarre i dati del mese selezionato.");
+
+constexpr int StatusTextWidth = 250;
 
 // Wide enough for the widest of `samples`, and never narrower than `preset`.
 int FittingWidth(const QFontMetrics& metrics, const QStringList& samples, int preset, int padding)
@@ -226,7 +229,7 @@ void TFormMain::SetUpStatusBar()
     m_logoPanel->setFixedWidth(logo.width() + 2);
     m_statusText = new QLabel(StatusBarMain);
     m_statusText->setObjectName(QStringLiteral("PanelTestoStato"));
-    m_statusText->setFixedWidth(250);
+    m_statusText->setFixedWidth(StatusTextWidth);
     m_goalPanel = new QLabel(StatusBarMain);
     m_goalPanel->setObjectName(QStringLiteral("PanelObiettivoAnnuo"));
     m_goalPanel->setFixedWidth(50);
@@ -439,6 +442,9 @@ void TFormMain::RequestTerminate()
 void TFormMain::SetStatusText(const QString& text)
 {
     m_statusText->setText(text);
+    // Every documented text fits the panel; a longer one (a part's warning)
+    // widens it while it shows, so the figures at its end are read.
+    m_statusText->setFixedWidth(std::max(StatusTextWidth, m_statusText->sizeHint().width()));
     // Long operations process no events: paint the text now.
     StatusBarMain->repaint();
 }
@@ -527,13 +533,17 @@ void TFormMain::MenuAggiungiUscitaClick()
     dialog.setWindowTitle(QStringLiteral("Aggiungi uscita a ") + MonthCaption());
     if (dialog.exec() != QDialog::Accepted)
         return;
+    bool saved = false;
     try {
-        m_log->Add({SelectedYear, SelectedMonth, dialog.Entry()});
+        m_log->Add({SelectedYear, SelectedMonth, dialog.Entry()}, dialog.Bici);
+        saved = true;
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(AddFailedText, e.Message()), QMessageBox::Warning);
     }
     GoToMonth(SelectedMonth, SelectedYear, true);
     ShowYearProgress();
+    if (saved)
+        ShowDueParts(dialog.Bici);
 }
 
 void TFormMain::MenuModificaUscitaClick()
@@ -549,6 +559,7 @@ void TFormMain::MenuModificaUscitaClick()
         dialog.Anno = SelectedYear;
         dialog.Mese = SelectedMonth;
         dialog.SetEntry(stored.entry);
+        dialog.Bici = m_log->BikeOf(id);
         dialog.setWindowTitle(QStringLiteral("Modifica uscita di ") + MonthCaption());
         if (dialog.exec() != QDialog::Accepted)
             return;
@@ -557,14 +568,31 @@ void TFormMain::MenuModificaUscitaClick()
                            QMessageBox::Warning);
         return;
     }
+    bool saved = false;
     try {
         // The ride stays in the month shown; only the dialog's values change.
-        m_log->Change(id, {SelectedYear, SelectedMonth, dialog.Entry()});
+        m_log->Change(id, {SelectedYear, SelectedMonth, dialog.Entry()}, dialog.Bici);
+        saved = true;
     } catch (const Exception& e) {
         MessageBoxes::Show(this, MessageBoxes::WithException(ModifyFailedText, e.Message()), QMessageBox::Warning);
     }
     GoToMonth(SelectedMonth, SelectedYear, true);
     ShowYearProgress();
+    if (saved)
+        ShowDueParts(dialog.Bici);
+}
+
+void TFormMain::ShowDueParts(int bike)
+{
+    QString text = ReadyStatusText;
+    // The ride is stored: a warning that cannot be worked out is no failure of the save.
+    if (bike != 0)
+        Quietly("parts due not read", [&] {
+            const QList<Bikes::Wear> due = m_log->DueParts(bike, m_environment.today());
+            if (!due.isEmpty())
+                text = Bikes::DueText(due.first());
+        });
+    SetStatusText(text);
 }
 
 void TFormMain::MenuEliminaUscitaClick()

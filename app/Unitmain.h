@@ -93,6 +93,8 @@ private:
 
     PrintContext PrintSettings();
     int SelectedRideId() const; // -1 when no row is selected
+    // After a ride of `bike` is saved: its most worn part that is due, or "Pronto.".
+    void ShowDueParts(int bike);
     QString MonthCaption() const;
 
     void FormCloseQuery(bool& canClose);

@@ -11,6 +11,13 @@
 #include <QShowEvent>
 #include <QStyle>
 
+namespace {
+
+const QString NoBikeText = QStringLiteral("nessuna");
+const QString RetiredSuffix = QStringLiteral(" (ritirata)");
+
+}
+
 TFormEditUscita::TFormEditUscita(QWidget* owner, RideLog& log)
     : QDialog(owner, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint
                          | Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
@@ -29,6 +36,8 @@ TFormEditUscita::TFormEditUscita(QWidget* owner, RideLog& log)
         part->setValidator(new DigitsValidator(part));
     FilterDescription(EditDescrizione);
 
+    connect(ComboBoxTipo, &QComboBox::currentIndexChanged, this, &TFormEditUscita::ComboBoxTipoChange);
+    connect(ComboBoxBici, &QComboBox::activated, this, [this] { m_bikeChosen = true; });
     connect(BitBtnOK, &QPushButton::clicked, this, &TFormEditUscita::BitBtnOKClick);
     connect(BitBtnAnnulla, &QPushButton::clicked, this, &QDialog::reject);
 }
@@ -60,6 +69,8 @@ void TFormEditUscita::FormShow()
     ComboBoxGiorno->addItems(RideValidation::DayList(Mese, Anno));
     ComboBoxGiorno->setCurrentIndex(Giorno - 1);
 
+    // The bikes before the types: filling the types picks the type's bike.
+    FillBikes();
     ComboBoxTipo->clear();
     // Without its types the ride can still be looked at; OK then returns no type.
     Quietly("ride types not read", [this] { ComboBoxTipo->addItems(m_log.TypeNames()); });
@@ -73,11 +84,45 @@ void TFormEditUscita::FormShow()
         for (int part = 0; part < 3; ++part)
             ShowWhole(DurationFields()[part], m_shownDuration[part]);
         EditDescrizione->setText(TestoDescrizione);
+        SelectBike(Bici);
     } else {
         ComboBoxTipo->setCurrentIndex(ComboBoxTipo->count() > 0 ? 0 : -1);
         for (QLineEdit* field : {EditKM, EditOre, EditMinuti, EditSecondi, EditDescrizione})
             field->clear();
     }
+}
+
+// "nessuna" and the bikes in use, by name; a ride being changed keeps its
+// own bike on offer even when it is retired.
+void TFormEditUscita::FillBikes()
+{
+    m_bikeChosen = false;
+    m_garage = {};
+    ComboBoxBici->clear();
+    ComboBoxBici->addItem(NoBikeText, 0);
+    m_bikesRead = Quietly("bikes not read", [this] { m_garage = m_log.Bikes().Garage(); });
+    // A ride whose bike cannot be shown keeps it: OK then leaves Bici alone.
+    ComboBoxBici->setEnabled(m_bikesRead);
+    for (const Bikes::Bike& bike : std::as_const(m_garage.bikes)) {
+        if (!bike.retired)
+            ComboBoxBici->addItem(bike.name, bike.key);
+        else if (Modifica && bike.key == Bici)
+            ComboBoxBici->addItem(bike.name + RetiredSuffix, bike.key);
+    }
+}
+
+void TFormEditUscita::SelectBike(int bike)
+{
+    const int at = ComboBoxBici->findData(bike);
+    ComboBoxBici->setCurrentIndex(at >= 0 ? at : 0);
+}
+
+void TFormEditUscita::ComboBoxTipoChange()
+{
+    if (Modifica || m_bikeChosen)
+        return;
+    // A type's position is its key.
+    SelectBike(m_garage.defaultBikes.value(ComboBoxTipo->currentIndex(), 0));
 }
 
 void TFormEditUscita::BitBtnOKClick()
@@ -103,6 +148,8 @@ void TFormEditUscita::BitBtnOKClick()
         return;
     }
     SetEntry(result.entry);
+    if (m_bikesRead)
+        Bici = ComboBoxBici->currentData().toInt();
     accept();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Bikes.h"
 #include "data/RideEntry.h"
 #include "util/TDateTime.h"
 
@@ -27,6 +28,8 @@ public:
     double Chilometri = 0.0;
     TDateTime Tempo;
     QString TestoDescrizione;
+    // The ride's bike (modify only); after OK the one chosen. 0 for none.
+    int Bici = 0;
 
     // Giorno, Tipo, Chilometri, Tempo and TestoDescrizione as one value.
     RideEntry Entry() const;
@@ -38,6 +41,9 @@ protected:
 private:
     void FormShow();
     void BitBtnOKClick();
+    void ComboBoxTipoChange();
+    void FillBikes();
+    void SelectBike(int bike);
     std::array<QLineEdit*, 3> DurationFields() const;
     static void ShowWhole(QLineEdit* field, const QString& text);
 
@@ -45,4 +51,8 @@ private:
     // What modify mode showed; a field still showing it keeps the stored value.
     QString m_shownKm;
     QStringList m_shownDuration;
+    Bikes::Garage m_garage;
+    bool m_bikesRead = false;
+    // Until the rider picks a bike, an added ride's bike is its type's default.
+    bool m_bikeChosen = false;
 };

@@ -309,10 +309,10 @@ void TestEndToEnd::addsARideWithTheKeyboard()
     const QString dialog =
         FindWindow(u"Aggiungi uscita a "_qs + MonthName(today.month()) + u' ' + QString::number(today.year()));
     QVERIFY2(!dialog.isEmpty(), "the ride dialog did not appear");
-    // Day and type keep what is proposed; then distance (with the point, as
-    // the keypad types it), duration and description.
-    PressKeys(dialog, {u"Tab"_qs, u"Tab"_qs, u"4"_qs, u"2"_qs, u"period"_qs, u"5"_qs, u"Tab"_qs, u"1"_qs, u"Tab"_qs,
-                       u"5"_qs, u"Tab"_qs, u"3"_qs, u"0"_qs, u"Tab"_qs, u"L"_qs, u"a"_qs, u"g"_qs, u"o"_qs,
+    // Day, type and bike keep what is proposed; then distance (with the
+    // point, as the keypad types it), duration and description.
+    PressKeys(dialog, {u"Tab"_qs, u"Tab"_qs, u"Tab"_qs, u"4"_qs, u"2"_qs, u"period"_qs, u"5"_qs, u"Tab"_qs, u"1"_qs,
+                       u"Tab"_qs, u"5"_qs, u"Tab"_qs, u"3"_qs, u"0"_qs, u"Tab"_qs, u"L"_qs, u"a"_qs, u"g"_qs, u"o"_qs,
                        u"percent"_qs, u"Return"_qs});
     QTRY_COMPARE_WITH_TIMEOUT(TestDatabase::Scalar(DatabasePath(), u"SELECT count(*) FROM Uscite"_qs), u"1"_qs, 10000);
     QCOMPARE(TestDatabase::Scalar(DatabasePath(), u"SELECT Data || '|' || KM || '|' || Durata || '|' || Descrizione "

@@ -1,5 +1,6 @@
 #include "tools/CsvExport.h"
 
+#include "data/Bikes.h"
 #include "data/FieldValue.h"
 #include "data/Rides.h"
 #include "data/TZTConnection.h"
@@ -8,6 +9,7 @@
 #include "util/SystemErrors.h"
 
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QSaveFile>
 #include <QStringEncoder>
@@ -16,6 +18,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -121,9 +124,10 @@ bool IsZeroDuration(const QString& text)
 class LineWriter
 {
 public:
-    LineWriter(CsvFormat format, std::vector<QByteArray> typeNames)
+    // `bikes`: the bike of each ride that has one, for a log that has bikes.
+    LineWriter(CsvFormat format, std::vector<QByteArray> typeNames, std::optional<QHash<int, QString>> bikes)
         : m_italian(format == CsvFormat::Italian), m_separator(m_italian ? ';' : ','),
-          m_typeNames(std::move(typeNames))
+          m_typeNames(std::move(typeNames)), m_bikes(std::move(bikes))
     {
         m_out.reserve(Chunk + 4096);
     }
@@ -134,7 +138,10 @@ public:
     {
         if (m_italian)
             m_out += "\xEF\xBB\xBF"; // so that spreadsheets take the text for UTF-8
-        m_out += CsvExport::Columns.join(QLatin1Char(m_separator)).toUtf8() + "\r\n";
+        QStringList columns = CsvExport::Columns;
+        if (m_bikes)
+            columns.append(CsvExport::BikeColumn);
+        m_out += columns.join(QLatin1Char(m_separator)).toUtf8() + "\r\n";
     }
 
     void Line(const Rides::StoredRide& stored)
@@ -144,10 +151,12 @@ public:
             Unwritable(stored, QStringLiteral("la data non esiste"));
         const QString& description = ride.entry.testoDescrizione;
         const QByteArray& type = TypeName(ride.entry.tipo);
+        const QString bike = m_bikes ? m_bikes->value(stored.key) : QString();
         // Room for the longest line this ride can make: every character of
-        // the description a quote, doubled.
+        // the description and of the bike a quote, doubled.
         const qsizetype start = m_out.size();
-        m_out.resize(start + 128 + type.size() + 2 * m_utf8.requiredSpace(description.size()));
+        m_out.resize(start + 128 + type.size() + 2 * m_utf8.requiredSpace(description.size())
+                     + 2 * m_utf8.requiredSpace(bike.size()));
         char* at = m_out.data() + start;
 
         if (m_italian) {
@@ -171,6 +180,10 @@ public:
         at = WriteDuration(at, stored);
         *at++ = m_separator;
         at = WriteField(at, description, m_utf8);
+        if (m_bikes) {
+            *at++ = m_separator;
+            at = WriteField(at, bike, m_utf8);
+        }
         *at++ = '\r';
         *at++ = '\n';
         m_out.truncate(at - m_out.constData());
@@ -230,6 +243,7 @@ private:
     bool m_italian;
     char m_separator;
     std::vector<QByteArray> m_typeNames; // by key, ready to write
+    std::optional<QHash<int, QString>> m_bikes;
     QByteArray m_unnamed;
     QByteArray m_out;
     QStringEncoder m_utf8{QStringConverter::Utf8};
@@ -279,7 +293,10 @@ int ExportLog(TZTConnection& connection, const QString& path, CsvFormat format)
     if (SameFile(path, connection.DataSource()))
         CannotWrite(path, QStringLiteral("è il database del diario"));
     int rides = 0;
-    LineWriter writer(format, TypeNames(connection));
+    std::optional<QHash<int, QString>> bikes;
+    if (!Bikes::Read(connection).bikes.isEmpty())
+        bikes = Bikes::RideBikeNames(connection);
+    LineWriter writer(format, TypeNames(connection), std::move(bikes));
     // The file gets its name on Commit, once it is written and flushed;
     // unbuffered, so that each write's failure is the system's own.
     QSaveFile file(path);

@@ -26,6 +26,9 @@ enum class CsvFormat
 // The header's column names, in the order the lines give them.
 inline const QStringList Columns = {QStringLiteral("Data"), QStringLiteral("Tipo"), QStringLiteral("KM"),
                                     QStringLiteral("Durata"), QStringLiteral("Descrizione")};
+// Last, only in the file of a log that has bikes: the ride's bike by name,
+// empty for a ride without one. A log without bikes writes its files as before.
+inline const QString BikeColumn = QStringLiteral("Bici");
 
 // Writes every ride, by date and then in the order they were added, to a file
 // beside `path` that takes its name only once it is complete and on the disk,

@@ -1,5 +1,6 @@
 #include "tools/CsvImport.h"
 
+#include "data/Bikes.h"
 #include "data/Sql.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
@@ -10,6 +11,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QSet>
 #include <QStringDecoder>
 
 #include <algorithm>
@@ -232,11 +234,16 @@ private:
 };
 
 // The position of each known column in a record, -1 when the file has none.
-enum Column { DataColumn, TipoColumn, KmColumn, DurataColumn, DescrizioneColumn, KnownColumns };
+enum Column { DataColumn, TipoColumn, KmColumn, DurataColumn, DescrizioneColumn, BiciColumn, KnownColumns };
+
+const QString& ColumnName(int column)
+{
+    return column == BiciColumn ? CsvExport::BikeColumn : CsvExport::Columns[column];
+}
 
 struct Layout
 {
-    int at[KnownColumns] = {-1, -1, -1, -1, -1};
+    int at[KnownColumns] = {-1, -1, -1, -1, -1, -1};
     int fields = 0; // the header's
     bool Complete() const { return at[DataColumn] >= 0 && at[KmColumn] >= 0; }
 };
@@ -247,7 +254,7 @@ std::optional<CsvFault> LayoutOf(const std::vector<Field>& header, Layout& layou
     for (int i = 0; i < layout.fields; ++i) {
         const QStringView name = header[i].text.trimmed();
         for (int known = 0; known < KnownColumns; ++known) {
-            if (name.compare(CsvExport::Columns[known], Qt::CaseInsensitive) != 0)
+            if (name.compare(ColumnName(known), Qt::CaseInsensitive) != 0)
                 continue;
             if (layout.at[known] >= 0)
                 return CsvFault{header[i].line, i + 1, QStringLiteral("la colonna %1 compare due volte").arg(Quoted(name))};
@@ -426,9 +433,10 @@ public:
     const QString& Untold() const { return m_untold; }
     const std::pair<QDate, QDate>& UntoldReadings() const { return m_untoldReadings; }
 
-    // Fills `ride` with these fields, or tells what is wrong with them; `rest`
-    // reads the records after them.
-    std::optional<CsvFault> Read(const std::vector<Field>& fields, const RecordReader& rest, Rides::Ride& ride)
+    // Fills `ride` and its `bike`'s name with these fields, or tells what is
+    // wrong with them; `rest` reads the records after them.
+    std::optional<CsvFault> Read(const std::vector<Field>& fields, const RecordReader& rest, Rides::Ride& ride,
+                                 QString& bike)
     {
         m_fields = &fields;
         if (int(fields.size()) > m_layout.fields) {
@@ -450,6 +458,8 @@ public:
             fault = ReadDuration(ride.entry.tempo);
         if (!fault)
             fault = ReadDescription(ride.entry.testoDescrizione);
+        if (!fault)
+            fault = ReadBike(bike);
         return fault;
     }
 
@@ -627,6 +637,16 @@ private:
         return std::nullopt;
     }
 
+    std::optional<CsvFault> ReadBike(QString& bike) const
+    {
+        const QStringView text = Text(BiciColumn).trimmed();
+        // The name goes in a one-line list of the ride dialog.
+        if (text.contains(u'\r') || text.contains(u'\n'))
+            return Fault(BiciColumn, QStringLiteral("il nome della bici va a capo: ") + Quoted(text));
+        bike = text.toString();
+        return std::nullopt;
+    }
+
     const CsvImport::Log& m_log;
     const Layout& m_layout;
     const bool m_commaDecimals;
@@ -750,16 +770,20 @@ ReadResult Parse(QByteArrayView bytes, const Log& log, const Progress& progress)
     std::vector<Field> fields;
     records.NextFilled(fields); // the header, read already
     RideReader reader(log, header.layout, header.separator);
+    const bool bikes = header.layout.at[BiciColumn] >= 0;
     ReadResult result;
     result.rides.reserve(lines);
+    QString bike;
     for (;;) {
         if (std::optional<CsvFault> fault = records.NextFilled(fields))
             return Faulty(*fault);
         if (fields.empty())
             break;
         Rides::Ride& ride = result.rides.emplace_back();
-        if (std::optional<CsvFault> fault = reader.Read(fields, records, ride))
+        if (std::optional<CsvFault> fault = reader.Read(fields, records, ride, bike))
             return Faulty(*fault);
+        if (bikes)
+            result.bikes.append(bike);
         if (progress && result.rides.size() % ProgressEvery == 0 && !progress(records.Line(), lines))
             return Cancelled();
     }
@@ -767,6 +791,7 @@ ReadResult Parse(QByteArrayView bytes, const Log& log, const Progress& progress)
         return Cancelled();
     if (!reader.Untold().isEmpty()) {
         result.rides.clear();
+        result.bikes.clear();
         result.ambiguousDate = reader.Untold();
         std::tie(result.ambiguousDayFirst, result.ambiguousMonthFirst) = reader.UntoldReadings();
     }
@@ -784,7 +809,7 @@ ReadResult ReadFile(const QString& path, const Log& log, const Progress& progres
     return Parse(bytes, log, progress);
 }
 
-Sorted SortOut(TZTConnection& connection, const QList<Rides::Ride>& rides)
+Sorted SortOut(TZTConnection& connection, const QList<Rides::Ride>& rides, const QStringList& bikes)
 {
     Sorted sorted;
     if (rides.isEmpty())
@@ -825,25 +850,62 @@ Sorted SortOut(TZTConnection& connection, const QList<Rides::Ride>& rides)
     });
     if (sorted.present == 0) {
         sorted.fresh = rides;
+        sorted.freshBikes = bikes;
         return sorted;
     }
     for (qsizetype i = 0; i < rides.size(); ++i)
-        if (!present[i])
+        if (!present[i]) {
             sorted.fresh.append(rides[i]);
+            if (!bikes.isEmpty())
+                sorted.freshBikes.append(bikes[i]);
+        }
     return sorted;
 }
 
-StoreResult Store(TZTConnection& connection, const QList<Rides::Ride>& rides, const Progress& progress)
+QStringList NewBikes(TZTConnection& connection, const QStringList& bikes)
+{
+    QStringList fresh;
+    if (std::all_of(bikes.begin(), bikes.end(), [](const QString& name) { return name.isEmpty(); }))
+        return fresh;
+    const Bikes::Garage garage = Bikes::Read(connection);
+    QSet<QString> seen;
+    for (const QString& name : bikes) {
+        if (name.isEmpty() || garage.FindBike(name))
+            continue;
+        const QString folded = name.toCaseFolded();
+        if (!seen.contains(folded)) {
+            seen.insert(folded);
+            fresh.append(name);
+        }
+    }
+    return fresh;
+}
+
+StoreResult Store(TZTConnection& connection, const QList<Rides::Ride>& rides, const Progress& progress,
+                  const QStringList& bikes)
 {
     const qint64 total = rides.size();
     Transaction transaction(connection);
     {
         // Closed before the commit, and before the rollback on every other path.
         Rides::Appender appender(connection);
+        // Only a file that names a bike makes the bikes' tables.
+        std::optional<Bikes::Linker> linker;
+        if (std::any_of(bikes.begin(), bikes.end(), [](const QString& name) { return !name.isEmpty(); }))
+            linker.emplace(connection);
+        QHash<QString, int> bikeKeys; // by the name case-folded
         for (qint64 i = 0; i < total; ++i) {
             if (progress && i % ProgressEvery == 0 && !progress(i, total))
                 return {0, true};
             appender.AppendRide(rides[i]);
+            const QString& name = linker ? bikes[i] : QString();
+            if (name.isEmpty())
+                continue;
+            const QString folded = name.toCaseFolded();
+            auto key = bikeKeys.constFind(folded);
+            if (key == bikeKeys.cend())
+                key = bikeKeys.insert(folded, linker->BikeNamed(name));
+            linker->Link(appender.AppendedKey(), *key);
         }
     }
     if (progress && !progress(total, total))

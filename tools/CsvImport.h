@@ -6,6 +6,7 @@
 #include <QDate>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -57,6 +58,9 @@ struct Log
 struct ReadResult
 {
     QList<Rides::Ride> rides; // in the file's order
+    // The bike each ride names, trimmed, empty for none: one a ride when the
+    // file has a Bici column, none at all when it has not.
+    QStringList bikes;
     std::optional<CsvFault> fault; // the first bad line; then there are no rides
     bool cancelled = false;
     // With DayOrder::FromFile, a date of the file as written ("01/02/1990",
@@ -72,29 +76,30 @@ struct ReadResult
 };
 
 // The rides of a file's bytes. The header names the columns in any order and
-// case: Data and KM are required, Tipo, Durata and Descrizione optional, any
-// other is ignored. Fields are separated by commas, semicolons or tabs, as the
-// header has them, and may be quoted; a row with more fields than the header
-// is refused, even when the extra ones are empty, since a separator left
-// unquoted in a value has split it. Text is UTF-16 with a byte-order mark,
-// or else, line by line, UTF-8 (a byte-order mark is skipped) or, where a
-// line is not valid UTF-8, Windows-1252. Dates are yyyy-mm-dd, or d/m/y or
-// m/d/y between slashes or dots, the year of four digits or of two (in the
-// one century that puts it between the log's first and last day), with the
-// order of day and month the same for the whole file: the first date with a
-// part over 12 decides it and a date that reads the other way is refused
-// (see DayOrder and ReadResult::ambiguousDate); a time " hh:mm[:ss]" (or
-// "Thh:mm[:ss]" after an ISO date) may follow and is ignored. Distances take
-// a point, or a comma when the fields are not separated by commas or the
-// field is quoted; a type is a name (in any case) or a key; durations are
-// hh:mm:ss, h:mm or empty. `progress` hears of the lines read. A file that
-// cannot be read throws Exception.
+// case: Data and KM are required, Tipo, Durata, Descrizione and Bici (the
+// ride's bike by name) optional, any other is ignored. Fields are separated by
+// commas, semicolons or tabs, as the header has them, and may be quoted; a row
+// with more fields than the header is refused, even when the extra ones are
+// empty, since a separator left unquoted in a value has split it. Text is
+// UTF-16 with a byte-order mark, or else, line by line, UTF-8 (a byte-order
+// mark is skipped) or, where a line is not valid UTF-8, Windows-1252. Dates
+// are yyyy-mm-dd, or d/m/y or m/d/y between slashes or dots, the year of four
+// digits or of two (in the one century that puts it between the log's first
+// and last day), with the order of day and month the same for the whole file:
+// the first date with a part over 12 decides it and a date that reads the
+// other way is refused (see DayOrder and ReadResult::ambiguousDate); a time
+// " hh:mm[:ss]" (or "Thh:mm[:ss]" after an ISO date) may follow and is ignored.
+// Distances take a point, or a comma when the fields are not separated by
+// commas or the field is quoted; a type is a name (in any case) or a key;
+// durations are hh:mm:ss, h:mm or empty. `progress` hears of the lines read. A
+// file that cannot be read throws Exception.
 ReadResult Parse(QByteArrayView bytes, const Log& log, const Progress& progress = {});
 ReadResult ReadFile(const QString& path, const Log& log, const Progress& progress = {});
 
 struct Sorted
 {
     QList<Rides::Ride> fresh; // not in the log yet, in the file's order
+    QStringList freshBikes;   // their bikes, when the rides read came with theirs
     qsizetype present = 0;    // those the log holds already
 };
 
@@ -102,7 +107,13 @@ struct Sorted
 // duration (to the second) and description; each ride of the log answers
 // for one of the file, so a ride the file has twice needs two in the log.
 // Throws the ZTADO exception when the log cannot be read.
-Sorted SortOut(TZTConnection& connection, const QList<Rides::Ride>& rides);
+// `bikes`, empty or one a ride, goes with the rides into Sorted::freshBikes.
+Sorted SortOut(TZTConnection& connection, const QList<Rides::Ride>& rides, const QStringList& bikes = {});
+
+// The names of `bikes` the log has no bike of (names compared without case),
+// each once, as the file first writes it, in the file's order. Throws the
+// ZTADO exception when the bikes cannot be read.
+QStringList NewBikes(TZTConnection& connection, const QStringList& bikes);
 
 struct StoreResult
 {
@@ -111,7 +122,10 @@ struct StoreResult
 };
 
 // Every ride of `rides`, in one transaction. `progress` hears of the rides
-// stored. The database's refusal throws its ZTADO exception, and nothing is stored.
-StoreResult Store(TZTConnection& connection, const QList<Rides::Ride>& rides, const Progress& progress = {});
+// stored. `bikes`, empty or one a ride, links each ride to the bike of that
+// name (without case), made in the same transaction when the log has none.
+// The database's refusal throws its ZTADO exception, and nothing is stored.
+StoreResult Store(TZTConnection& connection, const QList<Rides::Ride>& rides, const Progress& progress = {},
+                  const QStringList& bikes = {});
 
 }
