@@ -209,7 +209,7 @@ void TFormBici::showEvent(QShowEvent* event)
     QDialog::showEvent(event);
 }
 
-void TFormBici::ReadAgain(int bike, int part)
+void TFormBici::ReadAgain(int bike, int part, bool tell)
 {
     Bikes::Garage garage;
     Bikes::Usage usage;
@@ -218,7 +218,8 @@ void TFormBici::ReadAgain(int bike, int part)
         garage = m_store.Garage();
         usage = m_store.Usage(garage, m_today);
     } catch (const std::exception& e) {
-        MessageBoxes::Show(this, MessageBoxes::WithException(ReadFailedText, ReasonOf(e)), QMessageBox::Warning);
+        if (tell)
+            MessageBoxes::Show(this, MessageBoxes::WithException(ReadFailedText, ReasonOf(e)), QMessageBox::Warning);
         return;
     }
     m_garage = std::move(garage);
@@ -307,13 +308,16 @@ void TFormBici::Select(QTreeView* list, int row)
 void TFormBici::Write(const std::function<std::pair<int, int>()>& work)
 {
     std::pair<int, int> select{SelectedBike(), SelectedPart()};
+    bool written = true;
     try {
         const WaitCursor wait;
         select = work();
     } catch (const std::exception& e) {
+        written = false;
         MessageBoxes::Show(this, MessageBoxes::WithException(WriteFailedText, ReasonOf(e)), QMessageBox::Warning);
     }
-    ReadAgain(select.first, select.second);
+    // After a refusal, a database that cannot be read either has been told of once.
+    ReadAgain(select.first, select.second, written);
 }
 
 bool TFormBici::Asked(const QString& question, bool yesByDefault)

@@ -36,7 +36,8 @@ protected:
 private:
     void BuildControls();
     // Reads everything again and selects `bike` and `part` where still listed.
-    void ReadAgain(int bike, int part);
+    // A failure is told when `tell`; the lists then stay as they were.
+    void ReadAgain(int bike, int part, bool tell = true);
     void ShowParts(int part);
     void ShowDefaults();
     void ShowSelection();
@@ -44,7 +45,7 @@ private:
     int SelectedPart() const; // 0 for none
     void Select(QTreeView* list, int row);
     // Runs a write; a failure is told. Either way the lists are read again,
-    // selecting what `select` gives (bike and part) or what was selected.
+    // selecting the bike and part `work` returns, or what was selected.
     void Write(const std::function<std::pair<int, int>()>& work);
     bool Asked(const QString& question, bool yesByDefault);
 
