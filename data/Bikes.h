@@ -151,7 +151,12 @@ public:
 private:
     TZTConnection& m_connection;
     std::unique_ptr<TZTRecordset> m_links;
+    std::optional<QList<Bike>> m_bikes; // read at the first name asked for, then kept with those made
+
 };
+
+// In the caller's transaction: the ride's link set to `bike`, or cleared for 0.
+void RelinkRide(TZTConnection& connection, int ride, int bike);
 
 // Writes; each makes the tables where they are missing, in its own transaction.
 int AddBike(TZTConnection& connection, const Bike& bike); // returns the new key

@@ -1,5 +1,6 @@
 #include "data/ImportedSpans.h"
 
+#include "data/Bikes.h"
 #include "data/Rides.h"
 #include "data/Sql.h"
 #include "data/TZTConnection.h"
@@ -62,6 +63,15 @@ QDate Store(TZTConnection& connection, const std::vector<GpsImport::Candidate>& 
     connection.Execute(Sql::CreateImportedSpans());
     connection.Execute(Sql::CreateImportedSpansTrigger());
     Rides::Appender rides(connection);
+    // Each type's default bike, where it is still offered; no bike, no link (and no tables made).
+    const Bikes::Garage garage = Bikes::Read(connection);
+    QHash<int, int> bikeOfType;
+    for (auto it = garage.defaultBikes.cbegin(); it != garage.defaultBikes.cend(); ++it)
+        if (const Bikes::Bike* bike = garage.FindBike(it.value()); bike && !bike->retired)
+            bikeOfType.insert(it.key(), bike->key);
+    std::optional<Bikes::Linker> links;
+    if (!bikeOfType.isEmpty())
+        links.emplace(connection);
     TZTRecordset spans(&connection);
     spans.OpenForAppend(Sql::ImportedSpansTable);
     for (const GpsImport::Candidate& candidate : candidates) {
@@ -78,6 +88,8 @@ QDate Store(TZTConnection& connection, const std::vector<GpsImport::Candidate>& 
         spans.SetField(Inizio, UtcText(candidate.session.start));
         spans.SetField(Fine, UtcText(candidate.session.End()));
         spans.Update();
+        if (const int bike = bikeOfType.value(candidate.type); bike != 0)
+            links->Link(rides.AppendedKey(), bike);
         if (!newest.isValid() || candidate.date > newest)
             newest = candidate.date;
     }

@@ -2,6 +2,7 @@
 
 #include "data/ImportedSpans.h"
 #include "data/TZTConnection.h"
+#include "data/Transaction.h"
 #include "util/Settings.h"
 
 RideLog::RideLog(QString databaseFile, QString connectionTemplate, const ConnectionFactory& makeConnection)
@@ -77,6 +78,7 @@ Rides::Ride RideLog::Read(int id)
 void RideLog::ComputeStatistics(StatisticsResult& result)
 {
     Statistics::ComputePeriod(*m_connection, result);
+    result.Bici = Bikes::ReadPeriod(*m_connection, result.DataInizio, result.DataTermine);
 }
 
 void RideLog::ReadLongestRides(StatisticsResult& result)
@@ -84,19 +86,52 @@ void RideLog::ReadLongestRides(StatisticsResult& result)
     Statistics::ReadTop10(*m_connection, result);
 }
 
-void RideLog::Add(const Rides::Ride& ride)
+void RideLog::Add(const Rides::Ride& ride, int bike)
 {
-    Rides::Add(*m_connection, ride);
+    if (bike == 0) {
+        Rides::Add(*m_connection, ride);
+        return;
+    }
+    Transaction transaction(*m_connection);
+    Rides::Appender rides(*m_connection);
+    rides.AppendRide(ride);
+    Bikes::Linker(*m_connection).Link(rides.AppendedKey(), bike);
+    transaction.Commit();
 }
 
-void RideLog::Change(int id, const Rides::Ride& ride)
+void RideLog::Change(int id, const Rides::Ride& ride, std::optional<int> bike)
 {
+    if (!bike) {
+        Rides::Change(*m_connection, id, ride);
+        return;
+    }
+    Transaction transaction(*m_connection);
     Rides::Change(*m_connection, id, ride);
+    Bikes::RelinkRide(*m_connection, id, *bike);
+    transaction.Commit();
 }
 
 void RideLog::Delete(int id)
 {
     Rides::Delete(*m_connection, id);
+}
+
+int RideLog::BikeOf(int id)
+{
+    return Bikes::BikeOfRide(*m_connection, id);
+}
+
+BikeStore RideLog::Bikes()
+{
+    return BikeStore(*m_connection);
+}
+
+QList<Bikes::Wear> RideLog::DueParts(int bike, const QDate& today)
+{
+    const Bikes::Garage garage = Bikes::Read(*m_connection);
+    if (garage.parts.isEmpty())
+        return {};
+    return Bikes::Due(garage, Bikes::ReadUsage(*m_connection, garage, today), bike);
 }
 
 GpsImport::KnownRides RideLog::KnownRides(QDate first, QDate last)

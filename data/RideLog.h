@@ -1,5 +1,7 @@
 #pragma once
 
+#include "data/BikeStore.h"
+#include "data/Bikes.h"
 #include "data/MonthRides.h"
 #include "data/Rides.h"
 #include "data/Statistics.h"
@@ -61,9 +63,16 @@ public:
     void ComputeStatistics(StatisticsResult& result);
     void ReadLongestRides(StatisticsResult& result);
 
-    void Add(const Rides::Ride& ride);
-    void Change(int id, const Rides::Ride& ride);
+    // The ride, and its link to `bike` (none for 0), in one transaction.
+    void Add(const Rides::Ride& ride, int bike = 0);
+    // The link is left alone for nullopt, else set (0: no bike); one transaction.
+    void Change(int id, const Rides::Ride& ride, std::optional<int> bike = std::nullopt);
     void Delete(int id);
+    // The bike of ride `id`; 0 for none.
+    int BikeOf(int id);
+    BikeStore Bikes();
+    // The parts of `bike` (every bike for 0) at or near their limit, most worn first.
+    QList<Bikes::Wear> DueParts(int bike, const QDate& today);
 
     // What the log knows of first..last for judging device files' sessions:
     // the remembered spans around those days, and the rides of those days.

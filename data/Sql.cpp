@@ -230,4 +230,182 @@ QString RidesOfDays(TDateTime first, TDateTime last, bool withSpans)
         .arg(period);
 }
 
+QStringList CreateBikeTables()
+{
+    // Triggers rather than ON DELETE CASCADE alone: they hold for connections
+    // that leave foreign keys off, as SQLite's own shell does.
+    return {
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Bici ("
+                       "IDBici INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "Nome TEXT NOT NULL UNIQUE COLLATE NOCASE CHECK (trim(Nome) <> ''), "
+                       "KmIniziali REAL NOT NULL DEFAULT 0 CHECK (KmIniziali >= 0), "
+                       "DataAcquisto DATE, "
+                       "Ritirata INTEGER NOT NULL DEFAULT 0 CHECK (Ritirata IN (0, 1)))"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS BiciTipiUscita ("
+                       "IDTipoUscita INTEGER PRIMARY KEY, "
+                       "IDBici INTEGER NOT NULL REFERENCES Bici (IDBici) ON DELETE CASCADE)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS UsciteBici ("
+                       "IDUscita INTEGER PRIMARY KEY REFERENCES Uscite (IDUscita), "
+                       "IDBici INTEGER NOT NULL REFERENCES Bici (IDBici) ON DELETE CASCADE)"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS IX_UsciteBici_IDBici ON UsciteBici (IDBici)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Componenti ("
+                       "IDComponente INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "Nome TEXT NOT NULL CHECK (trim(Nome) <> ''), "
+                       "LimiteKm REAL CHECK (LimiteKm > 0), "
+                       "LimiteMesi INTEGER CHECK (LimiteMesi > 0), "
+                       "Note TEXT, "
+                       "DataRitiro DATE)"),
+        QStringLiteral("CREATE TABLE IF NOT EXISTS Montaggi ("
+                       "IDMontaggio INTEGER PRIMARY KEY AUTOINCREMENT, "
+                       "IDComponente INTEGER NOT NULL REFERENCES Componenti (IDComponente) ON DELETE CASCADE, "
+                       "IDBici INTEGER NOT NULL REFERENCES Bici (IDBici) ON DELETE CASCADE, "
+                       "Dal DATE NOT NULL, "
+                       "KmBici REAL CHECK (KmBici >= 0), "
+                       "Al DATE CHECK (Al >= Dal))"),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS UsciteBici_Cancella AFTER DELETE ON Uscite "
+                       "BEGIN DELETE FROM UsciteBici WHERE IDUscita = OLD.IDUscita; END"),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS Bici_Cancella AFTER DELETE ON Bici BEGIN "
+                       "DELETE FROM UsciteBici WHERE IDBici = OLD.IDBici; "
+                       "DELETE FROM BiciTipiUscita WHERE IDBici = OLD.IDBici; "
+                       "DELETE FROM Montaggi WHERE IDBici = OLD.IDBici; END"),
+        QStringLiteral("CREATE TRIGGER IF NOT EXISTS Componenti_Cancella AFTER DELETE ON Componenti "
+                       "BEGIN DELETE FROM Montaggi WHERE IDComponente = OLD.IDComponente; END"),
+    };
+}
+
+QString BikeTablesPresent()
+{
+    return QStringLiteral(
+        "SELECT count(*) AS n FROM sqlite_master WHERE "
+        "(type = 'table' AND name IN ('Bici', 'BiciTipiUscita', 'UsciteBici', 'Componenti', 'Montaggi')) "
+        "OR (type = 'index' AND name = 'IX_UsciteBici_IDBici') "
+        "OR (type = 'trigger' AND name IN ('UsciteBici_Cancella', 'Bici_Cancella', 'Componenti_Cancella'))");
+}
+
+QString BikeTablesExist()
+{
+    // The tables are made together: the one of the bikes stands for all.
+    return QStringLiteral("SELECT count(*) AS n FROM sqlite_master WHERE type = 'table' AND name = 'Bici'");
+}
+
+QString Bikes()
+{
+    return QStringLiteral("SELECT IDBici, Nome, KmIniziali, DataAcquisto, Ritirata FROM Bici ORDER BY Nome, IDBici");
+}
+
+QString BikeById(int bike)
+{
+    return QStringLiteral("SELECT * FROM Bici WHERE IDBici = %1").arg(bike);
+}
+
+QString Parts()
+{
+    return QStringLiteral("SELECT IDComponente, Nome, LimiteKm, LimiteMesi, Note, DataRitiro FROM Componenti "
+                          "ORDER BY Nome COLLATE NOCASE, IDComponente");
+}
+
+QString PartById(int part)
+{
+    return QStringLiteral("SELECT * FROM Componenti WHERE IDComponente = %1").arg(part);
+}
+
+QString Fittings()
+{
+    return QStringLiteral("SELECT IDMontaggio, IDComponente, IDBici, Dal, KmBici, Al FROM Montaggi "
+                          "ORDER BY IDComponente, Dal, IDMontaggio");
+}
+
+QString DefaultBikes()
+{
+    return QStringLiteral("SELECT IDTipoUscita, IDBici FROM BiciTipiUscita ORDER BY IDTipoUscita");
+}
+
+QString BikeOfRide(int ride)
+{
+    return QStringLiteral("SELECT IDBici FROM UsciteBici WHERE IDUscita = %1").arg(ride);
+}
+
+QString RideBikeNames()
+{
+    return QStringLiteral("SELECT l.IDUscita AS IDUscita, b.Nome AS Nome FROM UsciteBici AS l "
+                          "JOIN Bici AS b ON b.IDBici = l.IDBici");
+}
+
+QString BikeRides()
+{
+    // The rides outside, in key order: the links are found by key beside
+    // them. Taken bike by bike through the index, every bike would read the
+    // whole file of rides again.
+    return QStringLiteral("SELECT l.IDBici AS IDBici, u.Data AS Data, u.KM AS KM, u.Durata AS Durata "
+                          "FROM Uscite AS u CROSS JOIN UsciteBici AS l ON l.IDUscita = u.IDUscita");
+}
+
+QString RidesOfPeriodWithBike(TDateTime start, TDateTime end, bool withBikes)
+{
+    const QString period = PeriodCondition(start, end);
+    if (!withBikes)
+        return QStringLiteral("SELECT NULL AS IDBici, KM, Durata FROM Uscite WHERE (%1)").arg(period);
+    return QStringLiteral("SELECT l.IDBici AS IDBici, u.KM AS KM, u.Durata AS Durata FROM Uscite AS u "
+                          "LEFT JOIN UsciteBici AS l ON l.IDUscita = u.IDUscita WHERE (%1)")
+        .arg(period);
+}
+
+QString DeleteBike(int bike)
+{
+    return QStringLiteral("DELETE FROM Bici WHERE IDBici = %1").arg(bike);
+}
+
+QString DeletePart(int part)
+{
+    return QStringLiteral("DELETE FROM Componenti WHERE IDComponente = %1").arg(part);
+}
+
+QString ClearBikePurchase(int bike)
+{
+    return QStringLiteral("UPDATE Bici SET DataAcquisto = NULL WHERE IDBici = %1").arg(bike);
+}
+
+QString ClearPartLimits(int part, bool km, bool months)
+{
+    return QStringLiteral("UPDATE Componenti SET LimiteKm = %1, LimiteMesi = %2 WHERE IDComponente = %3")
+        .arg(km ? u"NULL" : u"LimiteKm", months ? u"NULL" : u"LimiteMesi")
+        .arg(part);
+}
+
+QString SetDefaultBike(int rideType, int bike)
+{
+    return QStringLiteral("INSERT OR REPLACE INTO BiciTipiUscita (IDTipoUscita, IDBici) VALUES (%1, %2)")
+        .arg(rideType)
+        .arg(bike);
+}
+
+QString ClearDefaultBike(int rideType)
+{
+    return QStringLiteral("DELETE FROM BiciTipiUscita WHERE IDTipoUscita = %1").arg(rideType);
+}
+
+QString SetRideBike(int ride, int bike)
+{
+    return QStringLiteral("INSERT OR REPLACE INTO UsciteBici (IDUscita, IDBici) VALUES (%1, %2)").arg(ride).arg(bike);
+}
+
+QString ClearRideBike(int ride)
+{
+    return QStringLiteral("DELETE FROM UsciteBici WHERE IDUscita = %1").arg(ride);
+}
+
+QString CloseFitting(int part, const QDate& day)
+{
+    return QStringLiteral("UPDATE Montaggi SET Al = %1 WHERE IDComponente = %2 AND Al IS NULL")
+        .arg(Quoted(TDateTime::FromQDate(day)))
+        .arg(part);
+}
+
+QString RetirePart(int part, const QDate& day)
+{
+    return QStringLiteral("UPDATE Componenti SET DataRitiro = %1 WHERE IDComponente = %2")
+        .arg(Quoted(TDateTime::FromQDate(day)))
+        .arg(part);
+}
+
 }

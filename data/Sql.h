@@ -101,4 +101,53 @@ QString ImportedSpansOverlapping(const QString& fromUtc, const QString& toUtc);
 // not exist, every ride then read as without a span.
 QString RidesOfDays(TDateTime first, TDateTime last, bool withSpans);
 
+// The rider's bikes and their parts, in tables of their own beside the rides:
+// a ride is linked to a bike through UsciteBici, so Uscite keeps its columns.
+inline const QString BikesTable = QStringLiteral("Bici");
+inline const QString RideBikesTable = QStringLiteral("UsciteBici");
+inline const QString PartsTable = QStringLiteral("Componenti");
+inline const QString FittingsTable = QStringLiteral("Montaggi");
+// The tables, the index and the triggers that clear the links of a ride, a
+// bike or a part that any program deletes; each left alone where it exists.
+QStringList CreateBikeTables();
+// One row, column "n": how many of what CreateBikeTables makes exist.
+QString BikeTablesPresent();
+// One row, column "n": 1 when the bikes' tables exist, else 0.
+QString BikeTablesExist();
+// Columns "IDBici", "Nome", "KmIniziali", "DataAcquisto", "Ritirata", by name.
+QString Bikes();
+// A bike's row, every column, to change through the recordset.
+QString BikeById(int bike);
+// Columns "IDComponente", "Nome", "LimiteKm", "LimiteMesi", "Note", "DataRitiro", by name then key.
+QString Parts();
+QString PartById(int part);
+// Columns "IDMontaggio", "IDComponente", "IDBici", "Dal", "KmBici", "Al", by part, oldest first.
+QString Fittings();
+// Columns "IDTipoUscita", "IDBici".
+QString DefaultBikes();
+// Column "IDBici" of the ride's link; no row for a ride without a bike.
+QString BikeOfRide(int ride);
+// Columns "IDUscita", "Nome": every linked ride and its bike's name.
+QString RideBikeNames();
+// Columns "IDBici", "Data", "KM", "Durata" of every linked ride, in the
+// order the rides are stored, so the file is read once from start to end.
+QString BikeRides();
+// Columns "IDBici" (NULL without a bike), "KM", "Durata" of the rides of a
+// period as RidesByDate(start, end) selects them; `withBikes` false where the
+// tables do not exist, every ride then without a bike.
+QString RidesOfPeriodWithBike(TDateTime start, TDateTime end, bool withBikes);
+QString DeleteBike(int bike);
+QString DeletePart(int part);
+// Setting NULL, which a recordset's fields cannot.
+QString ClearBikePurchase(int bike);
+QString ClearPartLimits(int part, bool km, bool months);
+// The default bike of a ride type, and the bike of a ride: set, or cleared.
+QString SetDefaultBike(int rideType, int bike);
+QString ClearDefaultBike(int rideType);
+QString SetRideBike(int ride, int bike);
+QString ClearRideBike(int ride);
+// The part's open fitting ends on `day`; and its retirement.
+QString CloseFitting(int part, const QDate& day);
+QString RetirePart(int part, const QDate& day);
+
 }

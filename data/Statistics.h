@@ -1,5 +1,6 @@
 #pragma once
 
+#include "data/Bikes.h"
 #include "util/TDateTime.h"
 
 #include <QColor>
@@ -64,6 +65,8 @@ struct StatisticsResult
     // year before, within the period.
     std::array<double, 12> KMMesiUltimoAnno{};
     std::array<double, 12> KMMesiAnnoPrecedente{};
+    // Per bike: by km, most first, then by name; the rides without a bike last.
+    QList<Bikes::PeriodRow> Bici;
 };
 
 namespace Statistics {
