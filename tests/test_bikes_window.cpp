@@ -181,28 +181,28 @@ private Q_SLOTS:
         ClickRow(bikes, u"Bici da corsa"_s);
         Through(window.get(), "BitBtnModificaBici", [](QDialog* dialog) {
             QCOMPARE(Child<QDoubleSpinBox>(dialog, "SpinKmIniziali")->value(), 7000.0);
-            Child<QLineEdit>(dialog, "EditNome")->setText(u"Strada"_s);
+            Child<QLineEdit>(dialog, "EditNome")->setText(u"Corsa"_s);
         });
-        QCOMPARE(Texts(bikes), (QStringList{u"MTB"_s, u"Strada"_s}));
-        QCOMPARE(Current(bikes), u"Strada"_s);
-        const int strada = Store().Garage().FindBike(u"Strada"_s)->key;
+        QCOMPARE(Texts(bikes), (QStringList{u"Corsa"_s, u"MTB"_s}));
+        QCOMPARE(Current(bikes), u"Corsa"_s);
+        const int corsa = Store().Garage().FindBike(u"Corsa"_s)->key;
 
         QComboBox* road = Child<QComboBox>(window.get(), "ComboBoxPredefinita0");
-        QCOMPARE(Items(road), (QStringList{u"nessuna"_s, u"MTB"_s, u"Strada"_s}));
+        QCOMPARE(Items(road), (QStringList{u"nessuna"_s, u"Corsa"_s, u"MTB"_s}));
         road->setFocus();
-        QTest::keyClick(road, Qt::Key_End);
-        QCOMPARE(Store().Garage().defaultBikes.value(0), strada);
+        QTest::keyClick(road, Qt::Key_Down);
+        QCOMPARE(Store().Garage().defaultBikes.value(0), corsa);
 
         Press(window.get(), "BitBtnRitiraBici");
-        QCOMPARE(Texts(bikes), (QStringList{u"MTB"_s, u"Strada (ritirata)"_s}));
-        QCOMPARE(Current(bikes), u"Strada (ritirata)"_s);
+        QCOMPARE(Texts(bikes), (QStringList{u"MTB"_s, u"Corsa (ritirata)"_s}));
+        QCOMPARE(Current(bikes), u"Corsa (ritirata)"_s);
         QCOMPARE(bikes->model()->index(1, 0).data(Qt::ForegroundRole).value<QBrush>().color(),
                  QApplication::palette().color(QPalette::Disabled, QPalette::Text));
         QCOMPARE(Child<QAbstractButton>(window.get(), "BitBtnRitiraBici")->text(), u"&Rimetti in uso"_s);
         QCOMPARE(Items(road), (QStringList{u"nessuna"_s, u"MTB"_s}));
         QCOMPARE(road->currentText(), u"nessuna"_s);
         QVERIFY(!Store().Garage().defaultBikes.contains(0) || Store().Garage().defaultBikes.value(0) == 0);
-        QVERIFY(Store().Garage().FindBike(strada)->retired);
+        QVERIFY(Store().Garage().FindBike(corsa)->retired);
     }
 
     // The parts of a bike by wear: the due ones first, most worn first,
@@ -250,7 +250,7 @@ private Q_SLOTS:
 
     // A part added with a km limit, moved to another bike with the list
     // following it and its history shown, then replaced: the new one in its
-    // place, the old one retired and listed only on request.
+    // place, the old one retired and listed only on request; last put aside.
     void aPartMovedThenReplaced()
     {
         AddBike(u"MTB"_s);
@@ -290,6 +290,14 @@ private Q_SLOTS:
         for (const char* button : {"BitBtnSpostaComponente", "BitBtnSostituisciComponente", "BitBtnRitiraComponente"})
             QVERIFY2(!Child<QAbstractButton>(window.get(), button)->isEnabled(), button);
         QVERIFY(Child<QAbstractButton>(window.get(), "BitBtnEliminaComponente")->isEnabled());
+
+        // Put aside, it is listed with the parts on no bike.
+        ClickRow(parts, u"catena"_s);
+        Through(window.get(), "BitBtnSpostaComponente",
+                [](QDialog* dialog) { Child<QComboBox>(dialog, "ComboBoxBici")->setCurrentIndex(1); });
+        QCOMPARE(Current(BikeList(window.get())), BikesModel::NoBikeText);
+        QCOMPARE(Texts(parts), QStringList{u"catena"_s});
+        QCOMPARE(Texts(parts, PartsModel::Fitted), QStringList{u"smontato il 15/03/2005"_s});
     }
 
     // A bike's deletion asks first; its rides stay, without a bike, and its
