@@ -15,7 +15,7 @@ const std::array<ReportColumn, PartsModel::ColumnCount> PartsModel::ColumnTable 
     {"Componente", 170, Qt::AlignLeft},
     {"Montato", 90, Qt::AlignHCenter},
     {"KM", 65, Qt::AlignRight},
-    {"Limite", 110, Qt::AlignLeft},
+    {"Limite", 140, Qt::AlignLeft},
     {"Usura", 55, Qt::AlignRight},
     {"Note", 160, Qt::AlignLeft},
 }};

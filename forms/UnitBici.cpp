@@ -49,7 +49,8 @@ QPushButton* Button(QWidget* owner, const char* name, const QString& text, QVBox
     return button;
 }
 
-QTreeView* List(QWidget* owner, const char* name, ReportListModel* model)
+// The list's room beyond its columns goes to the column `stretched`.
+QTreeView* List(QWidget* owner, const char* name, ReportListModel* model, int stretched)
 {
     auto* list = new QTreeView(owner);
     list->setObjectName(QLatin1StringView(name));
@@ -58,7 +59,7 @@ QTreeView* List(QWidget* owner, const char* name, ReportListModel* model)
     list->setAllColumnsShowFocus(true);
     list->setEditTriggers(QAbstractItemView::NoEditTriggers);
     ShowAsReport(list, model);
-    list->header()->setStretchLastSection(true);
+    list->header()->setSectionResizeMode(stretched, QHeaderView::Stretch);
     return list;
 }
 
@@ -91,7 +92,7 @@ void TFormBici::BuildControls()
 {
     auto* bikesBox = new QGroupBox(QStringLiteral("&Bici"), this);
     bikesBox->setObjectName(QStringLiteral("GroupBoxBici"));
-    ListViewBici = List(bikesBox, "ListViewBici", m_bikes);
+    ListViewBici = List(bikesBox, "ListViewBici", m_bikes, BikesModel::Name);
     auto* bikeButtons = new QVBoxLayout;
     BitBtnAggiungiBici = Button(bikesBox, "BitBtnAggiungiBici", QStringLiteral("&Aggiungi..."), bikeButtons);
     BitBtnModificaBici = Button(bikesBox, "BitBtnModificaBici", QStringLiteral("&Modifica..."), bikeButtons);
@@ -124,7 +125,7 @@ void TFormBici::BuildControls()
 
     GroupBoxComponenti = new QGroupBox(PartsTitle, this);
     GroupBoxComponenti->setObjectName(QStringLiteral("GroupBoxComponenti"));
-    ListViewComponenti = List(GroupBoxComponenti, "ListViewComponenti", m_parts);
+    ListViewComponenti = List(GroupBoxComponenti, "ListViewComponenti", m_parts, PartsModel::Notes);
     LabelStoria = new QLabel(GroupBoxComponenti);
     LabelStoria->setObjectName(QStringLiteral("LabelStoria"));
     LabelStoria->setWordWrap(true);
