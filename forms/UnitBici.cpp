@@ -37,6 +37,7 @@ const QString RetireBikeText = QStringLiteral("&Ritira");
 const QString ReuseBikeText = QStringLiteral("&Rimetti in uso");
 const QString PartsTitle = QStringLiteral("Com&ponenti");
 const QString PartsOfTitle = QStringLiteral("Com&ponenti di %1");
+const QString PartsOnNoBikeTitle = QStringLiteral("Com&ponenti senza bici");
 // Type defaults laid out this many to a row.
 constexpr int TypesPerRow = 3;
 
@@ -245,9 +246,7 @@ void TFormBici::ShowParts(int part)
         Select(ListViewComponenti, row >= 0 ? row : 0);
     }
     const Bikes::Bike* shown = m_bikes->BikeAt(ListViewBici->currentIndex().row());
-    GroupBoxComponenti->setTitle(shown ? PartsOfTitle.arg(Escaped(shown->name))
-                                 : bike == 0 ? PartsOfTitle.arg(BikesModel::NoBikeText)
-                                             : PartsTitle);
+    GroupBoxComponenti->setTitle(shown ? PartsOfTitle.arg(Escaped(shown->name)) : bike == 0 ? PartsOnNoBikeTitle : PartsTitle);
     ShowSelection();
 }
 
