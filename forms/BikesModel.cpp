@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLocale>
 #include <QPalette>
 
 #include <algorithm>

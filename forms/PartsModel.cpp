@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QFont>
+#include <QLocale>
 #include <QPalette>
 #include <QStyle>
 
