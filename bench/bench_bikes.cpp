@@ -12,6 +12,7 @@
 #include "bench/BenchSupport.h"
 #include "data/Bikes.h"
 #include "data/Sql.h"
+#include "data/Statistics.h"
 #include "data/TZTConnection.h"
 
 #include <QCoreApplication>
@@ -106,7 +107,8 @@ void CheckSame(TZTConnection& connection, const Bikes::Usage& ours, const std::m
     }
     for (const Bikes::Part& part : garage.parts)
         parts += ours.parts.value(part.key).km;
-    if (garage.bikes.size() != BikeCount || garage.parts.size() < BikeCount * PartsPerBike || (raw.size() > 1 && parts <= 0.0))
+    if (garage.bikes.size() != BikeCount || garage.parts.size() < BikeCount * PartsPerBike
+        || (raw.size() > 1 && parts <= 0.0))
         throw std::runtime_error("the bikes and parts were not all read");
 }
 
@@ -134,12 +136,24 @@ int main(int argc, char* argv[])
             oursMs.push_back(Bench::TimeMs([&] { ours = Usage(connection); }));
             rawMs.push_back(Bench::TimeMs([&] { raw = RawKm(db.get()); }));
         }
+        // What the statistics' page of the bikes adds to the statistics of the whole period.
+        const TDateTime start = TDateTime::FromQDate(Bench::FirstDay()), end = TDateTime::FromQDate(Bench::LastDay());
+        std::vector<double> periodMs, statisticsMs;
+        for (int i = 0; i < Runs; ++i) {
+            periodMs.push_back(Bench::TimeMs([&] { Bikes::ReadPeriod(connection, start, end); }));
+            statisticsMs.push_back(Bench::TimeMs([&] {
+                StatisticsResult result = Statistics::EmptyResult(start, end);
+                Statistics::ComputePeriod(connection, result);
+            }));
+        }
         connection.Close();
 
         using Goal = Bench::Result::Goal;
         Bench::PrintTable("Km of " + std::to_string(BikeCount) + " bikes and their parts on " + std::to_string(rides)
                               + " rides",
                           {{"Bikes::Read + ReadUsage vs raw km per bike", Runs, Bench::Median(oursMs),
-                            Bench::Median(rawMs), Goal::RatioAtMost, RatioGoal}});
+                            Bench::Median(rawMs), Goal::RatioAtMost, RatioGoal},
+                           {"Bikes::ReadPeriod vs Statistics::ComputePeriod, whole period", Runs,
+                            Bench::Median(periodMs), Bench::Median(statisticsMs)}});
     });
 }

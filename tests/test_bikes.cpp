@@ -77,7 +77,8 @@ QString State(const QString& path)
         sqlite3_finalize(stmt);
         return lines;
     };
-    QStringList state = rows(u"SELECT type, name, sql FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY name"_qs);
+    QStringList state =
+        rows(u"SELECT type, name, sql FROM sqlite_master WHERE name NOT LIKE 'sqlite_%' ORDER BY name"_qs);
     for (const QString& table : rows(u"SELECT name FROM sqlite_master WHERE type = 'table' ORDER BY name"_qs))
         state += rows(QStringLiteral("SELECT '%1', * FROM \"%1\" ORDER BY rowid").arg(table));
     return state.join(u'\n');
@@ -184,7 +185,8 @@ private:
         Base base;
         base.bike = Bikes::AddBike(Db(), {0, u"Bici da corsa"_qs, 1200.0, QDate(2020, 3, 1), false});
         base.other = Bikes::AddBike(Db(), {0, u"Città"_qs, 0.0, QDate(), false});
-        base.part = Bikes::AddPart(Db(), {0, u"catena"_qs, 7000.0, 24, u"11 velocità"_qs}, {0, base.bike, QDate(2021, 1, 1)});
+        base.part =
+            Bikes::AddPart(Db(), {0, u"catena"_qs, 7000.0, 24, u"11 velocità"_qs}, {0, base.bike, QDate(2021, 1, 1)});
         Bikes::SetDefaultBike(Db(), 0, base.bike);
         Bikes::SetDefaultBike(Db(), 1, base.bike);
         m_log->Add(RideOn(QDate(2021, 2, 1), 55.5), base.bike);
@@ -233,7 +235,6 @@ private Q_SLOTS:
         QFETCH(int, deleted);
         QFETCH(int, deleteBike);
         QRandomGenerator random(seed);
-        const QDate first(2020, 1, 1);
         const auto someDay = [&](const QDate& after = QDate(2020, 1, 1)) {
             return after.addDays(random.bounded(qMax<qint64>(after.daysTo(QDate(2023, 12, 31)), 1)));
         };
@@ -268,26 +269,28 @@ private Q_SLOTS:
         }
         std::vector<int> parts;
         const auto open = [&](int part) -> Stay* {
-            Stay& last = model.stays[part].back();
-            return last.until.isValid() ? nullptr : &last;
+            std::vector<Stay>& stays = model.stays[part];
+            return stays.empty() || stays.back().until.isValid() ? nullptr : &stays.back();
         };
         for (int i = 0; i < 12; ++i) {
             Stay stay{bikes[random.bounded(int(bikes.size()))], someDay(), QDate(), std::nullopt};
             if (atBikeKm && i % 2 == 0)
                 stay.atBikeKm = random.bounded(int(model.BikeKm(stay.bike)) + 1);
-            const int key = Bikes::AddPart(Db(), {0, QStringLiteral("parte %1").arg(i)}, {0, stay.bike, stay.from, stay.atBikeKm});
+            const int key =
+                Bikes::AddPart(Db(), {0, QStringLiteral("parte %1").arg(i)}, {0, stay.bike, stay.from, stay.atBikeKm});
             parts.push_back(key);
             model.stays[key].push_back(stay);
         }
         for (int i = 0; i < moves; ++i) {
             const int part = parts[random.bounded(int(parts.size()))];
             Stay* stay = open(part);
-            if (!stay || stay->from >= QDate(2023, 12, 1))
-                continue;
-            const QDate day = someDay(stay->from);
-            const int to = random.bounded(4) == 0 ? 0 : bikes[random.bounded(int(bikes.size()))];
+            const std::vector<Stay>& stays = model.stays[part];
+            // Off a bike, or from off one (a replacement kept aside, a part taken off) onto one.
+            const QDate day = stay ? someDay(stay->from) : stays.empty() ? someDay() : someDay(stays.back().until);
+            const int to = stay && random.bounded(4) == 0 ? 0 : bikes[random.bounded(int(bikes.size()))];
             Bikes::MovePart(Db(), part, to, day);
-            stay->until = day;
+            if (stay)
+                stay->until = day;
             if (to != 0)
                 model.stays[part].push_back({to, day, QDate(), std::nullopt});
         }
@@ -505,8 +508,9 @@ private Q_SLOTS:
             const std::optional<Failure> failure = FailureOf(write);
             const bool fired = StatementFault::Fired();
             StatementFault::Arm(0);
-            const QString where =
-                QStringLiteral("refused at statement %1: %2").arg(statement).arg(failure ? failure->message : u"done"_qs);
+            const QString where = QStringLiteral("refused at statement %1: %2")
+                                      .arg(statement)
+                                      .arg(failure ? failure->message : u"done"_qs);
             QVERIFY2(State(m_path) == (failure ? before : after), qPrintable(where));
             if (!fired)
                 break;
