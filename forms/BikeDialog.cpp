@@ -23,7 +23,8 @@ constexpr int MaxName = 100;
 BikeDialog::BikeDialog(QWidget* owner, const Bikes::Garage& garage, const Bikes::Bike& bike, const QDate& today)
     : QDialog(owner, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       m_garage(garage), m_bike(bike), EditNome(new QLineEdit(bike.name, this)),
-      SpinKmIniziali(new QDoubleSpinBox(this)), CheckBoxAcquisto(new QCheckBox(QStringLiteral("&Acquistata il:"), this)),
+      SpinKmIniziali(new QDoubleSpinBox(this)),
+      CheckBoxAcquisto(new QCheckBox(QStringLiteral("&Acquistata il:"), this)),
       DateAcquisto(new DatePicker(this))
 {
     setWindowTitle(bike.key == 0 ? QStringLiteral("Aggiungi bici") : QStringLiteral("Modifica bici"));

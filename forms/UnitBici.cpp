@@ -246,7 +246,9 @@ void TFormBici::ShowParts(int part)
         Select(ListViewComponenti, row >= 0 ? row : 0);
     }
     const Bikes::Bike* shown = m_bikes->BikeAt(ListViewBici->currentIndex().row());
-    GroupBoxComponenti->setTitle(shown ? PartsOfTitle.arg(Escaped(shown->name)) : bike == 0 ? PartsOnNoBikeTitle : PartsTitle);
+    GroupBoxComponenti->setTitle(shown       ? PartsOfTitle.arg(Escaped(shown->name))
+                                 : bike == 0 ? PartsOnNoBikeTitle
+                                             : PartsTitle);
     ShowSelection();
 }
 

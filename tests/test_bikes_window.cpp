@@ -344,7 +344,8 @@ private Q_SLOTS:
         const auto window = Open();
         const QList<ModalBoxes::Seen> asked = Through(window.get(), "BitBtnEliminaBici", {}, answer);
         QCOMPARE(asked.size(), 1);
-        QCOMPARE(asked.front().text, u"Eliminare la bici \"Strada\"?\n\nLe sue 2 uscite restano nel diario senza bici."_s);
+        QCOMPARE(asked.front().text,
+                 u"Eliminare la bici \"Strada\"?\n\nLe sue 2 uscite restano nel diario senza bici."_s);
         QCOMPARE(asked.front().defaultButton, QMessageBox::No);
         QCOMPARE(Texts(BikeList(window.get())), listed);
         QCOMPARE(Texts(PartList(window.get())), QStringList{u"catena"_s});
