@@ -204,28 +204,29 @@ private Q_SLOTS:
         ClickRow(bikes, u"Bici da corsa"_s);
         Through(window.get(), "BitBtnModificaBici", [](QDialog* dialog) {
             QCOMPARE(Child<QDoubleSpinBox>(dialog, "SpinKmIniziali")->value(), 7000.0);
-            Child<QLineEdit>(dialog, "EditNome")->setText(u"Corsa"_s);
+            Child<QLineEdit>(dialog, "EditNome")->setText(u"Strada"_s);
         });
-        QCOMPARE(Texts(bikes), (QStringList{u"Corsa"_s, u"MTB"_s}));
-        QCOMPARE(Current(bikes), u"Corsa"_s);
-        const int corsa = Store().Garage().FindBike(u"Corsa"_s)->key;
+        QCOMPARE(Texts(bikes), (QStringList{u"MTB"_s, u"Strada"_s}));
+        QCOMPARE(Current(bikes), u"Strada"_s);
+        const int mtb = Store().Garage().FindBike(u"MTB"_s)->key;
 
         QComboBox* road = Child<QComboBox>(window.get(), "ComboBoxPredefinita0");
-        QCOMPARE(Items(road), (QStringList{u"nessuna"_s, u"Corsa"_s, u"MTB"_s}));
+        QCOMPARE(Items(road), (QStringList{u"nessuna"_s, u"MTB"_s, u"Strada"_s}));
         road->setFocus();
         QTest::keyClick(road, Qt::Key_Down);
-        QCOMPARE(Store().Garage().defaultBikes.value(0), corsa);
+        QCOMPARE(Store().Garage().defaultBikes.value(0), mtb);
 
+        ClickRow(bikes, u"MTB"_s);
         Press(window.get(), "BitBtnRitiraBici");
-        QCOMPARE(Texts(bikes), (QStringList{u"MTB"_s, u"Corsa (ritirata)"_s}));
-        QCOMPARE(Current(bikes), u"Corsa (ritirata)"_s);
+        QCOMPARE(Texts(bikes), (QStringList{u"Strada"_s, u"MTB (ritirata)"_s}));
+        QCOMPARE(Current(bikes), u"MTB (ritirata)"_s);
         QCOMPARE(bikes->model()->index(1, 0).data(Qt::ForegroundRole).value<QBrush>().color(),
                  QApplication::palette().color(QPalette::Disabled, QPalette::Text));
         QCOMPARE(Child<QAbstractButton>(window.get(), "BitBtnRitiraBici")->text(), u"&Rimetti in uso"_s);
-        QCOMPARE(Items(road), (QStringList{u"nessuna"_s, u"MTB"_s}));
+        QCOMPARE(Items(road), (QStringList{u"nessuna"_s, u"Strada"_s}));
         QCOMPARE(road->currentText(), u"nessuna"_s);
         QVERIFY(!Store().Garage().defaultBikes.contains(0) || Store().Garage().defaultBikes.value(0) == 0);
-        QVERIFY(Store().Garage().FindBike(corsa)->retired);
+        QVERIFY(Store().Garage().FindBike(mtb)->retired);
     }
 
     // The parts of a bike by wear: the due ones first, most worn first,
