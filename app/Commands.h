@@ -22,6 +22,9 @@ void ImportCsvCommand(RideLog& log, CommandScreen& screen);
 // rider to tick; the ticked ones stored together. Without `files` the rider
 // chooses them.
 void ImportGpsFilesCommand(RideLog& log, CommandScreen& screen, QStringList files = {});
+// "Bici e componenti...": the window of the bikes and their parts, each
+// change written at once.
+void BikesCommand(RideLog& log, CommandScreen& screen);
 // "Opzioni...": the options dialog.
 void OptionsCommand(CommandScreen& screen);
 // "Informazioni su...": the about box.

@@ -199,6 +199,7 @@ void TFormMain::SetUpIcons()
         {MenuEliminaUscita, "delete"},
         {MenuStampaMese, "print"},
         {MenuElaborazioneDati, "statistics"},
+        {MenuBici, "bike"},
         {MenuCompattaDB, "compact"},
         {MenuImportaDaFileDAT, "import"},
         {MenuOpzioni, "options"},
@@ -327,6 +328,7 @@ void TFormMain::ConnectCommands()
         {MenuEliminaUscita, &TFormMain::MenuEliminaUscitaClick},
         {MenuStampaMese, &TFormMain::MenuStampaMeseClick},
         {MenuElaborazioneDati, &TFormMain::MenuElaborazioneDatiClick},
+        {MenuBici, &TFormMain::MenuBiciClick},
         {MenuCompattaDB, &TFormMain::MenuCompattaDBClick},
         {MenuImportaDaFileDAT, &TFormMain::MenuImportaDaFileDATClick},
         {MenuEsportaCSV, &TFormMain::MenuEsportaCSVClick},
@@ -642,6 +644,11 @@ void TFormMain::RunOnLog(void (*command)(RideLog&, CommandScreen&))
 {
     if (m_log)
         command(*m_log, *this);
+}
+
+void TFormMain::MenuBiciClick()
+{
+    RunOnLog(BikesCommand);
 }
 
 void TFormMain::MenuCompattaDBClick()

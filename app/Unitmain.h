@@ -104,6 +104,7 @@ private:
     void MenuEliminaUscitaClick();
     void MenuStampaMeseClick();
     void MenuElaborazioneDatiClick();
+    void MenuBiciClick();
     void MenuCompattaDBClick();
     void MenuImportaDaFileDATClick();
     void MenuEsportaCSVClick();

@@ -508,7 +508,8 @@ private Q_SLOTS:
                  {"SpeedButtonMeseSuccessivo", "nav-next-month"}, {"SpeedButtonAnnoPrecedente", "nav-prev-year"},
                  {"SpeedButtonAnnoSuccessivo", "nav-next-year"}, {"BitBtnAggiungiUscita", "add"},
                  {"BitBtnModificaUscita", "modify"}, {"BitBtnEliminaUscita", "delete"}, {"BitBtnStampaMese", "print"},
-                 {"MenuEsportaCSV", "export"}, {"MenuImportaCSV", "import"}, {"MenuImportaGPS", "gps"}})
+                 {"MenuEsportaCSV", "export"}, {"MenuImportaCSV", "import"}, {"MenuImportaGPS", "gps"},
+                 {"MenuBici", "bike"}})
             QTest::newRow(button) << QString::fromLatin1(button) << QString::fromLatin1(picture);
     }
 
