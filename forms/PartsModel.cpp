@@ -13,7 +13,7 @@
 #include <cmath>
 
 const std::array<ReportColumn, PartsModel::ColumnCount> PartsModel::ColumnTable = {{
-    {"Componente", 170, Qt::AlignLeft},
+    {"Componente", 210, Qt::AlignLeft},
     {"Montato", 90, Qt::AlignHCenter},
     {"KM", 65, Qt::AlignRight},
     {"Limite", 140, Qt::AlignLeft},
