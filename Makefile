@@ -30,7 +30,7 @@ run: install
 package: build
 	cd $(BUILD) && cpack
 
-BENCHMARKS = bench_data bench_month bench_statistics bench_maintenance bench_backup bench_csv bench_gps bench_startup
+BENCHMARKS = bench_data bench_month bench_statistics bench_maintenance bench_backup bench_csv bench_bikes bench_gps bench_startup
 
 bench: build
 	@for b in $(BENCHMARKS); do \
