@@ -100,15 +100,6 @@ qint64 DayNumber(const QDate& date)
     return DayNumber(TDateTime::FromQDate(date));
 }
 
-qint64 DurationMs(TDateTime duration)
-{
-    if (!RideValidation::IsCountedDuration(duration))
-        return 0;
-    int h = 0, m = 0, s = 0, ms = 0;
-    duration.DecodeTime(h, m, s, ms);
-    return ((h * 60 + m) * 60 + s) * qint64(1000) + ms;
-}
-
 void WriteBikeFields(TZTRecordset& bikes, const Bikes::Bike& bike)
 {
     bikes.SetField(Column::Nome, bike.name);
@@ -358,7 +349,7 @@ Usage ReadUsageFrom(TZTConnection& connection, const QString& linkedRides, const
                 continue;
             const qint64 day = DayNumber(rides.GetFieldAsDateTime(RideColumn::Data));
             const double km = rides.GetFieldAsDouble(RideColumn::KM);
-            const qint64 ms = DurationMs(rides.GetFieldAsDateTime(RideColumn::Durata));
+            const qint64 ms = RideValidation::CountedMs(rides.GetFieldAsDateTime(RideColumn::Durata));
             BikeUsage& usage = tally->usage;
             if (usage.rides == 0 || day > tally->lastDay)
                 tally->lastDay = day;
@@ -466,7 +457,7 @@ QList<PeriodRow> ReadPeriod(TZTConnection& connection, TDateTime start, TDateTim
         PeriodRow& row = byBike[bike];
         row.bike = bike;
         const double km = rides.GetFieldAsDouble(RideColumn::KM);
-        const qint64 ms = DurationMs(rides.GetFieldAsDateTime(RideColumn::Durata));
+        const qint64 ms = RideValidation::CountedMs(rides.GetFieldAsDateTime(RideColumn::Durata));
         ++row.rides;
         row.km += km;
         if (ms > 0) {

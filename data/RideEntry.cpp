@@ -105,6 +105,15 @@ bool IsCountedDuration(TDateTime value)
     return value.Val() >= 1.0 / TDateTime::SecsPerDay && IsUsableDuration(value);
 }
 
+qint64 CountedMs(TDateTime value)
+{
+    if (!IsCountedDuration(value))
+        return 0;
+    int h = 0, m = 0, s = 0, ms = 0;
+    value.DecodeTime(h, m, s, ms);
+    return ((h * 60 + m) * 60 + s) * qint64(1000) + ms;
+}
+
 QString DistanceText(double km, const QLocale& locale)
 {
     QLocale plain = locale;

@@ -80,6 +80,8 @@ bool IsUsableDuration(TDateTime value);
 // A duration the month list shows and the statistics add up: usable and at
 // least a second long. Anything shorter or unusable is a ride without one.
 bool IsCountedDuration(TDateTime value);
+// A counted duration in milliseconds, 0 for any other.
+qint64 CountedMs(TDateTime value);
 // The shortest text of a distance, with the locale's decimal separator.
 QString DistanceText(double km, const QLocale& locale = QLocale());
 

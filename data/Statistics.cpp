@@ -16,17 +16,6 @@ int WholeDays(double days)
     return int(std::trunc(days));
 }
 
-// A duration the rides list shows, in milliseconds; 0 for none: under a
-// second, a day or more, or not a number.
-qint64 DurationMs(TDateTime duration)
-{
-    if (!RideValidation::IsCountedDuration(duration))
-        return 0;
-    int h = 0, m = 0, s = 0, ms = 0;
-    duration.DecodeTime(h, m, s, ms);
-    return ((h * 60 + m) * 60 + s) * qint64(1000) + ms;
-}
-
 // Every year from `first` to `last`, with nothing ridden yet.
 QList<TZTAnno> EmptyYears(int first, int last)
 {
@@ -58,9 +47,21 @@ QStringList YearRow(const QString& name, const TZTAnno& year)
 }
 
 // A bike's figures in the shape of a year's, so that both lists read alike.
-TZTAnno AsYear(const Bikes::PeriodRow& bike)
+// Named lines in the years' columns, then "Totale": their rides and times,
+// and the period's own distance, as "Dati generali" shows it.
+QList<QStringList> RowsWithTotal(const QList<std::pair<QString, TZTAnno>>& lines, double periodKm)
 {
-    return {0, bike.km, bike.rides, bike.durationMs, bike.kmWithDuration};
+    QList<QStringList> rows;
+    TZTAnno total;
+    for (const auto& [name, figures] : lines) {
+        rows.append(YearRow(name, figures));
+        total.NumUscite += figures.NumUscite;
+        total.DurataMs += figures.DurataMs;
+        total.KMConDurata += figures.KMConDurata;
+    }
+    total.KM = periodKm;
+    rows.append(YearRow(QStringLiteral("Totale"), total));
+    return rows;
 }
 
 QString Average(const TZTMese& entry)
@@ -95,7 +96,7 @@ StatisticsResult EmptyResult(TDateTime start, TDateTime end)
 
 void AddRide(StatisticsResult& result, TDateTime date, double km, TDateTime duration)
 {
-    const qint64 durationMs = DurationMs(duration);
+    const qint64 durationMs = RideValidation::CountedMs(duration);
     const int firstYear = result.Anni.front().Anno, lastYear = result.Anni.back().Anno;
     // Decoded once: every breakdown below reads the same day.
     const QDate calendarDay = date.ToQDate();
@@ -239,37 +240,24 @@ QList<QStringList> TensOfKmRows(const StatisticsResult& result)
 
 QList<QStringList> YearRows(const StatisticsResult& result, const YearGoal& goal)
 {
-    QList<QStringList> rows;
-    TZTAnno total;
+    QList<std::pair<QString, TZTAnno>> lines;
     for (const TZTAnno& year : result.Anni) {
         QString name = QString::number(year.Anno);
         // Whole percent, never rounded up to a goal not yet reached.
         if (goal.km > 0 && year.Anno == goal.year)
             name += QStringLiteral(" (%1%)").arg(qint64(std::floor(year.KM * 100.0 / goal.km)));
-        rows.append(YearRow(name, year));
-        total.NumUscite += year.NumUscite;
-        total.DurataMs += year.DurataMs;
-        total.KMConDurata += year.KMConDurata;
+        lines.append({name, year});
     }
-    // The period's own total, as "Dati generali" shows it.
-    total.KM = result.KMTotali;
-    rows.append(YearRow(QStringLiteral("Totale"), total));
-    return rows;
+    return RowsWithTotal(lines, result.KMTotali);
 }
 
 QList<QStringList> BikeRows(const StatisticsResult& result)
 {
-    QList<QStringList> rows;
-    TZTAnno total;
-    for (const Bikes::PeriodRow& bike : result.Bici) {
-        rows.append(YearRow(bike.bike == 0 ? QStringLiteral("nessuna") : bike.name, AsYear(bike)));
-        total.NumUscite += bike.rides;
-        total.DurataMs += bike.durationMs;
-        total.KMConDurata += bike.kmWithDuration;
-    }
-    total.KM = result.KMTotali;
-    rows.append(YearRow(QStringLiteral("Totale"), total));
-    return rows;
+    QList<std::pair<QString, TZTAnno>> lines;
+    for (const Bikes::PeriodRow& bike : result.Bici)
+        lines.append({bike.bike == 0 ? QStringLiteral("nessuna") : bike.name,
+                      TZTAnno{0, bike.km, bike.rides, bike.durationMs, bike.kmWithDuration}});
+    return RowsWithTotal(lines, result.KMTotali);
 }
 
 int ChartYear(const StatisticsResult& result)

@@ -1,6 +1,7 @@
 #include "forms/BikeDialog.h"
 
 #include "forms/DatePicker.h"
+#include "forms/FormDialog.h"
 #include "forms/MessageBoxes.h"
 
 #include <QCheckBox>
@@ -10,7 +11,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -38,31 +38,19 @@ BikeDialog::BikeDialog(QWidget* owner, const Bikes::Garage& garage, const Bikes:
     CheckBoxAcquisto->setObjectName(QStringLiteral("CheckBoxAcquisto"));
     CheckBoxAcquisto->setChecked(bike.bought.isValid());
     DateAcquisto->setObjectName(QStringLiteral("DateAcquisto"));
-    DateAcquisto->setCalendarPopup(true);
-    DateAcquisto->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    FormDialog::ShowDays(DateAcquisto);
     DateAcquisto->setMaximumDate(today);
     DateAcquisto->setDate(bike.bought.isValid() ? bike.bought : today);
     DateAcquisto->setEnabled(bike.bought.isValid());
 
     auto* form = new QFormLayout;
-    auto* name = new QLabel(QStringLiteral("&Nome:"), this);
-    name->setBuddy(EditNome);
-    form->addRow(name, EditNome);
-    auto* km = new QLabel(QStringLiteral("&KM iniziali:"), this);
-    km->setBuddy(SpinKmIniziali);
-    form->addRow(km, SpinKmIniziali);
+    form->addRow(FormDialog::LabelFor(EditNome, QStringLiteral("&Nome:")), EditNome);
+    form->addRow(FormDialog::LabelFor(SpinKmIniziali, QStringLiteral("&KM iniziali:")), SpinKmIniziali);
     form->addRow(CheckBoxAcquisto, DateAcquisto);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("BitBtnOK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annulla"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    setMinimumWidth(340);
+    QDialogButtonBox* buttons = FormDialog::Lay(this, form, 340);
 
     connect(CheckBoxAcquisto, &QCheckBox::toggled, DateAcquisto, &QWidget::setEnabled);
     connect(buttons, &QDialogButtonBox::accepted, this, &BikeDialog::BitBtnOKClick);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 void BikeDialog::BitBtnOKClick()

@@ -1,13 +1,13 @@
 #include "forms/MovePartDialog.h"
 
 #include "forms/DatePicker.h"
+#include "forms/FormDialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 const QString MovePartDialog::NoBikeText = QStringLiteral("nessuna (messo da parte)");
 
@@ -26,8 +26,7 @@ MovePartDialog::MovePartDialog(QWidget* owner, const Bikes::Garage& garage, cons
         ComboBoxBici->addItem(NoBikeText, 0);
 
     DateSpostamento->setObjectName(QStringLiteral("DateSpostamento"));
-    DateSpostamento->setCalendarPopup(true);
-    DateSpostamento->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    FormDialog::ShowDays(DateSpostamento);
     if (!part.fittings.isEmpty()) {
         const Bikes::Fitting& last = part.fittings.last();
         DateSpostamento->setMinimumDate(last.until.isValid() ? last.until : last.from);
@@ -36,24 +35,12 @@ MovePartDialog::MovePartDialog(QWidget* owner, const Bikes::Garage& garage, cons
     DateSpostamento->setDate(today);
 
     auto* form = new QFormLayout;
-    auto* bike = new QLabel(QStringLiteral("&Bici:"), this);
-    bike->setBuddy(ComboBoxBici);
-    form->addRow(bike, ComboBoxBici);
-    auto* day = new QLabel(QStringLiteral("&Dal giorno:"), this);
-    day->setBuddy(DateSpostamento);
-    form->addRow(day, DateSpostamento);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("BitBtnOK"));
+    form->addRow(FormDialog::LabelFor(ComboBoxBici, QStringLiteral("&Bici:")), ComboBoxBici);
+    form->addRow(FormDialog::LabelFor(DateSpostamento, QStringLiteral("&Dal giorno:")), DateSpostamento);
+    QDialogButtonBox* buttons =
+        FormDialog::Lay(this, form, 320, new QLabel(QStringLiteral("Spostare \"%1\" su:").arg(part.name), this));
     buttons->button(QDialogButtonBox::Ok)->setEnabled(ComboBoxBici->count() > 0);
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annulla"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Spostare \"%1\" su:").arg(part.name), this));
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    setMinimumWidth(320);
-
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 int MovePartDialog::Bike() const

@@ -1,6 +1,7 @@
 #include "forms/PartDialog.h"
 
 #include "forms/DatePicker.h"
+#include "forms/FormDialog.h"
 #include "forms/MessageBoxes.h"
 
 #include <QCheckBox>
@@ -12,7 +13,6 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QVBoxLayout>
 
 const QStringList PartDialog::UsualNames = {QStringLiteral("catena"), QStringLiteral("copertone anteriore"),
                                             QStringLiteral("copertone posteriore"), QStringLiteral("pacco pignoni"),
@@ -23,13 +23,6 @@ namespace {
 const QString NoNameText = QStringLiteral("ATTENZIONE: inserire il nome del componente.");
 constexpr int MaxName = 100;
 constexpr int MaxNotes = 255;
-
-QLabel* LabelFor(QWidget* control, const QString& text)
-{
-    auto* label = new QLabel(text, control->parentWidget());
-    label->setBuddy(control);
-    return label;
-}
 
 }
 
@@ -52,8 +45,7 @@ PartDialog::PartDialog(QWidget* owner, const Bikes::Part& part, const Bikes::Fit
     ComboBoxNome->setCurrentText(part.name);
 
     DateMontaggio->setObjectName(QStringLiteral("DateMontaggio"));
-    DateMontaggio->setCalendarPopup(true);
-    DateMontaggio->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
+    FormDialog::ShowDays(DateMontaggio);
     DateMontaggio->setMaximumDate(today);
     DateMontaggio->setDate(fitting.from.isValid() ? fitting.from : today);
     CheckBoxKmMontaggio->setObjectName(QStringLiteral("CheckBoxKmMontaggio"));
@@ -86,25 +78,19 @@ PartDialog::PartDialog(QWidget* owner, const Bikes::Part& part, const Bikes::Fit
     EditNote->setMaxLength(MaxNotes);
 
     auto* form = new QFormLayout;
+    using FormDialog::LabelFor;
     form->addRow(LabelFor(ComboBoxNome, QStringLiteral("&Nome:")), ComboBoxNome);
     form->addRow(LabelFor(DateMontaggio, QStringLiteral("Montato i&l:")), DateMontaggio);
     form->addRow(CheckBoxKmMontaggio, SpinKmMontaggio);
     form->addRow(CheckBoxLimiteKm, SpinLimiteKm);
     form->addRow(CheckBoxLimiteMesi, SpinLimiteMesi);
     form->addRow(LabelFor(EditNote, QStringLiteral("N&ote:")), EditNote);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    buttons->button(QDialogButtonBox::Ok)->setObjectName(QStringLiteral("BitBtnOK"));
-    buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annulla"));
-    auto* layout = new QVBoxLayout(this);
-    layout->addLayout(form);
-    layout->addWidget(buttons);
-    setMinimumWidth(380);
+    QDialogButtonBox* buttons = FormDialog::Lay(this, form, 380);
 
     connect(CheckBoxKmMontaggio, &QCheckBox::toggled, SpinKmMontaggio, &QWidget::setEnabled);
     connect(CheckBoxLimiteKm, &QCheckBox::toggled, SpinLimiteKm, &QWidget::setEnabled);
     connect(CheckBoxLimiteMesi, &QCheckBox::toggled, SpinLimiteMesi, &QWidget::setEnabled);
     connect(buttons, &QDialogButtonBox::accepted, this, &PartDialog::BitBtnOKClick);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
 void PartDialog::BitBtnOKClick()
