@@ -448,11 +448,12 @@ QHash<int, QString> RideBikeNames(TZTConnection& connection)
 QList<PeriodRow> ReadPeriod(TZTConnection& connection, TDateTime start, TDateTime end)
 {
     // A log without bikes has no rows per bike: its rides are not read a second time.
-    if (!TablesExist(connection) || Read(connection).bikes.isEmpty())
+    const Garage garage = Read(connection);
+    if (garage.bikes.isEmpty())
         return {};
     QHash<int, PeriodRow> byBike;
     TZTRecordset rides(&connection);
-    for (rides.Open(Sql::RidesOfPeriodWithBike(start, end, TablesExist(connection))); !rides.Eof(); rides.MoveNext()) {
+    for (rides.Open(Sql::RidesOfPeriodWithBike(start, end)); !rides.Eof(); rides.MoveNext()) {
         const int bike = rides.GetFieldAsInteger(Column::IDBici);
         PeriodRow& row = byBike[bike];
         row.bike = bike;
@@ -467,12 +468,9 @@ QList<PeriodRow> ReadPeriod(TZTConnection& connection, TDateTime start, TDateTim
     }
     rides.Close();
     QList<PeriodRow> rows = byBike.values();
-    if (rows.size() > (byBike.contains(0) ? 1 : 0)) {
-        const Garage garage = Read(connection);
-        for (PeriodRow& row : rows)
-            if (const Bike* bike = garage.FindBike(row.bike))
-                row.name = bike->name;
-    }
+    for (PeriodRow& row : rows)
+        if (const Bike* bike = garage.FindBike(row.bike))
+            row.name = bike->name;
     std::sort(rows.begin(), rows.end(), [](const PeriodRow& a, const PeriodRow& b) {
         if ((a.bike == 0) != (b.bike == 0))
             return b.bike == 0;
@@ -496,17 +494,14 @@ Linker::~Linker() = default;
 
 int Linker::BikeNamed(const QString& name)
 {
-    if (!m_bikes)
-        m_bikes = Read(m_connection).bikes;
-    const auto found = std::find_if(m_bikes->begin(), m_bikes->end(), [&](const Bike& bike) {
-        return bike.name.compare(name, Qt::CaseInsensitive) == 0;
-    });
-    if (found != m_bikes->end())
+    if (!m_garage)
+        m_garage = Read(m_connection);
+    if (const Bike* found = m_garage->FindBike(name))
         return found->key;
     Bike bike;
     bike.name = name;
     bike.key = AppendBike(m_connection, bike);
-    m_bikes->append(bike);
+    m_garage->bikes.append(bike);
     return bike.key;
 }
 

@@ -155,7 +155,7 @@ public:
 private:
     TZTConnection& m_connection;
     std::unique_ptr<TZTRecordset> m_links;
-    std::optional<QList<Bike>> m_bikes; // read at the first name asked for, then kept with those made
+    std::optional<Garage> m_garage; // read at the first name asked for, then kept with the bikes made
 
 };
 

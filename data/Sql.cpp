@@ -351,11 +351,9 @@ QString BikeRidesOf(const QList<int>& bikes)
         .arg(keys.join(QStringLiteral(", ")));
 }
 
-QString RidesOfPeriodWithBike(TDateTime start, TDateTime end, bool withBikes)
+QString RidesOfPeriodWithBike(TDateTime start, TDateTime end)
 {
     const QString period = PeriodCondition(start, end);
-    if (!withBikes)
-        return QStringLiteral("SELECT NULL AS IDBici, KM, Durata FROM Uscite WHERE (%1)").arg(period);
     return QStringLiteral("SELECT l.IDBici AS IDBici, u.KM AS KM, u.Durata AS Durata FROM Uscite AS u "
                           "LEFT JOIN UsciteBici AS l ON l.IDUscita = u.IDUscita WHERE (%1)")
         .arg(period);

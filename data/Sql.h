@@ -135,9 +135,8 @@ QString BikeRides();
 // The same columns for the rides of `bikes` only, found through the links' index.
 QString BikeRidesOf(const QList<int>& bikes);
 // Columns "IDBici" (NULL without a bike), "KM", "Durata" of the rides of a
-// period as RidesByDate(start, end) selects them; `withBikes` false where the
-// tables do not exist, every ride then without a bike.
-QString RidesOfPeriodWithBike(TDateTime start, TDateTime end, bool withBikes);
+// period as RidesByDate(start, end) selects them.
+QString RidesOfPeriodWithBike(TDateTime start, TDateTime end);
 QString DeleteBike(int bike);
 QString DeletePart(int part);
 // Setting NULL, which a recordset's fields cannot.

@@ -893,7 +893,6 @@ StoreResult Store(TZTConnection& connection, const QList<Rides::Ride>& rides, co
         std::optional<Bikes::Linker> linker;
         if (std::any_of(bikes.begin(), bikes.end(), [](const QString& name) { return !name.isEmpty(); }))
             linker.emplace(connection);
-        QHash<QString, int> bikeKeys; // by the name case-folded
         for (qint64 i = 0; i < total; ++i) {
             if (progress && i % ProgressEvery == 0 && !progress(i, total))
                 return {0, true};
@@ -901,11 +900,7 @@ StoreResult Store(TZTConnection& connection, const QList<Rides::Ride>& rides, co
             const QString& name = linker ? bikes[i] : QString();
             if (name.isEmpty())
                 continue;
-            const QString folded = name.toCaseFolded();
-            auto key = bikeKeys.constFind(folded);
-            if (key == bikeKeys.cend())
-                key = bikeKeys.insert(folded, linker->BikeNamed(name));
-            linker->Link(appender.AppendedKey(), *key);
+            linker->Link(appender.AppendedKey(), linker->BikeNamed(name));
         }
     }
     if (progress && !progress(total, total))
