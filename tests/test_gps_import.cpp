@@ -1,5 +1,4 @@
 #include "data/RideLog.h"
-#include "data/TZTConnection.h"
 #include "gps/GpsImport.h"
 #include "support/Failure.h"
 #include "support/ItalianLocale.h"
@@ -7,8 +6,6 @@
 #include "support/RideLogFile.h"
 #include "support/TestDatabase.h"
 #include "tools/Backup.h"
-#include "tools/Compaction.h"
-#include "tools/CsvExport.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -80,9 +77,23 @@ std::vector<DeviceFile> FilesOf(const QStringList& sessions)
     return files;
 }
 
+// One file's session as a row gives it; the defaults make an ordinary ride.
+struct Given
+{
+    QString start = u"2024-05-01T10:00:00Z"_qs; // empty: unknown
+    int offset = 7200;                          // the file's, seconds; NoOffset: none recorded
+    QString zone = u"Europe/Rome"_qs;
+    QString sport = u"cycling"_qs;
+    QString subSport = {};
+    double metres = 50000;
+    double timer = 7200;
+    QString file = u"/uscite/Giro del lago.fit"_qs;
+    QStringList types = {}; // the log's, keys from 10 up; none: LogTypes()
+};
+
 }
 
-Q_DECLARE_METATYPE(GpsImport::State)
+Q_DECLARE_METATYPE(Given)
 
 class TestGpsImport : public QObject
 {
@@ -105,189 +116,107 @@ private Q_SLOTS:
 
     void sessionBecomesRide_data()
     {
-        QTest::addColumn<QString>("start"); // ISO; empty for unknown
-        QTest::addColumn<int>("offset");    // the file's, seconds; NoOffset when it records none
-        QTest::addColumn<QString>("zone");
-        QTest::addColumn<QString>("sport");
-        QTest::addColumn<QString>("subSport");
-        QTest::addColumn<double>("metres");
-        QTest::addColumn<double>("timer");
-        QTest::addColumn<QString>("file");
-        QTest::addColumn<QString>("date");
-        QTest::addColumn<double>("km");
-        QTest::addColumn<double>("seconds");
-        QTest::addColumn<int>("type");
-        QTest::addColumn<GpsImport::State>("state");
-        QTest::addColumn<QString>("reason");
-        QTest::addColumn<QString>("description");
+        QTest::addColumn<Given>("given");
+        QTest::addColumn<QString>("ride"); // day|km|seconds|type|Code|reason|description
 
-        const QString rome = u"Europe/Rome"_qs, la = u"America/Los_Angeles"_qs, auckland = u"Pacific/Auckland"_qs;
-        const QString fit = u"/uscite/Giro del lago.fit"_qs;
-        const QString cycling = u"cycling"_qs;
-        auto row = [&](const char* name, const QString& start, int offset, const QString& zone,
-                       const QString& date) -> QTestData& {
-            return QTest::newRow(name) << start << offset << zone << cycling << QString() << 50000.0 << 7200.0 << fit
-                                       << date;
-        };
-        auto ok = [](QTestData& data, double km = 50.0, double seconds = 7200.0, int type = 0) {
-            data << km << seconds << type << State::New << QString() << u"Giro del lago"_qs;
+        const QString la = u"America/Los_Angeles"_qs;
+        const QString late = u"2024-05-01T22:30:00Z"_qs, may1 = u"2024-05-01|50|7200|0|N+|"_qs,
+                      may2 = u"2024-05-02|50|7200|0|N+|"_qs;
+        const QString range = u"|50|7200|0|R-|data fuori dall'intervallo consentito (1990 - oggi)"_qs;
+        auto row = [](const char* name, const Given& given, const QString& ride,
+                      const QString& description = u"Giro del lago"_qs) {
+            QTest::newRow(name) << given << ride + u'|' + description;
         };
 
         // The day: the file's offset where it is sane, else the zone's at that instant.
-        ok(row("file offset +2 h past midnight", u"2024-05-01T22:30:00Z"_qs, 7200, la, u"2024-05-02"_qs));
-        ok(row("offset off the quarter hour: Rome's", u"2024-05-01T22:30:00Z"_qs, -10801, rome, u"2024-05-02"_qs));
-        ok(row("offset over 14 h: Los Angeles'", u"2024-05-01T10:00:00Z"_qs, 15 * 3600, la, u"2024-05-01"_qs));
-        ok(row("offset of 14 h exactly", u"2024-05-01T10:30:00Z"_qs, 14 * 3600, rome, u"2024-05-02"_qs));
-        ok(row("offset +12:45", u"2024-05-01T12:00:00Z"_qs, 12 * 3600 + 45 * 60, la, u"2024-05-02"_qs));
-        ok(row("offset -10 h before midnight UTC", u"2024-05-02T08:00:00Z"_qs, -10 * 3600, auckland,
-               u"2024-05-01"_qs));
-        ok(row("no offset: Los Angeles, evening", u"2024-05-02T05:00:00Z"_qs, NoOffset, la, u"2024-05-01"_qs));
-        ok(row("no offset: Auckland, past midnight", u"2024-05-01T12:30:00Z"_qs, NoOffset, auckland,
-               u"2024-05-02"_qs));
-        ok(row("no offset: Rome in winter, +1 h then", u"2024-01-15T22:30:00Z"_qs, NoOffset, rome, u"2024-01-15"_qs));
-        ok(row("no offset: Rome in summer, +2 h then", u"2024-06-15T22:30:00Z"_qs, NoOffset, rome, u"2024-06-16"_qs));
+        row("file offset +2 h past midnight", {.start = late, .zone = la}, may2);
+        row("offset off the quarter hour: Rome's", {.start = late, .offset = -10801}, may2);
+        row("offset over 14 h: Los Angeles'", {.offset = 15 * 3600, .zone = la}, may1);
+        row("offset of 14 h exactly", {.start = u"2024-05-01T10:30:00Z"_qs, .offset = 14 * 3600}, may2);
+        row("offset +12:45", {.start = u"2024-05-01T12:00:00Z"_qs, .offset = 12 * 3600 + 2700, .zone = la}, may2);
+        row("offset -10 h before midnight UTC", {.start = u"2024-05-02T08:00:00Z"_qs, .offset = -36000}, may1);
+        row("no offset: Los Angeles, evening", {.start = u"2024-05-02T05:00:00Z"_qs, .offset = NoOffset, .zone = la},
+            may1);
+        row("no offset: Rome in winter, +1 h then", {.start = u"2024-01-15T22:30:00Z"_qs, .offset = NoOffset},
+            u"2024-01-15|50|7200|0|N+|"_qs);
+        row("no offset: Rome in summer, +2 h then", {.start = u"2024-06-15T22:30:00Z"_qs, .offset = NoOffset},
+            u"2024-06-16|50|7200|0|N+|"_qs);
 
-        // Distance to 10 m, time to the second.
-        const QString noon = u"2024-05-01T10:00:00Z"_qs;
-        auto measured = [&](const char* name, double metres, double timer) -> QTestData& {
-            return QTest::newRow(name) << noon << 7200 << rome << cycling << QString() << metres << timer << fit
-                                       << u"2024-05-01"_qs;
-        };
-        ok(measured("42195 m is 42.20 km", 42195.0, 7200.4), 42.2, 7200.0);
-        ok(measured("42194.9 m is 42.19 km", 42194.9, 7199.5), 42.19, 7200.0);
-        ok(measured("999004 m is 999 km", 999004.0, 86399.4), 999.0, 86399.0);
+        // Distance to 10 m, timer time (not elapsed) to the second.
+        row("42195 m is 42.20 km", {.metres = 42195, .timer = 7200.4}, u"2024-05-01|42.2|7200|0|N+|"_qs);
+        row("42194.9 m is 42.19 km", {.metres = 42194.9, .timer = 7199.5}, u"2024-05-01|42.19|7200|0|N+|"_qs);
+        row("999004 m is 999 km", {.metres = 999004, .timer = 86399.4}, u"2024-05-01|999|86399|0|N+|"_qs);
 
-        // The type by sub-sport; an indoor session keeps what the trainer measured.
-        auto typed = [&](const char* name, const QString& sport, const QString& subSport) -> QTestData& {
-            return QTest::newRow(name) << noon << 7200 << rome << sport << subSport << 31234.0 << 3600.0 << fit
-                                       << u"2024-05-01"_qs;
-        };
-        ok(typed("road", cycling, u"road"_qs), 31.23, 3600.0, 0);
-        ok(typed("indoor", cycling, u"indoor_cycling"_qs), 31.23, 3600.0, 4);
-        ok(typed("trainer, e-bike", u"e_biking"_qs, u"trainer"_qs), 31.23, 3600.0, 4);
-        ok(typed("unnamed sub-sport: the first type", cycling, u"track_cycling"_qs), 31.23, 3600.0, 0);
-        ok(typed("GPX: no sport, no sub-sport", QString(), QString()), 31.23, 3600.0, 0);
+        // The type by sub-sport, by name where the log has it, else the first.
+        row("road", {.subSport = u"road"_qs}, may1);
+        row("indoor", {.subSport = u"indoor_cycling"_qs}, u"2024-05-01|50|7200|4|N+|"_qs);
+        row("trainer, e-bike", {.sport = u"e_biking"_qs, .subSport = u"trainer"_qs}, u"2024-05-01|50|7200|4|N+|"_qs);
+        row("GPX: no sport, no sub-sport", {.sport = QString()}, may1);
+        row("type name in another case", {.subSport = u"indoor_cycling"_qs, .types = {u"Gara"_qs, u"rulli"_qs}},
+            u"2024-05-01|50|7200|11|N+|"_qs);
+        row("no type of that name: the first", {.subSport = u"mountain"_qs, .types = {u"Gara"_qs, u"Strada"_qs}},
+            u"2024-05-01|50|7200|10|N+|"_qs);
+        row("unnamed sub-sport: the first", {.subSport = u"track_cycling"_qs, .types = {u"Gara"_qs, u"Strada"_qs}},
+            u"2024-05-01|50|7200|10|N+|"_qs);
 
         // Other sports: listed by their Italian name, unticked.
-        auto other = [&](const char* name, const QString& sport, const QString& italian) {
-            typed(name, sport, QString()) << 31.23 << 3600.0 << 0 << State::OtherSport << italian
-                                          << u"Giro del lago"_qs;
-        };
-        other("running", u"running"_qs, u"corsa"_qs);
-        other("transition", u"transition"_qs, u"transizione"_qs);
-        other("generic", u"generic"_qs, u"generico"_qs);
-        other("a sport with no Italian name", u"kitesurfing"_qs, u"kitesurfing"_qs);
+        row("running", {.sport = u"running"_qs}, u"2024-05-01|50|7200|0|O-|corsa"_qs);
+        row("generic", {.sport = u"generic"_qs}, u"2024-05-01|50|7200|0|O-|generico"_qs);
+        row("a sport with no Italian name", {.sport = u"kitesurfing"_qs}, u"2024-05-01|50|7200|0|O-|kitesurfing"_qs);
 
         // The log's limits.
-        auto refused = [&](QTestData& data, const QString& reason) {
-            data << 0.0 << 0.0 << 0 << State::OutsideRules << reason << u"Giro del lago"_qs;
-        };
-        auto limit = [&](const char* name, const QString& start, int offset, double metres, double timer,
-                         const QString& date) -> QTestData& {
-            return QTest::newRow(name) << start << offset << rome << cycling << QString() << metres << timer << fit
-                                       << date;
-        };
-        refused(row("start unknown", QString(), NoOffset, rome, QString()), u"data sconosciuta"_qs);
-        refused(row("31 December 1989, local", u"1989-12-31T22:30:00Z"_qs, 0, rome, u"1989-12-31"_qs),
-                u"data fuori dall'intervallo consentito (1990 - oggi)"_qs);
-        ok(row("1 January 1990, local", u"1989-12-31T23:30:00Z"_qs, 3600, rome, u"1990-01-01"_qs));
-        ok(row("today, local", u"2024-06-30T21:30:00Z"_qs, NoOffset, rome, u"2024-06-30"_qs));
-        refused(row("tomorrow, local", u"2024-06-30T22:30:00Z"_qs, NoOffset, rome, u"2024-07-01"_qs),
-                u"data fuori dall'intervallo consentito (1990 - oggi)"_qs);
-        refused(limit("999.01 km", noon, 0, 999005.0, 7200.0, u"2024-05-01"_qs), u"più di 999 km"_qs);
-        refused(limit("24 hours once rounded", noon, 0, 1000.0, 86399.5, u"2024-05-01"_qs),
-                u"durata di 24 ore o più"_qs);
-        refused(limit("no distance and no time", noon, 0, 4.0, 0.4, u"2024-05-01"_qs), u"uscita vuota: 0 km in 0 secondi"_qs);
+        row("start unknown", {.start = QString(), .offset = NoOffset}, u"|50|7200|0|R-|data sconosciuta"_qs);
+        row("31 December 1989, local", {.start = u"1989-12-31T22:30:00Z"_qs, .offset = 0}, u"1989-12-31"_qs + range);
+        row("1 January 1990, local", {.start = u"1989-12-31T23:30:00Z"_qs, .offset = 3600},
+            u"1990-01-01|50|7200|0|N+|"_qs);
+        row("today, local", {.start = u"2024-06-30T21:30:00Z"_qs, .offset = NoOffset}, u"2024-06-30|50|7200|0|N+|"_qs);
+        row("tomorrow, local", {.start = u"2024-06-30T22:30:00Z"_qs, .offset = NoOffset}, u"2024-07-01"_qs + range);
+        row("999.01 km", {.metres = 999005}, u"2024-05-01|999.01|7200|0|R-|più di 999 km"_qs);
+        row("24 hours once rounded", {.metres = 1000, .timer = 86399.5},
+            u"2024-05-01|1|86400|0|R-|durata di 24 ore o più"_qs);
+        row("no distance and no time", {.metres = 4, .timer = 0.4},
+            u"2024-05-01|0|0|0|R-|uscita vuota: 0 km in 0 secondi"_qs);
 
         // The description: the name without its extensions, as the log holds descriptions.
-        auto named = [&](const char* name, const QString& file) -> QTestData& {
-            return QTest::newRow(name) << noon << 0 << rome << cycling << QString() << 50000.0 << 7200.0 << file
-                                       << u"2024-05-01"_qs << 50.0 << 7200.0 << 0 << State::New << QString();
-        };
-        named("compressed", u"/uscite/Giro del lago.FIT.gz"_qs) << u"Giro del lago"_qs;
-        named("dots in the name", u"/uscite/2024.05.01 giro.gpx"_qs) << u"2024.05.01 giro"_qs;
-        named("no extension", u"/uscite/giro"_qs) << u"giro"_qs;
-        named("characters a description may not hold", u"/uscite/100% 'giro' *.tcx"_qs) << u"100 giro"_qs;
-        named("cut to 255", u"/uscite/"_qs + QString(300, u'x') + u".fit"_qs) << QString(255, u'x');
+        row("compressed", {.file = u"/uscite/Giro del lago.FIT.gz"_qs}, may1);
+        row("dots in the name", {.file = u"/uscite/2024.05.01 giro.gpx"_qs}, may1, u"2024.05.01 giro"_qs);
+        row("no extension", {.file = u"/uscite/giro"_qs}, may1, u"giro"_qs);
+        row("characters a description may not hold", {.file = u"/uscite/100% 'giro' *.tcx"_qs}, may1, u"100 giro"_qs);
+        row("cut to 255", {.file = u"/uscite/"_qs + QString(300, u'x') + u".fit"_qs}, may1, QString(255, u'x'));
     }
 
     void sessionBecomesRide()
     {
-        QFETCH(QString, start);
-        QFETCH(int, offset);
-        QFETCH(QString, zone);
-        QFETCH(QString, sport);
-        QFETCH(QString, subSport);
-        QFETCH(double, metres);
-        QFETCH(double, timer);
-        QFETCH(QString, file);
-        QFETCH(QString, date);
-        QFETCH(double, km);
-        QFETCH(double, seconds);
-        QFETCH(int, type);
-        QFETCH(GpsImport::State, state);
-        QFETCH(QString, reason);
-        QFETCH(QString, description);
-
+        QFETCH(Given, given);
+        QFETCH(QString, ride);
         DeviceSession session;
-        session.start = start.isEmpty() ? QDateTime() : Utc(start);
-        if (offset != NoOffset)
-            session.utcOffsetSeconds = offset;
-        session.sport = sport;
-        session.subSport = subSport;
-        session.distanceMetres = metres;
-        session.timerSeconds = timer;
-        session.elapsedSeconds = timer + 600;
-        const QTimeZone localZone(zone.toUtf8());
-        QVERIFY(localZone.isValid());
+        session.start = given.start.isEmpty() ? QDateTime() : Utc(given.start);
+        if (given.offset != NoOffset)
+            session.utcOffsetSeconds = given.offset;
+        session.sport = given.sport;
+        session.subSport = given.subSport;
+        session.distanceMetres = given.metres;
+        session.timerSeconds = given.timer;
+        session.elapsedSeconds = given.timer + 600;
+        const QTimeZone zone(given.zone.toUtf8());
+        QVERIFY(zone.isValid());
+        QList<Rides::RideType> types = given.types.isEmpty() ? LogTypes() : QList<Rides::RideType>();
+        for (int k = 0; k < given.types.size(); ++k)
+            types.append({10 + k, given.types[k]});
 
-        const std::vector<Candidate> candidates =
-            GpsImport::Plan({{file, {session}, {}}}, LogTypes(), {}, Today, localZone);
+        const auto candidates = GpsImport::Plan({{given.file, {session}, {}}}, types, {}, Today, zone);
         QCOMPARE(candidates.size(), size_t(1));
         const Candidate& c = candidates.front();
-        QCOMPARE(c.file, file);
-        QCOMPARE(c.session, session);
-        QCOMPARE(c.date, QDate::fromString(date, Qt::ISODate));
-        QCOMPARE(c.state, state);
-        QCOMPARE(c.reason, reason);
-        QCOMPARE(c.ticked, state == State::New);
-        QCOMPARE(c.Tickable(), state != State::OutsideRules);
-        QCOMPARE(c.description, description);
-        if (state == State::OutsideRules)
-            return;
-        QCOMPARE(c.km, km);
-        QCOMPARE(c.seconds, seconds);
-        QCOMPARE(c.type, type);
-    }
-
-    void typesByNameWhereTheLogHasThem_data()
-    {
-        QTest::addColumn<QStringList>("names"); // keys from 10 up
-        QTest::addColumn<QString>("subSport");
-        QTest::addColumn<int>("type");
-        QTest::newRow("name in another case") << QStringList{u"Gara"_qs, u"rulli"_qs} << u"indoor_cycling"_qs << 11;
-        QTest::newRow("no such type: the first") << QStringList{u"Gara"_qs, u"Strada"_qs} << u"mountain"_qs << 10;
-        QTest::newRow("no type of that name at all") << QStringList{u"Gara"_qs} << u"road"_qs << 10;
-    }
-
-    void typesByNameWhereTheLogHasThem()
-    {
-        QFETCH(QStringList, names);
-        QFETCH(QString, subSport);
-        QFETCH(int, type);
-        QList<Rides::RideType> types;
-        for (int k = 0; k < names.size(); ++k)
-            types.append({10 + k, names[k]});
-        DeviceSession session = Session(Utc(u"2024-05-01T10:00:00Z"_qs), 30, 60);
-        session.subSport = subSport;
-        const auto candidates = GpsImport::Plan({{u"a.fit"_qs, {session}, {}}}, types, {}, Today, QTimeZone::utc());
-        QCOMPARE(candidates.front().type, type);
+        QCOMPARE(QStringList({c.date.toString(Qt::ISODate), QString::number(c.km), QString::number(c.seconds),
+                              QString::number(c.type), Code(candidates), c.reason, c.description})
+                     .join(u'|'),
+                 ride);
+        QCOMPARE(c.Tickable(), c.state != State::OutsideRules);
     }
 
     void everySessionOfEveryFileInOrder()
     {
-        const DeviceSession morning = Session(Utc(u"2024-05-01T08:00:00Z"_qs), 30, 60);
-        const DeviceSession evening = Session(Utc(u"2024-05-01T18:00:00Z"_qs), 20, 40);
+        const DeviceSession morning = SessionOf(u"08:00+60/30"_qs), evening = SessionOf(u"18:00+40/20"_qs);
         const std::vector<DeviceFile> files = {
             {u"/u/due.fit"_qs, {morning, evening}, {}},
             {u"/u/rotto.fit"_qs, {}, u"file danneggiato: CRC non valido"_qs},
@@ -302,7 +231,6 @@ private Q_SLOTS:
         QCOMPARE(seen, QStringList({u"due.fit  30"_qs, u"due.fit  20"_qs,
                                     u"rotto.fit file danneggiato: CRC non valido 0"_qs,
                                     u"vuoto.gpx nessuna uscita nel file 0"_qs, u"sera.tcx  20"_qs}));
-        QVERIFY(!candidates[2].Tickable() && !candidates[3].Tickable());
         QCOMPARE(GpsImport::DaysSpanned(files), std::make_pair(QDate(2024, 4, 30), QDate(2024, 5, 2)));
         QCOMPARE(GpsImport::DaysSpanned({files[1], files[2]}), std::make_pair(QDate(), QDate()));
     }
@@ -314,54 +242,35 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("rides");    // "2024-05-01 97", " r" when remembered
         QTest::addColumn<QList<int>>("toggles");   // the rider's clicks, each followed by Reclassify
         QTest::addColumn<QString>("states");       // as Code gives them
+        auto row = [](const char* name, const QStringList& sessions, const QStringList& spans,
+                      const QStringList& rides, const QList<int>& toggles, const QString& states) {
+            QTest::newRow(name) << sessions << spans << rides << toggles << states;
+        };
 
-        const QStringList none;
         const QString ride = u"08:00+120/100"_qs;
-        QTest::newRow("overlaps a remembered span") << QStringList{ride} << QStringList{u"09:00+60"_qs} << none
-                                                    << QList<int>() << u"A-"_qs;
-        QTest::newRow("ends as a remembered span begins")
-            << QStringList{u"10:00+60/50"_qs} << QStringList{u"09:00+60"_qs} << none << QList<int>() << u"N+"_qs;
-        QTest::newRow("other sport over a remembered span")
-            << QStringList{u"08:00+60/10 running"_qs} << QStringList{u"08:30+60"_qs} << none << QList<int>()
-            << u"A-"_qs;
-        QTest::newRow("second device, a minute apart") << QStringList{ride, u"08:01+118/99.4"_qs} << none << none
-                                                        << QList<int>() << u"N+ A-"_qs;
-        QTest::newRow("GPX of a FIT ride") << QStringList{ride, ride} << none << none << QList<int>() << u"N+ A-"_qs;
-        QTest::newRow("same day, apart") << QStringList{u"08:00+60/30"_qs, u"15:00+60/30"_qs} << none << none
-                                         << QList<int>() << u"N+ N+"_qs;
-        QTest::newRow("ride that day 3 % shorter") << QStringList{ride} << none << QStringList{u"2024-05-01 97"_qs}
-                                                   << QList<int>() << u"M-"_qs;
-        QTest::newRow("ride that day 3 % longer") << QStringList{ride} << none << QStringList{u"2024-05-01 103"_qs}
-                                                  << QList<int>() << u"M-"_qs;
-        QTest::newRow("ride that day 3.1 % shorter")
-            << QStringList{ride} << none << QStringList{u"2024-05-01 96.9"_qs} << QList<int>() << u"N+"_qs;
-        QTest::newRow("ride that day 3.1 % longer")
-            << QStringList{ride} << none << QStringList{u"2024-05-01 103.1"_qs} << QList<int>() << u"N+"_qs;
-        QTest::newRow("same km the day before") << QStringList{ride} << none << QStringList{u"2024-04-30 100"_qs}
-                                                << QList<int>() << u"N+"_qs;
-        QTest::newRow("remembered ride that day, elsewhere in time")
-            << QStringList{ride} << QStringList{u"18:00+60"_qs} << QStringList{u"2024-05-01 100 r"_qs}
-            << QList<int>() << u"N+"_qs;
-        QTest::newRow("an unticked session marks none, a ticked one marks it")
-            << QStringList{ride, u"08:30+60/40"_qs} << none << QStringList{u"2024-05-01 100"_qs} << QList<int>()
-            << u"A- N+"_qs;
-        QTest::newRow("overlaps one already present, not a ticked one")
-            << QStringList{u"08:00+60/30"_qs, u"08:50+60/30"_qs, u"09:55+60/30"_qs} << none << none << QList<int>()
-            << u"N+ A- N+"_qs;
-        QTest::newRow("outside the rules stays so")
-            << QStringList{ride, u"08:10+60/1200"_qs} << none << none << QList<int>() << u"N+ R-"_qs;
-        QTest::newRow("untick frees the other, unticked") << QStringList{ride, ride} << none << none << QList<int>{0}
-                                                          << u"N- N-"_qs;
-        QTest::newRow("untick, tick the other: the first is present")
-            << QStringList{ride, ride} << none << none << QList<int>{0, 1} << u"A- N+"_qs;
-        QTest::newRow("tick the covered one: the first stands")
-            << QStringList{ride, ride} << none << none << QList<int>{1} << u"N+ A-"_qs;
-        QTest::newRow("tick a maybe: it covers another")
-            << QStringList{ride, ride} << none << QStringList{u"2024-05-01 98"_qs} << QList<int>{0} << u"M+ A-"_qs;
-        QTest::newRow("other sport ticked by the rider")
-            << QStringList{u"08:00+60/10 running"_qs} << none << none << QList<int>{0} << u"O+"_qs;
-        QTest::newRow("tick an already present one") << QStringList{ride} << QStringList{u"09:00+60"_qs} << none
-                                                     << QList<int>{0} << u"A+"_qs;
+        row("overlaps a remembered span", {ride}, {u"09:00+60"_qs}, {}, {}, u"A-"_qs);
+        row("ends as a remembered span begins", {u"10:00+60/50"_qs}, {u"09:00+60"_qs}, {}, {}, u"N+"_qs);
+        row("other sport over a remembered span", {u"08:00+60/10 running"_qs}, {u"08:30+60"_qs}, {}, {}, u"A-"_qs);
+        row("second device, a minute apart", {ride, u"08:01+118/99.4"_qs}, {}, {}, {}, u"N+ A-"_qs);
+        row("same day, apart", {u"08:00+60/30"_qs, u"15:00+60/30"_qs}, {}, {}, {}, u"N+ N+"_qs);
+        row("ride that day 3 % shorter", {ride}, {}, {u"2024-05-01 97"_qs}, {}, u"M-"_qs);
+        row("ride that day 3 % longer", {ride}, {}, {u"2024-05-01 103"_qs}, {}, u"M-"_qs);
+        row("ride that day 3.1 % shorter", {ride}, {}, {u"2024-05-01 96.9"_qs}, {}, u"N+"_qs);
+        row("ride that day 3.1 % longer", {ride}, {}, {u"2024-05-01 103.1"_qs}, {}, u"N+"_qs);
+        row("same km the day before", {ride}, {}, {u"2024-04-30 100"_qs}, {}, u"N+"_qs);
+        row("remembered ride that day, elsewhere in time", {ride}, {u"18:00+60"_qs}, {u"2024-05-01 100 r"_qs}, {},
+            u"N+"_qs);
+        row("an unticked session marks none, a ticked one marks it", {ride, u"08:30+60/40"_qs}, {},
+            {u"2024-05-01 100"_qs}, {}, u"A- N+"_qs);
+        row("overlaps one already present, not a ticked one", {u"08:00+60/30"_qs, u"08:50+60/30"_qs, u"09:55+60/30"_qs},
+            {}, {}, {}, u"N+ A- N+"_qs);
+        row("outside the rules stays so", {ride, u"08:10+60/1200"_qs}, {}, {}, {}, u"N+ R-"_qs);
+        row("untick frees the other, unticked", {ride, ride}, {}, {}, {0}, u"N- N-"_qs);
+        row("untick, tick the other: the first is present", {ride, ride}, {}, {}, {0, 1}, u"A- N+"_qs);
+        row("tick the covered one: the first stands", {ride, ride}, {}, {}, {1}, u"N+ A-"_qs);
+        row("tick a maybe: it covers another", {ride, ride}, {}, {u"2024-05-01 98"_qs}, {0}, u"M+ A-"_qs);
+        row("other sport ticked by the rider", {u"08:00+60/10 running"_qs}, {}, {}, {0}, u"O+"_qs);
+        row("tick an already present one", {ride}, {u"09:00+60"_qs}, {}, {0}, u"A+"_qs);
     }
 
     void duplicates()
@@ -402,12 +311,8 @@ private Q_SLOTS:
             {u"/u/corsa.fit"_qs, {SessionOf(u"12:00+30/6 running"_qs)}, {}},
         };
         const auto [first, last] = GpsImport::DaysSpanned(files);
-        GpsImport::KnownRides known = log->KnownRides(first, last);
-        QCOMPARE(known.spans.size(), size_t(0));
-        QCOMPARE(known.rides.size(), size_t(1));
-        QCOMPARE(known.rides[0].date, QDate(2024, 5, 1));
-        QVERIFY(!known.rides[0].remembered);
-        std::vector<Candidate> candidates = GpsImport::Plan(files, LogTypes(), known, Today, QTimeZone::utc());
+        std::vector<Candidate> candidates =
+            GpsImport::Plan(files, LogTypes(), log->KnownRides(first, last), Today, QTimeZone::utc());
         QCOMPARE(Code(candidates), u"M- N+ N+ O-"_qs);
         candidates[0].ticked = true; // the rider knows better
         QCOMPARE(log->AddImported(candidates), QDate(2024, 5, 2));
@@ -421,12 +326,8 @@ private Q_SLOTS:
                  "3 2024-05-01T18:00:00.000Z 2024-05-01T19:02:03.000Z;"
                  "4 2024-05-02T07:00:00.000Z 2024-05-02T08:30:00.000Z"_qs);
 
-        // The same files again: every ride already present, the old one remembered apart.
-        known = log->KnownRides(first, last);
-        QCOMPARE(known.spans.size(), size_t(3));
-        QCOMPARE(known.rides.size(), size_t(4));
-        QCOMPARE(int(std::count_if(known.rides.begin(), known.rides.end(), [](auto& r) { return r.remembered; })), 3);
-        candidates = GpsImport::Plan(files, LogTypes(), known, Today, QTimeZone::utc());
+        // The same files again: every ride already present, nothing stored.
+        candidates = GpsImport::Plan(files, LogTypes(), log->KnownRides(first, last), Today, QTimeZone::utc());
         QCOMPARE(Code(candidates), u"A- A- A- O-"_qs);
         QCOMPARE(log->AddImported(candidates), QDate());
         QCOMPARE(Stored(u"SELECT count(*) FROM Uscite"_qs), u"4"_qs);
@@ -464,15 +365,14 @@ private Q_SLOTS:
         QFETCH(int, spans);
         QFETCH(int, rides);
         const auto log = OpenRideLog(m_path);
-        std::vector<Candidate> stored(3);
-        stored[0].session = Session(Utc(u"2024-04-28T23:00:00Z"_qs), 10, 30);
-        stored[0].date = QDate(2024, 4, 29);
-        stored[1].session = Session(Utc(u"2024-05-01T10:00:00Z"_qs), 10, 60);
-        stored[1].date = QDate(2024, 5, 1);
-        stored[2].session = Session(Utc(u"2024-05-03T23:30:00Z"_qs), 10, 60);
-        stored[2].date = QDate(2024, 5, 3);
-        for (Candidate& c : stored)
-            c.ticked = true;
+        std::vector<Candidate> stored;
+        for (const auto& [start, minutes, day] : {std::tuple(u"2024-04-28T23:00:00Z"_qs, 30, QDate(2024, 4, 29)),
+                                                  std::tuple(u"2024-05-01T10:00:00Z"_qs, 60, QDate(2024, 5, 1)),
+                                                  std::tuple(u"2024-05-03T23:30:00Z"_qs, 60, QDate(2024, 5, 3))}) {
+            stored.emplace_back().session = Session(Utc(start), 10, minutes);
+            stored.back().date = day;
+            stored.back().ticked = true;
+        }
         log->AddImported(stored);
         const GpsImport::KnownRides known = log->KnownRides(first, last);
         QCOMPARE(int(known.spans.size()), spans);
@@ -498,41 +398,18 @@ private Q_SLOTS:
         QCOMPARE(Stored(SpanCount), u"2"_qs);
     }
 
-    void toolsKeepTheSpans_data()
+    void restoreBringsBackTheSpans()
     {
-        QTest::addColumn<QString>("tool");
-        QTest::newRow("compaction") << u"compaction"_qs;
-        QTest::newRow("backup and restore") << u"restore"_qs;
-        QTest::newRow("CSV export") << u"export"_qs;
-    }
-
-    void toolsKeepTheSpans()
-    {
-        QFETCH(QString, tool);
-        {
-            const auto log = OpenRideLog(m_path);
-            log->AddImported(GpsImport::Plan(FilesOf({u"08:00+60/30"_qs, u"12:00+60/30"_qs}), LogTypes(), {}, Today,
-                                             QTimeZone::utc()));
-        }
+        OpenRideLog(m_path)->AddImported(
+            GpsImport::Plan(FilesOf({u"08:00+60/30"_qs, u"12:00+60/30"_qs}), LogTypes(), {}, Today, QTimeZone::utc()));
         const QString figures = Stored(Figures);
-        if (tool == u"compaction") {
-            Compaction::CompactDatabase(Template, m_path);
-        } else if (tool == u"restore") {
-            const QDateTime noon(QDate(2024, 6, 30), QTime(12, 0));
-            const QString backup = Backup::MakeBackup(Template, m_path, noon);
-            QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs), QString());
-            QCOMPARE(Stored(SpanCount), u"0"_qs);
-            Backup::Restore(Template, m_path, backup, noon.addSecs(60));
-            QVERIFY(QDir(Backup::Folder(m_path)).removeRecursively());
-        } else {
-            TZTConnection connection;
-            connection.Open(TestDatabase::ConnectionStringFor(m_path));
-            const QString csv = m_dir.filePath(u"uscite.csv"_qs);
-            QCOMPARE(CsvExport::ExportLog(connection, csv, CsvExport::CsvFormat::Standard), 2);
-        }
+        const QDateTime noon(QDate(2024, 6, 30), QTime(12, 0));
+        const QString backup = Backup::MakeBackup(Template, m_path, noon);
+        QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite"_qs), QString());
+        Backup::Restore(Template, m_path, backup, noon.addSecs(60));
+        QVERIFY(QDir(Backup::Folder(m_path)).removeRecursively());
         QCOMPARE(Stored(Figures), figures);
         QCOMPARE(Stored(SpanCount), u"2"_qs);
-        QCOMPARE(Stored(u"PRAGMA integrity_check"_qs), u"ok"_qs);
         // The trigger came along.
         QCOMPARE(TestDatabase::Exec(m_path, u"DELETE FROM Uscite WHERE IDUscita = 1"_qs), QString());
         QCOMPARE(Stored(SpanCount), u"1"_qs);
@@ -545,43 +422,7 @@ private Q_SLOTS:
         const QString pristine = m_dir.filePath(u"pristine.mdb"_qs);
         QFile::remove(pristine);
         QVERIFY(QFile::copy(m_path, pristine));
-        const QString none = Stored(Figures);
-        QString all;
-        int sawNone = 0;
-
-        KilledChild::Runs runs;
-        runs.arguments = {ChildSwitch, m_path};
-        runs.prepare = [&] {
-            QVERIFY(QFile::remove(m_path));
-            QFile::remove(m_path + u"-journal"_qs);
-            QVERIFY(QFile::copy(pristine, m_path));
-        };
-        runs.wholeRuns = 2;
-        runs.kills = 14;
-        runs.moment = [kills = runs.kills](int k) {
-            return k <= kills - 3 ? k / double(kills - 2) : 0.94 + 0.03 * (k - kills + 3);
-        };
-        runs.finished = [&] {
-            all = Stored(Figures);
-            QCOMPARE(all.section(u' ', 0, 0), u"20001"_qs);
-            QCOMPARE(Stored(SpanCount), u"20000"_qs);
-        };
-        runs.killed = [&](int k) {
-            // Opening rolls back whatever the killed run left half done.
-            TZTConnection().Open(TestDatabase::ConnectionStringFor(m_path));
-            const QByteArray at = "kill " + QByteArray::number(k);
-            QVERIFY2(Stored(u"PRAGMA integrity_check"_qs) == u"ok", at);
-            const QString found = Stored(Figures);
-            QVERIFY2(found == none || found == all, at + ": " + qPrintable(found));
-            if (found == all)
-                QVERIFY2(Stored(SpanCount) == u"20000", at);
-            sawNone += found == none;
-        };
-        KilledChild::Run(runs);
-        if (QTest::currentTestFailed())
-            return;
-        QVERIFY2(sawNone >= runs.kills / 3,
-                 qPrintable(QStringLiteral("%1 of %2 kills found no rides").arg(sawNone).arg(runs.kills)));
+        KilledChild::StoresAllOrNothing({ChildSwitch, m_path}, m_path, pristine, 20001);
     }
 };
 
