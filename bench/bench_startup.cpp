@@ -268,15 +268,19 @@ private:
     Times m_times{-1.0, -1.0};
 };
 
-// Both programs run from a folder of their own, so neither is started from a
-// file the build left warmer in the cache.
+// Every program runs from a folder of its own, so none is started from a
+// file the build left warmer in the cache, and is copied as the installation
+// copies the program (scripts/install-program.sh): stripped, its debug
+// information left in the build folder.
 QString CopyProgram(const QString& source, const QString& folder, const QString& name)
 {
     if (!QDir().mkpath(folder))
         throw std::runtime_error("cannot make " + folder.toStdString());
     const QString program = folder + u'/' + name;
-    if (!QFile::copy(source, program))
-        throw std::runtime_error("cannot copy the program from " + source.toStdString());
+    if (QProcess::execute(QStringLiteral("install"), {QStringLiteral("-s"), QStringLiteral("-m"),
+                                                       QStringLiteral("0755"), source, program})
+        != 0)
+        throw std::runtime_error("cannot install the program from " + source.toStdString());
     return program;
 }
 
