@@ -2,6 +2,7 @@
 #include "data/MonthRides.h"
 #include "data/TZTConnection.h"
 #include "data/TZTRecordset.h"
+#include "forms/GridLinesDelegate.h"
 #include "forms/Pictures.h"
 #include "forms/PixelFile.h"
 #include "support/Controls.h"
@@ -17,6 +18,8 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QLabel>
+#include <QPainter>
+#include <QStandardItemModel>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QToolTip>
@@ -28,6 +31,23 @@
 using MonthList::Count;
 using MonthList::SelectRow;
 using MonthList::SelectedRow;
+
+// The report lists' cells as the style alone draws them, grid lines added:
+// what the list delegate's own drawing must match pixel for pixel.
+class StyleDrawnCells : public GridLinesDelegate
+{
+public:
+    using GridLinesDelegate::GridLinesDelegate;
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        QStyleOptionViewItem cell = option;
+        initStyleOption(&cell, index);
+        cell.widget->style()->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
+        painter->setPen(option.palette.color(QPalette::Midlight));
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+    }
+};
 
 class TestMainWindow : public QObject
 {
@@ -266,6 +286,71 @@ private Q_SLOTS:
         QHelpEvent help(QEvent::ToolTip, cell, rides->viewport()->mapToGlobal(cell));
         QApplication::sendEvent(rides->viewport(), &help);
         QTRY_COMPARE(QToolTip::text(), longest);
+    }
+
+    // Every alignment, font and state of a report list's cells, cut text and
+    // the focused row included, looks as the style itself draws it.
+    void reportCellsLookAsTheStyleDrawsThem_data()
+    {
+        QTest::addColumn<int>("alignment");
+        QTest::addColumn<int>("pixelSize"); // 0: the list's own
+        QTest::addColumn<bool>("bold");
+        QTest::addColumn<bool>("focused");
+        const int centred = Qt::AlignHCenter | Qt::AlignVCenter;
+        QTest::newRow("left") << int(Qt::AlignLeft | Qt::AlignVCenter) << 0 << false << false;
+        QTest::newRow("centred") << centred << 0 << false << false;
+        QTest::newRow("right, top") << int(Qt::AlignRight | Qt::AlignTop) << 0 << false << false;
+        QTest::newRow("bold") << centred << 0 << true << false;
+        QTest::newRow("large") << int(Qt::AlignLeft) << 19 << false << false;
+        QTest::newRow("focused") << centred << 0 << false << true;
+    }
+
+    void reportCellsLookAsTheStyleDrawsThem()
+    {
+        QFETCH(int, alignment);
+        QFETCH(int, pixelSize);
+        QFETCH(bool, bold);
+        QFETCH(bool, focused);
+        const QStringList texts = {u"1"_qs, u"Domenica 28"_qs, u""_qs, u"Giro del lago, salita al passo"_qs,
+                                   u"123,4"_qs, u"2:05:00"_qs, u"già_fatto"_qs, u"x"_qs};
+        QStandardItemModel model(4, 4);
+        for (int row = 0; row < model.rowCount(); ++row)
+            for (int column = 0; column < model.columnCount(); ++column) {
+                auto* item = new QStandardItem(texts.at((row * 3 + column) % texts.size()));
+                // The third column takes its alignment from its heading.
+                if (column != 2)
+                    item->setData(alignment, Qt::TextAlignmentRole);
+                if (bold || pixelSize) {
+                    QFont font;
+                    font.setBold(bold);
+                    if (pixelSize)
+                        font.setPixelSize(pixelSize);
+                    item->setFont(font);
+                }
+                model.setItem(row, column, item);
+            }
+        model.setHeaderData(2, Qt::Horizontal, alignment, Qt::TextAlignmentRole);
+        QTreeView view;
+        view.setRootIsDecorated(false);
+        view.setSelectionBehavior(QAbstractItemView::SelectRows);
+        view.setAllColumnsShowFocus(true);
+        view.setModel(&model);
+        for (int column = 0; column < model.columnCount(); ++column)
+            view.setColumnWidth(column, column == 3 ? 60 : 110); // the last one cuts its longer texts
+        view.resize(500, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        view.setCurrentIndex(model.index(1, 0));
+        if (focused)
+            view.setFocus();
+        else
+            view.clearFocus();
+        GridLinesDelegate list(&view);
+        StyleDrawnCells style(&view);
+        view.setItemDelegate(&list);
+        const QImage drawn = view.viewport()->grab().toImage();
+        view.setItemDelegate(&style);
+        QCOMPARE(drawn, view.viewport()->grab().toImage());
     }
 
     void failedLoadShowsNothingStale()
