@@ -11,7 +11,7 @@ namespace {
 
 // A cell of one line of text that fits, drawn as the style draws it (its
 // background, then the text laid out once where the style puts it), without
-// the style's measuring of the same text three more times to place it. Any
+// the four more layouts of the same text the style makes to place it. Any
 // other cell (an icon, a tick box, the focus frame, an editor, wrapping,
 // text to cut) is left to the style: false.
 bool PaintFittingText(QPainter* painter, const QStyleOptionViewItem& cell, const QStyle* style)
