@@ -5,7 +5,10 @@
 // through the DAMAGE extension; the window counts as painted at the first
 // drawing after which it holds more than a background.
 //
-//   bench_startup [rides]     (default 1,000,000)
+//   bench_startup [rides] [launches]     (default 1,000,000 and 20)
+//
+// The launches of one run differ by several milliseconds on a shared
+// machine: more of them (100 or 200) tell a change of a few per cent.
 //
 // Measured on the empty database an installation starts with and on one of
 // `rides` rides, each against startup_baseline, an empty Qt main window
@@ -48,7 +51,7 @@
 
 namespace {
 
-constexpr int Launches = 20;
+constexpr int DefaultLaunches = 20;
 constexpr double GoalMs = 300.0;
 constexpr double WidgetsRatioGoal = 1.1;
 // The program's window has widgets, text and icons; the baseline's is all
@@ -347,6 +350,12 @@ std::string Milliseconds(const std::vector<double>& times)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    bool counted = true;
+    const int launches = argc > 2 ? QByteArray(argv[2]).toInt(&counted) : DefaultLaunches;
+    if (!counted || launches < 1) {
+        std::fprintf(stderr, "usage: bench_startup [rides] [launches > 0]\n");
+        return 1;
+    }
     return Bench::Main(argc, argv, [&](qint64 rides, const QTemporaryDir& dir) {
         struct Case
         {
@@ -386,7 +395,7 @@ int main(int argc, char* argv[])
             Launch(widgets, environment, watcher, title, ProgramColours);
             Launch(baseline, environment, watcher, title, BaselineColours);
             std::vector<double> mapped, painted, widgetsPainted, baselineMapped, baselinePainted;
-            for (int i = 0; i < Launches; ++i) {
+            for (int i = 0; i < launches; ++i) {
                 const WindowWatcher::Times times = Launch(c.program, environment, watcher, title, ProgramColours);
                 mapped.push_back(times.mappedMs);
                 painted.push_back(times.paintedMs);
@@ -399,17 +408,17 @@ int main(int argc, char* argv[])
             std::printf("%s: painted after %s ms; its widgets alone after %s ms; empty Qt window after %s ms\n",
                         c.name.c_str(), Milliseconds(painted).c_str(), Milliseconds(widgetsPainted).c_str(),
                         Milliseconds(baselinePainted).c_str());
-            results.push_back({"start to window mapped, " + c.name, Launches, Bench::Median(mapped)});
-            results.push_back({"start to window painted, " + c.name, Launches, Bench::Median(painted), {},
+            results.push_back({"start to window mapped, " + c.name, launches, Bench::Median(mapped)});
+            results.push_back({"start to window painted, " + c.name, launches, Bench::Median(painted), {},
                                Bench::Result::Goal::AtMost, GoalMs});
             // Mapped says how much is the work before show(), the rest the first painting.
-            results.push_back({"mapped, " + c.name + " / empty Qt window", Launches, Bench::Median(mapped),
+            results.push_back({"mapped, " + c.name + " / empty Qt window", launches, Bench::Median(mapped),
                                Bench::Median(baselineMapped)});
-            results.push_back({"painted, " + c.name + " / empty Qt window", Launches, Bench::Median(painted),
+            results.push_back({"painted, " + c.name + " / empty Qt window", launches, Bench::Median(painted),
                                Bench::Median(baselinePainted)});
-            results.push_back({"painted, its widgets alone / empty Qt window", Launches,
+            results.push_back({"painted, its widgets alone / empty Qt window", launches,
                                Bench::Median(widgetsPainted), Bench::Median(baselinePainted)});
-            results.push_back({"painted, " + c.name + " / its widgets alone", Launches, Bench::Median(painted),
+            results.push_back({"painted, " + c.name + " / its widgets alone", launches, Bench::Median(painted),
                                Bench::Median(widgetsPainted), Bench::Result::Goal::RatioAtMost, WidgetsRatioGoal});
         }
         Bench::PrintTable("Start-up with /NOSPLASH to the painted window \"" + title + "\" (Xvfb)", results);
