@@ -7,7 +7,6 @@
 #include "support/FreshDatabase.h"
 #include "support/ItalianLocale.h"
 #include "support/RideLogFile.h"
-#include "tools/Compaction.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -351,21 +350,6 @@ private Q_SLOTS:
             QCOMPARE(Bikes::DueText(due.front()), u"Da sostituire: catena (Bici da corsa, %1)"_qs.arg(warning));
     }
 
-    void dueCountsTheKmOfEveryBikeThePartWasOn()
-    {
-        const int first = Bikes::AddBike(Db(), {0, u"Corsa"_qs});
-        const int second = Bikes::AddBike(Db(), {0, u"Gravel"_qs});
-        const int part = Bikes::AddPart(Db(), {0, u"catena"_qs, 1000.0}, {0, first, QDate(2023, 1, 1)});
-        m_log->Add(RideOn(QDate(2023, 2, 1), 600.0), first);
-        Bikes::MovePart(Db(), part, second, QDate(2023, 3, 1));
-        m_log->Add(RideOn(QDate(2023, 4, 1), 400.0), second);
-        m_log->Add(RideOn(QDate(2023, 4, 2), 900.0), Bikes::AddBike(Db(), {0, u"Città"_qs}));
-        const QList<Bikes::Wear> due = m_log->DueParts(second, QDate(2023, 5, 1));
-        QCOMPARE(due.size(), 1);
-        QCOMPARE(due.front().used, 1000.0);
-        QVERIFY(m_log->DueParts(first, QDate(2023, 5, 1)).isEmpty());
-    }
-
     void writesAreWholeOrNotAtAll_data()
     {
         QTest::addColumn<QString>("operation");
@@ -375,10 +359,8 @@ private Q_SLOTS:
                                       "delete part"})
             QTest::newRow(operation) << QString::fromUtf8(operation) << -1;
         QTest::newRow("add ride") << u"add ride"_qs << 2;
-        QTest::newRow("add ride without bike") << u"add ride"_qs << 0;
         QTest::newRow("change ride, the link left alone") << u"change ride"_qs << 1;
         QTest::newRow("change ride and bike") << u"change ride and bike"_qs << 2;
-        QTest::newRow("change ride to no bike") << u"change ride and bike"_qs << 0;
         QTest::newRow("GPS import: the type's bike") << u"GPS import"_qs << 1;
         // The type's bike retired first.
         QTest::newRow("GPS import: not a retired bike") << u"GPS import"_qs << 0;
@@ -462,15 +444,6 @@ private Q_SLOTS:
         QVERIFY(Bikes::RideBikeNames(connection).isEmpty());
         QVERIFY(Bikes::ReadPeriod(connection, TDateTime::FromQDate(QDate(2023, 1, 1)),
                                   TDateTime::FromQDate(QDate(2023, 12, 31))).isEmpty());
-    }
-
-    void compactionKeepsTheBikes()
-    {
-        MakeBase();
-        m_log.reset();
-        const QString before = State(m_path);
-        Compaction::CompactDatabase(u"Provider=SQLite;Data Source=%DATASOURCE%"_qs, m_path);
-        QCOMPARE(State(m_path), before);
     }
 };
 

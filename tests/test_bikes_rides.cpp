@@ -98,8 +98,6 @@ private Q_SLOTS:
         const QString before = u"900:Corsa 10:Vecchia "_qs;
         QTest::newRow("no bikes: none offered") << -1 << QStringList() << QStringList{NoBike, NoBike} << u"150"_qs
                                                 << u"Pronto."_qs << u"900:- 10:- 150:-"_qs;
-        QTest::newRow("add: the type's bike, short of the warning")
-            << -1 << QStringList() << corsa << u"49"_qs << u"Pronto."_qs << before + u"49:Corsa"_qs;
         QTest::newRow("add: past the limit")
             << -1 << QStringList() << corsa << u"150"_qs << due.arg(u"1.050"_qs) << before + u"150:Corsa"_qs;
         QTest::newRow("add: the bike follows the type")

@@ -375,6 +375,7 @@ private Q_SLOTS:
         QTest::newRow("compact") << u"MenuCompattaDB"_qs << u"&Compatta e ripristina database"_qs << QString() << true;
         QTest::newRow("options") << u"MenuOpzioni"_qs << u"Opzioni..."_qs << u"Ctrl+Alt+O"_qs << true;
         QTest::newRow("about") << u"MenuInformazioniSu"_qs << u"&Informazioni su..."_qs << QString() << true;
+        QTest::newRow("bikes") << u"MenuBici"_qs << u"&Bici e componenti..."_qs << QString() << true;
         QTest::newRow("tool statistics") << u"ToolButtonElaborazioneDati"_qs << u"Elaborazione dati..."_qs << QString() << true;
         QTest::newRow("tool options") << u"ToolButtonOpzioni"_qs << u"&Opzioni..."_qs << QString() << true;
     }
