@@ -100,26 +100,37 @@ bool TZTRecordset::OpenOnConnection() const
 
 int TZTRecordset::ColumnIndex(const QString& name)
 {
-    const int count = int(m_columns.size());
+    if (m_columns.empty())
+        return -1;
     // Callers read the fields of every row in the same order, by the same
-    // strings: start after the last one read, and know a string seen before
-    // by its address rather than its characters.
+    // strings: each search starts after the last field found, and what it
+    // found from there is kept with the caller's string.
+    Lookup& last = m_lookups[m_nextColumn];
+    if (last.name.isNull() || last.name.constData() != name.constData() || last.name.size() != name.size())
+        last = SearchColumn(name);
+    m_nextColumn = last.next;
+    return last.index;
+}
+
+TZTRecordset::Lookup TZTRecordset::SearchColumn(const QString& name) const
+{
+    const int count = int(m_columns.size());
     for (int k = 0; k < count; ++k) {
         const int i = (m_nextColumn + k) % count;
-        Column& column = m_columns[i];
-        const bool seen = !column.foundAs.isNull() && column.foundAs.constData() == name.constData()
-            && column.foundAs.size() == name.size();
-        if (seen || column.name == name) {
-            if (!seen)
-                column.foundAs = name;
-            m_nextColumn = (i + 1) % count;
-            return i;
-        }
+        if (m_columns[i].name == name)
+            return {name, i, (i + 1) % count};
     }
     for (int i = 0; i < count; ++i)
         if (m_columns[i].name.compare(name, Qt::CaseInsensitive) == 0)
-            return i;
-    return -1;
+            return {name, i, m_nextColumn};
+    return {name, -1, m_nextColumn};
+}
+
+void TZTRecordset::SetColumns(std::vector<Column> columns)
+{
+    m_columns = std::move(columns);
+    m_nextColumn = 0;
+    m_lookups.assign(m_columns.size(), Lookup());
 }
 
 void TZTRecordset::CheckOpen(const QString& operation)
@@ -149,14 +160,13 @@ void TZTRecordset::Open(const QString& sql)
         Fail(OpenOperation, QStringLiteral("Only one statement can be opened at a time"));
     }
     m_db = m_connection->Handle();
-    m_nextColumn = 0;
-    const int count = sqlite3_column_count(m_stmt.get());
-    m_columns.resize(count);
-    for (int i = 0; i < count; ++i) {
+    std::vector<Column> columns(sqlite3_column_count(m_stmt.get()));
+    for (int i = 0; i < int(columns.size()); ++i) {
         const char* declared = sqlite3_column_decltype(m_stmt.get(), i);
-        m_columns[i].name = QString::fromUtf8(sqlite3_column_name(m_stmt.get(), i));
-        m_columns[i].kind = FieldValue::KindOfDeclaredType(QString::fromUtf8(declared ? declared : ""));
+        columns[i].name = QString::fromUtf8(sqlite3_column_name(m_stmt.get(), i));
+        columns[i].kind = FieldValue::KindOfDeclaredType(QString::fromUtf8(declared ? declared : ""));
     }
+    SetColumns(std::move(columns));
     try {
         Step(OpenOperation);
     } catch (...) {
@@ -180,15 +190,14 @@ void TZTRecordset::OpenForAppend(const QString& table)
         throw;
     }
     // Its fields are found, and read as at the end of a query, until a row is added.
-    m_nextColumn = 0;
-    m_columns = m_target->columns;
+    SetColumns(m_target->columns);
     m_eof = true;
 }
 
 void TZTRecordset::Close() noexcept
 {
     m_stmt.reset();
-    m_columns.clear();
+    SetColumns({});
     m_eof = true;
     m_target.reset();
     m_buffer.reset();

@@ -65,9 +65,16 @@ private:
         QString name;
         Kind kind = Kind::Other;
         int maxLength = 0; // from "VARCHAR(n)"; 0 when unlimited
-        // The caller's text this column was last found by. Holding it keeps its
-        // characters alive, so the same address later means the same name.
-        QString foundAs;
+    };
+
+    // A name looked up from one starting column, and what the search found.
+    // Holding the caller's text keeps its characters alive, so the same
+    // address later means the same name.
+    struct Lookup
+    {
+        QString name;
+        int index = -1;
+        int next = 0; // the starting column after it
     };
 
     // The table that writes go to, learnt on the first write.
@@ -111,12 +118,15 @@ private:
     void Step(const QString& operation);
     bool OpenOnConnection() const;
     int ColumnIndex(const QString& name); // -1 when the query has no such column
+    Lookup SearchColumn(const QString& name) const;
+    void SetColumns(std::vector<Column> columns);
 
     TZTConnection* m_connection;
     Statement m_stmt;
     sqlite3* m_db = nullptr; // the handle m_stmt, or the target's statements, were prepared on
     int m_nextColumn = 0;
     std::vector<Column> m_columns;
+    std::vector<Lookup> m_lookups; // by starting column
     bool m_eof = true;
     std::unique_ptr<Target> m_target; // without m_stmt: opened for appending
     std::unique_ptr<Buffer> m_buffer;
