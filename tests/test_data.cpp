@@ -296,6 +296,14 @@ private Q_SLOTS:
                     QCOMPARE(text, u"2"_qs);
             }
         }
+        // The same strings find their columns again in the next query, wherever they stand there.
+        const QString description = u"Descrizione"_qs, km = u"KM"_qs;
+        for (const QString& sql : {Sql::AllRidesByKey(), u"SELECT KM, Descrizione FROM Uscite"_qs}) {
+            rs.Close();
+            rs.Open(sql);
+            QCOMPARE(rs.GetFieldAsString(description), u"giro"_qs);
+            QCOMPARE(rs.GetFieldAsDouble(km), 5.5);
+        }
     }
     void appendedRowsGetNewKeys()
     {
