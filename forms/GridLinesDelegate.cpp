@@ -66,11 +66,12 @@ void GridLinesDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     const QStyle* style = cell.widget ? cell.widget->style() : QApplication::style();
     if (!PaintFittingText(painter, cell, style))
         style->drawControl(QStyle::CE_ItemViewItem, &cell, painter, cell.widget);
-    painter->save();
-    painter->setPen(option.palette.color(QPalette::Midlight));
-    painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
-    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
-    painter->restore();
+    // The grid's right and bottom lines, a pixel wide: filled, since the
+    // raster engine fills a rectangle many times faster than it draws a line.
+    const QRect& r = option.rect;
+    const QColor grid = option.palette.color(QPalette::Midlight);
+    painter->fillRect(QRect(r.right(), r.top(), 1, r.height()), grid);
+    painter->fillRect(QRect(r.left(), r.bottom(), r.width(), 1), grid);
 }
 
 QSize GridLinesDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
