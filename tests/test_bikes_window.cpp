@@ -62,16 +62,6 @@ void ClickRow(QTreeView* list, const QString& text)
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(index).center());
 }
 
-// Whether no two of `texts` underline one letter.
-bool Distinct(const QStringList& texts)
-{
-    QList<QKeySequence> letters;
-    for (const QString& text : texts)
-        letters.append(QKeySequence::mnemonic(text));
-    letters.removeAll(QKeySequence());
-    return QSet<QKeySequence>(letters.cbegin(), letters.cend()).size() == letters.size();
-}
-
 // The texts of a window's buttons, group boxes and controls' labels.
 QStringList Captions(const QWidget* window)
 {

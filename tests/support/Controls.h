@@ -1,8 +1,11 @@
 #pragma once
 
 #include <QAction>
+#include <QKeySequence>
 #include <QObject>
+#include <QSet>
 #include <QString>
+#include <QStringList>
 #include <QtGlobal>
 
 // A control of a window by its name; a missing one ends the test run, since
@@ -24,3 +27,13 @@ T* Child(const QObject* parent, const char* name)
 
 // Gives a window's command as its menu item or shortcut does.
 inline void Run(const QObject* window, const char* command) { Child<QAction>(window, command)->trigger(); }
+
+// Whether no two of `texts` underline one letter.
+inline bool Distinct(const QStringList& texts)
+{
+    QList<QKeySequence> letters;
+    for (const QString& text : texts)
+        letters.append(QKeySequence::mnemonic(text));
+    letters.removeAll(QKeySequence());
+    return QSet<QKeySequence>(letters.cbegin(), letters.cend()).size() == letters.size();
+}
